@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test:
+#   1. the normal build (warnings as errors) and its CTest suite,
+#   2. the same suite built with AddressSanitizer + UndefinedBehaviorSanitizer,
+#   3. the threaded serial and link tests built with ThreadSanitizer,
+#   4. the fuzz targets (clang + libFuzzer) for a bounded time,
+#   5. the Windows cross build of the Qt-free parts with MinGW-w64.
+# Usage: scripts/test.sh [stage ...]   (stages: plain asan tsan fuzz win32; default all)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export CTEST_OUTPUT_ON_FAILURE=1
+fuzz_seconds=${FUMILINK_FUZZ_SECONDS:-30}
+
+configure() { # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+}
+
+stage_plain() {
+  echo "== plain build and tests"
+  configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build build -j "$jobs"
+  ctest --test-dir build -j "$jobs" --timeout 300
+}
+
+stage_asan() {
+  echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+  configure build-asan -DCMAKE_BUILD_TYPE=Debug "-DFUMILINK_SANITIZE=address;undefined"
+  cmake --build build-asan -j "$jobs"
+  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan -j "$jobs" --timeout 600
+}
+
+stage_tsan() {
+  echo "== ThreadSanitizer (serial and link threads)"
+  configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DFUMILINK_SANITIZE=thread
+  cmake --build build-tsan -j "$jobs"
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
+    ctest --test-dir build-tsan -L threads -j "$jobs" --timeout 600
+}
+
+stage_fuzz() {
+  echo "== fuzz targets, ${fuzz_seconds}s each"
+  CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=Debug -DFUMILINK_QT_FREE_ONLY=ON -DFUMILINK_FUZZ=ON
+  cmake --build build-fuzz -j "$jobs"
+  for target in build-fuzz/tests/fuzz/fuzz_*; do
+    [ -x "$target" ] || continue
+    echo "-- $(basename "$target")"
+    "$target" -max_total_time="$fuzz_seconds" -max_len=4096 -print_final_stats=1 2>&1 | tail -n 12
+  done
+}
+
+stage_win32() {
+  echo "== Windows cross build (MinGW-w64, Qt-free parts)"
+  configure build-win32 -DCMAKE_BUILD_TYPE=Release -DFUMILINK_QT_FREE_ONLY=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+  cmake --build build-win32 -j "$jobs"
+}
+
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=(plain asan tsan fuzz win32)
+for s in "${stages[@]}"; do
+  "stage_$s"
+done
+echo "== all stages passed: ${stages[*]}"
