@@ -1,0 +1,30 @@
+#pragma once
+// The calling program starts us with three positional arguments: the header line of the
+// transfer file, the firing-type parameter behind a five-character prefix, and the path
+// of the transfer file.
+
+#include <string>
+#include <vector>
+
+/// Default transfer file (current folder) when the program has no arguments.
+inline constexpr const char* kDefaultTransferFilePath = "data.csv";
+
+/// The values taken from the command line. Header line and parameter are Windows-1252;
+/// the path is in the system's file name encoding.
+struct CommandLine {
+    std::string headerLine;           ///< first line of the transfer file
+    std::string firingTypeParameter;  ///< key 6420; "1", "7", "14" = smoke on
+    std::string transferFilePath = kDefaultTransferFilePath;  ///< empty with 1 or 2 arguments
+};
+
+/// Reads the arguments (program name excluded). No arguments: path "data.csv", header and
+/// parameter empty. Otherwise header = argument 1 with a-z upper-cased (umlauts and every
+/// other byte unchanged), parameter = argument 2 from its sixth character (empty when it
+/// is shorter or missing), path = argument 3 (empty when missing). Further arguments are
+/// ignored.
+CommandLine ReadCommandLine(const std::vector<std::string>& arguments);
+
+/// The arguments of main() (program name excluded) prepared for ReadCommandLine: on
+/// Windows the ANSI bytes as they are; on POSIX the UTF-8 arguments 1 and 2 converted to
+/// Windows-1252, argument 3 (a file name) and later ones left in the system's encoding.
+std::vector<std::string> CommandLineArguments(int argc, const char* const* argv);

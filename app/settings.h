@@ -1,0 +1,41 @@
+#pragma once
+// The settings file "fumilink.ini" beside the executable remembers the COM port and the
+// identification of the analyser found last, so the next search tries that port first.
+// Section [Main], keys comport and SerNr; the optional key SO2Key names the key under
+// which the transfer file carries SO2. Every other line of the file is kept as it is.
+// Values are Windows-1252 bytes, exactly as in the file.
+
+#include <cstdint>
+#include <string>
+
+/// File name of the settings file; it lives in the executable's folder.
+inline constexpr const char* kSettingsFileName = "fumilink.ini";
+
+/// Texts for the information box when the settings file cannot be read or written.
+inline constexpr const char* kLoadSettingsFailedText = "Fehler beim Laden der Init-Datei";
+inline constexpr const char* kSaveSettingsFailedText = "Fehler beim Speichern der Init-Datei";
+
+/// The remembered state. Start values are those of a freshly created main window.
+struct Settings {
+    int32_t portNumber = 0;      ///< COM port number ("comport")
+    std::string identification;  ///< analyser identification ("SerNr"), Windows-1252
+    bool settingsFound = false;  ///< the file had a [Main] section at the last load
+    std::string so2Key;          ///< transfer file key for SO2 ("SO2Key"); empty = no SO2 line
+};
+
+/// Path of the settings file: executable folder + kSettingsFileName.
+std::string SettingsFilePath();
+
+/// Reads the settings file at `path`. With a [Main] section: portNumber = ParseIntLoose of
+/// comport (default "1"), identification = SerNr (default "1"), so2Key = SO2Key (default
+/// empty), settingsFound = true. Without one (a missing file included): settingsFound =
+/// false, the other fields unchanged, result true. A file that exists but cannot be read
+/// leaves every field unchanged, fills `*error` (when not null) and returns false; the
+/// caller then shows kLoadSettingsFailedText.
+bool LoadSettings(const std::string& path, Settings& settings, std::string* error);
+
+/// Writes comport (decimal, no padding) and SerNr into [Main] of the file at `path`,
+/// keeping every other line, and replaces the file atomically. SO2Key is not written.
+/// On failure (existing file unreadable, write or rename failing) the old file stays,
+/// `*error` is filled and the result is false; the caller shows kSaveSettingsFailedText.
+bool SaveSettings(const std::string& path, const Settings& settings, std::string* error);
