@@ -1,0 +1,46 @@
+#pragma once
+// The help window: tells the user what to do about the current failure.
+
+#include <QUrl>
+#include <QWidget>
+#include <cstdint>
+
+class QPushButton;
+class QTextBrowser;
+
+/// Non-modal help window with eight fixed help pages. Hidden at start, showing the
+/// pairing guide (page 4) with caption "Hilfe". Closing it only hides it.
+/// One instance, `Form1`, set by the constructor.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    QTextBrowser* HTMLView = nullptr;  ///< the page view; link clicks go to LinkClick
+    QWidget* Panel1 = nullptr;         ///< bottom panel, 41 pixels high
+    QPushButton* BitBtn1 = nullptr;    ///< "OK", kept centred in Panel1
+
+    /// Selects help page `code` (0..7) and sets the caption "Was ist zu tun? (code)".
+    /// Any other code changes nothing. Works whether or not the window is visible.
+    void ZeigeHilfeText(int32_t code);
+    /// Opens a link target through the shell; failures are ignored, the window stays.
+    void LinkClick(const QUrl& HRef);
+    /// "OK": hides the window; page and caption stay.
+    void BitBtn1Click();
+    /// Keeps BitBtn1 centred: left = floor(panel width / 2) - 40.
+    void Panel1Resize();
+    /// Does nothing; kept so the show event has its named handler.
+    void FormShow();
+    /// The page shown now (0..7).
+    int SelectedPage() const { return page_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int page_ = 4;
+};
+
+/// The single help window instance (set by the TForm1 constructor).
+extern TForm1* Form1;

@@ -1,0 +1,170 @@
+#pragma once
+// The main window: the program's only working screen and the holder of its run-time
+// state. This file builds the window as the user sees it and offers the display
+// operations the link and the actions use; the button and timer handlers are wired
+// elsewhere.
+
+#include <QFrame>
+#include <QLabel>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/measurement.h"
+#include "ui/bevel.h"
+#include "ui/image_label.h"
+#include "ui/shape.h"
+#include "ui/spin_edit.h"
+
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+class QTimer;
+
+/// The main window. Fixed client size 515 x 286, absolute layout, close button only.
+/// One instance, `Formmain`, set by the constructor.
+class TFormmain : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormmain(QWidget* parent = nullptr);
+    ~TFormmain() override;
+
+    // ---- controls (design names) ----
+    TImage* Image = nullptr;          ///< connection picture; doubleClicked() -> Connectreset
+    QLabel* USBLabel = nullptr;       ///< identification label, widens with its text
+    QPushButton* BtWastun = nullptr;  ///< "Was ist zu tun?", hidden at start
+    QPushButton* BTBreak = nullptr;   ///< "Abbrechen"
+    QPushButton* BtExit = nullptr;    ///< "Daten übernehmen", disabled at start
+    TBevel* Bevel1 = nullptr;         ///< frames the value boxes
+    TBevel* Bevel2 = nullptr;         ///< frames the smoke-number inputs
+    TBevel* Bevel3 = nullptr;         ///< frames the boiler temperature
+
+    TShape* Shape1 = nullptr;
+    TShape* Shape2 = nullptr;
+    TShape* Shape3 = nullptr;
+    TShape* Shape4 = nullptr;
+    TShape* Shape5 = nullptr;
+    TShape* Shape6 = nullptr;
+    TShape* Shape7 = nullptr;
+    TShape* Shape8 = nullptr;
+    TShape* Shape11 = nullptr;
+    TShape* Shape12 = nullptr;
+
+    QLabel* labelTL = nullptr;      ///< channel 8, T-VL
+    QLabel* LabelTg = nullptr;      ///< channel 9, TG
+    QLabel* Labelqa = nullptr;      ///< channel 13, qA
+    QLabel* Labellambda = nullptr;  ///< channel 10, lambda
+    QLabel* Labeleta = nullptr;     ///< channel 11, eta
+    QLabel* LabelO2 = nullptr;      ///< channel 1
+    QLabel* LabelCo2 = nullptr;     ///< channel 2
+    QLabel* LabelCo = nullptr;      ///< channel 3
+    QLabel* Labelno = nullptr;      ///< channel 4
+    QLabel* LabelP = nullptr;       ///< channel 12, draft
+
+    QLabel* Label1 = nullptr;   ///< "T-VL"
+    QLabel* Label2 = nullptr;   ///< "TG"
+    QLabel* Label3 = nullptr;   ///< "qA"
+    QLabel* label4 = nullptr;   ///< lambda
+    QLabel* Label5 = nullptr;   ///< "O2"
+    QLabel* Label6 = nullptr;   ///< "CO2"
+    QLabel* Label7 = nullptr;   ///< "CO"
+    QLabel* Label8 = nullptr;   ///< "NO"
+    QLabel* label9 = nullptr;   ///< eta
+    QLabel* Label10 = nullptr;  ///< "p"
+
+    QCheckBox* CBRZaktiv = nullptr;  ///< smoke-number inputs on/off; clicked -> CBRZaktivClick
+    QLabel* LBRZ1 = nullptr;
+    QLabel* LBRZ2 = nullptr;
+    QLabel* LBRZ3 = nullptr;
+    TSpinEdit* SERZ1 = nullptr;  ///< smoke number 1, 0.0..10.0 step 0.5
+    TSpinEdit* SERZ2 = nullptr;
+    TSpinEdit* SERZ3 = nullptr;
+    QLabel* Lderivate = nullptr;        ///< "Ölderivate?"
+    QComboBox* ElCBderivate = nullptr;  ///< index 0 "Nein", 1 "Ja"
+    QLabel* Label12 = nullptr;          ///< "T-Kessel"
+    TSpinEdit* SEWTT = nullptr;         ///< boiler temperature, 0.0..120.0 step 0.1
+    QLabel* Label13 = nullptr;          ///< "°C"
+
+    QFrame* StatusBar = nullptr;     ///< bottom bar, 0,260 515x26
+    QLabel* StatusPanel0 = nullptr;  ///< "Status:", 80 pixels wide
+    QLabel* StatusPanel1 = nullptr;  ///< the status message
+
+    QTimer* Timer1 = nullptr;        ///< poll timer, 100 ms, off
+    QTimer* Timer2 = nullptr;        ///< retry timer, 5000 ms, off
+    QTimer* Timeouttimer = nullptr;  ///< timeout countdown, 100 ms, running from creation
+
+    /// The four connection pictures (32 x 44): 0 start, 1 error, 2 standby, 3 online data.
+    std::array<QPixmap, 4> BTImageList;
+
+    // ---- run-time state (filled by the link, the settings and the command line) ----
+    MeasurementRecord Record;  ///< what DispData shows
+    std::string ReplyLine;     ///< reply of the command exchange (Windows-1252)
+    uint8_t LastByte = 0;
+    int32_t TimeoutCounter = 0;
+    bool ErrorFlag = false;
+    bool AbortFlag = false;
+    int32_t ErrorCode = 0;
+    int32_t PortNumber = 0;
+    bool SettingsFound = false;
+    std::string Identification;         ///< analyser identification (Windows-1252)
+    bool IsConnected = false;           ///< "connected" field of the link
+    std::vector<std::string> DebugLog;  ///< lines in Windows-1252
+    std::string LineBuffer;             ///< data line being assembled
+    int32_t KeepAliveCounter = 10;
+    bool FirstTick = false;
+    std::string HeaderLine;
+    std::string FiringType;
+    std::string TransferFilePath;
+
+    // ---- operations ----
+    /// Sets the start state; called once by the constructor.
+    void FormCreate();
+    /// Rewrites the ten value labels from `Record`: valid channels with their decimals and
+    /// unit, invalid ones as "-".
+    void DispData();
+    /// Switches the smoke-number inputs together; values and selection are kept.
+    void SetSmokeInputsEnabled(bool enabled);
+    /// Handler of a user click on `CBRZaktiv`.
+    void CBRZaktivClick();
+
+    /// Text of the status bar's second panel.
+    void SetStatusMessage(const QString& text);
+    QString StatusMessage() const;
+    /// Shows connection picture n (0..3); other values are ignored.
+    void ShowConnectionPicture(int n);
+    /// Index of the picture shown now.
+    int ConnectionPicture() const { return picture_; }
+    QString IdentificationLabel() const;
+    /// Sets the identification label; the label widens to fit its text.
+    void SetIdentificationLabel(const QString& text);
+    void SetBtExitEnabled(bool enabled);
+    void SetBtWastunVisible(bool visible);
+
+    /// Manual entries as the transfer file writer reads them.
+    double BoilerTemperature() const;
+    double SmokeNumber(int n) const;  ///< n = 1..3
+    bool SmokeInputsActive() const;
+    int DerivateIndex() const;
+
+signals:
+    /// Emitted once, when the window is shown for the first time (hook for FormShow).
+    void firstShown();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildControls();
+    void CenterOnScreen();
+
+    int picture_ = -1;
+    bool shownOnce_ = false;
+};
+
+/// The single main window instance (set by the TFormmain constructor, cleared by its
+/// destructor).
+extern TFormmain* Formmain;

@@ -1,0 +1,17 @@
+#pragma once
+// Opening a link target through the operating system's shell.
+
+#include <functional>
+#include <string>
+
+/// Asks the shell to open `targetCp1252` (a file, URL or control panel applet, in the
+/// single-byte code page) with its default action. Never blocks and never reports:
+/// a target that cannot be opened is silently ignored.
+/// On Linux "bthprops.cpl" (the Windows Bluetooth panel) starts the desktop's own
+/// Bluetooth settings when one is installed; other targets go to xdg-open.
+void ShellOpen(const std::string& targetCp1252);
+
+/// Replaces the shell (tests): while set, ShellOpen only calls the hook with the target.
+/// An empty function restores the real shell.
+using ShellOpenHook = std::function<void(const std::string& targetCp1252)>;
+void SetShellOpenHook(ShellOpenHook hook);

@@ -1,0 +1,22 @@
+#pragma once
+// Decimal spin edit for the manual entries.
+
+#include <QDoubleSpinBox>
+
+/// A decimal spin box that always writes a decimal comma and no thousands separator,
+/// whatever the system's regional settings, and whose page keys move by a step of
+/// their own (Page Up/Down step 10.0 while the arrows step by 0.5 or 0.1).
+class TSpinEdit : public QDoubleSpinBox {
+    Q_OBJECT
+public:
+    explicit TSpinEdit(QWidget* parent = nullptr);
+
+    void SetPageStep(double step) { pageStep_ = step; }
+    double PageStep() const { return pageStep_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    double pageStep_ = 10.0;
+};
