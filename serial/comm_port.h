@@ -1,0 +1,93 @@
+#pragma once
+// The operating-system side of one serial port: the operations TComm needs, with the same
+// meaning on every platform. comm_port_posix.cpp implements them with termios and poll(),
+// comm_port_win32.cpp with the Win32 communications functions; CMake picks the file.
+//
+// Thread safety: one thread (the component's creating thread) calls Open, Close,
+// ApplySettings, SetEventMask, SetDtr, Purge, Read, Write and QueueStatus; one other thread
+// (the watcher) may at the same time call WaitEvent, QueueStatus and ModemStatus.
+// SetEventMask is the one call meant to reach across: it ends a pending WaitEvent.
+// Open and Close must not run while a watcher is inside WaitEvent.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "serial/dcb.h"
+
+/// Outcome of one CommPort::WaitEvent.
+enum class CommWaitStatus : uint8_t {
+    Event,   ///< `events` holds the EV_ bits that fired
+    Woken,   ///< SetEventMask ended the wait; `events` is 0
+    Failed,  ///< the wait failed for a passing reason; `events` is 0 (retry after a pause)
+    Gone,    ///< the device hung up or vanished; further waits are pointless
+};
+
+struct CommWaitResult {
+    CommWaitStatus status;
+    uint32_t events;  ///< EV_ bits, 0 unless status is Event
+};
+
+/// Error word and receive-queue count, as ClearCommError reports them.
+struct CommQueueStatus {
+    uint32_t errors;   ///< CE_ bits gathered since the previous call (then cleared)
+    uint32_t inQueue;  ///< bytes waiting in the receive queue
+};
+
+class CommPortImpl;
+
+/// One opened (or not yet opened) serial port of the system.
+class CommPort {
+public:
+    CommPort();
+    ~CommPort();
+    CommPort(const CommPort&) = delete;
+    CommPort& operator=(const CommPort&) = delete;
+
+    /// Opens COM `port` exclusively for reading and writing; false if it does not exist,
+    /// is in use or cannot be opened. Port numbers map to devices as DevicePathOfPort says.
+    bool Open(uint8_t port);
+    /// True between a successful Open and Close.
+    bool IsOpen() const;
+    /// Releases the device (and its exclusive claim). Safe on a closed port.
+    void Close();
+
+    /// Passes line settings and driver buffer sizes to the port; false if the driver
+    /// refused them (the caller does not have to look).
+    bool ApplySettings(const DCB& settings, uint32_t inBufSize, uint32_t outBufSize);
+
+    /// Sets the EV_ mask future waits use, and ends a pending WaitEvent with Woken. Mask 0
+    /// is how the owner stops the watcher.
+    void SetEventMask(uint32_t evMask);
+    /// Blocks until an event of the current mask happens, SetEventMask is called, or the
+    /// wait fails. Received data counts as an event only when new bytes have arrived since
+    /// the last EV_RXCHAR reported, never merely because unread bytes are waiting.
+    CommWaitResult WaitEvent();
+
+    /// MS_*_ON bits of the modem lines; 0 where the device has none.
+    uint32_t ModemStatus();
+    /// Raises (true) or drops (false) DTR; ignored where the device has no modem lines.
+    void SetDtr(bool raise);
+    /// Aborts pending transfers and empties both driver queues.
+    void Purge();
+    /// Takes the error word (clearing it) and reads the receive-queue count; {0, 0} when
+    /// the port is closed or gone.
+    CommQueueStatus QueueStatus();
+
+    /// Reads up to `count` bytes that are already there; never blocks and never writes
+    /// into `buffer` after it has returned. Returns the bytes read, 0 on nothing or error.
+    int32_t Read(void* buffer, int32_t count);
+    /// Writes `count` bytes; returns when they are handed to the driver, or when a bounded
+    /// wait (WriteDeadlineMs) runs out or the device fails. Returns the bytes written.
+    int32_t Write(const void* buffer, int32_t count);
+
+private:
+    std::unique_ptr<CommPortImpl> impl_;
+};
+
+/// The device path COM `port` opens; empty if the number has no device on this system.
+std::string DevicePathOfPort(uint8_t port);
+
+/// The line settings a new component starts from: the system's default configuration of
+/// COM1 on Windows (a zero-filled record if there is none), DefaultLineSettings elsewhere.
+DCB SystemDefaultLineSettings();
