@@ -1,0 +1,31 @@
+#include "app/command_line.h"
+
+namespace {
+
+// Only a-z: the calling program expects umlauts in the header exactly as it passed them.
+std::string UpperAsciiLetters(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+// The firing type follows a fixed-width prefix such as "/ART=", skipped by position only.
+constexpr size_t kFiringTypePrefixLength = 5;
+
+}  // namespace
+
+CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine commandLine;
+    if (arguments.empty()) {
+        return commandLine;
+    }
+    commandLine.headerLine = UpperAsciiLetters(arguments[0]);
+    if (arguments.size() >= 2 && arguments[1].size() > kFiringTypePrefixLength) {
+        commandLine.firingTypeParameter = arguments[1].substr(kFiringTypePrefixLength);
+    }
+    commandLine.transferFilePath = arguments.size() >= 3 ? arguments[2] : std::string();
+    return commandLine;
+}

@@ -1,0 +1,161 @@
+#include "app/ini_file.h"
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The profile functions compare names without regard to case; only ASCII letters matter
+// for the names this program uses.
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// The section name when `line` is a section header.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() != '[') {
+        return std::nullopt;
+    }
+    trimmed.remove_prefix(1);
+    size_t close = trimmed.find(']');
+    return Trim(trimmed.substr(0, close));
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+/// Key and value when `line` is a key line (has a '=' after a non-empty key).
+std::optional<KeyLine> ParseKeyLine(std::string_view line) {
+    size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string_view key = Trim(line.substr(0, equals));
+    if (key.empty() || key.front() == '[') {
+        return std::nullopt;
+    }
+    return KeyLine{key, Trim(line.substr(equals + 1))};
+}
+
+/// [first, end) line indexes of the body of the first section called `section`.
+struct SectionRange {
+    size_t header;
+    size_t end;
+};
+
+std::optional<SectionRange> FindSection(const std::vector<std::string>& lines,
+                                        std::string_view section) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::optional<std::string_view> name = SectionName(lines[i]);
+        if (name && EqualNoCase(*name, section)) {
+            size_t end = i + 1;
+            while (end < lines.size() && !SectionName(lines[end])) {
+                ++end;
+            }
+            return SectionRange{i, end};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+IniFile IniFile::Parse(std::string_view bytes) {
+    IniFile file;
+    while (!bytes.empty()) {
+        size_t lf = bytes.find('\n');
+        std::string_view line = bytes.substr(0, lf);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        file.lines_.emplace_back(line);
+        if (lf == std::string_view::npos) {
+            break;
+        }
+        bytes.remove_prefix(lf + 1);
+    }
+    return file;
+}
+
+bool IniFile::HasSection(std::string_view section) const {
+    return FindSection(lines_, section).has_value();
+}
+
+std::optional<std::string> IniFile::Value(std::string_view section, std::string_view key) const {
+    std::optional<SectionRange> range = FindSection(lines_, section);
+    if (!range) {
+        return std::nullopt;
+    }
+    for (size_t i = range->header + 1; i < range->end; ++i) {
+        std::optional<KeyLine> keyLine = ParseKeyLine(lines_[i]);
+        if (keyLine && EqualNoCase(keyLine->key, key)) {
+            return std::string(keyLine->value);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view defaultValue) const {
+    std::optional<std::string> value = Value(section, key);
+    return value ? *value : std::string(defaultValue);
+}
+
+void IniFile::SetValue(std::string_view section, std::string_view key, std::string_view value) {
+    std::optional<SectionRange> range = FindSection(lines_, section);
+    if (!range) {
+        lines_.push_back("[" + std::string(section) + "]");
+        lines_.push_back(std::string(key) + "=" + std::string(value));
+        return;
+    }
+    for (size_t i = range->header + 1; i < range->end; ++i) {
+        std::optional<KeyLine> keyLine = ParseKeyLine(lines_[i]);
+        if (keyLine && EqualNoCase(keyLine->key, key)) {
+            lines_[i] = std::string(keyLine->key) + "=" + std::string(value);
+            return;
+        }
+    }
+    // After the section's last non-blank line, so a blank line separating it from the
+    // next section stays where it is.
+    size_t insertAt = range->end;
+    while (insertAt > range->header + 1 && Trim(lines_[insertAt - 1]).empty()) {
+        --insertAt;
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                  std::string(key) + "=" + std::string(value));
+}
+
+std::string IniFile::Serialize() const {
+    std::string bytes;
+    for (const std::string& line : lines_) {
+        bytes += line;
+        bytes += "\r\n";
+    }
+    return bytes;
+}

@@ -1,0 +1,56 @@
+#include "app/settings.h"
+
+#include "app/atomic_write.h"
+#include "app/executable_path.h"
+#include "app/file_bytes.h"
+#include "app/ini_file.h"
+#include "data/conversions.h"
+
+namespace {
+
+constexpr const char* kSection = "Main";
+constexpr const char* kPortKey = "comport";
+constexpr const char* kIdentificationKey = "SerNr";
+constexpr const char* kSo2Key = "SO2Key";
+
+}  // namespace
+
+std::string SettingsFilePath() {
+    return ExecutableDirectory() + kSettingsFileName;
+}
+
+bool LoadSettings(const std::string& path, Settings& settings, std::string* error) {
+    std::string bytes;
+    switch (ReadFileBytes(path, &bytes, error)) {
+        case ReadFileResult::Failed:
+            return false;
+        case ReadFileResult::Missing:
+            settings.settingsFound = false;
+            return true;
+        case ReadFileResult::Ok:
+            break;
+    }
+    IniFile file = IniFile::Parse(bytes);
+    if (!file.HasSection(kSection)) {
+        settings.settingsFound = false;
+        return true;
+    }
+    settings.portNumber = ParseIntLoose(file.ReadString(kSection, kPortKey, "1"));
+    settings.identification = file.ReadString(kSection, kIdentificationKey, "1");
+    settings.so2Key = file.ReadString(kSection, kSo2Key, "");
+    settings.settingsFound = true;
+    return true;
+}
+
+bool SaveSettings(const std::string& path, const Settings& settings, std::string* error) {
+    // The existing file is read first so that everything but our two keys survives; if it
+    // cannot be read, writing would destroy what we could not see.
+    std::string bytes;
+    if (ReadFileBytes(path, &bytes, error) == ReadFileResult::Failed) {
+        return false;
+    }
+    IniFile file = IniFile::Parse(bytes);
+    file.SetValue(kSection, kPortKey, IntToStrPad(settings.portNumber, 0));
+    file.SetValue(kSection, kIdentificationKey, settings.identification);
+    return WriteFileAtomically(path, file.Serialize(), error);
+}

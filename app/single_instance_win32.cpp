@@ -1,0 +1,30 @@
+#include <windows.h>
+
+#include "app/single_instance.h"
+
+bool SingleInstanceGuard::Acquire() {
+    if (Held()) {
+        return true;
+    }
+    // No "Local\\" or "Global\\" prefix: the name lives in the namespace of the user's
+    // logon session, which is what "one copy per user logon" means.
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, fileName_.c_str());
+    DWORD lastError = GetLastError();
+    if (mutex == nullptr) {
+        return true;  // no guard possible: behave as the first copy
+    }
+    if (lastError == ERROR_ALREADY_EXISTS) {
+        // The second copy only opened the first copy's mutex; it is about to end anyway.
+        CloseHandle(mutex);
+        return false;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(mutex);
+    return true;
+}
+
+void SingleInstanceGuard::Release() {
+    if (Held()) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));
+        handle_ = kNoHandle;
+    }
+}
