@@ -1,0 +1,399 @@
+#include "tools/sim/sim_options.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+
+namespace {
+
+// Whole-string number parsing: "12x" or "" must be rejected, which atoi would accept.
+std::optional<long long> ParseInteger(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || end != text.c_str() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<double> ParseDecimal(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Port numbers become "COM<n>" links; the program only uses 1..99, but larger numbers
+// are harmless for the simulator and let tests avoid clashes.
+constexpr long long kMaxPort = 255;
+
+class Parser {
+public:
+    Parser(const std::vector<std::string>& args, SimOptionsResult& result)
+        : args_(args), result_(result) {}
+
+    void Run() {
+        for (index_ = 0; index_ < args_.size() && result_.error.empty(); ++index_) {
+            ParseOne(args_[index_]);
+        }
+    }
+
+private:
+    void Fail(const std::string& text) {
+        if (result_.error.empty()) {
+            result_.error = text;
+        }
+    }
+
+    // The value of the current option, from "--opt=value" or the next argument.
+    std::optional<std::string> Value(const std::string& name) {
+        if (inlineValue_) {
+            return inlineValue_;
+        }
+        if (index_ + 1 >= args_.size()) {
+            Fail("option " + name + " needs a value");
+            return std::nullopt;
+        }
+        return args_[++index_];
+    }
+
+    std::optional<int> PortValue(const std::string& name) {
+        const auto text = Value(name);
+        if (!text) {
+            return std::nullopt;
+        }
+        const auto number = ParseInteger(*text);
+        if (!number || *number < 1 || *number > kMaxPort) {
+            Fail(name + ": '" + *text + "' is not a port number (1.." + std::to_string(kMaxPort) +
+                 ")");
+            return std::nullopt;
+        }
+        return static_cast<int>(*number);
+    }
+
+    std::optional<long long> MillisValue(const std::string& name, const std::string& text) {
+        const auto number = ParseInteger(text);
+        if (!number || *number < 0 || *number > 3600 * 1000) {
+            Fail(name + ": '" + text + "' is not a number of milliseconds (0..3600000)");
+            return std::nullopt;
+        }
+        return number;
+    }
+
+    void ParseStatus(const std::string& text) {
+        const auto eq = text.find('=');
+        const std::string key = text.substr(0, eq);
+        const std::string chr = eq == std::string::npos ? "" : text.substr(eq + 1);
+        if (eq == std::string::npos || chr.size() != 1 || chr[0] == '\r' || chr[0] == '\n') {
+            Fail("--status: expected NNN=C (parameter number, '=', one character), got '" + text +
+                 "'");
+            return;
+        }
+        auto& status = result_.options.status;
+        if (key == "all") {
+            status.fill(chr[0]);
+            return;
+        }
+        const auto number = ParseInteger(key);
+        const auto* found =
+            number ? std::find(kStreamParameters.begin(), kStreamParameters.end(), *number)
+                   : kStreamParameters.end();
+        if (found == kStreamParameters.end()) {
+            Fail("--status: '" + key + "' is not one of the streamed parameter numbers");
+            return;
+        }
+        status[static_cast<size_t>(found - kStreamParameters.begin())] = chr[0];
+    }
+
+    void ParseFaultItem(const std::string& item) {
+        auto& faults = result_.options.faults;
+        const auto eq = item.find('=');
+        const std::string name = item.substr(0, eq);
+        const std::string arg = eq == std::string::npos ? "" : item.substr(eq + 1);
+        const bool takesArg =
+            name == "delay" || name == "slow" || name == "hangup-after" || name == "hangup-on";
+        if (takesArg == (eq == std::string::npos)) {
+            Fail("--fault: '" + item + "' " +
+                 (takesArg ? "needs a value (" + name + "=...)" : "takes no value"));
+            return;
+        }
+        if (name == "silent") {
+            faults.silent = true;
+        } else if (name == "no-cr") {
+            faults.noCr = true;
+        } else if (name == "empty") {
+            faults.emptyReplies = true;
+        } else if (name == "noise") {
+            faults.noise = true;
+        } else if (name == "no-newline-stream") {
+            faults.noNewlineStream = true;
+        } else if (name == "foreign") {
+            faults.foreign = true;
+        } else if (name == "hangup-on") {
+            faults.hangupOn = arg;
+        } else if (name == "delay" || name == "slow" || name == "hangup-after") {
+            const auto ms = MillisValue("--fault " + name, arg);
+            if (!ms) {
+                return;
+            }
+            if (name == "delay") {
+                faults.replyDelay = SimMs(*ms);
+            } else if (name == "slow") {
+                faults.slowByteGap = SimMs(*ms);
+            } else {
+                faults.hangupAfter = SimMs(*ms);
+            }
+        } else {
+            Fail("--fault: unknown fault '" + name + "' (see --help)");
+        }
+    }
+
+    void ParseFaults(const std::string& list) {
+        size_t start = 0;
+        while (start <= list.size() && result_.error.empty()) {
+            const auto comma = list.find(',', start);
+            const auto end = comma == std::string::npos ? list.size() : comma;
+            ParseFaultItem(list.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+
+    void ParseOne(const std::string& arg) {
+        std::string name = arg;
+        inlineValue_.reset();
+        if (arg.rfind("--", 0) == 0) {
+            const auto eq = arg.find('=');
+            if (eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                inlineValue_ = arg.substr(eq + 1);
+            }
+        }
+        auto& o = result_.options;
+        if (name == "--help" || name == "-h") {
+            NoValue(name);
+            result_.helpRequested = true;
+        } else if (name == "--port") {
+            if (auto p = PortValue(name)) {
+                o.analyserPort = *p;
+            }
+        } else if (name == "--no-analyser") {
+            NoValue(name);
+            o.analyserPort.reset();
+        } else if (name == "--dead-port") {
+            if (auto p = PortValue(name)) {
+                o.deadPorts.push_back(*p);
+            }
+        } else if (name == "--foreign-port") {
+            if (auto p = PortValue(name)) {
+                o.foreignPorts.push_back(*p);
+            }
+        } else if (name == "--port-dir") {
+            if (auto v = Value(name)) {
+                o.portDir = *v;
+            }
+        } else if (name == "--id") {
+            if (auto v = Value(name)) {
+                o.id = *v;
+            }
+        } else if (name == "--id2") {
+            if (auto v = Value(name)) {
+                o.id2 = *v;
+            }
+        } else if (name == "--serial") {
+            if (auto v = Value(name)) {
+                o.serial = *v;
+            }
+        } else if (name == "--foreign-reply") {
+            if (auto v = Value(name)) {
+                o.foreignReply = *v;
+            }
+        } else if (name == "--cycle-ms") {
+            if (auto v = Value(name)) {
+                if (auto ms = MillisValue(name, *v)) {
+                    o.cycle = SimMs(*ms);
+                }
+            }
+        } else if (name == "--stream-seconds") {
+            if (auto v = Value(name)) {
+                const auto s = ParseDecimal(*v);
+                if (!s || *s < 0 || *s > 86400) {
+                    Fail(name + ": '" + *v + "' is not a number of seconds (0..86400)");
+                } else {
+                    o.streamDuration = SimTime(std::llround(*s * 1e6));
+                }
+            }
+        } else if (name == "--status") {
+            if (auto v = Value(name)) {
+                ParseStatus(*v);
+            }
+        } else if (name == "--rate") {
+            if (auto v = Value(name)) {
+                const auto baud = ParseInteger(*v);
+                if (*v == "max") {
+                    o.bytesPerSecond.reset();
+                } else if (baud && *baud >= 10 && *baud <= 4000000) {
+                    // 8N1 framing: ten bit times per byte.
+                    o.bytesPerSecond = static_cast<int>(*baud / 10);
+                } else {
+                    Fail(name + ": '" + *v + "' is neither 'max' nor a baud rate (10..4000000)");
+                }
+            }
+        } else if (name == "--fault") {
+            if (auto v = Value(name)) {
+                ParseFaults(*v);
+            }
+        } else if (name == "--log") {
+            if (auto v = Value(name)) {
+                o.logPath = *v;
+            }
+        } else if (name == "--ready-file") {
+            if (auto v = Value(name)) {
+                o.readyFile = *v;
+            }
+        } else if (name == "--seed") {
+            if (auto v = Value(name)) {
+                const auto n = ParseInteger(*v);
+                if (!n || *n < 0 || *n > 0xFFFFFFFFLL) {
+                    Fail(name + ": '" + *v + "' is not a seed (0..4294967295)");
+                } else {
+                    o.seed = static_cast<unsigned>(*n);
+                }
+            }
+        } else {
+            Fail("unknown option '" + arg + "' (see --help)");
+            return;
+        }
+    }
+
+    void NoValue(const std::string& name) {
+        if (inlineValue_) {
+            Fail("option " + name + " takes no value");
+        }
+    }
+
+    const std::vector<std::string>& args_;
+    SimOptionsResult& result_;
+    size_t index_ = 0;
+    std::optional<std::string> inlineValue_;
+};
+
+}  // namespace
+
+SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
+                                 const std::string& envPortDir) {
+    SimOptionsResult result;
+    Parser parser(args, result);
+    parser.Run();
+    if (!result.error.empty() || result.helpRequested) {
+        return result;
+    }
+    auto& o = result.options;
+    if (o.portDir.empty()) {
+        o.portDir = envPortDir;
+    }
+    if (o.portDir.empty()) {
+        result.error = "no port folder: give --port-dir DIR or set FUMILINK_PORT_DIR";
+        return result;
+    }
+    std::set<int> seen;
+    std::vector<int> all = o.deadPorts;
+    all.insert(all.end(), o.foreignPorts.begin(), o.foreignPorts.end());
+    if (o.analyserPort) {
+        all.push_back(*o.analyserPort);
+    }
+    if (all.empty()) {
+        result.error = "no ports: --no-analyser needs at least one --dead-port or --foreign-port";
+        return result;
+    }
+    for (int port : all) {
+        if (!seen.insert(port).second) {
+            result.error = "port COM" + std::to_string(port) + " is given more than once";
+            return result;
+        }
+    }
+    if (o.faults.hangupOn && o.faults.hangupOn->find_first_of("\r\n") != std::string::npos) {
+        result.error = "--fault hangup-on: the command must not contain CR or LF";
+    }
+    return result;
+}
+
+std::string SimHelpText() {
+    return R"(Usage: fumilink-sim [OPTIONS]
+
+Stands in for the flue-gas analyser on a pseudo-terminal. Each port is a pty whose
+slave is reachable as the link DIR/COM<n>; the program under test finds it in its port
+list when FUMILINK_PORT_DIR=DIR. Once all links exist the simulator prints one line
+  READY COM5 /dev/pts/7 [COM<n> /dev/pts/<m> ...]
+to standard output. It runs until SIGTERM/SIGINT (or until every port has hung up) and
+removes its links on exit.
+
+Ports:
+  --port N              COM number of the analyser (default 5)
+  --no-analyser         no analyser port (only dead and foreign ports)
+  --dead-port N         extra port that takes bytes and never answers (repeatable)
+  --foreign-port N      extra port that answers every command with the foreign reply,
+                        never containing "ZOR" (repeatable)
+  --port-dir DIR        folder for the COM<n> links (default $FUMILINK_PORT_DIR; one of
+                        the two is required). A COM<n> that already exists is refused.
+
+Analyser:
+  --id TEXT             reply to R001 (default 'ZOR GX40')
+  --id2 TEXT            reply to R002 (default 'GX40 V2.31')
+  --serial TEXT         reply to R004 (default 'SN42')
+  --foreign-reply TEXT  reply of foreign ports (default 'MODEM OK')
+  Commands end with CR (a lone LF is accepted too). SERVICE002/SERVICE001 answer
+  'OK' and pause the stream; w904 answers 'OK' and starts or renews the stream (first
+  data line at once); the empty command answers an empty line; anything else 'ERR'.
+
+Stream:
+  --cycle-ms MS         one cycle of 13 data lines every MS ms (default 1000);
+                        0 = cycles back to back (throughput runs)
+  --stream-seconds S    stream stops S seconds after the last w904 (default: never)
+  --status NNN=C        status character C for parameter NNN, e.g. --status 053=F;
+                        'all=C' sets every parameter (default G; repeatable)
+  --seed N              seed of the value drift (default 1)
+  --rate BAUD|max       pace bytes like a BAUD line, 8N1 (default 9600, ~960 bytes/s);
+                        'max' writes as fast as the pty takes them
+
+Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port):
+  silent                never answers, never streams
+  delay=MS              each reply starts MS ms after its command
+  slow=MS               reply bytes MS ms apart
+  no-cr                 replies without their CR
+  empty                 every command answered with an empty line (w904 still streams)
+  noise                 noise, NUL and high bytes between stream lines
+  no-newline-stream     stream lines without CR: bytes, but never a complete line
+  hangup-after=MS       close the pty and remove the link MS ms after start
+  hangup-on=CMD         close the pty and remove the link upon command CMD (no reply)
+  foreign               identify as a foreign device (behaves like --foreign-port)
+
+Output:
+  --log FILE            command log to FILE instead of standard error; one line per
+                        event: '<seconds since start> COM<n> RX "<command>"', also
+                        TX (replies), STREAM start/pause/end, HANGUP, OPEN, EXIT
+  --ready-file PATH     also write the READY line to PATH (atomically)
+  --help                this text
+
+Exit status: 0 after a stop by signal or when every port hung up; 2 for bad options or
+a COM<n> already taken in the folder; 1 when a pty or link cannot be created.
+
+Examples:
+  fumilink-sim --port-dir /tmp/ports --port 5
+  fumilink-sim --port-dir /tmp/ports --port 7 --dead-port 3 --foreign-port 4
+  fumilink-sim --port-dir /tmp/ports --fault delay=300,slow=20 --status 053=F
+  fumilink-sim --port-dir /tmp/ports --rate max --cycle-ms 0 --log sim.log
+  fumilink-sim --port-dir /tmp/ports --fault hangup-on=w904 --stream-seconds 3
+)";
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The simulator's event loop: one pty per port, one poll() over all of them and a stop
+// descriptor, timers derived from the devices' deadlines. Single-threaded.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/sim/sim_device.h"
+#include "tools/sim/sim_log.h"
+#include "tools/sim/sim_options.h"
+#include "tools/sim/sim_pty.h"
+
+/// Exit codes of fumilink-sim.
+enum SimExitCode {
+    kSimExitOk = 0,       ///< stopped by signal, or every port hung up
+    kSimExitFailure = 1,  ///< a pty or link could not be created
+    kSimExitUsage = 2,    ///< bad options, or a COM<n> already taken in the folder
+};
+
+/// Owns the simulated ports for the life of the simulator.
+class SimServer {
+public:
+    SimServer(const SimOptions& options, SimLog& log);
+    /// Closes every pty and removes every link this server created.
+    ~SimServer();
+    SimServer(const SimServer&) = delete;
+    SimServer& operator=(const SimServer&) = delete;
+
+    /// Creates the ptys and links. Refuses (kSimExitUsage) when the folder is missing or a
+    /// COM<n> link already exists, before creating anything. Returns a SimExitCode; on
+    /// failure `error` holds the message for the user and nothing is left behind.
+    int Start(std::string& error);
+
+    /// "READY COM5 /dev/pts/7 [COM<n> /dev/pts/<m> ...]" once Start() succeeded.
+    std::string ReadyLine() const;
+
+    /// Serves the ports until `stopFd` becomes readable or every port has hung up.
+    void Run(int stopFd);
+
+private:
+    struct Port {
+        int number = 0;
+        PortRole role = PortRole::Analyser;
+        std::string name;      // "COM5"
+        std::string linkPath;  // DIR/COM5
+        SimPty pty;
+        std::unique_ptr<SimDevice> device;
+        bool writeBlocked = false;  // the pty took less than offered: wait for POLLOUT
+        bool open = false;
+    };
+
+    void Flush(Port& port, SimTime now);
+    void ReadFrom(Port& port);
+    void Close(Port& port, const std::string& event);
+
+    SimOptions options_;
+    SimLog& log_;
+    std::vector<Port> ports_;
+};
