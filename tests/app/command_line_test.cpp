@@ -1,0 +1,59 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+TEST(ReadCommandLine, NoArgumentsWriteDataCsvWithoutHeader) {
+    CommandLine line = ReadCommandLine({});
+    EXPECT_EQ(line.headerLine, "");
+    EXPECT_EQ(line.firingTypeParameter, "");
+    EXPECT_EQ(line.transferFilePath, "data.csv");
+}
+
+TEST(ReadCommandLine, ThreeArgumentsFromTheCallingProgram) {
+    CommandLine line = ReadCommandLine({"ab12", "/ART=14", "C:\\out\\m.txt", "ignored"});
+    EXPECT_EQ(line.headerLine, "AB12");
+    EXPECT_EQ(line.firingTypeParameter, "14");
+    EXPECT_EQ(line.transferFilePath, "C:\\out\\m.txt");
+}
+
+TEST(ReadCommandLine, ParameterStartsAtTheSixthCharacterWhateverThePrefix) {
+    EXPECT_EQ(ReadCommandLine({"h", "/ART=", "p"}).firingTypeParameter, "");
+    EXPECT_EQ(ReadCommandLine({"h", "/ART", "p"}).firingTypeParameter, "");
+    EXPECT_EQ(ReadCommandLine({"h", "", "p"}).firingTypeParameter, "");
+    EXPECT_EQ(ReadCommandLine({"h", "xxxxx7", "p"}).firingTypeParameter, "7");
+    EXPECT_EQ(ReadCommandLine({"h", "/ART=1 4", "p"}).firingTypeParameter, "1 4");
+}
+
+TEST(ReadCommandLine, OneOrTwoArgumentsLeaveThePathEmpty) {
+    CommandLine one = ReadCommandLine({"kopf"});
+    EXPECT_EQ(one.headerLine, "KOPF");
+    EXPECT_EQ(one.firingTypeParameter, "");
+    EXPECT_EQ(one.transferFilePath, "");
+    CommandLine two = ReadCommandLine({"kopf", "/ART=7"});
+    EXPECT_EQ(two.firingTypeParameter, "7");
+    EXPECT_EQ(two.transferFilePath, "");
+}
+
+TEST(ReadCommandLine, HeaderUpperCasesOnlyAsciiLetters) {
+    // Windows-1252: a/o/u umlaut, sharp s, e acute stay exactly as passed.
+    CommandLine line =
+        ReadCommandLine({"m\xFCller stra\xDF"
+                         "e \xE4\xF6 caf\xE9 x-1,5",
+                         "/ART=14", "p"});
+    EXPECT_EQ(line.headerLine,
+              "M\xFCLLER STRA\xDF"
+              "E \xE4\xF6 CAF\xE9 X-1,5");
+}
+
+TEST(CommandLineArguments, HeaderAndParameterBecomeWindows1252ThePathStays) {
+    const char* argv[] = {"/usr/bin/fumilink", "m\xC3\xBCller", "/ART=\xC3\xA4",
+                          "/tmp/\xC3\xBC.csv", "extra"};
+    std::vector<std::string> arguments = CommandLineArguments(5, argv);
+    ASSERT_EQ(arguments.size(), 4u);
+    EXPECT_EQ(arguments[0], "m\xFCller");
+    EXPECT_EQ(arguments[1], "/ART=\xE4");
+    EXPECT_EQ(arguments[2], "/tmp/\xC3\xBC.csv");
+    EXPECT_EQ(arguments[3], "extra");
+    EXPECT_EQ(ReadCommandLine(arguments).headerLine, "M\xFCLLER");
+    EXPECT_TRUE(CommandLineArguments(1, argv).empty());
+}

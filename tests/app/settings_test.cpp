@@ -1,0 +1,164 @@
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/app/temp_dir.h"
+
+namespace {
+
+Settings Remembered() {
+    Settings settings;
+    settings.portNumber = 3;
+    settings.identification = "before";
+    settings.so2Key = "2204";
+    return settings;
+}
+
+}  // namespace
+
+TEST(LoadSettings, LenientPortNumberAndIdentification) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    WriteBytes(path, "[Main]\r\ncomport=COM7\r\nSerNr=ZOR GX40 SN42\r\n");
+    Settings settings = Remembered();
+    std::string error;
+    ASSERT_TRUE(LoadSettings(path, settings, &error)) << error;
+    EXPECT_TRUE(settings.settingsFound);
+    EXPECT_EQ(settings.portNumber, 7);
+    EXPECT_EQ(settings.identification, "ZOR GX40 SN42");
+    EXPECT_EQ(settings.so2Key, "");  // no SO2Key in the file: no SO2 line
+}
+
+TEST(LoadSettings, EmptyMainSectionGivesTheDefaults) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    WriteBytes(path, "[Main]\r\n");
+    Settings settings = Remembered();
+    ASSERT_TRUE(LoadSettings(path, settings, nullptr));
+    EXPECT_TRUE(settings.settingsFound);
+    EXPECT_EQ(settings.portNumber, 1);
+    EXPECT_EQ(settings.identification, "1");
+}
+
+TEST(LoadSettings, ReadsSo2KeyAndIgnoresCaseOfNames) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    WriteBytes(path,
+               "[other]\nSO2Key=9\n[MAIN]\nCOMPORT=12\nsernr=Gr\xF6\xDF"
+               "e,1\nso2key= 2204 \n");
+    Settings settings;
+    ASSERT_TRUE(LoadSettings(path, settings, nullptr));
+    EXPECT_EQ(settings.portNumber, 12);
+    EXPECT_EQ(settings.identification,
+              "Gr\xF6\xDF"
+              "e,1");
+    EXPECT_EQ(settings.so2Key, "2204");
+}
+
+TEST(LoadSettings, MissingFileOrSectionIsNotAnErrorAndKeepsTheFields) {
+    TempDir dir;
+    for (const std::string& content :
+         {std::string("<missing>"), std::string("[Other]\ncomport=9\n"),
+          std::string("comport=9\n")}) {
+        const std::string path = dir.File(kSettingsFileName);
+        std::filesystem::remove(path);
+        if (content != "<missing>") {
+            WriteBytes(path, content);
+        }
+        Settings settings = Remembered();
+        settings.settingsFound = true;
+        std::string error;
+        EXPECT_TRUE(LoadSettings(path, settings, &error)) << content;
+        EXPECT_FALSE(settings.settingsFound) << content;
+        EXPECT_EQ(settings.portNumber, 3) << content;
+        EXPECT_EQ(settings.identification, "before") << content;
+        EXPECT_EQ(settings.so2Key, "2204") << content;
+        EXPECT_EQ(error, "") << content;
+    }
+}
+
+TEST(LoadSettings, UnreadableFileIsReportedAndChangesNothing) {
+    TempDir dir;
+    // A folder in the file's place opens but cannot be read as a file, for root too.
+    const std::string path = dir.File(kSettingsFileName);
+    std::filesystem::create_directory(path);
+    Settings settings = Remembered();
+    settings.settingsFound = true;
+    std::string error;
+    EXPECT_FALSE(LoadSettings(path, settings, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(settings.settingsFound);
+    EXPECT_EQ(settings.portNumber, 3);
+    EXPECT_EQ(settings.identification, "before");
+}
+
+TEST(SaveSettings, KeepsForeignContentAndReplacesOurKeys) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    WriteBytes(path,
+               "; Fumilink\r\n"
+               "[Main]\r\n"
+               "comport=1\r\n"
+               "SO2Key=2204\r\n"
+               "\r\n"
+               "[Window]\r\n"
+               "List=a,b,\"c\"\r\n");
+    Settings settings;
+    settings.portNumber = 5;
+    settings.identification = "ZOR GX40 SN42";
+    std::string error;
+    ASSERT_TRUE(SaveSettings(path, settings, &error)) << error;
+    EXPECT_EQ(ReadBytes(path),
+              "; Fumilink\r\n"
+              "[Main]\r\n"
+              "comport=5\r\n"
+              "SO2Key=2204\r\n"
+              "SerNr=ZOR GX40 SN42\r\n"
+              "\r\n"
+              "[Window]\r\n"
+              "List=a,b,\"c\"\r\n");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+}
+
+TEST(SaveSettings, NewFileRoundTripsThroughLoad) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    Settings saved;
+    saved.portNumber = 12;
+    saved.identification = "ZOR \xC4, \"x\" \\y";
+    ASSERT_TRUE(SaveSettings(path, saved, nullptr));
+    EXPECT_EQ(ReadBytes(path), "[Main]\r\ncomport=12\r\nSerNr=ZOR \xC4, \"x\" \\y\r\n");
+    Settings loaded;
+    ASSERT_TRUE(LoadSettings(path, loaded, nullptr));
+    EXPECT_TRUE(loaded.settingsFound);
+    EXPECT_EQ(loaded.portNumber, 12);
+    EXPECT_EQ(loaded.identification, saved.identification);
+}
+
+TEST(SaveSettings, FailuresAreReportedAndLeaveNoFileBehind) {
+    TempDir dir;
+    Settings settings;
+    settings.portNumber = 5;
+    std::string error;
+    EXPECT_FALSE(SaveSettings(dir.File("missing/fumilink.ini"), settings, &error));
+    EXPECT_FALSE(error.empty());
+
+    // Unreadable existing file: writing would lose what could not be read.
+    const std::string path = dir.File(kSettingsFileName);
+    std::filesystem::create_directory(path);
+    WriteBytes(path + "/keep", "x");
+    error.clear();
+    EXPECT_FALSE(SaveSettings(path, settings, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadBytes(path + "/keep"), "x");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+}
+
+TEST(SettingsFilePath, LiesBesideTheExecutable) {
+    const std::string path = SettingsFilePath();
+    EXPECT_EQ(std::filesystem::path(path).filename(), "fumilink.ini");
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(path).parent_path() / "app_tests"))
+        << path;
+}
