@@ -23,6 +23,7 @@ inline constexpr intptr_t kCommMessageTag = 255;
 class TCommMessage : public QEvent {
 public:
     TCommMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    ~TCommMessage() override;
     uint32_t Message() const { return static_cast<uint32_t>(type()); }
     uintptr_t WParam() const { return wParam_.load(std::memory_order_acquire); }
     intptr_t LParam() const { return lParam_.load(std::memory_order_acquire); }

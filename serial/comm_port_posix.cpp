@@ -1,0 +1,509 @@
+// POSIX back end of CommPort: termios on a file descriptor, poll() with a wake-up pipe for
+// the watcher, FIONREAD for the queue count. Written for Linux (TIOCGICOUNT, termios2);
+// serial/README.md lists what of the DCB termios cannot express.
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+
+#include "serial/comm_port.h"
+#include "serial/comm_tables.h"
+#include "serial/comm_types.h"
+#include "serial/custom_baud_linux.h"
+
+namespace {
+
+// While unread bytes wait, poll() keeps reporting POLLIN although nothing new arrived; the
+// watcher then looks for arrivals at this pace instead (and for line changes likewise).
+constexpr int kRecheckMs = 20;
+
+struct BaudConstant {
+    uint32_t baud;
+    speed_t constant;
+};
+constexpr BaudConstant kBaudConstants[] = {
+    {110, B110},       {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
+    {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+bool IsGoneErrno(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+
+uint32_t ErrorBits(const serial_icounter_struct& now, const serial_icounter_struct& before) {
+    uint32_t errors = 0;
+    if (now.buf_overrun != before.buf_overrun) {
+        errors |= CE_RXOVER_BIT;
+    }
+    if (now.overrun != before.overrun) {
+        errors |= CE_OVERRUN_BIT;
+    }
+    if (now.parity != before.parity) {
+        errors |= CE_RXPARITY_BIT;
+    }
+    if (now.frame != before.frame) {
+        errors |= CE_FRAME_BIT;
+    }
+    if (now.brk != before.brk) {
+        errors |= CE_BREAK_BIT;
+    }
+    return errors;
+}
+
+// Modem-line and counter snapshot the watcher compares between passes; devices without
+// modem lines or counters (ptys) simply never change it.
+struct LineSnapshot {
+    int modem = 0;
+    serial_icounter_struct counters{};
+    int outQueue = 0;
+};
+
+}  // namespace
+
+class CommPortImpl {
+public:
+    CommPortImpl() {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+            wakeRead_ = fds[0];
+            wakeWrite_ = fds[1];
+        }
+    }
+    ~CommPortImpl() {
+        Close();
+        if (wakeRead_ >= 0) {
+            close(wakeRead_);
+            close(wakeWrite_);
+        }
+    }
+
+    bool Open(uint8_t port) {
+        if (fd_ >= 0) {
+            return false;
+        }
+        const std::string path = DevicePathOfPort(port);
+        if (path.empty()) {
+            return false;
+        }
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return false;
+        }
+        // TIOCEXCL keeps ordinary users out but not root; the advisory lock holds for
+        // everyone who asks for it, so two copies of this program never share a port.
+        if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            close(fd);
+            return false;
+        }
+        ioctl(fd, TIOCEXCL);
+        fd_ = fd;
+        bytesRead_.store(0, std::memory_order_relaxed);
+        reportedArrivals_ = 0;
+        snapshot_ = TakeSnapshot();
+        {
+            std::lock_guard lock(errorMutex_);
+            errorBase_ = snapshot_.counters;
+        }
+        DrainWake();
+        return true;
+    }
+
+    bool IsOpen() const { return fd_ >= 0; }
+
+    void Close() {
+        if (fd_ < 0) {
+            return;
+        }
+        // A pty whose master stays open keeps its tty flags after we close: without
+        // TIOCNXCL the next ordinary-user open of the same port would fail with EBUSY.
+        ioctl(fd_, TIOCNXCL);
+        flock(fd_, LOCK_UN);
+        close(fd_);
+        fd_ = -1;
+    }
+
+    bool ApplySettings(const DCB& dcb) {
+        termios tio{};
+        if (fd_ < 0 || tcgetattr(fd_, &tio) != 0) {
+            return false;
+        }
+        // Bytes go through untouched whatever the DCB says (Windows insists on fBinary).
+        cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
+        switch (dcb.ByteSize) {
+            case 0:
+            case 1:
+            case 2:
+            case 3:
+            case 4:
+            case 5:
+                tio.c_cflag |= CS5;  // termios has nothing below five data bits
+                break;
+            case 6:
+                tio.c_cflag |= CS6;
+                break;
+            case 7:
+                tio.c_cflag |= CS7;
+                break;
+            default:
+                tio.c_cflag |= CS8;
+                break;
+        }
+
+        tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR);
+        switch (dcb.Parity) {
+            case kOddParity:
+                tio.c_cflag |= PARENB | PARODD;
+                break;
+            case kEvenParity:
+                tio.c_cflag |= PARENB;
+                break;
+            case kMarkParity:
+                tio.c_cflag |= PARENB | CMSPAR | PARODD;
+                break;
+            case kSpaceParity:
+                tio.c_cflag |= PARENB | CMSPAR;
+                break;
+            default:
+                break;
+        }
+        if ((dcb.Flags & kDcbParity) != 0) {
+            tio.c_iflag |= INPCK;
+        }
+
+        // A UART given two stop bits with five data bits sends one and a half; with six to
+        // eight data bits termios has no 1.5 and one stop bit is the closer choice (a
+        // receiver checks only the first stop bit).
+        const bool twoStop =
+            dcb.StopBits == kTwoStopBits || (dcb.StopBits == kOne5StopBits && dcb.ByteSize <= 5);
+        if (twoStop) {
+            tio.c_cflag |= CSTOPB;
+        } else {
+            tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
+        }
+
+        const bool hardwareFlow =
+            (dcb.Flags & kDcbOutxCtsFlow) != 0 || DcbRtsControl(dcb.Flags) == kRtsControlHandshake;
+        if (hardwareFlow) {
+            tio.c_cflag |= CRTSCTS;
+        } else {
+            tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+        }
+        if ((dcb.Flags & kDcbOutX) != 0) {
+            tio.c_iflag |= IXON;
+        }
+        if ((dcb.Flags & kDcbInX) != 0) {
+            tio.c_iflag |= IXOFF;
+        }
+        tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+        tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+
+        // Rate 0 would mean "hang up" to termios; keep the current speed instead.
+        speed_t constant = 0;
+        bool standard = false;
+        for (const BaudConstant& entry : kBaudConstants) {
+            if (entry.baud == dcb.BaudRate) {
+                constant = entry.constant;
+                standard = true;
+            }
+        }
+        if (standard) {
+            cfsetispeed(&tio, constant);
+            cfsetospeed(&tio, constant);
+        }
+        if (tcsetattr(fd_, TCSANOW, &tio) != 0) {
+            return false;
+        }
+        bool ok = true;
+        if (!standard && dcb.BaudRate != 0) {
+            ok = SetCustomBaudRate(fd_, dcb.BaudRate);
+        }
+        baud_ = dcb.BaudRate;
+
+        // Modem lines; ptys have none and refuse, which is fine.
+        int dtr = TIOCM_DTR;
+        ioctl(fd_, DcbDtrControl(dcb.Flags) == kDtrControlDisable ? TIOCMBIC : TIOCMBIS, &dtr);
+        if (!hardwareFlow) {
+            int rts = TIOCM_RTS;
+            ioctl(fd_, DcbRtsControl(dcb.Flags) == kRtsControlEnable ? TIOCMBIS : TIOCMBIC, &rts);
+        }
+        return ok;
+    }
+
+    void SetEventMask(uint32_t evMask) {
+        evMask_.store(evMask, std::memory_order_release);
+        const char wake = 1;
+        // A full pipe already holds a pending wake-up; nothing is lost.
+        [[maybe_unused]] const ssize_t written = write(wakeWrite_, &wake, 1);
+    }
+
+    CommWaitResult WaitEvent() {
+        for (;;) {
+            const uint32_t mask = evMask_.load(std::memory_order_acquire);
+            uint32_t events = 0;
+            bool unreadWaiting = false;
+            if ((mask & EV_RXCHAR_BIT) != 0) {
+                int queued = 0;
+                if (ioctl(fd_, FIONREAD, &queued) != 0) {
+                    return {IsGoneErrno(errno) ? CommWaitStatus::Gone : CommWaitStatus::Failed, 0};
+                }
+                // Arrival, not presence: bytes already reported and still unread must not
+                // be reported again (Windows raises EV_RXCHAR only when bytes come in).
+                const uint64_t arrivals =
+                    bytesRead_.load(std::memory_order_acquire) + static_cast<uint64_t>(queued);
+                if (arrivals > reportedArrivals_) {
+                    reportedArrivals_ = arrivals;
+                    events |= EV_RXCHAR_BIT;
+                }
+                unreadWaiting = queued > 0;
+            }
+            const uint32_t lineMask = mask & ~(EV_RXCHAR_BIT | EV_RXFLAG_BIT);
+            if (lineMask != 0) {
+                events |= LineEvents() & lineMask;
+            }
+            if (events != 0) {
+                return {CommWaitStatus::Event, events};
+            }
+
+            pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {fd_, 0, 0}};
+            if ((mask & EV_RXCHAR_BIT) != 0 && !unreadWaiting) {
+                fds[1].events = POLLIN;
+            }
+            const bool recheck = unreadWaiting || lineMask != 0;
+            const int ready = poll(fds, 2, recheck ? kRecheckMs : -1);
+            if (ready < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return {CommWaitStatus::Failed, 0};
+            }
+            if ((fds[0].revents & POLLIN) != 0) {
+                DrainWake();
+                return {CommWaitStatus::Woken, 0};
+            }
+            if ((fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                return {CommWaitStatus::Gone, 0};
+            }
+        }
+    }
+
+    uint32_t ModemStatus() {
+        int lines = 0;
+        if (fd_ < 0 || ioctl(fd_, TIOCMGET, &lines) != 0) {
+            return 0;
+        }
+        return ModemBits(lines);
+    }
+
+    void SetDtr(bool raise) {
+        int dtr = TIOCM_DTR;
+        if (fd_ >= 0) {
+            ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &dtr);
+        }
+    }
+
+    void Purge() {
+        if (fd_ >= 0) {
+            tcflush(fd_, TCIOFLUSH);
+        }
+    }
+
+    CommQueueStatus QueueStatus() {
+        int queued = 0;
+        if (fd_ < 0 || ioctl(fd_, FIONREAD, &queued) != 0) {
+            return {0, 0};
+        }
+        uint32_t errors = 0;
+        serial_icounter_struct now{};
+        if (ioctl(fd_, TIOCGICOUNT, &now) == 0) {
+            std::lock_guard lock(errorMutex_);
+            errors = ErrorBits(now, errorBase_);
+            errorBase_ = now;
+        }
+        return {errors, static_cast<uint32_t>(queued)};
+    }
+
+    int32_t Read(void* buffer, int32_t count) {
+        if (fd_ < 0) {
+            return 0;
+        }
+        ssize_t got;
+        do {
+            got = read(fd_, buffer, static_cast<size_t>(count));
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            return 0;
+        }
+        bytesRead_.fetch_add(static_cast<uint64_t>(got), std::memory_order_release);
+        return static_cast<int32_t>(got);
+    }
+
+    int32_t Write(const void* buffer, int32_t count) {
+        if (fd_ < 0) {
+            return 0;
+        }
+        using Clock = std::chrono::steady_clock;
+        const auto deadline =
+            Clock::now() + std::chrono::milliseconds(WriteDeadlineMs(count, baud_));
+        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        int32_t done = 0;
+        while (done < count) {
+            const ssize_t put = write(fd_, bytes + done, static_cast<size_t>(count - done));
+            if (put > 0) {
+                done += static_cast<int32_t>(put);
+                continue;
+            }
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put < 0 && errno != EAGAIN) {
+                break;  // EIO: the other side is gone
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                break;
+            }
+            pollfd out{fd_, POLLOUT, 0};
+            if (poll(&out, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+                break;
+            }
+            if ((out.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                break;
+            }
+        }
+        return done;
+    }
+
+private:
+    static uint32_t ModemBits(int lines) {
+        uint32_t status = 0;
+        if ((lines & TIOCM_CTS) != 0) {
+            status |= MS_CTS_ON_BIT;
+        }
+        if ((lines & TIOCM_DSR) != 0) {
+            status |= MS_DSR_ON_BIT;
+        }
+        if ((lines & TIOCM_RNG) != 0) {
+            status |= MS_RING_ON_BIT;
+        }
+        if ((lines & TIOCM_CD) != 0) {
+            status |= MS_RLSD_ON_BIT;
+        }
+        return status;
+    }
+
+    LineSnapshot TakeSnapshot() const {
+        LineSnapshot snap;
+        ioctl(fd_, TIOCMGET, &snap.modem);
+        ioctl(fd_, TIOCGICOUNT, &snap.counters);
+        ioctl(fd_, TIOCOUTQ, &snap.outQueue);
+        return snap;
+    }
+
+    // EV_ bits for what changed since the previous pass (watcher thread only).
+    uint32_t LineEvents() {
+        const LineSnapshot now = TakeSnapshot();
+        uint32_t events = 0;
+        const int changed = now.modem ^ snapshot_.modem;
+        if ((changed & TIOCM_CTS) != 0) {
+            events |= EV_CTS_BIT;
+        }
+        if ((changed & TIOCM_DSR) != 0) {
+            events |= EV_DSR_BIT;
+        }
+        if ((changed & TIOCM_CD) != 0) {
+            events |= EV_RLSD_BIT;
+        }
+        if ((changed & now.modem & TIOCM_RNG) != 0) {
+            events |= EV_RING_BIT;
+        }
+        if (now.counters.brk != snapshot_.counters.brk) {
+            events |= EV_BREAK_BIT;
+        }
+        if ((ErrorBits(now.counters, snapshot_.counters) & ~CE_BREAK_BIT) != 0) {
+            events |= EV_ERR_BIT;
+        }
+        if (snapshot_.outQueue > 0 && now.outQueue == 0) {
+            events |= EV_TXEMPTY_BIT;
+        }
+        snapshot_ = now;
+        return events;
+    }
+
+    void DrainWake() {
+        char sink[64];
+        while (read(wakeRead_, sink, sizeof sink) > 0) {
+        }
+    }
+
+    int fd_ = -1;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    uint32_t baud_ = 0;
+    std::atomic<uint32_t> evMask_{0};
+    std::atomic<uint64_t> bytesRead_{0};
+    uint64_t reportedArrivals_ = 0;  // watcher thread only
+    LineSnapshot snapshot_;          // watcher thread only
+    std::mutex errorMutex_;          // both threads take the error word
+    serial_icounter_struct errorBase_{};
+};
+
+CommPort::CommPort() : impl_(std::make_unique<CommPortImpl>()) {}
+CommPort::~CommPort() = default;
+
+bool CommPort::Open(uint8_t port) {
+    return impl_->Open(port);
+}
+bool CommPort::IsOpen() const {
+    return impl_->IsOpen();
+}
+void CommPort::Close() {
+    impl_->Close();
+}
+bool CommPort::ApplySettings(const DCB& settings, uint32_t, uint32_t) {
+    // Linux tty buffers have a fixed size: the buffer sizes have nothing to go to.
+    return impl_->ApplySettings(settings);
+}
+void CommPort::SetEventMask(uint32_t evMask) {
+    impl_->SetEventMask(evMask);
+}
+CommWaitResult CommPort::WaitEvent() {
+    return impl_->WaitEvent();
+}
+uint32_t CommPort::ModemStatus() {
+    return impl_->ModemStatus();
+}
+void CommPort::SetDtr(bool raise) {
+    impl_->SetDtr(raise);
+}
+void CommPort::Purge() {
+    impl_->Purge();
+}
+CommQueueStatus CommPort::QueueStatus() {
+    return impl_->QueueStatus();
+}
+int32_t CommPort::Read(void* buffer, int32_t count) {
+    return impl_->Read(buffer, count);
+}
+int32_t CommPort::Write(const void* buffer, int32_t count) {
+    return impl_->Write(buffer, count);
+}
+
+DCB SystemDefaultLineSettings() {
+    return DefaultLineSettings();
+}
