@@ -1,0 +1,105 @@
+#include "ui/form1.h"
+
+#include <QEvent>
+#include <QPalette>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "data/conversions.h"
+#include "data/cp1252.h"
+#include "ui/help_pages.h"
+#include "ui/shell_open.h"
+#include "ui/ui_fonts.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+constexpr int kPanelHeight = 41;
+constexpr int kButtonWidth = 80;
+}  // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    Form1 = this;
+    LoadUiFonts();
+    // Closing the help window only hides it; the program ends with the main window alone.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Hilfe"));
+    setFont(UiFont(11));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    HTMLView = new QTextBrowser(this);
+    HTMLView->setFont(UiFont(16));
+    HTMLView->setOpenLinks(false);
+    HTMLView->setOpenExternalLinks(false);
+    HTMLView->setLineWrapMode(QTextEdit::WidgetWidth);
+    HTMLView->verticalScrollBar()->setSingleStep(16);
+    connect(HTMLView, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl& url) { LinkClick(url); });
+
+    Panel1 = new QFrame(this);
+    static_cast<QFrame*>(Panel1)->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setFixedHeight(kPanelHeight);
+    Panel1->installEventFilter(this);
+
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), Panel1);
+    BitBtn1->setFont(UiFont(13));
+    BitBtn1->setGeometry(0, 8, kButtonWidth, 25);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(HTMLView, 1);
+    layout->addWidget(Panel1);
+
+    // Designed outer size 600 x 409 with a sizeable border: a client area of 592 x 382,
+    // of which the page view takes 592 x 341.
+    resize(592, 341 + kPanelHeight);
+    move(490, 297);
+    HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
+    Panel1Resize();
+}
+
+TForm1::~TForm1() {
+    if (Form1 == this) {
+        Form1 = nullptr;
+    }
+}
+
+void TForm1::ZeigeHilfeText(int32_t code) {
+    if (code < 0 || code > 7) {
+        return;
+    }
+    setWindowTitle(QStringLiteral("Was ist zu tun? (") +
+                   QString::fromLatin1(IntToStrPad(code, 0).c_str()) + QStringLiteral(")"));
+    page_ = code;
+    HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
+}
+
+void TForm1::LinkClick(const QUrl& HRef) {
+    ShellOpen(Utf8ToCp1252(HRef.toString().toStdString()));
+}
+
+void TForm1::BitBtn1Click() {
+    hide();
+}
+
+void TForm1::Panel1Resize() {
+    BitBtn1->move(Panel1->width() / 2 - kButtonWidth / 2, BitBtn1->y());
+}
+
+void TForm1::FormShow() {}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Panel1 && event->type() == QEvent::Resize) {
+        Panel1Resize();
+    }
+    return QWidget::eventFilter(watched, event);
+}

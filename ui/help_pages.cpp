@@ -1,0 +1,87 @@
+#include "ui/help_pages.h"
+
+#include <string>
+
+namespace {
+
+std::string Headline(const char* text) {
+    return std::string("<FONT SIZE=16><B>") + text + "</B></FONT><BR>\n";
+}
+
+const char* const kPairingGuide = R"(<P>So melden Sie das Messgerät einmalig am PC an:</P>
+<OL>
+<LI>Schalten Sie die Bluetooth-Schnittstelle des PCs ein.</LI>
+<LI>Öffnen Sie die <B>Systemsteuerung</B> (Start &gt; Systemsteuerung).</LI>
+<LI>Doppelklicken Sie auf das Symbol <A HREF="bthprops.cpl">Bluetooth-Geräte</A>.</LI>
+<LI>Klicken Sie auf <B>Hinzufügen</B>.</LI>
+<LI>Schalten Sie das Messgerät ein und kreuzen Sie <B>Gerät ist eingerichtet und kann erkannt werden</B> an. Klicken Sie auf <B>Weiter</B>.</LI>
+<LI>Wählen Sie nach der Suche den Eintrag, dessen Name mit <B>ZOR GX40</B> oder <B>ZOR 730</B> beginnt, gefolgt von der Seriennummer Ihres Messgeräts. Klicken Sie auf <B>Weiter</B>.</LI>
+<LI>Wählen Sie <B>Hauptschlüssel aus der Dokumentation verwenden</B> und geben Sie den vierstelligen Hauptschlüssel (Passkey) ein, den die Bedienungsanleitung des Messgeräts nennt.</LI>
+<LI>Das Gerät wird angemeldet. Beenden Sie den Assistenten mit <B>Fertig stellen</B>.</LI>
+<LI>Beenden Sie Fumilink mit der Schaltfläche <B>Abbrechen</B> und starten Sie es erneut.</LI>
+</OL>
+)";
+
+const char* const kNoPort =
+    R"(<P>Es wurde keine Schnittstelle (COM-Port) gefunden, über die das Messgerät erreichbar ist.</P>
+<UL>
+<LI>Schalten Sie den Bluetooth-Adapter des PCs ein.<BR>
+<U>Hinweis:</U> Manche Hersteller haben am Gehäuse einen Schalter, der Funkgeräte (WLAN, Bluetooth) in der Hardware abschaltet.</LI>
+<LI>Starten Sie den Computer neu.</LI>
+</UL>
+)";
+
+const char* const kNoReply = R"(<P>Schalten Sie das Messgerät Tarvo730 bzw. GX40 ein.</P>
+<P><U>Vorschläge:</U></P>
+<UL>
+<LI>Befindet sich das Messgerät in Reichweite des Computers?</LI>
+<LI>Löschen Sie das Bluetooth-Gerät GX40 bzw. Tarvo730 in der Systemsteuerung unter <B>Bluetooth-Geräte</B> aus der Liste und fügen Sie es neu hinzu.</LI>
+</UL>
+)";
+
+const char* const kNotFound = R"(<P>Schalten Sie das Messgerät Tarvo730 bzw. GX40 ein.</P>
+<P><U>Vorschläge:</U></P>
+<UL>
+<LI>Doppelklicken Sie auf das Bluetooth-Symbol oben links im Hauptfenster, um eine neue Suche zu starten.</LI>
+<LI>Wird das Gerät wieder nicht gefunden, prüfen Sie, ob sich das Messgerät in Reichweite des Computers befindet, oder löschen Sie das Gerät in der Systemsteuerung unter <B>Bluetooth-Geräte</B> aus der Liste und fügen Sie es neu hinzu.</LI>
+</UL>
+)";
+
+const char* const kPortBusy =
+    R"(<P>Eine andere Anwendung kommuniziert bereits über die angeforderte Verbindung.</P>
+<UL>
+<LI>Beenden Sie diese Anwendung und starten Sie dieses Programm erneut, oder doppelklicken Sie auf das Bluetooth-Symbol oben links, um eine neue Suche zu starten.</LI>
+<LI>Starten Sie den PC neu und versuchen Sie erneut, eine Verbindung herzustellen.</LI>
+<LI>Löschen Sie das Gerät in der Systemsteuerung unter <B>Bluetooth-Geräte</B> aus der Liste und fügen Sie es neu hinzu.</LI>
+</UL>
+)";
+
+const char* const kUserAbort = R"(<P>Sie haben <B>Abbrechen</B> gewählt.</P>
+<P>Der Vorgang wurde auf Ihren Wunsch beendet; es werden keine Messdaten übernommen.</P>
+)";
+
+}  // namespace
+
+const std::array<const char*, 8>& HelpPages() {
+    static const char* const kPairing =
+        "ZOR Messgerät mit Bluetoothmodul anmelden (Windows XP/Vista)";
+    static const std::array<std::string, 8> texts = {
+        Headline(kPairing) + kPairingGuide,
+        Headline("Keinen funktionierenden COM-Port gefunden") + kNoPort,
+        Headline("Keine Antwort vom Gerät erhalten") + kNoReply,
+        Headline("Messgerät nicht gefunden") + kNotFound,
+        Headline(kPairing) + kPairingGuide,
+        Headline("COM-Port des PCs belegt") + kPortBusy,
+        // The headline's spelling is the one the users know from earlier releases.
+        Headline("Initialisierungsfehler der Schnittstellet") + kPortBusy,
+        Headline("Benutzerabbruch") + kUserAbort,
+    };
+    static const std::array<const char*, 8> pages = [] {
+        std::array<const char*, 8> result{};
+        for (size_t i = 0; i < texts.size(); ++i) {
+            result[i] = texts[i].c_str();
+        }
+        return result;
+    }();
+    return pages;
+}

@@ -1,0 +1,69 @@
+#include "ui/ui_fonts.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QString>
+
+namespace {
+
+// Where Debian's fonts-wine puts its TrueType faces; the .fon bitmap files beside them
+// are deliberately not loaded (FreeType warns about them and scales them badly).
+const char* const kFontFiles[] = {
+    "/usr/share/wine/fonts/ms_sans_serif.ttf",
+    "/usr/share/fonts/truetype/wine/ms_sans_serif.ttf",
+    "/usr/share/wine/fonts/tahoma.ttf",
+    "/usr/share/wine/fonts/tahomabd.ttf",
+};
+
+bool HasGreekCaptions(const QString& family) {
+    if (!QFontDatabase::hasFamily(family)) {
+        return false;
+    }
+    QFontMetrics metrics{QFont(family)};
+    return metrics.inFontUcs4(0x03BB) && metrics.inFontUcs4(0x03B7);
+}
+
+}  // namespace
+
+void LoadUiFonts() {
+    static bool loaded = false;
+    if (loaded) {
+        return;
+    }
+    loaded = true;
+    for (const char* path : kFontFiles) {
+        if (QFile::exists(QString::fromLatin1(path))) {
+            QFontDatabase::addApplicationFont(QString::fromLatin1(path));
+        }
+    }
+}
+
+QStringList UiFontFamilies() {
+    // Tahoma and Liberation Sans are close to MS Sans Serif in width; DejaVu Sans is
+    // wider but is on every Debian desktop.
+    return {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+            QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+            QStringLiteral("DejaVu Sans")};
+}
+
+QFont UiFont(int pixelSize, bool bold) {
+    QFont font;
+    font.setFamilies(UiFontFamilies());
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+QFont GreekFont(int pixelSize, bool bold) {
+    QFont font = UiFont(pixelSize, bold);
+    for (const QString& family : UiFontFamilies()) {
+        if (HasGreekCaptions(family)) {
+            font.setFamilies({family});
+            break;
+        }
+    }
+    return font;
+}
