@@ -7,7 +7,8 @@ SimTime ByteTime(const std::optional<int>& bytesPerSecond) {
     if (!bytesPerSecond || *bytesPerSecond <= 0) {
         return SimTime{0};
     }
-    return SimTime{1000000 / *bytesPerSecond};
+    // Rounded up: the simulated line may be a hair slower than the real one, never faster.
+    return SimTime{(1000000 + *bytesPerSecond - 1) / *bytesPerSecond};
 }
 }  // namespace
 
@@ -44,6 +45,7 @@ std::string QuoteForLog(const std::string& bytes) {
 SimDevice::SimDevice(PortRole role, const SimOptions& options, EventSink sink)
     : role_(role == PortRole::Analyser && options.faults.foreign ? PortRole::Foreign : role),
       options_(options),
+      faults_(role == PortRole::Analyser ? options.faults : SimFaults{}),
       sink_(std::move(sink)),
       output_(ByteTime(options.bytesPerSecond)),
       generator_(options.seed, options.status),
@@ -60,8 +62,7 @@ void SimDevice::Receive(const char* data, size_t size, SimTime now) {
 }
 
 void SimDevice::HandleCommand(const std::string& command, SimTime now) {
-    const SimFaults& faults = options_.faults;
-    if (faults.hangupOn && command == *faults.hangupOn && role_ != PortRole::Dead) {
+    if (faults_.hangupOn && command == *faults_.hangupOn) {
         HangUp(now, "on " + QuoteForLog(command));
         return;
     }
@@ -72,7 +73,7 @@ void SimDevice::HandleCommand(const std::string& command, SimTime now) {
         Reply(options_.foreignReply, now);
         return;
     }
-    if (faults.silent) {
+    if (faults_.silent) {
         return;
     }
     if (command == "SERVICE002" || command == "SERVICE001") {
@@ -96,19 +97,13 @@ void SimDevice::HandleCommand(const std::string& command, SimTime now) {
 }
 
 void SimDevice::Reply(const std::string& text, SimTime now) {
-    const SimFaults& faults = options_.faults;
-    const bool analyser = role_ == PortRole::Analyser;
-    std::string line = analyser && faults.emptyReplies ? std::string() : text;
+    std::string line = faults_.emptyReplies ? std::string() : text;
     sink_(now, "TX " + QuoteForLog(line));
-    if (!(analyser && faults.noCr)) {
+    if (!faults_.noCr) {
         line += '\r';
     }
-    if (analyser) {
-        output_.Push(std::move(line), PacedOutput::Kind::Reply, now, now + faults.replyDelay,
-                     faults.slowByteGap);
-    } else {
-        output_.Push(std::move(line), PacedOutput::Kind::Reply, now);
-    }
+    output_.Push(std::move(line), PacedOutput::Kind::Reply, now, now + faults_.replyDelay,
+                 faults_.slowByteGap);
 }
 
 void SimDevice::StartOrRenewStream(SimTime now) {
@@ -139,8 +134,8 @@ void SimDevice::Advance(SimTime now) {
     if (wantsHangup_) {
         return;
     }
-    if (options_.faults.hangupAfter && now >= *options_.faults.hangupAfter) {
-        HangUp(now, "after " + std::to_string(options_.faults.hangupAfter->count() / 1000) + " ms");
+    if (faults_.hangupAfter && now >= *faults_.hangupAfter) {
+        HangUp(now, "after " + std::to_string(faults_.hangupAfter->count() / 1000) + " ms");
         return;
     }
     if (!streaming_) {
@@ -178,12 +173,12 @@ void SimDevice::Advance(SimTime now) {
 }
 
 void SimDevice::QueueCycle(SimTime now) {
-    const bool cr = !options_.faults.noNewlineStream;
+    const bool cr = !faults_.noNewlineStream;
     for (std::string& line : generator_.NextCycle()) {
         if (cr) {
             line += '\r';
         }
-        if (options_.faults.noise) {
+        if (faults_.noise) {
             line += NoiseBytes();
         }
         output_.Push(std::move(line), PacedOutput::Kind::Stream, now);
@@ -229,8 +224,8 @@ std::optional<SimTime> SimDevice::NextDeadline(bool includeOutput) const {
             consider(*t);
         }
     }
-    if (options_.faults.hangupAfter) {
-        consider(*options_.faults.hangupAfter);
+    if (faults_.hangupAfter) {
+        consider(*faults_.hangupAfter);
     }
     if (streaming_) {
         if (streamEndAt_) {

@@ -70,6 +70,7 @@ private:
 
     PortRole role_;
     const SimOptions options_;
+    const SimFaults faults_;  // the analyser's faults; none for dead and foreign ports
     EventSink sink_;
     CommandFramer framer_;
     PacedOutput output_;

@@ -1,0 +1,334 @@
+// fumilink-sim as a real process: what the program sees over the pty, the fault modes
+// end to end, the command log, and clean start and stop.
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+
+#include "tests/sim/sim_process.h"
+#include "tools/sim/sim_options.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// A simulator in its own folder; most tests want a fast, unpaced analyser on COM5.
+class SimRun {
+public:
+    explicit SimRun(std::vector<std::string> args, bool addDefaults = true) {
+        if (addDefaults) {
+            args.insert(args.begin(), {"--port-dir", folder.path(), "--log", folder / "sim.log"});
+        }
+        process.emplace(folder, args);
+        ready = process->WaitReady();
+    }
+    std::string Link(int port) const { return folder / ("COM" + std::to_string(port)); }
+    std::string Log() const { return ReadWholeFile(folder / "sim.log"); }
+
+    TempFolder folder;
+    std::optional<SimProcess> process;
+    std::optional<std::string> ready;
+};
+
+int CountLines(const std::string& text, const std::string& needle) {
+    std::istringstream in(text);
+    int n = 0;
+    for (std::string line; std::getline(in, line);) {
+        n += line.find(needle) != std::string::npos ? 1 : 0;
+    }
+    return n;
+}
+
+TEST(SimProcess, ReadyLineNamesEveryLinkAndTheLinksReachThePtys) {
+    SimRun sim({"--port", "5", "--dead-port", "3", "--foreign-port", "4"});
+    ASSERT_TRUE(sim.ready) << sim.process->Stderr();
+    std::istringstream words(*sim.ready);
+    std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+    ASSERT_EQ(w.size(), 7u) << *sim.ready;
+    EXPECT_EQ(w[0], "READY");
+    EXPECT_EQ(w[1], "COM5");
+    EXPECT_EQ(w[3], "COM3");
+    EXPECT_EQ(w[5], "COM4");
+    for (int i : {1, 3, 5}) {
+        char target[256] = {};
+        ASSERT_GT(readlink(sim.Link(std::atoi(w[i].c_str() + 3)).c_str(), target, 255), 0);
+        EXPECT_EQ(target, w[i + 1]);
+    }
+}
+
+TEST(SimProcess, ProtocolOverThePty) {
+    SimRun sim({"--rate", "max", "--id2", "GX40 V9"});
+    ASSERT_TRUE(sim.ready) << sim.process->Stderr();
+    PortClient port(sim.Link(5));
+    ASSERT_TRUE(port.ok());
+    for (const auto& [command, reply] :
+         std::vector<std::pair<std::string, std::string>>{{"SERVICE002", "OK"},
+                                                          {"SERVICE001", "OK"},
+                                                          {"R001", "ZOR GX40"},
+                                                          {"R002", "GX40 V9"},
+                                                          {"R004", "SN42"},
+                                                          {"", ""},
+                                                          {"X99", "ERR"}}) {
+        port.Send(command);
+        EXPECT_EQ(port.ReadLine(), reply) << command;
+    }
+    // A person at a terminal ends lines with LF or CRLF.
+    port.SendRaw("R004\nR001\r\n");
+    EXPECT_EQ(port.ReadLine(), "SN42");
+    EXPECT_EQ(port.ReadLine(), "ZOR GX40");
+
+    port.Send("w904");
+    EXPECT_EQ(port.ReadLine(), "OK");
+    for (int i = 0; i < kStreamParameterCount; ++i) {
+        const auto line = port.ReadLine();
+        ASSERT_TRUE(line) << "line " << i;
+        EXPECT_EQ(std::atoi(line->substr(0, 3).c_str()), kStreamParameters[i]) << *line;
+        EXPECT_EQ(line->at(3), 'G');
+        EXPECT_EQ(line->back(), ';');
+    }
+    EXPECT_EQ(port.ReadFor(milliseconds(300)), "") << "next cycle only after a second";
+
+    port.Send("SERVICE002");
+    EXPECT_EQ(port.ReadLine(), "OK");
+    port.Send("R001");
+    EXPECT_EQ(port.ReadLine(), "ZOR GX40");
+    EXPECT_EQ(port.ReadFor(milliseconds(1500)), "") << "stream paused by the service command";
+
+    const std::string log = sim.Log();
+    EXPECT_EQ(CountLines(log, "COM5 RX \"w904\""), 1);
+    EXPECT_EQ(CountLines(log, "COM5 RX \"R001\""), 3);
+    EXPECT_EQ(CountLines(log, "COM5 STREAM pause"), 1);
+}
+
+TEST(SimProcess, SurvivesTheProgramClosingAndReopeningThePort) {
+    SimRun sim({"--rate", "max"});
+    ASSERT_TRUE(sim.ready);
+    for (int round = 0; round < 5; ++round) {
+        PortClient port(sim.Link(5));
+        ASSERT_TRUE(port.ok()) << "round " << round;
+        port.Send("R004");
+        EXPECT_EQ(port.ReadLine(), "SN42") << "round " << round;
+    }
+    PortClient port(sim.Link(5));
+    port.Send("w904");
+    EXPECT_EQ(port.ReadLine(), "OK");
+    EXPECT_EQ(port.ReadLine()->substr(0, 4), "051G");
+}
+
+TEST(SimProcess, StreamStopsAfterItsDurationUnlessRenewed) {
+    SimRun sim({"--rate", "max", "--cycle-ms", "200", "--stream-seconds", "1"});
+    ASSERT_TRUE(sim.ready);
+    PortClient port(sim.Link(5));
+    port.Send("w904");
+    EXPECT_EQ(port.ReadLine(), "OK");
+    // Wait for the end event in the log instead of timing the stream ourselves.
+    const auto end = std::chrono::steady_clock::now() + seconds(10);
+    while (CountLines(sim.Log(), "STREAM end") == 0 && std::chrono::steady_clock::now() < end) {
+        port.ReadFor(milliseconds(100));
+    }
+    ASSERT_EQ(CountLines(sim.Log(), "STREAM end"), 1);
+    port.ReadFor(milliseconds(100));
+    EXPECT_EQ(port.ReadFor(milliseconds(600)), "");
+    port.Send("w904");
+    EXPECT_EQ(port.ReadLine(), "OK");
+    EXPECT_EQ(port.ReadLine()->substr(0, 3), "051");
+}
+
+TEST(SimProcess, PacedOutputIsNeverFasterThanTheLine) {
+    // Back-to-back cycles at 9600 baud: 960 bytes cannot arrive in less than a second.
+    SimRun sim({"--cycle-ms", "0"});
+    ASSERT_TRUE(sim.ready);
+    PortClient port(sim.Link(5));
+    port.Send("w904");
+    ASSERT_EQ(port.ReadLine(), "OK");
+    const auto start = std::chrono::steady_clock::now();
+    const std::string bytes = port.ReadBytes(960, seconds(20));
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(bytes.size(), 960u);
+    EXPECT_GE(took, milliseconds(950));
+}
+
+TEST(SimProcess, RateMaxStreamsBackToBackCycles) {
+    SimRun sim({"--rate", "max", "--cycle-ms", "0"});
+    ASSERT_TRUE(sim.ready);
+    PortClient port(sim.Link(5));
+    port.Send("w904");
+    ASSERT_EQ(port.ReadLine(), "OK");
+    const std::string bytes = port.ReadBytes(100000, seconds(30));
+    EXPECT_EQ(bytes.size(), 100000u);
+    EXPECT_EQ(bytes.substr(0, 4), "051G");
+}
+
+TEST(SimProcessFault, SilentNeverAnswers) {
+    SimRun sim({"--rate", "max", "--fault", "silent"});
+    ASSERT_TRUE(sim.ready);
+    PortClient port(sim.Link(5));
+    port.Send("R001");
+    port.Send("w904");
+    EXPECT_EQ(port.ReadFor(milliseconds(1500)), "");
+    EXPECT_EQ(CountLines(sim.Log(), "RX \"w904\""), 1) << "still logs what it heard";
+}
+
+TEST(SimProcessFault, DelayedSlowRepliesArriveWhole) {
+    SimRun sim({"--rate", "max", "--fault", "delay=200,slow=30"});
+    ASSERT_TRUE(sim.ready);
+    PortClient port(sim.Link(5));
+    port.Send("R001");
+    EXPECT_EQ(port.ReadFor(milliseconds(100)), "") << "nothing before the delay";
+    EXPECT_EQ(port.ReadLine(), "ZOR GX40");
+}
+
+TEST(SimProcessFault, NoCrAndEmptyShapeTheReply) {
+    {
+        SimRun sim({"--rate", "max", "--fault", "no-cr"});
+        ASSERT_TRUE(sim.ready);
+        PortClient port(sim.Link(5));
+        port.Send("R001");
+        EXPECT_EQ(port.ReadBytes(8), "ZOR GX40");
+        EXPECT_EQ(port.ReadFor(milliseconds(500)), "");
+    }
+    {
+        SimRun sim({"--rate", "max", "--fault", "empty"});
+        ASSERT_TRUE(sim.ready);
+        PortClient port(sim.Link(5));
+        port.Send("R001");
+        EXPECT_EQ(port.ReadLine(), "");
+    }
+}
+
+TEST(SimProcessFault, NoiseAndNoNewlineStream) {
+    {
+        SimRun sim({"--rate", "max", "--fault", "noise"});
+        ASSERT_TRUE(sim.ready);
+        PortClient port(sim.Link(5));
+        port.Send("w904");
+        EXPECT_EQ(port.ReadLine(), "OK");
+        port.ReadLine();  // the first data line follows the reply directly
+        const auto second = port.ReadLine();
+        ASSERT_TRUE(second);
+        EXPECT_NE(second->find("052G "), std::string::npos);
+        EXPECT_GT(second->find("052G "), 0u) << "noise before the line";
+    }
+    {
+        SimRun sim({"--rate", "max", "--cycle-ms", "100", "--fault", "no-newline-stream"});
+        ASSERT_TRUE(sim.ready);
+        PortClient port(sim.Link(5));
+        port.Send("w904");
+        EXPECT_EQ(port.ReadLine(), "OK");
+        const std::string bytes = port.ReadBytes(500);
+        EXPECT_EQ(bytes.size(), 500u);
+        EXPECT_EQ(bytes.find('\r'), std::string::npos);
+    }
+}
+
+TEST(SimProcessFault, HangupOnCommandClosesThePtyAndRemovesTheLink) {
+    SimRun sim({"--rate", "max", "--fault", "hangup-on=w904"});
+    ASSERT_TRUE(sim.ready);
+    PortClient port(sim.Link(5));
+    port.Send("R001");
+    EXPECT_EQ(port.ReadLine(), "ZOR GX40");
+    port.Send("w904");
+    EXPECT_TRUE(port.WaitHangup());
+    EXPECT_EQ(sim.process->WaitExit(), 0) << "the only port is gone";
+    EXPECT_FALSE(Exists(sim.Link(5)));
+    EXPECT_EQ(CountLines(sim.Log(), "COM5 HANGUP on \"w904\""), 1);
+}
+
+TEST(SimProcessFault, HangupAfterTimeKeepsOtherPortsServing) {
+    SimRun sim({"--rate", "max", "--fault", "hangup-after=300", "--foreign-port", "6"});
+    ASSERT_TRUE(sim.ready);
+    PortClient port(sim.Link(5));
+    EXPECT_TRUE(port.WaitHangup());
+    EXPECT_FALSE(Exists(sim.Link(5)));
+    PortClient foreign(sim.Link(6));
+    foreign.Send("R001");
+    EXPECT_EQ(foreign.ReadLine(), "MODEM OK");
+    EXPECT_EQ(sim.process->Stop(SIGTERM), 0);
+}
+
+TEST(SimProcessFault, ForeignIdentityAndDeadPort) {
+    SimRun sim({"--rate", "max", "--fault", "foreign", "--dead-port", "2"});
+    ASSERT_TRUE(sim.ready);
+    PortClient analyser(sim.Link(5));
+    analyser.Send("R001");
+    const auto reply = analyser.ReadLine();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->find("ZOR"), std::string::npos);
+    PortClient dead(sim.Link(2));
+    dead.Send("SERVICE002");
+    dead.Send("R001");
+    EXPECT_EQ(dead.ReadFor(milliseconds(1000)), "");
+    EXPECT_EQ(CountLines(sim.Log(), "COM2 RX"), 2);
+}
+
+TEST(SimProcessLifecycle, TermAndIntRemoveTheLinks) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        SimRun sim({"--dead-port", "8"});
+        ASSERT_TRUE(sim.ready);
+        ASSERT_TRUE(Exists(sim.Link(5)));
+        PortClient port(sim.Link(5));  // a client still holding the port must not matter
+        EXPECT_EQ(sim.process->Stop(signal), 0) << "signal " << signal;
+        EXPECT_FALSE(Exists(sim.Link(5)));
+        EXPECT_FALSE(Exists(sim.Link(8)));
+        EXPECT_TRUE(port.WaitHangup());
+    }
+}
+
+TEST(SimProcessLifecycle, RefusesAPortTakenInTheFolderAndLeavesItAlone) {
+    SimRun first({"--port", "5"});
+    ASSERT_TRUE(first.ready);
+    SimProcess second(first.folder,
+                      {"--port-dir", first.folder.path(), "--port", "7", "--dead-port", "5"});
+    EXPECT_EQ(second.WaitExit(), 2);
+    EXPECT_NE(second.Stderr().find("COM5 is already taken"), std::string::npos) << second.Stderr();
+    EXPECT_FALSE(Exists(first.Link(7))) << "refused before creating anything";
+    PortClient port(first.Link(5));
+    port.Send("R004");
+    EXPECT_EQ(port.ReadLine(), "SN42") << "the first simulator's link is untouched";
+}
+
+TEST(SimProcessLifecycle, BadOptionsAndHelp) {
+    TempFolder folder;
+    {
+        SimProcess sim(folder, {"--port-dir", folder.path(), "--fault", "wobble"});
+        EXPECT_EQ(sim.WaitExit(), 2);
+        EXPECT_NE(sim.Stderr().find("fumilink-sim: --fault: unknown fault 'wobble'"),
+                  std::string::npos);
+    }
+    {
+        SimProcess sim(folder, {"--port-dir", folder / "missing"});
+        EXPECT_EQ(sim.WaitExit(), 2);
+        EXPECT_NE(sim.Stderr().find("does not exist"), std::string::npos);
+    }
+    {
+        SimProcess sim(folder, {"--help"});
+        EXPECT_EQ(sim.WaitExit(), 0);
+        EXPECT_NE(sim.Stdout().find("--fault"), std::string::npos);
+    }
+}
+
+TEST(SimProcessLifecycle, PortFolderFromTheEnvironmentAndReadyFile) {
+    TempFolder folder;
+    setenv("FUMILINK_PORT_DIR", folder.path().c_str(), 1);
+    SimProcess sim(folder, {"--port", "9", "--ready-file", folder / "ready"});
+    unsetenv("FUMILINK_PORT_DIR");
+    const auto ready = sim.WaitReady();
+    ASSERT_TRUE(ready) << sim.Stderr();
+    EXPECT_EQ(ReadWholeFile(folder / "ready"), *ready + "\n");
+    EXPECT_TRUE(Exists(folder / "COM9"));
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
+}
+
+}  // namespace
