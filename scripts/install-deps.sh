@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   xvfb xauth xdotool x11-utils imagemagick socat
   fonts-liberation2 fonts-dejavu-core fonts-wine
+  wine wine64
   locales
 )
 
