@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "data/conversions.h"
+#include "ui/compact_combo_style.h"
 #include "ui/ui_fonts.h"
 
 TFormmain* Formmain = nullptr;
@@ -54,25 +55,34 @@ void SetBackground(QWidget* widget, const QColor& color) {
     widget->setPalette(palette);
 }
 
+// Labels size themselves to their text like the classic auto-size labels: they never
+// shrink below the designed box, and a wider text grows them away from their aligned
+// edge (right-aligned captions keep their right edge next to the value box).
+void FitLabelToText(QLabel* label, QRect designed) {
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 1;
+    if (needed <= designed.width()) {
+        label->setGeometry(designed);
+    } else if (label->alignment() & Qt::AlignRight) {
+        label->setGeometry(designed.right() + 1 - needed, designed.top(), needed,
+                           designed.height());
+    } else {
+        label->setGeometry(designed.left(), designed.top(), needed, designed.height());
+    }
+}
+
 QLabel* MakeLabel(QWidget* parent, const QString& text, QRect rect, const QFont& font,
                   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
     auto* label = new QLabel(text, parent);
     label->setFont(font);
     label->setAlignment(alignment);
-    label->setGeometry(rect);
+    FitLabelToText(label, rect);
     return label;
 }
 
-// Caption labels size themselves to their text and keep their right edge, so a wider
-// fallback typeface grows them towards the left, away from the value box.
 QLabel* MakeCaption(QWidget* parent, const QString& text, QRect rect, const QColor& color,
                     const QFont& font) {
     QLabel* label = MakeLabel(parent, text, rect, font, Qt::AlignRight | Qt::AlignVCenter);
     SetTextColor(label, color);
-    const int needed = QFontMetrics(font).horizontalAdvance(text) + 1;
-    if (needed > rect.width()) {
-        label->setGeometry(rect.right() + 1 - needed, rect.top(), needed, rect.height());
-    }
     return label;
 }
 
@@ -221,6 +231,9 @@ void TFormmain::BuildControls() {
     ElCBderivate->lineEdit()->setReadOnly(true);
     ElCBderivate->lineEdit()->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ElCBderivate->setInsertPolicy(QComboBox::NoInsert);
+    auto* comboStyle = new TCompactComboStyle(14);
+    comboStyle->setParent(ElCBderivate);
+    ElCBderivate->setStyle(comboStyle);
     ElCBderivate->setGeometry(436, 168, 49, 21);
 
     SEWTT = MakeSpinEdit(this, {424, 214, 61, 21}, 120.0, 0.1);
@@ -346,8 +359,8 @@ QString TFormmain::IdentificationLabel() const {
 
 void TFormmain::SetIdentificationLabel(const QString& text) {
     USBLabel->setText(text);
-    const int needed = USBLabel->fontMetrics().horizontalAdvance(text) + 2;
-    USBLabel->resize(std::max(kUsbLabelDesignWidth, needed), USBLabel->height());
+    FitLabelToText(USBLabel,
+                   QRect(USBLabel->x(), USBLabel->y(), kUsbLabelDesignWidth, USBLabel->height()));
 }
 
 void TFormmain::SetBtExitEnabled(bool enabled) {

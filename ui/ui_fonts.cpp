@@ -8,11 +8,10 @@
 
 namespace {
 
-// Where Debian's fonts-wine puts its TrueType faces; the .fon bitmap files beside them
-// are deliberately not loaded (FreeType warns about them and scales them badly).
+// Where Debian's fonts-wine puts Tahoma (LGPL), the last fallback before DejaVu Sans. The .fon
+// bitmap files beside it are deliberately not loaded: FreeType warns about them and scales them
+// badly.
 const char* const kFontFiles[] = {
-    "/usr/share/wine/fonts/ms_sans_serif.ttf",
-    "/usr/share/fonts/truetype/wine/ms_sans_serif.ttf",
     "/usr/share/wine/fonts/tahoma.ttf",
     "/usr/share/wine/fonts/tahomabd.ttf",
 };
@@ -41,10 +40,9 @@ void LoadUiFonts() {
 }
 
 QStringList UiFontFamilies() {
-    // Tahoma and Liberation Sans are close to MS Sans Serif in width; DejaVu Sans is
-    // wider but is on every Debian desktop.
-    return {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-            QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+    // Arial is Liberation Sans's twin on Windows; Tahoma also fits the design widths;
+    // DejaVu Sans is wider (up to 13 %) but is on every Debian desktop.
+    return {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Tahoma"),
             QStringLiteral("DejaVu Sans")};
 }
 

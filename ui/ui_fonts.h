@@ -1,13 +1,16 @@
 #pragma once
-// Typefaces of the windows. The windows were laid out for "MS Sans Serif"; where the
-// system lacks it we load Wine's TrueType rendering of it, and fall back to typefaces
-// of similar width so that captions still fit their designed boxes.
-
+// Typefaces of the windows. The windows were laid out for the classic bitmap
+// "MS Sans Serif" at 11, 13, 16 and 24 pixels. We use Liberation Sans (Arial's widths):
+// at those sizes it comes within a few pixels of every designed label width, it has a
+// real bold face and the Greek letters. Wine's TrueType "MS Sans Serif" is not used: it
+// imitates the 8-point bitmap, comes out about a third too small at 16 pixels, and Qt
+// cannot embolden it; Wine's Tahoma has a bold face that is barely bolder than regular.
 #include <QFont>
 #include <QStringList>
 
-/// Registers the window typeface with Qt if the system has it only as a file (Linux:
-/// Wine's fonts). Safe to call more than once; needs a QGuiApplication.
+/// Registers Tahoma, the fallback for systems without Liberation Sans or Arial, where
+/// the system has it only outside the font path (Debian: Wine's fonts). Safe to call
+/// more than once; needs a QGuiApplication.
 void LoadUiFonts();
 
 /// Families tried in order for window text.
