@@ -19,22 +19,13 @@
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
 #include "serial/custom_baud_linux.h"
+#include "serial/termios_mapping_posix.h"
 
 namespace {
 
 // While unread bytes wait, poll() keeps reporting POLLIN although nothing new arrived; the
 // watcher then looks for arrivals at this pace instead (and for line changes likewise).
 constexpr int kRecheckMs = 20;
-
-struct BaudConstant {
-    uint32_t baud;
-    speed_t constant;
-};
-constexpr BaudConstant kBaudConstants[] = {
-    {110, B110},       {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
-    {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
 
 bool IsGoneErrno(int error) {
     return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
@@ -137,107 +128,17 @@ public:
         if (fd_ < 0 || tcgetattr(fd_, &tio) != 0) {
             return false;
         }
-        // Bytes go through untouched whatever the DCB says (Windows insists on fBinary).
-        cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
-
-        tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
-        switch (dcb.ByteSize) {
-            case 0:
-            case 1:
-            case 2:
-            case 3:
-            case 4:
-            case 5:
-                tio.c_cflag |= CS5;  // termios has nothing below five data bits
-                break;
-            case 6:
-                tio.c_cflag |= CS6;
-                break;
-            case 7:
-                tio.c_cflag |= CS7;
-                break;
-            default:
-                tio.c_cflag |= CS8;
-                break;
-        }
-
-        tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR);
-        switch (dcb.Parity) {
-            case kOddParity:
-                tio.c_cflag |= PARENB | PARODD;
-                break;
-            case kEvenParity:
-                tio.c_cflag |= PARENB;
-                break;
-            case kMarkParity:
-                tio.c_cflag |= PARENB | CMSPAR | PARODD;
-                break;
-            case kSpaceParity:
-                tio.c_cflag |= PARENB | CMSPAR;
-                break;
-            default:
-                break;
-        }
-        if ((dcb.Flags & kDcbParity) != 0) {
-            tio.c_iflag |= INPCK;
-        }
-
-        // A UART given two stop bits with five data bits sends one and a half; with six to
-        // eight data bits termios has no 1.5 and one stop bit is the closer choice (a
-        // receiver checks only the first stop bit).
-        const bool twoStop =
-            dcb.StopBits == kTwoStopBits || (dcb.StopBits == kOne5StopBits && dcb.ByteSize <= 5);
-        if (twoStop) {
-            tio.c_cflag |= CSTOPB;
-        } else {
-            tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
-        }
-
-        const bool hardwareFlow =
-            (dcb.Flags & kDcbOutxCtsFlow) != 0 || DcbRtsControl(dcb.Flags) == kRtsControlHandshake;
-        if (hardwareFlow) {
-            tio.c_cflag |= CRTSCTS;
-        } else {
-            tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-        }
-        if ((dcb.Flags & kDcbOutX) != 0) {
-            tio.c_iflag |= IXON;
-        }
-        if ((dcb.Flags & kDcbInX) != 0) {
-            tio.c_iflag |= IXOFF;
-        }
-        tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
-        tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
-
-        // Rate 0 would mean "hang up" to termios; keep the current speed instead.
-        speed_t constant = 0;
-        bool standard = false;
-        for (const BaudConstant& entry : kBaudConstants) {
-            if (entry.baud == dcb.BaudRate) {
-                constant = entry.constant;
-                standard = true;
-            }
-        }
-        if (standard) {
-            cfsetispeed(&tio, constant);
-            cfsetospeed(&tio, constant);
-        }
+        const uint32_t customBaud = DcbToTermios(dcb, tio);
         if (tcsetattr(fd_, TCSANOW, &tio) != 0) {
             return false;
         }
-        bool ok = true;
-        if (!standard && dcb.BaudRate != 0) {
-            ok = SetCustomBaudRate(fd_, dcb.BaudRate);
-        }
+        const bool ok = customBaud == 0 || SetCustomBaudRate(fd_, customBaud);
         baud_ = dcb.BaudRate;
 
         // Modem lines; ptys have none and refuse, which is fine.
         int dtr = TIOCM_DTR;
         ioctl(fd_, DcbDtrControl(dcb.Flags) == kDtrControlDisable ? TIOCMBIC : TIOCMBIS, &dtr);
-        if (!hardwareFlow) {
+        if (!WantsHardwareFlow(dcb)) {
             int rts = TIOCM_RTS;
             ioctl(fd_, DcbRtsControl(dcb.Flags) == kRtsControlEnable ? TIOCMBIS : TIOCMBIC, &rts);
         }

@@ -16,3 +16,11 @@ bool SetCustomBaudRate(int fd, uint32_t baud) {
     tio.c_cflag |= BOTHER << IBSHIFT;
     return ioctl(fd, TCSETS2, &tio) == 0;
 }
+
+uint32_t ReadBaudRate(int fd) {
+    struct termios2 tio {};
+    if (ioctl(fd, TCGETS2, &tio) != 0) {
+        return 0;
+    }
+    return tio.c_ospeed;
+}

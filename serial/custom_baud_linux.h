@@ -7,3 +7,6 @@
 
 /// Sets input and output speed of tty `fd` to `baud` bits per second; false on failure.
 bool SetCustomBaudRate(int fd, uint32_t baud);
+
+/// The output speed of tty `fd` in bits per second as termios2 reports it; 0 on failure.
+uint32_t ReadBaudRate(int fd);

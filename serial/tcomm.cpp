@@ -144,8 +144,11 @@ bool TComm::Open() {
     }
     connected_.store(true, std::memory_order_release);
     ApplySettings();
+    // The mask goes to the port here rather than from the new thread, so that a mask
+    // written right after Open cannot be overtaken by the watcher's start-up.
+    device_.SetEventMask(evMask_);
     handshake_.Restart();
-    watcher_ = std::thread(&TComm::WatcherMain, this, evMask_);
+    watcher_ = std::thread(&TComm::WatcherMain, this);
     device_.SetDtr(true);
     const uint32_t modemStatus = device_.ModemStatus();
     DoCommEvent(kAllEvents, modemStatus);
@@ -256,8 +259,7 @@ bool TComm::PostNotification(uint32_t message, uintptr_t wParam, intptr_t lParam
 
 // Runs on the watcher thread. Touches only the device, the hand-shake, the connected flag
 // and the window pointer (for posting); never the properties or the callbacks.
-void TComm::WatcherMain(uint32_t evMask) {
-    device_.SetEventMask(evMask);
+void TComm::WatcherMain() {
     std::chrono::milliseconds backoff{0};
     while (connected_.load(std::memory_order_acquire)) {
         const CommWaitResult wait = device_.WaitEvent();

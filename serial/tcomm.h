@@ -136,7 +136,7 @@ protected:
 private:
     void ApplySettings();
     bool WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
-    void WatcherMain(uint32_t evMask);
+    void WatcherMain();
     bool PostNotification(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
     std::atomic<bool> connected_{false};

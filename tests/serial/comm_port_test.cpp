@@ -1,0 +1,153 @@
+// The POSIX layer under TComm: port numbering, the port list, and the watcher's wait.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "serial/comm_handshake.h"
+#include "serial/comm_port.h"
+#include "serial/comm_types.h"
+#include "serial/port_list.h"
+#include "tests/serial/pty_pair.h"
+
+using namespace std::chrono_literals;
+
+TEST(PortPaths, PortFolderMapsNumbersToComLinks) {
+    PortDir dir;
+    EXPECT_EQ(DevicePathOfPort(12), dir.Path() + "/COM12");
+    EXPECT_EQ(DevicePathOfPort(99), dir.Path() + "/COM99");
+    EXPECT_EQ(DevicePathOfPort(0), "");
+    EXPECT_EQ(DevicePathOfPort(100), "");
+}
+
+TEST(PortPaths, WithoutPortFolderDeviceFamiliesHaveFixedRanges) {
+    unsetenv("FUMILINK_PORT_DIR");
+    EXPECT_EQ(DevicePathOfPort(1), "/dev/rfcomm0");
+    EXPECT_EQ(DevicePathOfPort(20), "/dev/rfcomm19");
+    EXPECT_EQ(DevicePathOfPort(21), "/dev/ttyUSB0");
+    EXPECT_EQ(DevicePathOfPort(50), "/dev/ttyUSB29");
+    EXPECT_EQ(DevicePathOfPort(51), "/dev/ttyACM0");
+    EXPECT_EQ(DevicePathOfPort(80), "/dev/ttyACM29");
+    const std::string uart = DevicePathOfPort(81);
+    EXPECT_TRUE(uart.empty() || uart == "/dev/ttyS0") << uart;
+    // A variable naming no folder does not count.
+    setenv("FUMILINK_PORT_DIR", "/nonexistent/fumilink", 1);
+    EXPECT_EQ(DevicePathOfPort(21), "/dev/ttyUSB0");
+    unsetenv("FUMILINK_PORT_DIR");
+}
+
+TEST(PortList, ListsLiveComLinksInNumberOrder) {
+    PortDir dir;
+    EXPECT_TRUE(ListSerialPorts().empty());
+    PtyPair twelve(dir, 12);
+    PtyPair two(dir, 2);
+    PtyPair five(dir, 5);
+    const std::vector<std::string> expected = {"COM2", "COM5", "COM12"};
+    EXPECT_EQ(ListSerialPorts(), expected);
+    five.HangUp();  // its link now dangles
+    const std::vector<std::string> remaining = {"COM2", "COM12"};
+    EXPECT_EQ(ListSerialPorts(), remaining);
+}
+
+class CommPortWait : public ::testing::Test {
+protected:
+    PortDir dir_;
+    PtyPair pty_{dir_, 8};
+    CommPort port_;
+
+    void SetUp() override {
+        ASSERT_TRUE(port_.Open(8));
+        ASSERT_TRUE(port_.ApplySettings(DefaultLineSettings(), 2048, 2048));
+        port_.SetEventMask(EV_RXCHAR_BIT);
+        ASSERT_EQ(port_.WaitEvent().status, CommWaitStatus::Woken);  // the mask change
+    }
+};
+
+TEST_F(CommPortWait, ReportsArrivalsNotWaitingBytes) {
+    pty_.DeviceWrite("AB");
+    CommWaitResult result = port_.WaitEvent();
+    EXPECT_EQ(result.status, CommWaitStatus::Event);
+    EXPECT_EQ(result.events, EV_RXCHAR_BIT);
+
+    // The two bytes stay unread: the next wait must block until something else happens.
+    std::thread wake([this] {
+        std::this_thread::sleep_for(100ms);
+        port_.SetEventMask(EV_RXCHAR_BIT);
+    });
+    result = port_.WaitEvent();
+    wake.join();
+    EXPECT_EQ(result.status, CommWaitStatus::Woken);
+
+    char byte = 0;
+    EXPECT_EQ(port_.Read(&byte, 1), 1);
+    EXPECT_EQ(byte, 'A');
+    pty_.DeviceWrite("C");
+    result = port_.WaitEvent();
+    EXPECT_EQ(result.status, CommWaitStatus::Event);
+    EXPECT_EQ(port_.QueueStatus().inQueue, 2u);
+}
+
+TEST_F(CommPortWait, HangUpEndsTheWaitAsGone) {
+    std::thread hangUp([this] {
+        std::this_thread::sleep_for(50ms);
+        pty_.HangUp();
+    });
+    const CommWaitResult result = port_.WaitEvent();
+    hangUp.join();
+    EXPECT_EQ(result.status, CommWaitStatus::Gone);
+    EXPECT_EQ(port_.QueueStatus().inQueue, 0u);
+    char buffer[4];
+    EXPECT_EQ(port_.Read(buffer, 4), 0);
+    EXPECT_EQ(port_.Write("abcd", 4), 0);
+}
+
+TEST_F(CommPortWait, EmptyMaskStillEndsOnHangUp) {
+    port_.SetEventMask(0);
+    EXPECT_EQ(port_.WaitEvent().status, CommWaitStatus::Woken);
+    pty_.DeviceWrite("ignored");
+    pty_.HangUp();
+    EXPECT_EQ(port_.WaitEvent().status, CommWaitStatus::Gone);
+}
+
+TEST(CommPortOpen, RefusesWhatIsNoTerminal) {
+    PortDir dir;
+    const std::string file = dir.Path() + "/COM9";
+    FILE* plain = fopen(file.c_str(), "w");
+    ASSERT_NE(plain, nullptr);
+    fclose(plain);
+    CommPort port;
+    EXPECT_FALSE(port.Open(9));
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(CommHandshake, OneNotificationInFlightAndStopReleases) {
+    CommHandshake handshake;
+    EXPECT_TRUE(handshake.IsReady());
+    EXPECT_TRUE(handshake.Acquire());
+    EXPECT_FALSE(handshake.IsReady());
+
+    std::atomic<int> acquired{0};
+    std::thread watcher([&] {
+        if (handshake.Acquire()) {
+            acquired = 1;
+        }
+        acquired = acquired == 1 ? 1 : -1;
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(acquired.load(), 0);  // still waiting for the first to be handled
+    handshake.Release();
+    watcher.join();
+    EXPECT_EQ(acquired.load(), 1);
+
+    std::thread released([&] { acquired = handshake.Acquire() ? 2 : 3; });
+    handshake.Stop();
+    released.join();
+    EXPECT_EQ(acquired.load(), 3);
+    EXPECT_TRUE(handshake.WaitForStop(1h));  // returns at once once stopped
+
+    handshake.Release();
+    EXPECT_FALSE(handshake.Acquire());  // stopped wins over ready
+    handshake.Restart();
+    EXPECT_TRUE(handshake.Acquire());
+    EXPECT_FALSE(handshake.WaitForStop(1ms));
+}

@@ -1,0 +1,129 @@
+#include "tests/serial/pty_pair.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+PortDir::PortDir() {
+    char pattern[] = "/tmp/fumilink-ports-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+    setenv("FUMILINK_PORT_DIR", path_.c_str(), 1);
+}
+
+PortDir::~PortDir() {
+    unsetenv("FUMILINK_PORT_DIR");
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+PtyPair::PtyPair(const PortDir& dir, int port) {
+    if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
+        throw std::runtime_error("openpty failed");
+    }
+    // The master never echoes or translates: the device side sees raw bytes.
+    termios tio{};
+    tcgetattr(slave_, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(slave_, TCSANOW, &tio);
+    slavePath_ = ttyname(slave_);
+    link_ = dir.Path() + "/COM" + std::to_string(port);
+    if (symlink(slavePath_.c_str(), link_.c_str()) != 0) {
+        throw std::runtime_error("symlink failed");
+    }
+}
+
+PtyPair::~PtyPair() {
+    HangUp();
+    unlink(link_.c_str());
+}
+
+void PtyPair::DeviceWrite(const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = write(master_, bytes.data() + done, bytes.size() - done);
+        if (put <= 0) {
+            throw std::runtime_error("device write failed");
+        }
+        done += static_cast<size_t>(put);
+    }
+}
+
+std::string PtyPair::DeviceRead(size_t expected, std::chrono::milliseconds deadline) {
+    std::string got;
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (got.size() < expected && std::chrono::steady_clock::now() < end) {
+        pollfd in{master_, POLLIN, 0};
+        if (poll(&in, 1, 50) > 0 && (in.revents & POLLIN) != 0) {
+            char buffer[256];
+            const ssize_t n = read(master_, buffer, sizeof buffer);
+            if (n > 0) {
+                got.append(buffer, static_cast<size_t>(n));
+            }
+        }
+    }
+    return got;
+}
+
+void PtyPair::HangUp() {
+    if (slave_ >= 0) {
+        close(slave_);
+        slave_ = -1;
+    }
+    if (master_ >= 0) {
+        close(master_);
+        master_ = -1;
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return done();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return done();
+        }
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void PumpFor(std::chrono::milliseconds span) {
+    PumpUntil([] { return false; }, span);
+}
+
+int ThreadCount() {
+    int count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(tasks)) {
+            if (entry->d_name[0] != '.') {
+                ++count;
+            }
+        }
+        closedir(tasks);
+    }
+    return count;
+}

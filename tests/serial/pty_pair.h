@@ -1,0 +1,60 @@
+#pragma once
+// A pseudo-terminal pair standing in for a serial port and the device at its other end.
+// The slave is reachable as COM<n> through a link in a temporary folder that
+// FUMILINK_PORT_DIR points at, so TComm opens it like any port.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+/// Temporary port folder, set as FUMILINK_PORT_DIR for the life of the object.
+class PortDir {
+public:
+    PortDir();
+    ~PortDir();
+    PortDir(const PortDir&) = delete;
+    PortDir& operator=(const PortDir&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+/// One pty pair linked as `dir`/COM<port>.
+class PtyPair {
+public:
+    PtyPair(const PortDir& dir, int port);
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    /// The device side: what the analyser would send.
+    void DeviceWrite(const std::string& bytes);
+    /// Everything the device side can read within `deadline`, stopping once `expected`
+    /// bytes have come.
+    std::string DeviceRead(size_t expected,
+                           std::chrono::milliseconds deadline = std::chrono::seconds(10));
+    /// The device disappears: closes the master (and the test's own slave descriptor).
+    void HangUp();
+    /// The test's own descriptor of the slave, for looking at its termios.
+    int SlaveFd() const { return slave_; }
+    const std::string& SlavePath() const { return slavePath_; }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string slavePath_;
+    std::string link_;
+};
+
+/// Pumps the Qt event queue until `done` holds or `deadline` passes; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds deadline = std::chrono::seconds(10));
+/// Waits, without pumping the Qt event queue, until `done` holds or `deadline` passes.
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds deadline = std::chrono::seconds(10));
+/// Pumps the Qt event queue for `span` (to give something that must not happen a chance).
+void PumpFor(std::chrono::milliseconds span);
+/// Number of threads of this process.
+int ThreadCount();

@@ -1,0 +1,352 @@
+// TComm against a pty: opening and closing, bytes both ways, the watcher's notifications
+// and their hand-shake, and a device that goes away.
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "serial/comm_message.h"
+#include "serial/tcomm.h"
+#include "tests/serial/pty_pair.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Notification {
+    uint32_t message;
+    uint32_t a;
+    uint32_t b;
+};
+
+// Records every notification; with `holdHandshake` it keeps the first notification it gets
+// unfinished (as a handler that never returns would), until Finish is called.
+class RecordingComm : public TComm {
+public:
+    RecordingComm() : TComm(nullptr) {}
+    std::vector<Notification> seen;
+    bool holdHandshake = false;
+    bool holding = false;
+
+    void Finish() {
+        holding = false;
+        TComm::DoCharReceived(0);
+    }
+    size_t Count(uint32_t message) const {
+        size_t n = 0;
+        for (const Notification& item : seen) {
+            n += item.message == message ? 1 : 0;
+        }
+        return n;
+    }
+
+protected:
+    void DoCommEvent(uint32_t events, uint32_t state) override {
+        seen.push_back({WM_COMM_EVENT, events, state});
+        TComm::DoCommEvent(events, state);
+    }
+    void DoCharReceived(uint32_t cbInQue) override {
+        seen.push_back({WM_COMM_RXCHAR, cbInQue, 0});
+        if (holdHandshake) {
+            holding = true;
+            return;
+        }
+        TComm::DoCharReceived(cbInQue);
+    }
+    void DoCommError(uint32_t errorCode) override {
+        seen.push_back({WM_COMM_ERROR, errorCode, 0});
+        TComm::DoCommError(errorCode);
+    }
+};
+
+class TCommPort : public ::testing::Test {
+protected:
+    PortDir dir_;
+    PtyPair pty_{dir_, 3};
+    RecordingComm comm_;
+
+    void SetUp() override { comm_.SetPort(3); }
+    void TearDown() override { comm_.Close(); }
+    std::string ReadAll() {
+        std::string got;
+        char buffer[64];
+        int32_t n;
+        while ((n = comm_.ReadBuffer(buffer, sizeof buffer)) > 0) {
+            got.append(buffer, static_cast<size_t>(n));
+        }
+        return got;
+    }
+};
+
+}  // namespace
+
+TEST_F(TCommPort, OpenCallsTheFirstNotificationDirectlyWithAllEventBits) {
+    int callsInsideOpen = -1;
+    comm_.OnCommEvent = [this](TComm* sender, uint32_t events, uint32_t state) {
+        EXPECT_EQ(sender, &comm_);
+        EXPECT_EQ(events, 0xFFFFFFFFu);
+        EXPECT_EQ(state, 0u);  // a pty has no modem lines
+        EXPECT_TRUE(sender->Connected());
+    };
+    ASSERT_TRUE(comm_.Open());
+    callsInsideOpen = static_cast<int>(comm_.Count(WM_COMM_EVENT));
+    EXPECT_EQ(callsInsideOpen, 1);
+    EXPECT_TRUE(comm_.Connected());
+}
+
+TEST_F(TCommPort, OpenTwiceFailsAndChangesNothing) {
+    ASSERT_TRUE(comm_.Open());
+    const int threads = ThreadCount();
+    EXPECT_FALSE(comm_.Open());
+    EXPECT_TRUE(comm_.Connected());
+    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(comm_.Count(WM_COMM_EVENT), 1u);
+}
+
+TEST_F(TCommPort, OpenOfAMissingPortFailsQuietly) {
+    comm_.SetPort(4);
+    const int threads = ThreadCount();
+    EXPECT_FALSE(comm_.Open());
+    EXPECT_FALSE(comm_.Connected());
+    EXPECT_TRUE(comm_.seen.empty());
+    EXPECT_EQ(ThreadCount(), threads);
+}
+
+TEST_F(TCommPort, PortIsExclusiveAndReleasedAgainOnClose) {
+    ASSERT_TRUE(comm_.Open());
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(pty_.SlaveFd(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
+    {
+        TComm second(nullptr);  // the advisory lock holds even for root
+        second.SetPort(3);
+        EXPECT_FALSE(second.Open());
+    }
+    comm_.Close();
+    ASSERT_EQ(ioctl(pty_.SlaveFd(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);  // else an ordinary user's next open would get EBUSY
+    TComm second(nullptr);
+    second.SetPort(3);
+    EXPECT_TRUE(second.Open());
+    second.Close();
+    EXPECT_TRUE(comm_.Open());
+}
+
+TEST_F(TCommPort, BytesTravelBothWaysEightBitClean) {
+    ASSERT_TRUE(comm_.Open());
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte) {
+        all.push_back(static_cast<char>(byte));
+    }
+    comm_.WriteBuffer(all.data(), static_cast<int32_t>(all.size()));
+    EXPECT_EQ(pty_.DeviceRead(all.size()), all);
+
+    pty_.DeviceWrite(all);
+    std::string got;
+    ASSERT_TRUE(PumpUntil([&] {
+        got += ReadAll();
+        return got.size() >= all.size();
+    }));
+    EXPECT_EQ(got, all);
+}
+
+TEST_F(TCommPort, ReadByteTellsNulFromNothingOnlyThroughHasData) {
+    ASSERT_TRUE(comm_.Open());
+    EXPECT_FALSE(comm_.HasData());
+    EXPECT_EQ(comm_.ReadByte(), 0);
+
+    pty_.DeviceWrite(std::string(1, '\0'));
+    ASSERT_TRUE(PumpUntil([&] { return comm_.HasData(); }));
+    EXPECT_EQ(comm_.InQueueCount(), 1u);
+    EXPECT_EQ(comm_.ReadByte(), 0);
+    EXPECT_FALSE(comm_.HasData());
+
+    for (uint8_t byte : {uint8_t{'R'}, uint8_t{0xFF}}) {
+        comm_.WriteByte(byte);  // the argument is a copy: returns after handing it over
+    }
+    EXPECT_EQ(pty_.DeviceRead(2), "R\xFF");
+}
+
+TEST_F(TCommPort, ClosedComponentReadsWritesAndCountsNothing) {
+    uint8_t buffer[4] = {7, 7, 7, 7};
+    EXPECT_EQ(comm_.ReadBuffer(buffer, 4), 0);
+    EXPECT_EQ(buffer[0], 7);
+    EXPECT_EQ(comm_.ReadByte(), 0);
+    EXPECT_EQ(comm_.InQueueCount(), 0u);
+    EXPECT_FALSE(comm_.HasData());
+    comm_.WriteByte('x');
+    comm_.Close();  // closing a closed component does nothing
+    EXPECT_FALSE(comm_.Connected());
+
+    ASSERT_TRUE(comm_.Open());
+    comm_.Close();
+    pty_.DeviceWrite("late");
+    comm_.WriteByte('x');
+    EXPECT_EQ(comm_.ReadByte(), 0);
+    EXPECT_EQ(comm_.InQueueCount(), 0u);
+    EXPECT_EQ(pty_.DeviceRead(1, 200ms), "");
+}
+
+TEST_F(TCommPort, ReceivedDataIsNotifiedOnceWithTheQueueCount) {
+    uint32_t lastCount = 0;
+    int calls = 0;
+    comm_.OnCharReceived = [&](TComm* sender, uint32_t cbInQue) {
+        EXPECT_EQ(sender, &comm_);
+        lastCount = cbInQue;
+        ++calls;
+    };
+    ASSERT_TRUE(comm_.Open());
+    pty_.DeviceWrite("ABC\r");
+    ASSERT_TRUE(PumpUntil([&] { return calls > 0; }));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(lastCount, 4u);
+
+    // Unread bytes that were already reported are not reported again.
+    PumpFor(300ms);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(comm_.InQueueCount(), 4u);
+
+    // New bytes are, even while old ones still wait, and even after partial reads.
+    EXPECT_EQ(comm_.ReadByte(), 'A');
+    pty_.DeviceWrite("D");
+    ASSERT_TRUE(PumpUntil([&] { return calls > 1; }));
+    EXPECT_EQ(lastCount, 4u);
+    EXPECT_EQ(ReadAll(), "BC\rD");
+}
+
+TEST_F(TCommPort, NoSecondNotificationBeforeTheFirstIsHandled) {
+    comm_.holdHandshake = true;
+    ASSERT_TRUE(comm_.Open());
+    pty_.DeviceWrite("A");
+    ASSERT_TRUE(PumpUntil([&] { return comm_.holding; }));
+    pty_.DeviceWrite("BC");
+    PumpFor(300ms);
+    EXPECT_EQ(comm_.Count(WM_COMM_RXCHAR), 1u);
+
+    comm_.holdHandshake = false;
+    comm_.Finish();
+    // Finish releases the hand-shake; the watcher's next notification carries the count
+    // of its own wait, which had all three bytes.
+    ASSERT_TRUE(PumpUntil([&] { return comm_.Count(WM_COMM_RXCHAR) >= 2; }));
+    EXPECT_EQ(comm_.seen.back().a, 3u);
+}
+
+TEST_F(TCommPort, CloseReturnsWhileTheWatcherWaitsBehindAnUnhandledNotification) {
+    const int threadsBefore = ThreadCount();
+    ASSERT_TRUE(comm_.Open());
+    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
+    // Nothing is pumped: the first notification stays queued and the watcher, seeing more
+    // data, blocks in its hand-shake.
+    pty_.DeviceWrite("A");
+    ASSERT_TRUE(WaitUntil([&] { return comm_.InQueueCount() == 1; }));
+    pty_.DeviceWrite("B");
+    ASSERT_TRUE(WaitUntil([&] { return comm_.InQueueCount() == 2; }));
+    WaitUntil([] { return false; }, 100ms);  // lets the watcher reach its hand-shake
+    comm_.Close();
+    EXPECT_FALSE(comm_.Connected());
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+
+    // What was posted before Close still arrives; nothing after it.
+    PumpFor(200ms);
+    EXPECT_LE(comm_.Count(WM_COMM_RXCHAR), 1u);
+    const size_t afterClose = comm_.seen.size();
+    PumpFor(200ms);
+    EXPECT_EQ(comm_.seen.size(), afterClose);
+
+    // And the component opens again with a fresh watcher.
+    ASSERT_TRUE(comm_.Open());
+    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
+}
+
+TEST_F(TCommPort, CloseWhileAHandlerHoldsTheHandshake) {
+    comm_.holdHandshake = true;
+    const int threadsBefore = ThreadCount();
+    ASSERT_TRUE(comm_.Open());
+    pty_.DeviceWrite("A");
+    ASSERT_TRUE(PumpUntil([&] { return comm_.holding; }));
+    pty_.DeviceWrite("B");
+    PumpFor(100ms);
+    comm_.Close();
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    PumpFor(200ms);
+    EXPECT_EQ(comm_.Count(WM_COMM_RXCHAR), 1u);
+}
+
+TEST_F(TCommPort, ForeignlyTaggedMessagesAreDropped) {
+    bool called = false;
+    comm_.OnCharReceived = [&](TComm*, uint32_t) { called = true; };
+    comm_.OnCommError = [&](TComm*, uint32_t) { called = true; };
+    TCommMessage rx(WM_COMM_RXCHAR, 5, 7);
+    TCommMessage error(WM_COMM_ERROR, 5, 7);
+    EXPECT_TRUE(QCoreApplication::sendEvent(comm_.MessageWindow(), &rx));
+    EXPECT_TRUE(QCoreApplication::sendEvent(comm_.MessageWindow(), &error));
+    EXPECT_FALSE(called);
+    EXPECT_TRUE(comm_.seen.empty());
+
+    TCommMessage tagged(WM_COMM_RXCHAR, 5, kCommMessageTag);
+    QCoreApplication::sendEvent(comm_.MessageWindow(), &tagged);
+    EXPECT_TRUE(called);
+    ASSERT_EQ(comm_.seen.size(), 1u);
+    EXPECT_EQ(comm_.seen[0].a, 5u);
+}
+
+TEST_F(TCommPort, LineEventsGoToOnCommEventWithTheEventWord) {
+    comm_.OnCommEvent = [](TComm*, uint32_t, uint32_t) {};
+    TCommMessage event(WM_COMM_EVENT, EV_CTS_BIT, MS_CTS_ON_BIT);
+    QCoreApplication::sendEvent(comm_.MessageWindow(), &event);
+    ASSERT_EQ(comm_.seen.size(), 1u);
+    EXPECT_EQ(comm_.seen[0].a, EV_CTS_BIT);
+    EXPECT_EQ(comm_.seen[0].b, MS_CTS_ON_BIT);
+}
+
+TEST_F(TCommPort, EventMaskWrittenWhileOpenTakesEffectAtOnce) {
+    ASSERT_TRUE(comm_.Open());
+    comm_.SetEventMask(EventBit(cevBREAK));
+    pty_.DeviceWrite("A");
+    PumpFor(300ms);
+    EXPECT_EQ(comm_.Count(WM_COMM_RXCHAR), 0u);
+
+    comm_.SetEventMask(EventBit(cevRXCHAR));
+    pty_.DeviceWrite("B");
+    ASSERT_TRUE(PumpUntil([&] { return comm_.Count(WM_COMM_RXCHAR) > 0; }));
+    EXPECT_EQ(comm_.seen.back().a, 2u);
+}
+
+TEST_F(TCommPort, DeviceGoingAwayStopsTheWatcherQuietly) {
+    const int threadsBefore = ThreadCount();
+    ASSERT_TRUE(comm_.Open());
+    pty_.HangUp();
+    // The watcher notices the hang-up and ends by itself, posting nothing.
+    ASSERT_TRUE(PumpUntil([&] { return ThreadCount() == threadsBefore; }));
+    EXPECT_EQ(comm_.Count(WM_COMM_RXCHAR), 0u);
+    EXPECT_EQ(comm_.Count(WM_COMM_EVENT), 1u);  // only Open's own
+
+    // Everything on the dead port returns at once without effect.
+    EXPECT_TRUE(comm_.Connected());
+    comm_.WriteBuffer("hello", 5);
+    EXPECT_EQ(comm_.ReadByte(), 0);
+    EXPECT_FALSE(comm_.HasData());
+    comm_.Close();
+    EXPECT_FALSE(comm_.Connected());
+    EXPECT_FALSE(comm_.Open());  // the pty is gone for good
+}
+
+TEST_F(TCommPort, DestroyingAnOpenComponentClosesIt) {
+    const int threadsBefore = ThreadCount();
+    {
+        TComm other(nullptr);
+        other.SetPort(3);
+        ASSERT_TRUE(other.Open());
+        pty_.DeviceWrite("A");  // leaves a notification queued for a window that goes
+        ASSERT_TRUE(WaitUntil([&] { return other.InQueueCount() == 1; }));
+    }
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    PumpFor(100ms);
+    ASSERT_TRUE(comm_.Open());
+}
