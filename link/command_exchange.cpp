@@ -1,0 +1,89 @@
+// The command exchange: one command out, one CR-framed reply line back.
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include "link/busy_scope.h"
+#include "link/device_link.h"
+#include "link/status_texts.h"
+#include "serial/tcomm.h"
+
+namespace {
+constexpr uint8_t kCR = 0x0D;
+}
+
+void DeviceLink::WaitForEvents() {
+    // Blocks until the event loop has something: the port's receive notification, a
+    // timer tick or user input. Never spins.
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void DeviceLink::Exchange(std::string_view command) {
+    if (state.errorFlag) {
+        state.replyLine.clear();
+        return;
+    }
+    BusyScope busy(*this);
+    for (char c : command) {
+        comm_.WriteByte(static_cast<uint8_t>(c));
+    }
+    comm_.WriteByte(kCR);
+
+    state.lastByte = 0;
+    state.replyLine.clear();
+    state.timeoutCounter = kReplyTicks;
+    // A reply longer than any the analyser sends is dropped rather than kept growing.
+    bool overlong = false;
+    bool complete = false;
+    do {
+        while (comm_.HasData()) {
+            state.lastByte = comm_.ReadByte();
+            if (state.lastByte == kCR) {
+                complete = true;
+                break;
+            }
+            if (overlong) {
+                continue;
+            }
+            if (state.replyLine.size() >= LineAssembler::kDefaultMaxLength) {
+                overlong = true;
+                state.replyLine.clear();
+                continue;
+            }
+            state.replyLine.push_back(static_cast<char>(state.lastByte));
+        }
+        if (complete) {
+            break;
+        }
+        WaitForEvents();
+    } while (state.timeoutCounter != 0 && !state.abortFlag);
+
+    if (state.timeoutCounter == 0) {
+        state.errorCode = kErrNoReply;
+        state.errorFlag = true;
+    }
+    if (state.abortFlag) {
+        state.errorCode = kErrUserAbort;
+        state.errorFlag = true;
+    }
+}
+
+void DeviceLink::Drain() {
+    if (state.errorFlag) {
+        return;
+    }
+    BusyScope busy(*this);
+    state.timeoutCounter = 1;
+    do {
+        WaitForEvents();
+        while (comm_.HasData()) {
+            comm_.ReadByte();
+        }
+    } while (state.timeoutCounter != 0);
+}
+
+void DeviceLink::TimeouttimerTimer() {
+    if (state.timeoutCounter > 0) {
+        --state.timeoutCounter;
+    }
+}

@@ -1,0 +1,146 @@
+#pragma once
+// The link to the analyser: the command exchange on the serial port, the search for
+// the analyser among the ports, the 100 ms poll loop with its error states, and the
+// take-over of the values into the transfer file. The main window owns one instance
+// and shows what it reports through LinkView.
+//
+// Everything runs on the user-interface thread. A wait (command exchange, drain)
+// sleeps in the event loop until something happens (bytes from the port, a timer
+// tick, a click), so timers and the "Abbrechen" button keep working while the
+// program waits for the analyser, and the processor stays idle.
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/measurement.h"
+#include "link/line_assembler.h"
+#include "link/link_view.h"
+
+class TComm;
+
+/// The fields the link works on; they belong to the main window and live as long as it.
+struct LinkState {
+    // command exchange
+    std::string replyLine;  ///< bytes after the last command up to (not including) CR
+    uint8_t lastByte = 0;
+    int32_t timeoutCounter = 0;  ///< remaining 100 ms ticks of the current wait
+    /// Set when a wait failed. Sticky on purpose: after one unanswered command every
+    /// further exchange returns at once, so a dead port costs one timeout, not one per
+    /// command. Cleared by opening the port, and by any complete data line.
+    bool errorFlag = false;
+    bool abortFlag = false;  ///< "Abbrechen" was pressed; never cleared
+    int32_t errorCode = 0;   ///< 0..7, see status_texts.h
+
+    // search
+    int32_t portNumber = 0;
+    bool settingsFound = false;
+    std::string identification;  ///< Windows-1252
+    bool connected = false;
+    std::vector<std::string> debugLog;  ///< Windows-1252 lines
+
+    // poll loop
+    int32_t keepAliveCounter = 10;
+    bool firstTick = false;
+
+    // command line
+    std::string headerLine;           ///< Windows-1252
+    std::string firingTypeParameter;  ///< Windows-1252
+    std::string transferFilePath;     ///< in the system's file name encoding
+    std::string so2Key;               ///< key for the SO2 line; empty = no SO2 line
+};
+
+class DeviceLink : public QObject {
+    Q_OBJECT
+public:
+    /// Ticks the exchange waits for its reply line (1 s).
+    static constexpr int32_t kReplyTicks = 10;
+    /// Idle poll ticks before the stream is renewed with "w904".
+    static constexpr int32_t kKeepAliveTicks = 10;
+    /// An identification request repeated this often with only empty replies counts as
+    /// "no reply": a device that answers everything with an empty line cannot hold the
+    /// program in a loop.
+    static constexpr int kMaxEmptyReplies = 5;
+
+    /// Connects the three timers to their handlers; does not start any of them.
+    DeviceLink(LinkView& view, MeasurementRecord& record, TComm& comm, QTimer& timer1,
+               QTimer& timer2, QTimer& timeouttimer, QObject* parent = nullptr);
+
+    LinkState state;
+
+    // --- command exchange ---
+    /// Sends `command` + CR and waits up to 1 s for the reply line; see LinkState.
+    void Exchange(std::string_view command);
+    /// Discards whatever arrives until the next timeout tick.
+    void Drain();
+    void TimeouttimerTimer();
+
+    // --- search ---
+    void OpenDevicePort();
+    void ClosePort();
+    /// 1 when the analyser was found, else 0.
+    int SearchDevice();
+    void LoadSettings();
+    void SaveSettings();
+
+    // --- poll loop ---
+    void StartLink();
+    void Timer1Timer();
+    void Timer2Timer();
+    void ShowErrorState();
+    void CheckData730(std::string_view line);
+
+    // --- take-over ---
+    /// Writes the transfer file. Returns true when the file was written; on failure the
+    /// user has been told what failed and the values are still there.
+    bool schreibeCSV_Datei();
+
+    /// True while a search, an exchange or a take-over runs (they wait in the event loop).
+    bool Busy() const { return busyDepth_ > 0; }
+
+    // --- configuration (tests point these elsewhere) ---
+    void SetSettingsPath(std::string path) { settingsPath_ = std::move(path); }
+    void SetDebugLogPath(std::string path) { debugLogPath_ = std::move(path); }
+    void SetPortLister(std::function<std::vector<std::string>()> lister) {
+        portLister_ = std::move(lister);
+    }
+
+private:
+    class BusyScope;
+
+    /// Switching a running timer on leaves its phase alone (it does not restart it), so
+    /// a retry timer that every poll tick switches on still fires every 5 s.
+    static void SwitchOn(QTimer& timer) {
+        if (!timer.isActive()) {
+            timer.start();
+        }
+    }
+
+    /// Sleeps in the event loop until at least one event (port data, timer, input) came.
+    void WaitForEvents();
+    /// Drain, then the request, repeated while the reply is empty. False on failure,
+    /// with the reply line cleared.
+    bool RequestIdentification(std::string_view request);
+    void ServiceSequence();
+    void StreamRequest();
+    void TellNoReply();
+    void AddDebug(std::string_view cp1252Line);
+    void SaveDebugLog();
+    /// Reads what the port holds now and decodes every completed data line.
+    bool ReadDataLines();
+
+    LinkView& view_;
+    MeasurementRecord& record_;
+    TComm& comm_;
+    QTimer& timer1_;
+    QTimer& timer2_;
+    LineAssembler lineBuffer_;
+    int busyDepth_ = 0;
+    std::string settingsPath_;
+    std::string debugLogPath_ = "debug.log";
+    std::function<std::vector<std::string>()> portLister_;
+};

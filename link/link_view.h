@@ -1,0 +1,33 @@
+#pragma once
+// What the device link needs from the screen. The main window implements it; the
+// link's tests implement it with a recorder, so the protocol runs without widgets.
+
+#include <QString>
+
+class LinkView {
+public:
+    virtual ~LinkView() = default;
+
+    /// Text of the status bar's message panel.
+    virtual void SetStatusMessage(const QString& text) = 0;
+    virtual QString StatusMessage() const = 0;
+    /// Connection picture 0 start, 1 error, 2 standby, 3 online data.
+    virtual void ShowConnectionPicture(int index) = 0;
+    virtual QString IdentificationLabel() const = 0;
+    virtual void SetIdentificationLabel(const QString& text) = 0;
+    virtual void SetBtExitEnabled(bool enabled) = 0;
+    virtual void SetBtWastunVisible(bool visible) = 0;
+    /// Selects the help page that belongs to an error code.
+    virtual void ZeigeHilfeText(int code) = 0;
+    /// Redraws the value labels from the measurement record.
+    virtual void DispData() = 0;
+    virtual void CloseMainWindow() = 0;
+    virtual void ShowErrorBox(const QString& message) = 0;
+    virtual void ShowInfoBox(const QString& message) = 0;
+
+    /// Manual entries, read at the moment the transfer file needs them.
+    virtual double BoilerTemperature() const = 0;     // SEWTT
+    virtual double SmokeNumber(int index) const = 0;  // SERZ1..SERZ3, index 1..3
+    virtual bool SmokeInputsChecked() const = 0;      // CBRZaktiv
+    virtual int DerivateIndex() const = 0;            // ElCBderivate, -1 = none
+};

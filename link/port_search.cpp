@@ -1,0 +1,262 @@
+// Finding the analyser: the remembered port first, otherwise every listed port, each
+// asked for its identification; the one whose reply contains "ZOR" is the analyser.
+
+#include <exception>
+#include <fstream>
+
+#include "app/settings.h"
+#include "data/conversions.h"
+#include "data/cp1252.h"
+#include "link/busy_scope.h"
+#include "link/device_link.h"
+#include "link/status_texts.h"
+#include "serial/port_list.h"
+#include "serial/tcomm.h"
+
+namespace {
+
+QString FromCp1252(std::string_view text) {
+    return QString::fromStdString(Cp1252ToUtf8(text));
+}
+
+std::string ToCp1252(const QString& text) {
+    return Utf8ToCp1252(text.toStdString());
+}
+
+QString PortText(const char* prefix, int32_t port) {
+    return QString::fromUtf8(prefix) + QString::fromStdString(IntToStrPad(port, 0));
+}
+
+QString FoundText(int32_t port) {
+    return PortText("Gerät am COM", port) + QStringLiteral(" gefunden");
+}
+
+/// Port number of a port name such as "COM12": characters 4 to 8.
+int32_t PortNumberOf(const std::string& name) {
+    return name.size() > 3 ? ParseIntLoose(std::string_view(name).substr(3, 5)) : 0;
+}
+
+bool IsAnalyserReply(const std::string& reply) {
+    return reply.find("ZOR") != std::string::npos;
+}
+
+}  // namespace
+
+void DeviceLink::AddDebug(std::string_view cp1252Line) {
+    state.debugLog.emplace_back(cp1252Line);
+}
+
+void DeviceLink::SaveDebugLog() {
+    std::ofstream file(debugLogPath_, std::ios::binary | std::ios::trunc);
+    for (const std::string& line : state.debugLog) {
+        file << line << "\r\n";
+    }
+    file.flush();
+    if (!file) {
+        view_.ShowErrorBox(QStringLiteral("Logdatei konnte nicht geschrieben werden!"));
+    }
+}
+
+void DeviceLink::OpenDevicePort() {
+    AddDebug("START -> openrs232");
+    if (comm_.Connected()) {
+        state.errorCode = kErrPortBusy;
+        return;
+    }
+    if (state.portNumber <= 1) {
+        AddDebug("failure: no pairing found");
+        SaveDebugLog();
+        state.errorCode = kErrNoComPort;
+    }
+    // The component takes 1..99 only and keeps its previous port otherwise; never let a
+    // large number wrap into that range.
+    const int32_t n = state.portNumber;
+    comm_.SetPort(n >= 1 && n <= 99 ? static_cast<uint8_t>(n) : 0);
+    comm_.SetBaudRate(cbr9600);
+    // One and a half stop bits: what the analyser's Bluetooth module was always opened
+    // with. The virtual port ignores it; on a real UART the driver decides.
+    comm_.SetStopBits(csbONE5);
+    comm_.SetParity(cpNONE);
+    state.errorFlag = false;
+    comm_.Open();
+    AddDebug("start -> rs232open");
+    if (comm_.Connected()) {
+        state.errorCode = kErrNone;
+        AddDebug("Verbindung ist aufgebaut (Standby).");
+        view_.ShowConnectionPicture(2);
+        timer2_.stop();
+    } else {
+        state.errorCode = kErrNoDevice;
+        AddDebug("Kein  gefunden");
+        AddDebug(Utf8ToCp1252("Gerät einschalten!"));
+        state.errorFlag = true;
+        SwitchOn(timer2_);
+    }
+}
+
+void DeviceLink::ClosePort() {
+    comm_.Close();
+}
+
+void DeviceLink::ServiceSequence() {
+    for (int i = 0; i < 3; ++i) {
+        Exchange("SERVICE002");
+        Exchange("SERVICE001");
+    }
+}
+
+void DeviceLink::StreamRequest() {
+    for (int i = 0; i < 3; ++i) {
+        Exchange("w904");
+    }
+}
+
+bool DeviceLink::RequestIdentification(std::string_view request) {
+    for (int attempt = 0; attempt < kMaxEmptyReplies; ++attempt) {
+        Drain();
+        Exchange(request);
+        if (state.errorFlag) {
+            state.replyLine.clear();
+            return false;
+        }
+        if (!state.replyLine.empty()) {
+            return true;
+        }
+    }
+    state.errorCode = kErrNoReply;
+    state.errorFlag = true;
+    return false;
+}
+
+void DeviceLink::LoadSettings() {
+    if (settingsPath_.empty()) {
+        settingsPath_ = SettingsFilePath();
+    }
+    Settings settings{state.portNumber, state.identification, state.settingsFound, state.so2Key};
+    std::string error;
+    const bool ok = ::LoadSettings(settingsPath_, settings, &error);
+    state.portNumber = settings.portNumber;
+    state.identification = settings.identification;
+    state.settingsFound = settings.settingsFound;
+    state.so2Key = settings.so2Key;
+    if (!ok) {
+        view_.ShowInfoBox(QString::fromUtf8(kLoadSettingsFailedText));
+    }
+}
+
+void DeviceLink::SaveSettings() {
+    if (settingsPath_.empty()) {
+        settingsPath_ = SettingsFilePath();
+    }
+    const Settings settings{state.portNumber, state.identification, state.settingsFound,
+                            state.so2Key};
+    std::string error;
+    if (!::SaveSettings(settingsPath_, settings, &error)) {
+        view_.ShowInfoBox(QString::fromUtf8(kSaveSettingsFailedText));
+    }
+}
+
+int DeviceLink::SearchDevice() {
+    BusyScope busy(*this);
+    int found = 0;
+    try {
+        const std::vector<std::string> ports = portLister_ ? portLister_() : ListSerialPorts();
+        LoadSettings();
+
+        bool rememberedListed = false;
+        if (state.settingsFound) {
+            view_.SetStatusMessage(kStatusSettingsFound);
+            for (const std::string& name : ports) {
+                rememberedListed = rememberedListed || PortNumberOf(name) == state.portNumber;
+            }
+        }
+
+        // Only a remembered port that fails to open in this search skips the scan; an
+        // error code left over from an earlier search must not, or searching again after
+        // "kein Messgerät gefunden" could never find anything.
+        bool rememberedPortFailed = false;
+        if (rememberedListed && !state.abortFlag) {
+            OpenDevicePort();
+            if (state.errorFlag) {
+                found = 0;
+                state.errorCode = kErrNoDevice;
+                rememberedPortFailed = true;
+                ClosePort();
+            } else {
+                ServiceSequence();
+                Drain();
+                if (!RequestIdentification("R001")) {
+                    state.errorCode = kErrNoReply;
+                    return 0;
+                }
+                found = IsAnalyserReply(state.replyLine) ? 1 : 0;
+                if (found) {
+                    view_.SetStatusMessage(FoundText(state.portNumber));
+                    view_.SetIdentificationLabel(FromCp1252(state.replyLine));
+                    if (!RequestIdentification("R004")) {
+                        state.errorCode = kErrNoReply;
+                        return 0;
+                    }
+                    view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' ') +
+                                                 FromCp1252(state.replyLine));
+                    StreamRequest();
+                    if (state.errorFlag) {
+                        state.errorCode = kErrNoReply;
+                        return 0;
+                    }
+                }
+                ClosePort();
+            }
+        }
+
+        if (found == 0 && !state.abortFlag && !rememberedPortFailed) {
+            view_.SetStatusMessage(kStatusSearching);
+            for (const std::string& name : ports) {
+                state.portNumber = PortNumberOf(name);
+                view_.SetStatusMessage(PortText("Teste COM", state.portNumber));
+                OpenDevicePort();
+                if (state.errorFlag) {
+                    view_.SetStatusMessage(PortText("TDA-Error COM", state.portNumber));
+                    ClosePort();
+                    continue;
+                }
+                ServiceSequence();
+                if (!RequestIdentification("R001")) {
+                    state.errorCode = kErrNoReply;
+                }
+                found = IsAnalyserReply(state.replyLine) ? 1 : 0;
+                if (found) {
+                    view_.SetStatusMessage(FoundText(state.portNumber));
+                    view_.SetIdentificationLabel(FromCp1252(state.replyLine));
+                    if (!RequestIdentification("R004")) {
+                        state.errorCode = kErrNoReply;
+                    }
+                    view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' ') +
+                                                 FromCp1252(state.replyLine));
+                    state.identification = ToCp1252(view_.IdentificationLabel());
+                    StreamRequest();
+                    if (state.errorFlag) {
+                        state.errorCode = kErrNoReply;
+                        break;  // the port stays open
+                    }
+                }
+                ClosePort();
+                if (found == 1) {
+                    break;
+                }
+            }
+        }
+    } catch (const std::exception&) {
+        view_.ShowErrorBox(QStringLiteral("Initalfehler"));
+    }
+
+    if (found >= 1) {
+        state.connected = true;
+        state.errorCode = kErrNone;
+        SaveSettings();
+    } else {
+        state.errorCode = state.portNumber == 1 ? kErrNotPaired : kErrNoDevice;
+        state.connected = false;
+    }
+    return found;
+}

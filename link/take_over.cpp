@@ -1,0 +1,89 @@
+// "Daten übernehmen": the measured values, the manual entries and the analyser's
+// identification go into the transfer file for the calling program.
+
+#include <QCoreApplication>
+
+#include "app/atomic_write.h"
+#include "data/transfer_file.h"
+#include "link/busy_scope.h"
+#include "link/device_link.h"
+#include "link/status_texts.h"
+
+namespace {
+
+const QString kNoReplyTakeOver = QStringLiteral(
+    "Keine Antwort vom Messgerät: die Werte wurden nicht übernommen.\n"
+    "Bitte das Messgerät prüfen, mit einem Doppelklick auf das Bluetooth-Symbol neu "
+    "verbinden und erneut \"Daten übernehmen\" wählen.");
+
+}  // namespace
+
+void DeviceLink::TellNoReply() {
+    // After "Abbrechen" the next poll tick closes the window; nothing to explain then.
+    if (!state.abortFlag) {
+        view_.ShowInfoBox(kNoReplyTakeOver);
+    }
+}
+
+bool DeviceLink::schreibeCSV_Datei() {
+    BusyScope busy(*this);
+    timer1_.stop();
+
+    ServiceSequence();
+    Drain();
+
+    TransferFileBuilder file;
+    file.AddHeaderLine(state.headerLine);
+    state.debugLog = file.Lines();
+
+    bool written = false;
+    if (state.errorFlag) {
+        TellNoReply();
+    } else {
+        const ManualEntries entries{
+            view_.BoilerTemperature(), view_.SmokeNumber(1),       view_.SmokeNumber(2),
+            view_.SmokeNumber(3),      view_.SmokeInputsChecked(), view_.DerivateIndex(),
+        };
+        file.AddValueLines(record_, entries, state.firingTypeParameter, state.so2Key);
+
+        bool identified = true;
+        for (const IdentificationRequest& request : kIdentificationRequests) {
+            // The analyser may still be busy with the service mode: an empty command and
+            // a drain clear the line before each request, repeated while the reply is
+            // empty, but never endlessly.
+            int attempt = 0;
+            do {
+                Exchange("");
+                Drain();
+                Exchange(request.command);
+                QCoreApplication::processEvents();
+            } while (state.replyLine.empty() && !state.errorFlag && !state.abortFlag &&
+                     ++attempt < kMaxEmptyReplies);
+            if (state.replyLine.empty() || state.errorFlag) {
+                if (!state.errorFlag) {
+                    state.errorCode = kErrNoReply;
+                    state.errorFlag = true;
+                }
+                identified = false;
+                break;
+            }
+            file.AddIdentificationLine(request.key, state.replyLine);
+        }
+        state.debugLog = file.Lines();
+
+        if (!identified) {
+            TellNoReply();
+        } else {
+            std::string error;
+            written = WriteFileAtomically(state.transferFilePath, file.Bytes(), &error);
+            if (!written) {
+                view_.ShowInfoBox(QStringLiteral("Fehler beim Speichern der Datei ") +
+                                  QString::fromLocal8Bit(state.transferFilePath));
+            }
+        }
+    }
+
+    StreamRequest();
+    SwitchOn(timer1_);
+    return written;
+}

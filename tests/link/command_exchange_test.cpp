@@ -1,0 +1,100 @@
+#include <QTimer>
+
+#include "link/status_texts.h"
+#include "link_fixture.h"
+
+namespace {
+
+class CommandExchange : public LinkFixture {
+protected:
+    void SetUp() override {
+        LinkFixture::SetUp();
+        peer = &AddPeer(5);
+        OpenPort(5);
+    }
+    ScriptedPeer* peer = nullptr;
+};
+
+}  // namespace
+
+TEST_F(CommandExchange, ReplyUpToCarriageReturnLeavesErrorFlagAlone) {
+    peer->SetResponder([](const std::string&) { return std::string("ABC\rnext"); });
+    link->Exchange("R001");
+    EXPECT_EQ(link->state.replyLine, "ABC");
+    EXPECT_FALSE(link->state.errorFlag);
+    EXPECT_EQ(link->state.errorCode, 0);
+    EXPECT_EQ(peer->Commands(), (std::vector<std::string>{"R001"}));
+    // The bytes after the CR belong to whatever comes next.
+    EXPECT_TRUE(WaitUntil([&] { return comm->InQueueCount() == 4; }));
+}
+
+TEST_F(CommandExchange, PartialReplyTimesOutWithCodeTwoAndKeepsThePart) {
+    peer->SetResponder([](const std::string&) { return std::string("AB"); });
+    link->Exchange("R001");
+    EXPECT_EQ(link->state.replyLine, "AB");
+    EXPECT_EQ(link->state.errorCode, kErrNoReply);
+    EXPECT_TRUE(link->state.errorFlag);
+    EXPECT_EQ(link->state.timeoutCounter, 0);
+}
+
+TEST_F(CommandExchange, StickyErrorFlagSendsNothingAndEmptiesTheReply) {
+    link->state.errorFlag = true;
+    link->state.replyLine = "old";
+    link->Exchange("R001");
+    link->Drain();
+    EXPECT_EQ(link->state.replyLine, "");
+    // Give the peer time to see anything that might have been sent.
+    WaitUntil([] { return false; }, 300);
+    EXPECT_TRUE(peer->Commands().empty());
+}
+
+TEST_F(CommandExchange, AbortEndsTheWaitWithCodeSeven) {
+    peer->SetResponder([](const std::string&) { return std::string(); });
+    QTimer::singleShot(150, [this] { link->state.abortFlag = true; });
+    link->Exchange("SERVICE002");
+    EXPECT_EQ(link->state.errorCode, kErrUserAbort);
+    EXPECT_TRUE(link->state.errorFlag);
+    EXPECT_GT(link->state.timeoutCounter, 0) << "the abort, not the timeout, ended the wait";
+}
+
+TEST_F(CommandExchange, EmptyCommandSendsOnlyCarriageReturnAndWaitsForALine) {
+    peer->SetResponder([](const std::string&) { return std::string("\r"); });
+    link->Exchange("");
+    EXPECT_EQ(peer->Commands(), (std::vector<std::string>{""}));
+    EXPECT_EQ(link->state.replyLine, "");
+    EXPECT_FALSE(link->state.errorFlag);
+}
+
+TEST_F(CommandExchange, OverlongReplyIsDroppedButTheCarriageReturnStillEndsIt) {
+    peer->SetResponder([](const std::string&) { return std::string(5000, 'x') + "\r"; });
+    link->Exchange("R001");
+    EXPECT_EQ(link->state.replyLine, "");
+    EXPECT_FALSE(link->state.errorFlag);
+}
+
+TEST_F(CommandExchange, ReplyArrivingByteByByteAcrossTicksIsAssembled) {
+    peer->SetResponder([this](const std::string&) {
+        for (int i = 0; i < 4; ++i) {
+            QTimer::singleShot(60 * (i + 1), [this, i] { peer->Send(std::string(1, "SN4\r"[i])); });
+        }
+        return std::string();
+    });
+    link->Exchange("R004");
+    EXPECT_EQ(link->state.replyLine, "SN4");
+    EXPECT_FALSE(link->state.errorFlag);
+}
+
+TEST_F(CommandExchange, DrainDiscardsWhatArrivesUntilTheNextTick) {
+    peer->Send("junk\rmore junk");
+    ASSERT_TRUE(WaitUntil([&] { return comm->InQueueCount() > 0; }));
+    link->Drain();
+    EXPECT_EQ(comm->InQueueCount(), 0u);
+    EXPECT_EQ(link->state.timeoutCounter, 0);
+}
+
+TEST_F(CommandExchange, ExchangeOnAClosedPortTimesOut) {
+    link->ClosePort();
+    link->Exchange("R001");
+    EXPECT_EQ(link->state.errorCode, kErrNoReply);
+    EXPECT_TRUE(link->state.errorFlag);
+}
