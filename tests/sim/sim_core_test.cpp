@@ -320,6 +320,8 @@ struct FaultCase {
     std::string expectedWire;  // within one second, unpaced
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 class SimDeviceFaults : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(SimDeviceFaults, ShapeTheReplies) {

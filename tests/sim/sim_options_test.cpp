@@ -126,6 +126,8 @@ struct Rejection {
     const char* expectedInMessage;
 };
 
+void PrintTo(const Rejection& r, std::ostream* os) { *os << r.name; }
+
 class SimOptionsRejects : public testing::TestWithParam<Rejection> {};
 
 TEST_P(SimOptionsRejects, WithAMessageNamingTheProblem) {
