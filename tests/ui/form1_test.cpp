@@ -1,0 +1,206 @@
+#include "ui/form1.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/help_pages.h"
+#include "ui/message_boxes.h"
+#include "ui/shell_open.h"
+
+namespace {
+
+QString PlainText(const char* html) {
+    QTextDocument document;
+    document.setHtml(QString::fromUtf8(html));
+    return document.toPlainText();
+}
+
+std::vector<QString> LinkTargets(const QTextDocument& document) {
+    std::vector<QString> targets;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isAnchor()) {
+                targets.push_back(it.fragment().charFormat().anchorHref());
+            }
+        }
+    }
+    return targets;
+}
+
+class Form1Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form = std::make_unique<TForm1>();
+        SetShellOpenHook([this](const std::string& target) { opened.push_back(target); });
+    }
+    void TearDown() override { SetShellOpenHook(nullptr); }
+
+    QString Headline() const { return form->HTMLView->toPlainText().section('\n', 0, 0); }
+
+    std::unique_ptr<TForm1> form;
+    std::vector<std::string> opened;
+};
+
+TEST_F(Form1Test, StartsHiddenWithThePairingGuide) {
+    EXPECT_EQ(Form1, form.get());
+    EXPECT_TRUE(form->isHidden());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Hilfe"));
+    EXPECT_EQ(form->SelectedPage(), 4);
+    EXPECT_EQ(Headline(),
+              QString::fromUtf8("ZOR Messgerät mit Bluetoothmodul anmelden (Windows XP/Vista)"));
+    EXPECT_FALSE(form->HTMLView->openLinks());
+    EXPECT_FALSE(form->testAttribute(Qt::WA_QuitOnClose));
+    EXPECT_EQ(form->Panel1->height(), 41);
+    EXPECT_EQ(form->BitBtn1->text(), QStringLiteral("OK"));
+    EXPECT_EQ(form->BitBtn1->size(), QSize(80, 25));
+}
+
+TEST_F(Form1Test, ZeigeHilfeTextSelectsPageAndCaption) {
+    form->ZeigeHilfeText(3);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Was ist zu tun? (3)"));
+    EXPECT_EQ(form->SelectedPage(), 3);
+    EXPECT_EQ(Headline(), QString::fromUtf8("Messgerät nicht gefunden"));
+
+    form->ZeigeHilfeText(7);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Was ist zu tun? (7)"));
+    EXPECT_EQ(Headline(), QStringLiteral("Benutzerabbruch"));
+
+    for (int32_t code : {8, -1, INT32_MIN, INT32_MAX}) {
+        form->ZeigeHilfeText(code);
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("Was ist zu tun? (7)")) << code;
+        EXPECT_EQ(form->SelectedPage(), 7);
+        EXPECT_EQ(Headline(), QStringLiteral("Benutzerabbruch"));
+    }
+    form->ZeigeHilfeText(0);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Was ist zu tun? (0)"));
+    EXPECT_EQ(form->SelectedPage(), 0);
+}
+
+TEST_F(Form1Test, PageChosenWhileHiddenAppearsWhenShownAndSurvivesOk) {
+    form->ZeigeHilfeText(2);
+    form->ZeigeHilfeText(5);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Was ist zu tun? (5)"));
+    EXPECT_EQ(Headline(), QStringLiteral("COM-Port des PCs belegt"));
+
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    EXPECT_TRUE(form->isHidden());
+    form->show();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Was ist zu tun? (5)"));
+    EXPECT_EQ(form->SelectedPage(), 5);
+    EXPECT_EQ(Headline(), QStringLiteral("COM-Port des PCs belegt"));
+}
+
+TEST_F(Form1Test, OkButtonStaysCentredInThePanel) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_EQ(form->Panel1->width(), 592);
+    EXPECT_EQ(form->BitBtn1->x(), 256);
+    for (const auto& [width, left] :
+         {std::pair{701, 310}, std::pair{600, 260}, std::pair{401, 160}}) {
+        form->resize(width, form->height());
+        QTRY_COMPARE_WITH_TIMEOUT(form->Panel1->width(), width, 5000);
+        EXPECT_EQ(form->BitBtn1->x(), left) << width;
+        EXPECT_EQ(form->BitBtn1->y(), 8);
+        EXPECT_EQ(form->BitBtn1->width(), 80);
+    }
+}
+
+TEST_F(Form1Test, ClickingTheBluetoothLinkOpensItAndKeepsTheWindow) {
+    form->resize(592, 382);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+
+    // Find the link in the shown page and click it where it is drawn.
+    QTextCursor cursor;
+    const QTextDocument& document = *form->HTMLView->document();
+    for (QTextBlock block = document.begin(); block.isValid() && cursor.isNull();
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().anchorHref() == QStringLiteral("bthprops.cpl")) {
+                cursor = QTextCursor(form->HTMLView->document());
+                cursor.setPosition(it.fragment().position() + 1);
+                break;
+            }
+        }
+    }
+    ASSERT_FALSE(cursor.isNull());
+    form->HTMLView->setTextCursor(cursor);
+    form->HTMLView->ensureCursorVisible();
+    const QPoint where = form->HTMLView->cursorRect(cursor).center();
+    ASSERT_EQ(form->HTMLView->anchorAt(where), QStringLiteral("bthprops.cpl"));
+    QTest::mouseClick(form->HTMLView->viewport(), Qt::LeftButton, {}, where);
+
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], "bthprops.cpl");
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->SelectedPage(), 4);
+}
+
+TEST_F(Form1Test, LinkTargetsReachTheShellInTheSingleByteCodePage) {
+    form->LinkClick(QUrl(QString::fromUtf8("Gerät.cpl")));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], "Ger\xE4t.cpl");
+}
+
+TEST(HelpPages, HeadlinesAndSharedBodies) {
+    const char* const headlines[8] = {
+        "ZOR Messgerät mit Bluetoothmodul anmelden (Windows XP/Vista)",
+        "Keinen funktionierenden COM-Port gefunden",
+        "Keine Antwort vom Gerät erhalten",
+        "Messgerät nicht gefunden",
+        "ZOR Messgerät mit Bluetoothmodul anmelden (Windows XP/Vista)",
+        "COM-Port des PCs belegt",
+        "Initialisierungsfehler der Schnittstellet",
+        "Benutzerabbruch",
+    };
+    for (int page = 0; page < 8; ++page) {
+        const QString text = PlainText(HelpPages()[page]);
+        EXPECT_EQ(text.section('\n', 0, 0), QString::fromUtf8(headlines[page])) << page;
+        EXPECT_GT(text.size(), QString::fromUtf8(headlines[page]).size() + 40) << page;
+    }
+    EXPECT_STREQ(HelpPages()[0], HelpPages()[4]);
+    EXPECT_EQ(PlainText(HelpPages()[5]).section('\n', 1),
+              PlainText(HelpPages()[6]).section('\n', 1));
+    EXPECT_TRUE(PlainText(HelpPages()[7]).contains(QStringLiteral("Abbrechen")));
+    EXPECT_TRUE(PlainText(HelpPages()[2]).contains(QStringLiteral("Reichweite")));
+    EXPECT_TRUE(PlainText(HelpPages()[3]).contains(QStringLiteral("Doppelklicken")));
+}
+
+TEST(HelpPages, OnlyThePairingGuideLinksToTheBluetoothPanel) {
+    for (int page = 0; page < 8; ++page) {
+        QTextDocument document;
+        document.setHtml(QString::fromUtf8(HelpPages()[page]));
+        const std::vector<QString> targets = LinkTargets(document);
+        if (page == 0 || page == 4) {
+            ASSERT_EQ(targets.size(), 1u) << page;
+            EXPECT_EQ(targets[0], QStringLiteral("bthprops.cpl"));
+        } else {
+            EXPECT_TRUE(targets.empty()) << page;
+        }
+    }
+}
+
+TEST(MessageBoxes, HookReceivesKindAndTextInsteadOfADialog) {
+    std::vector<std::pair<MessageKind, QString>> shown;
+    SetMessageBoxHook(
+        [&](MessageKind kind, const QString& text) { shown.emplace_back(kind, text); });
+    ShowErrorBox(QStringLiteral("Fehler beim Laden der Init-Datei"));
+    ShowInfoBox(QStringLiteral("Fehler beim Speichern der Datei data.csv"));
+    SetMessageBoxHook(nullptr);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].first, MessageKind::Error);
+    EXPECT_EQ(shown[0].second, QStringLiteral("Fehler beim Laden der Init-Datei"));
+    EXPECT_EQ(shown[1].first, MessageKind::Info);
+}
+
+}  // namespace

@@ -1,0 +1,394 @@
+#include "ui/formmain.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+namespace {
+
+QColor ButtonFace() {
+    return QApplication::palette().color(QPalette::Button);
+}
+
+class FormmainTest : public ::testing::Test {
+protected:
+    void SetUp() override { form = std::make_unique<TFormmain>(); }
+
+    std::vector<QLabel*> ValueLabels() const {
+        return {form->labelTL, form->LabelTg,  form->Labelqa, form->Labellambda, form->Labeleta,
+                form->LabelO2, form->LabelCo2, form->LabelCo, form->Labelno,     form->LabelP};
+    }
+
+    std::vector<QWidget*> SmokeInputs() const {
+        return {form->SERZ1, form->SERZ2, form->SERZ3,     form->LBRZ1,
+                form->LBRZ2, form->LBRZ3, form->Lderivate, form->ElCBderivate};
+    }
+
+    void SetChannel(int channel, double value, bool valid = true) {
+        form->Record.values[channel - 1] = value;
+        form->Record.valid[channel - 1] = valid;
+    }
+
+    static QColor Background(const QWidget* widget) {
+        return widget->palette().color(QPalette::Base);
+    }
+
+    std::unique_ptr<TFormmain> form;
+};
+
+TEST_F(FormmainTest, StartStateOfTheDisplay) {
+    EXPECT_EQ(Formmain, form.get());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Fumilink 1.0,007"));
+    EXPECT_EQ(form->minimumSize(), QSize(515, 286));
+    EXPECT_EQ(form->maximumSize(), QSize(515, 286));
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowCloseButtonHint);
+
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("Status:"));
+    EXPECT_EQ(form->StatusMessage(), QString::fromUtf8("Gerätesuche ..."));
+    EXPECT_EQ(form->ConnectionPicture(), 0);
+    EXPECT_EQ(form->Image->pixmap().toImage(), form->BTImageList[0].toImage());
+    EXPECT_EQ(form->IdentificationLabel(), QString::fromUtf8("Suche läuft ..."));
+    EXPECT_FALSE(form->BtExit->isEnabled());
+    EXPECT_TRUE(form->BtWastun->isHidden());
+    EXPECT_TRUE(form->BTBreak->isEnabled());
+    EXPECT_EQ(form->BtExit->text(), QString::fromUtf8("Daten übernehmen"));
+    EXPECT_EQ(form->BtWastun->text(), QStringLiteral("Was ist zu tun?"));
+    for (QLabel* label : ValueLabels()) {
+        EXPECT_EQ(label->text(), QStringLiteral("-")) << label->objectName().toStdString();
+    }
+}
+
+TEST_F(FormmainTest, StartStateOfTheManualEntries) {
+    EXPECT_DOUBLE_EQ(form->SEWTT->value(), 60.0);
+    EXPECT_EQ(form->SEWTT->text(), QStringLiteral("60,0"));
+    EXPECT_DOUBLE_EQ(form->SEWTT->minimum(), 0.0);
+    EXPECT_DOUBLE_EQ(form->SEWTT->maximum(), 120.0);
+    EXPECT_DOUBLE_EQ(form->SEWTT->singleStep(), 0.1);
+    EXPECT_EQ(form->SEWTT->decimals(), 1);
+    EXPECT_TRUE(form->SEWTT->isEnabled());
+
+    for (TSpinEdit* edit : {form->SERZ1, form->SERZ2, form->SERZ3}) {
+        EXPECT_DOUBLE_EQ(edit->value(), 0.0);
+        EXPECT_EQ(edit->text(), QStringLiteral("0,0"));
+        EXPECT_DOUBLE_EQ(edit->minimum(), 0.0);
+        EXPECT_DOUBLE_EQ(edit->maximum(), 10.0);
+        EXPECT_DOUBLE_EQ(edit->singleStep(), 0.5);
+        EXPECT_EQ(edit->decimals(), 1);
+    }
+
+    ASSERT_EQ(form->ElCBderivate->count(), 2);
+    EXPECT_EQ(form->ElCBderivate->itemText(0), QStringLiteral("Nein"));
+    EXPECT_EQ(form->ElCBderivate->itemText(1), QStringLiteral("Ja"));
+    EXPECT_EQ(form->ElCBderivate->currentIndex(), 0);
+    EXPECT_EQ(form->ElCBderivate->currentText(), QStringLiteral("Nein"));
+
+    // The box is checked, but the inputs wait for FormShow: a program-made check is no
+    // click in Qt.
+    EXPECT_TRUE(form->CBRZaktiv->isChecked());
+    for (QWidget* widget : SmokeInputs()) {
+        EXPECT_FALSE(widget->isEnabled());
+    }
+    EXPECT_EQ(Background(form->SERZ1), ButtonFace());
+}
+
+TEST_F(FormmainTest, StartStateOfTimersAndFields) {
+    EXPECT_EQ(form->Timer1->interval(), 100);
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(form->Timer2->interval(), 5000);
+    EXPECT_FALSE(form->Timer2->isActive());
+    EXPECT_EQ(form->Timeouttimer->interval(), 100);
+    EXPECT_TRUE(form->Timeouttimer->isActive());
+
+    EXPECT_EQ(form->KeepAliveCounter, 10);
+    EXPECT_EQ(form->ErrorCode, 0);
+    EXPECT_FALSE(form->ErrorFlag);
+    EXPECT_FALSE(form->AbortFlag);
+    EXPECT_FALSE(form->FirstTick);
+    EXPECT_EQ(form->Record.onlineCountdown, 0);
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        EXPECT_FALSE(form->Record.Valid(channel));
+    }
+    EXPECT_TRUE(form->DebugLog.empty());
+}
+
+TEST_F(FormmainTest, ControlsSitAtTheirDesignedPlaces) {
+    const struct {
+        QWidget* widget;
+        QRect rect;
+    } expected[] = {
+        {form->Image, {8, 8, 32, 44}},        {form->BtWastun, {44, 12, 197, 29}},
+        {form->BTBreak, {248, 12, 93, 29}},   {form->BtExit, {344, 12, 165, 29}},
+        {form->Bevel1, {4, 56, 337, 197}},    {form->Bevel2, {344, 56, 165, 141}},
+        {form->Bevel3, {344, 200, 165, 53}},  {form->Shape1, {52, 64, 113, 31}},
+        {form->Shape11, {52, 208, 113, 31}},  {form->Shape12, {208, 208, 121, 31}},
+        {form->labelTL, {56, 65, 105, 29}},   {form->Labelqa, {56, 135, 105, 29}},
+        {form->LabelP, {212, 207, 113, 29}},  {form->Labelno, {212, 173, 113, 29}},
+        {form->CBRZaktiv, {348, 48, 17, 17}}, {form->SERZ1, {436, 68, 49, 21}},
+        {form->SERZ3, {436, 132, 49, 21}},    {form->ElCBderivate, {436, 168, 49, 21}},
+        {form->SEWTT, {424, 214, 61, 21}},    {form->StatusBar, {0, 260, 515, 26}},
+    };
+    for (const auto& e : expected) {
+        EXPECT_EQ(e.widget->geometry(), e.rect) << e.widget->metaObject()->className();
+    }
+    // The identification label fits its start text: a pixel or two wider than designed
+    // with our typeface, never narrower.
+    EXPECT_EQ(form->USBLabel->pos(), QPoint(48, 16));
+    EXPECT_EQ(form->USBLabel->height(), 20);
+    EXPECT_GE(form->USBLabel->width(), 97);
+    EXPECT_LE(form->USBLabel->width(), 101);
+    // Captions grow to the left when needed but keep their right edge at the box.
+    const struct {
+        QLabel* label;
+        int right;
+    } captions[] = {{form->Label1, 47},  {form->Label2, 47},  {form->Label3, 47},
+                    {form->label4, 47},  {form->label9, 47},  {form->Label5, 203},
+                    {form->Label6, 203}, {form->Label7, 203}, {form->Label8, 203},
+                    {form->Label10, 199}};
+    for (const auto& c : captions) {
+        EXPECT_EQ(c.label->geometry().right(), c.right) << c.label->text().toStdString();
+        EXPECT_GE(c.label->width(), c.label->fontMetrics().horizontalAdvance(c.label->text()));
+    }
+    // The check box straddles its frame's upper edge and is drawn above it.
+    EXPECT_LT(form->CBRZaktiv->y(), form->Bevel2->y());
+    EXPECT_GT(form->CBRZaktiv->geometry().bottom(), form->Bevel2->y());
+    const QObjectList& children = form->children();
+    EXPECT_GT(children.indexOf(form->CBRZaktiv), children.indexOf(form->Bevel2));
+    // "Was ist zu tun?" covers the identification label while it is shown.
+    EXPECT_TRUE(form->BtWastun->geometry().contains(form->USBLabel->geometry()));
+    EXPECT_GT(children.indexOf(form->BtWastun), children.indexOf(form->USBLabel));
+    // Status bar: an 80-pixel first panel, the second filling the rest.
+    EXPECT_EQ(form->StatusPanel0->width(), 80);
+    EXPECT_EQ(form->StatusPanel1->geometry().right(), form->StatusBar->width() - 1);
+    EXPECT_GT(form->StatusPanel1->x(), form->StatusPanel0->geometry().right());
+}
+
+TEST_F(FormmainTest, FontsAndColoursOfTheValueBoxes) {
+    const struct {
+        QLabel* label;
+        QColor colour;
+    } captions[] = {{form->Label1, QColor(0, 128, 0)}, {form->Label2, QColor(0, 128, 0)},
+                    {form->Label3, QColor(128, 0, 0)}, {form->label4, QColor(128, 0, 0)},
+                    {form->label9, QColor(128, 0, 0)}, {form->Label5, QColor(0, 0, 128)},
+                    {form->Label6, QColor(0, 0, 128)}, {form->Label7, QColor(0, 0, 128)},
+                    {form->Label8, QColor(0, 0, 128)}, {form->Label10, QColor(128, 0, 128)}};
+    for (const auto& c : captions) {
+        EXPECT_EQ(c.label->palette().color(QPalette::WindowText), c.colour);
+        EXPECT_TRUE(c.label->font().bold());
+        EXPECT_EQ(c.label->font().pixelSize(), 16);
+    }
+    EXPECT_EQ(form->label4->text(), QString(QChar(0x03BB)));
+    EXPECT_EQ(form->label9->text(), QString(QChar(0x03B7)));
+    EXPECT_TRUE(QFontMetrics(form->label4->font()).inFontUcs4(0x03BB));
+    EXPECT_TRUE(QFontMetrics(form->label9->font()).inFontUcs4(0x03B7));
+
+    for (QLabel* label : ValueLabels()) {
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+        EXPECT_EQ(label->font().pixelSize(), 24);
+        EXPECT_FALSE(label->font().bold());
+        EXPECT_TRUE(label->alignment() & Qt::AlignRight);
+    }
+    for (TShape* shape : {form->Shape1, form->Shape4, form->Shape8, form->Shape11}) {
+        EXPECT_EQ(shape->BrushColor(), QColor(0, 0, 64));
+    }
+    EXPECT_TRUE(form->BtWastun->font().bold());
+    EXPECT_FALSE(form->BtExit->font().bold());
+    EXPECT_EQ(form->BtExit->font().pixelSize(), 16);
+    EXPECT_EQ(form->SEWTT->font().pixelSize(), 11);
+    EXPECT_TRUE(form->SEWTT->font().bold());
+    EXPECT_TRUE(form->ElCBderivate->font().bold());
+}
+
+TEST_F(FormmainTest, TabOrderFollowsTheDesign) {
+    const std::vector<QWidget*> expected = {form->BtExit, form->BTBreak,   form->SERZ1,
+                                            form->SERZ2,  form->SERZ3,     form->BtWastun,
+                                            form->SEWTT,  form->CBRZaktiv, form->ElCBderivate};
+    // Walk the focus chain once around and note where each named control comes.
+    std::vector<QWidget*> seen;
+    QWidget* widget = form->BtExit;
+    for (int steps = 0; steps < 200; ++steps) {
+        for (QWidget* candidate : expected) {
+            const bool isCandidate = widget == candidate || widget->focusProxy() == candidate ||
+                                     candidate->focusProxy() == widget;
+            if (isCandidate && (seen.empty() || seen.back() != candidate)) {
+                seen.push_back(candidate);
+            }
+        }
+        widget = widget->nextInFocusChain();
+        if (widget == form->BtExit) {
+            break;
+        }
+    }
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(FormmainTest, DispDataWritesEachRowWithItsDecimalsAndUnit) {
+    const struct {
+        int channel;
+        double value;
+        QLabel* TFormmain::*label;
+        const char* expected;
+    } rows[] = {
+        {1, 20.9, &TFormmain::LabelO2, "20,9 Vol%"},  {3, 12.0, &TFormmain::LabelCo, "12 ppm"},
+        {10, 1.24, &TFormmain::Labellambda, "1,24"},  {12, -0.12, &TFormmain::LabelP, "-0,12 hPa"},
+        {9, 182.4, &TFormmain::LabelTg, "182,4 °C"},  {8, 21.66, &TFormmain::labelTL, "21,7 °C"},
+        {11, 93.0, &TFormmain::Labeleta, "93,0 %"},   {13, 6.94, &TFormmain::Labelqa, "6,9 %"},
+        {2, 12.3, &TFormmain::LabelCo2, "12,3 Vol%"}, {4, 1048.0, &TFormmain::Labelno, "1048 ppm"},
+    };
+    for (const auto& row : rows) {
+        SetChannel(row.channel, row.value);
+    }
+    form->DispData();
+    for (const auto& row : rows) {
+        EXPECT_EQ((form.get()->*row.label)->text(), QString::fromUtf8(row.expected))
+            << "channel " << row.channel;
+    }
+
+    // A flag that turns false shows "-" again; the other rows keep their values.
+    SetChannel(1, 20.9, false);
+    SetChannel(12, -0.12, false);
+    form->DispData();
+    EXPECT_EQ(form->LabelO2->text(), QStringLiteral("-"));
+    EXPECT_EQ(form->LabelP->text(), QStringLiteral("-"));
+    EXPECT_EQ(form->LabelTg->text(), QString::fromUtf8("182,4 °C"));
+}
+
+TEST_F(FormmainTest, ChannelsWithoutABoxNeverShow) {
+    for (int channel : {5, 6, 7, 14}) {
+        SetChannel(channel, 777.7);
+    }
+    form->DispData();
+    for (QLabel* label : ValueLabels()) {
+        EXPECT_EQ(label->text(), QStringLiteral("-"));
+    }
+}
+
+TEST_F(FormmainTest, SmokeInputsSwitchTogetherAndKeepTheirValues) {
+    form->SetSmokeInputsEnabled(true);
+    for (QWidget* widget : SmokeInputs()) {
+        EXPECT_TRUE(widget->isEnabled());
+    }
+    for (QWidget* widget : {static_cast<QWidget*>(form->SERZ1), static_cast<QWidget*>(form->SERZ3),
+                            static_cast<QWidget*>(form->ElCBderivate)}) {
+        EXPECT_EQ(Background(widget), QColor(255, 255, 255));
+    }
+    form->SERZ1->setValue(1.5);
+    form->SERZ2->setValue(10.0);
+    form->SERZ3->setValue(0.5);
+    form->ElCBderivate->setCurrentIndex(1);
+
+    // A user click on the check box switches them off ...
+    QTest::mouseClick(form->CBRZaktiv, Qt::LeftButton);
+    EXPECT_FALSE(form->CBRZaktiv->isChecked());
+    for (QWidget* widget : SmokeInputs()) {
+        EXPECT_FALSE(widget->isEnabled());
+    }
+    EXPECT_EQ(Background(form->SERZ2), ButtonFace());
+    EXPECT_EQ(Background(form->ElCBderivate), ButtonFace());
+    EXPECT_TRUE(form->SEWTT->isEnabled());
+    EXPECT_DOUBLE_EQ(form->SERZ1->value(), 1.5);
+    EXPECT_EQ(form->ElCBderivate->currentIndex(), 1);
+    EXPECT_FALSE(form->SmokeInputsActive());
+
+    // ... and on again with the same values.
+    QTest::mouseClick(form->CBRZaktiv, Qt::LeftButton);
+    EXPECT_TRUE(form->CBRZaktiv->isChecked());
+    for (QWidget* widget : SmokeInputs()) {
+        EXPECT_TRUE(widget->isEnabled());
+    }
+    EXPECT_EQ(Background(form->SERZ2), QColor(255, 255, 255));
+    EXPECT_DOUBLE_EQ(form->SmokeNumber(1), 1.5);
+    EXPECT_DOUBLE_EQ(form->SmokeNumber(2), 10.0);
+    EXPECT_DOUBLE_EQ(form->SmokeNumber(3), 0.5);
+    EXPECT_EQ(form->DerivateIndex(), 1);
+    EXPECT_TRUE(form->SmokeInputsActive());
+}
+
+TEST_F(FormmainTest, SpinEditsStepByArrowAndByPage) {
+    form->SetSmokeInputsEnabled(true);
+    QTest::keyClick(form->SEWTT, Qt::Key_Up);
+    EXPECT_NEAR(form->SEWTT->value(), 60.1, 1e-9);
+    QTest::keyClick(form->SEWTT, Qt::Key_PageUp);
+    EXPECT_NEAR(form->SEWTT->value(), 70.1, 1e-9);
+    EXPECT_EQ(form->SEWTT->text(), QStringLiteral("70,1"));
+    form->SEWTT->setValue(115.0);
+    QTest::keyClick(form->SEWTT, Qt::Key_PageUp);
+    EXPECT_DOUBLE_EQ(form->SEWTT->value(), 120.0);
+
+    QTest::keyClick(form->SERZ1, Qt::Key_Up);
+    EXPECT_DOUBLE_EQ(form->SERZ1->value(), 0.5);
+    QTest::keyClick(form->SERZ1, Qt::Key_PageUp);
+    EXPECT_DOUBLE_EQ(form->SERZ1->value(), 10.0);
+    QTest::keyClick(form->SERZ1, Qt::Key_PageDown);
+    EXPECT_DOUBLE_EQ(form->SERZ1->value(), 0.0);
+    EXPECT_DOUBLE_EQ(form->BoilerTemperature(), 120.0);
+}
+
+TEST_F(FormmainTest, DisplayOperations) {
+    form->SetStatusMessage(QString::fromUtf8("Fehler: Keine Antwort vom Gerät"));
+    EXPECT_EQ(form->StatusMessage(), QString::fromUtf8("Fehler: Keine Antwort vom Gerät"));
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("Status:"));
+
+    for (int n : {3, 1, 2}) {
+        form->ShowConnectionPicture(n);
+        EXPECT_EQ(form->ConnectionPicture(), n);
+        EXPECT_EQ(form->Image->pixmap().toImage(), form->BTImageList[n].toImage());
+    }
+    form->ShowConnectionPicture(4);
+    form->ShowConnectionPicture(-1);
+    EXPECT_EQ(form->ConnectionPicture(), 2);
+
+    const QString longId = QStringLiteral("ZOR GX40 Seriennummer 123456789");
+    form->SetIdentificationLabel(longId);
+    EXPECT_EQ(form->IdentificationLabel(), longId);
+    EXPECT_EQ(form->USBLabel->x(), 48);
+    EXPECT_GE(form->USBLabel->width(), form->USBLabel->fontMetrics().horizontalAdvance(longId));
+    form->SetIdentificationLabel(QStringLiteral("ZOR"));
+    EXPECT_EQ(form->USBLabel->width(), 97);
+
+    form->SetBtExitEnabled(true);
+    EXPECT_TRUE(form->BtExit->isEnabled());
+    form->SetBtWastunVisible(true);
+    EXPECT_FALSE(form->BtWastun->isHidden());
+    form->SetBtWastunVisible(false);
+    EXPECT_TRUE(form->BtWastun->isHidden());
+}
+
+TEST_F(FormmainTest, ConnectionPicturesAreDistinctArtworkOfTheirSize) {
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(form->BTImageList[i].size(), QSize(32, 44));
+        for (int j = 0; j < i; ++j) {
+            EXPECT_NE(form->BTImageList[i].toImage(), form->BTImageList[j].toImage());
+        }
+    }
+    // The badge in the upper half carries the state colour: red for the error picture,
+    // green for online data.
+    const QColor error = form->BTImageList[1].toImage().pixelColor(9, 10);
+    EXPECT_GT(error.red(), error.green() + error.blue());
+    const QColor online = form->BTImageList[3].toImage().pixelColor(9, 10);
+    EXPECT_GT(online.green(), online.red() + online.blue());
+}
+
+TEST_F(FormmainTest, FirstShowCentresTheWindowAndIsReportedOnce) {
+    QSignalSpy spy(form.get(), &TFormmain::firstShown);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->hide();
+    form->show();
+    EXPECT_EQ(spy.count(), 1);
+    const QRect screen = form->screen()->availableGeometry();
+    EXPECT_LE((form->frameGeometry().center() - screen.center()).manhattanLength(), 2);
+}
+
+}  // namespace
