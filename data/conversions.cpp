@@ -120,13 +120,18 @@ struct DecimalDigits {
 
 /// The exact decimal expansion of a finite, non-negative double.
 DecimalDigits ExactDigits(double magnitude) {
+    // A double's expansion ends at its lowest mantissa bit, 2^(exponent - 53):
+    // asking for more places would only produce zeros.
+    int exponent = 0;
+    std::frexp(magnitude, &exponent);
+    const int places = std::clamp(53 - exponent, 0, kExactPlaces);
     // 309 integer digits, the point and 1074 places at most.
-    std::array<char, 1500> buffer{};
+    std::array<char, 1500> buffer;
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                      std::chars_format::fixed, kExactPlaces);
+                                      std::chars_format::fixed, places);
     DecimalDigits decimal;
     if (result.ec != std::errc()) {
-        decimal.digits = "0";
+        decimal.digits.push_back('0');  // cannot happen: the buffer holds any double
         return decimal;
     }
     std::string text(buffer.data(), result.ptr);
@@ -215,15 +220,17 @@ std::string IntToStrPad(int32_t value, int width) {
 std::string FormatFixed(int width, int decimals, double value) {
     decimals = std::clamp(decimals, 0, kMaxDecimals);
     const double magnitude = std::fabs(value);
+    // Built by appending only: GCC 12 warns falsely (-Wrestrict) when a string
+    // literal is assigned here after inlining.
     std::string text;
     if (std::isnan(value)) {
-        text = "NAN";
+        text.append("NAN");
     } else {
         if (std::signbit(value)) {
-            text = "-";
+            text.push_back('-');
         }
         if (std::isinf(value)) {
-            text += "INF";
+            text.append("INF");
         } else if (magnitude >= kScientificFrom) {
             text += ScientificText(magnitude);
         } else {

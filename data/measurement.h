@@ -10,10 +10,10 @@ inline constexpr int kChannelCount = 14;
 
 /// One row of the constant channel table.
 struct ChannelInfo {
-    int channel;            ///< 1..14
+    int channel;              ///< 1..14
     int32_t parameterNumber;  ///< the analyser's number for the quantity (0 for channel 14)
     const char* quantity;
-    const char* unit;       ///< as sent, Windows-1252
+    const char* unit;  ///< as sent, Windows-1252
 };
 
 /// The channel table, index 0 = channel 1.
