@@ -31,6 +31,22 @@ constexpr int kExactPlaces = 1074;
 constexpr double kScientificFrom = 1e36;
 constexpr int kScientificDigits = 15;
 
+/// 10^n by squaring rather than through the C library's powl, whose accuracy differs
+/// between platforms: every power up to 10^27 is exact in extended precision, so the
+/// common case divides by an exact power and rounds only once.
+long double PowerOfTen(long n) {
+    long double result = 1.0L;
+    long double square = 10.0L;
+    while (n > 0) {
+        if ((n & 1) != 0) {
+            result *= square;
+        }
+        square *= square;
+        n >>= 1;
+    }
+    return result;
+}
+
 bool IsDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
@@ -361,9 +377,7 @@ double ParseFloatLoose(std::string_view text) {
 
     long double result = mantissa;
     if (exponent != 0 && mantissa != 0.0L) {
-        // Powers of ten up to 10^27 are exact in extended precision, so the
-        // common case divides by an exact power and rounds only once.
-        const long double power = std::pow(10.0L, static_cast<long double>(std::labs(exponent)));
+        const long double power = PowerOfTen(std::labs(exponent));
         result = exponent < 0 ? mantissa / power : mantissa * power;
     }
     if (!std::isfinite(result) ||
