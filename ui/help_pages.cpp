@@ -7,7 +7,7 @@ namespace {
 // The headline's size is an HTML size step (1..7, 3 = body text): step 4 gives 1.2
 // times the body's 16 pixels, about 16 points.
 std::string Headline(const char* text) {
-    return std::string("<FONT SIZE=4><B>") + text + "</B></FONT><BR>\n";
+    return std::string("<FONT SIZE=4><B>") + text + "</B></FONT>";
 }
 
 const char* const kPairingGuide = R"(<P>So melden Sie das Messgerät einmalig am PC an:</P>

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/ui/qstring_printer.h"
 #include "ui/help_pages.h"
 #include "ui/message_boxes.h"
 #include "ui/shell_open.h"

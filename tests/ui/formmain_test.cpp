@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "tests/ui/qstring_printer.h"
+
 namespace {
 
 QColor ButtonFace() {
