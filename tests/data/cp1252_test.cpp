@@ -17,29 +17,17 @@ struct Mapping {
 // Both directions of the table, including the bytes where Windows-1252 differs
 // from Latin-1 and the undefined ones that keep their C1 control.
 const std::vector<Mapping> kMappings = {
-    {"A", "A"},
-    {"\x80", "\u20AC"},  // euro sign
-    {"\x8A", "\u0160"},  // S with caron
-    {"\x9F", "\u0178"},  // Y with diaeresis
-    {"\x84", "\u201E"},  // low double quote
-    {"\x96", "\u2013"},  // en dash
-    {"\x99", "\u2122"},  // trade mark
-    {"\x81", "\xC2\x81"},
-    {"\x8D", "\xC2\x8D"},
-    {"\x8F", "\xC2\x8F"},
-    {"\x90", "\xC2\x90"},
-    {"\x9D", "\xC2\x9D"},
-    {"\xA0", "\xC2\xA0"},
-    {"\xB0"
-     "C",
-     "\u00B0"
-     "C"},
-    {"Gr\xFC\xDF"
-     "e",
-     "Gr\u00FC\u00DF"
-     "e"},
-    {"\xFF", "\u00FF"},
-    {"\0"s, "\0"s},
+    {"A", "A"},           {"\x80", "\u20AC"},  // euro sign
+    {"\x8A", "\u0160"},                        // S with caron
+    {"\x9F", "\u0178"},                        // Y with diaeresis
+    {"\x84", "\u201E"},                        // low double quote
+    {"\x96", "\u2013"},                        // en dash
+    {"\x99", "\u2122"},                        // trade mark
+    {"\x81", "\xC2\x81"}, {"\x8D", "\xC2\x8D"},
+    {"\x8F", "\xC2\x8F"}, {"\x90", "\xC2\x90"},
+    {"\x9D", "\xC2\x9D"}, {"\xA0", "\xC2\xA0"},
+    {"\260C", "\u00B0C"}, {"Gr\374\337e", "Gr\u00FC\u00DFe"},
+    {"\xFF", "\u00FF"},   {"\0"s, "\0"s},
 };
 
 TEST(Cp1252, ConvertsBothWays) {
@@ -73,14 +61,10 @@ TEST(Cp1252, MalformedUtf8BecomesQuestionMarks) {
         std::string expected;
     };
     const std::vector<Case> cases = {
-        {"\xC3", "?"},  // truncated at the end
-        {"\xC3"
-         "A",
-         "?A"},             // broken by an ASCII byte, which survives
+        {"\xC3", "?"},      // truncated at the end
+        {"\303A", "?A"},    // broken by an ASCII byte, which survives
         {"\xE2\x82", "?"},  // truncated euro sign
-        {"\xE2\x82"
-         "x\xE2\x82\xAC",
-         "?x\x80"},
+        {"\342\202x\342\202\254", "?x\x80"},
         {"\x80", "?"},                 // stray continuation byte
         {"\xC0\xAF", "??"},            // overlong '/'
         {"\xE0\x80\xAF", "???"},       // overlong, three bytes

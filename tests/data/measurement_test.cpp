@@ -68,6 +68,11 @@ TEST(DecodeDataLine, UnknownParameterOnlyRefreshesTheCountdown) {
     EXPECT_TRUE(record.Valid(1));
     EXPECT_DOUBLE_EQ(record.Value(1), 20.9);
     ExpectOtherChannelsUntouched(record, 1);
+
+    MeasurementRecord negative;
+    DecodeDataLine(negative, "-51G 1.0;");
+    EXPECT_EQ(negative.onlineCountdown, 0) << "-51 is not a positive parameter";
+    ExpectOtherChannelsUntouched(negative, 0);
 }
 
 TEST(DecodeDataLine, UnparsableParameterGoesToChannel14) {
@@ -82,13 +87,6 @@ TEST(DecodeDataLine, UnparsableParameterGoesToChannel14) {
     DecodeDataLine(record, "000E 2,5;");
     EXPECT_DOUBLE_EQ(record.Value(14), 2.5);
     EXPECT_EQ(record.onlineCountdown, 7);
-}
-
-TEST(DecodeDataLine, NegativeParameterMatchesNothing) {
-    MeasurementRecord record;
-    DecodeDataLine(record, "-51G 1.0;");
-    EXPECT_EQ(record.onlineCountdown, 0);
-    ExpectOtherChannelsUntouched(record, 0);
 }
 
 TEST(DecodeDataLine, OnlyTheFirstThreeCharactersHoldTheParameter) {
@@ -164,15 +162,6 @@ TEST(DecodeDataLine, UnreadableValueIsZero) {
     EXPECT_EQ(record.Value(1), 0.0);
     DecodeDataLine(record, "051G" + std::string(100000, '7') + ";");
     EXPECT_EQ(record.Value(1), 0.0) << "beyond the double range";
-}
-
-TEST(ChannelTable, ParameterNumbersAreUniqueSoEveryLineHasOneChannel) {
-    for (std::size_t i = 0; i < kChannelTable.size(); ++i) {
-        EXPECT_EQ(kChannelTable[i].channel, static_cast<int>(i) + 1);
-        for (std::size_t j = i + 1; j < kChannelTable.size(); ++j) {
-            EXPECT_NE(kChannelTable[i].parameterNumber, kChannelTable[j].parameterNumber);
-        }
-    }
 }
 
 }  // namespace
