@@ -320,7 +320,9 @@ struct FaultCase {
     std::string expectedWire;  // within one second, unpaced
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SimDeviceFaults : public testing::TestWithParam<FaultCase> {};
 

@@ -126,7 +126,9 @@ struct Rejection {
     const char* expectedInMessage;
 };
 
-void PrintTo(const Rejection& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const Rejection& r, std::ostream* os) {
+    *os << r.name;
+}
 
 class SimOptionsRejects : public testing::TestWithParam<Rejection> {};
 
