@@ -99,6 +99,8 @@ public:
         ioctl(fd, TIOCEXCL);
         fd_ = fd;
         bytesRead_.store(0, std::memory_order_relaxed);
+        rxBaseline_.store(0, std::memory_order_relaxed);
+        evMask_.store(0, std::memory_order_relaxed);
         reportedArrivals_ = 0;
         snapshot_ = TakeSnapshot();
         {
@@ -146,6 +148,16 @@ public:
     }
 
     void SetEventMask(uint32_t evMask) {
+        const uint32_t before = evMask_.load(std::memory_order_acquire);
+        if ((evMask & EV_RXCHAR_BIT) != 0 && (before & EV_RXCHAR_BIT) == 0 && fd_ >= 0) {
+            // Bytes that came while EV_RXCHAR was off are not events, as on Windows: only
+            // arrivals from now on count.
+            int queued = 0;
+            ioctl(fd_, FIONREAD, &queued);
+            rxBaseline_.store(bytesRead_.load(std::memory_order_acquire) +
+                                  static_cast<uint64_t>(queued > 0 ? queued : 0),
+                              std::memory_order_release);
+        }
         evMask_.store(evMask, std::memory_order_release);
         const char wake = 1;
         // A full pipe already holds a pending wake-up; nothing is lost.
@@ -164,6 +176,10 @@ public:
                 }
                 // Arrival, not presence: bytes already reported and still unread must not
                 // be reported again (Windows raises EV_RXCHAR only when bytes come in).
+                const uint64_t baseline = rxBaseline_.load(std::memory_order_acquire);
+                if (baseline > reportedArrivals_) {
+                    reportedArrivals_ = baseline;
+                }
                 const uint64_t arrivals =
                     bytesRead_.load(std::memory_order_acquire) + static_cast<uint64_t>(queued);
                 if (arrivals > reportedArrivals_) {
@@ -358,9 +374,10 @@ private:
     uint32_t baud_ = 0;
     std::atomic<uint32_t> evMask_{0};
     std::atomic<uint64_t> bytesRead_{0};
-    uint64_t reportedArrivals_ = 0;  // watcher thread only
-    LineSnapshot snapshot_;          // watcher thread only
-    std::mutex errorMutex_;          // both threads take the error word
+    std::atomic<uint64_t> rxBaseline_{0};  // arrivals already counted when EV_RXCHAR came on
+    uint64_t reportedArrivals_ = 0;        // watcher thread only
+    LineSnapshot snapshot_;                // watcher thread only
+    std::mutex errorMutex_;                // both threads take the error word
     serial_icounter_struct errorBase_{};
 };
 
