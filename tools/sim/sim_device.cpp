@@ -157,9 +157,12 @@ void SimDevice::Advance(SimTime now) {
         nextCycleAt_ = now;
         return;
     }
-    if (output_.PendingStream() > kMaxPendingStream) {
+    // A cycle still queued means the line (or the reader) is slower than the cycle: the
+    // values would only get older in the queue, so this cycle is skipped, as a device
+    // sampling faster than it can send would.
+    if (output_.PendingStream() > 0) {
         if (!overrunReported_) {
-            sink_(now, "OVERRUN reader too slow, cycles skipped");
+            sink_(now, "OVERRUN previous cycle still queued, cycles skipped");
             overrunReported_ = true;
         }
     } else {

@@ -33,9 +33,6 @@ public:
     /// Receives (time, event text) for the command log, e.g. `RX "w904"`.
     using EventSink = std::function<void(SimTime, const std::string&)>;
 
-    /// Stream data queued beyond this is not added to: the reader is not keeping up.
-    static constexpr size_t kMaxPendingStream = 4096;
-
     SimDevice(PortRole role, const SimOptions& options, EventSink sink);
 
     /// Handles bytes received from the program at `now`.
