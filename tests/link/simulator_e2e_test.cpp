@@ -1,0 +1,185 @@
+// The link against the analyser simulator: real bytes through pseudo-terminals, the
+// poll timer running as in the program.
+
+#include "link/status_texts.h"
+#include "link_fixture.h"
+#include "sim_process.h"
+
+namespace {
+
+class AgainstSimulator : public LinkFixture {
+protected:
+    void StartSim(const QStringList& arguments) {
+        sim = std::make_unique<SimProcess>(portDir, arguments);
+        ASSERT_TRUE(sim->Ready()) << sim->Log();
+    }
+
+    /// Starts the program's poll loop: the first tick searches.
+    void Run() {
+        link->state.firstTick = true;
+        timer1.start();
+    }
+
+    void TearDown() override {
+        timer1.stop();
+        timer2.stop();
+        link.reset();
+        if (sim) {
+            sim->Stop();
+        }
+        LinkFixture::TearDown();
+    }
+
+    std::unique_ptr<SimProcess> sim;
+};
+
+bool IsOnline(const RecordingView& view) {
+    return view.status == QStringLiteral("Onlinedaten werden empfangen");
+}
+
+}  // namespace
+
+TEST_F(AgainstSimulator, FindsTheAnalyserBehindDeadAndForeignPortsAndShowsLiveValues) {
+    StartSim({"--port", "5", "--dead-port", "2", "--foreign-port", "3"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 20000)) << view.status.toStdString();
+
+    EXPECT_EQ(view.identification, QStringLiteral("ZOR GX40 SN42"));
+    EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("Teste COM2")));
+    EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("TDA-Error COM2")) ||
+                sim->Received(2, "SERVICE002") == 1);
+    EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("Gerät am COM5 gefunden")));
+    EXPECT_EQ(sim->Received(3, "w904"), 0) << "the foreign port is never asked to stream";
+    EXPECT_EQ(view.picture, 3);
+    EXPECT_TRUE(view.btExitEnabled);
+    EXPECT_NE(ReadFile("fumilink.ini").find("comport=5"), std::string::npos);
+
+    // All thirteen quantities of a cycle arrive and are decoded.
+    const auto allValid = [&] {
+        for (int channel = 1; channel <= 13; ++channel) {
+            if (!record.Valid(channel)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(WaitUntil(allValid, 10000));
+    EXPECT_GT(record.Value(9), 100.0);  // flue-gas temperature
+}
+
+TEST_F(AgainstSimulator, RememberedPortIsTheOnlyOneTouched) {
+    WriteFile("fumilink.ini", "[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 SN42\r\n");
+    StartSim({"--port", "5", "--foreign-port", "3"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 20000));
+    EXPECT_EQ(sim->ReceivedAny(3), 0);
+    EXPECT_EQ(sim->Received(5, "R001"), 1);
+}
+
+TEST_F(AgainstSimulator, NothingAnsweringShowsTheErrorStateAndItsHelpPage) {
+    StartSim({"--no-analyser", "--dead-port", "4", "--dead-port", "6"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 20000));
+    EXPECT_EQ(link->state.errorCode, kErrNoDevice);
+    EXPECT_EQ(view.status, QStringLiteral("kein Messgerät gefunden - bitte Einschalten!"));
+    EXPECT_EQ(view.picture, 1);
+    EXPECT_EQ(view.helpPage, 3);
+    // Every dead port cost one timed-out command, then the sticky flag spared the rest.
+    EXPECT_EQ(sim->ReceivedAny(4), 1);
+    EXPECT_EQ(sim->ReceivedAny(6), 1);
+}
+
+TEST_F(AgainstSimulator, OnlyPortOneDeadAsksToPairTheAnalyser) {
+    StartSim({"--no-analyser", "--dead-port", "1"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 20000));
+    EXPECT_EQ(link->state.errorCode, kErrNotPaired);
+    EXPECT_EQ(view.status, QStringLiteral("Bitte ZOR Bluetooth-Messgerät am Computer anmelden"));
+    EXPECT_EQ(view.helpPage, 4);
+    EXPECT_NE(ReadFile("debug.log").find("failure: no pairing found"), std::string::npos);
+}
+
+TEST_F(AgainstSimulator, ReplyWithoutCarriageReturnIsNoReply) {
+    WriteFile("fumilink.ini", "[Main]\r\ncomport=5\r\n");
+    StartSim({"--port", "5", "--fault", "no-cr"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 20000));
+    EXPECT_EQ(link->state.errorCode, kErrNoReply);
+    EXPECT_EQ(view.status, QStringLiteral("Fehler: Keine Antwort vom Gerät"));
+    EXPECT_EQ(view.helpPage, 2);
+}
+
+TEST_F(AgainstSimulator, AbortDuringTheScanClosesWithoutAcceptingAPort) {
+    StartSim({"--port", "7", "--dead-port", "2", "--dead-port", "3"});
+    // The search runs inside the first tick; only a timer reaches into its waits, as a
+    // click on "Abbrechen" would.
+    QTimer pressAbort;
+    QObject::connect(&pressAbort, &QTimer::timeout, [&] {
+        if (sim->ReceivedAny(2) > 0) {
+            link->state.abortFlag = true;
+        }
+    });
+    pressAbort.start(20);
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return view.closed; }, 20000));
+    EXPECT_FALSE(link->state.connected);
+    EXPECT_EQ(sim->Received(7, "R001"), 0);
+    EXPECT_FALSE(comm->Connected());
+}
+
+TEST_F(AgainstSimulator, KeepAliveRenewsAStreamThatStopped) {
+    StartSim({"--port", "5", "--stream-seconds", "1", "--cycle-ms", "200"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 20000));
+    const int afterSearch = sim->Received(5, "w904");
+    EXPECT_EQ(afterSearch, 3);
+    // The stream ends one second after the last w904; ten idle ticks later the
+    // keep-alive asks for it again, and values keep coming.
+    ASSERT_TRUE(WaitUntil([&] { return sim->Received(5, "w904") > afterSearch; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return sim->Received(5, "w904") > afterSearch + 1; }, 10000));
+    EXPECT_TRUE(IsOnline(view));
+}
+
+TEST_F(AgainstSimulator, NoiseInFrontOfEveryLineKeepsTheLinkAliveAndShowsNothingWrong) {
+    // Noise glued to the front of a line shifts its fixed fields: such a line cannot be
+    // read and must not be read as something else.
+    StartSim({"--port", "5", "--fault", "noise", "--cycle-ms", "200", "--rate", "max"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return link->state.connected && comm->Connected(); }, 20000));
+    WaitUntil([] { return false; }, 2000);
+    EXPECT_TRUE(comm->Connected());
+    EXPECT_EQ(link->state.errorCode, 0);
+    for (int channel = 1; channel <= 13; ++channel) {
+        if (record.Valid(channel)) {
+            EXPECT_GE(record.Value(channel), -5.0) << "channel " << channel;
+            EXPECT_LE(record.Value(channel), 1000.0) << "channel " << channel;
+        }
+    }
+}
+
+TEST_F(AgainstSimulator, StreamWithoutLineEndsNeverGoesOnline) {
+    StartSim({"--port", "5", "--fault", "no-newline-stream", "--rate", "max", "--cycle-ms", "0"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return view.status == kStatusStandby; }, 20000));
+    WaitUntil([] { return false; }, 1500);
+    EXPECT_FALSE(IsOnline(view));
+    EXPECT_FALSE(record.Valid(1));
+}
+
+TEST_F(AgainstSimulator, HangUpMidStreamEndsInTheNoReplyState) {
+    StartSim({"--port", "5", "--fault", "hangup-after=4000"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return link->state.errorCode == kErrNoReply; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 5000));
+    EXPECT_EQ(view.picture, 1);
+    EXPECT_TRUE(record.Valid(1)) << "the last values stay";
+}
+
+TEST_F(AgainstSimulator, AnalyserAnsweringOnlyEmptyLinesIsNotAccepted) {
+    StartSim({"--port", "5", "--fault", "empty"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 30000));
+    EXPECT_FALSE(link->state.connected);
+    EXPECT_EQ(sim->Received(5, "R001"), DeviceLink::kMaxEmptyReplies);
+}
