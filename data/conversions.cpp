@@ -157,8 +157,8 @@ DecimalDigits ExactDigits(double magnitude) {
         text.erase(point, 1);
     }
     decimal.digits = std::move(text);
-    // The exact expansion has trailing zeros up to the 1074th place; they carry
-    // no information and only cost time in the rounding below.
+    // Most expansions end in zeros before their last requested place (0.25 asks
+    // for 54 places); they carry no information and only cost time below.
     while (decimal.fractionDigits > 0 && decimal.digits.back() == '0') {
         decimal.digits.pop_back();
         --decimal.fractionDigits;
