@@ -389,18 +389,6 @@ TEST(SimDeviceFault, NoiseSitsBetweenLinesAndNeverEndsOne) {
     EXPECT_TRUE(sawHigh);
 }
 
-TEST(SimDeviceFault, NoNewlineStreamSendsDataWithoutAnyCr) {
-    SimOptions o = Unpaced();
-    o.faults.noNewlineStream = true;
-    DeviceBench bench(o);
-    bench.Send("w904\r", SimMs(0));
-    const std::string wire = bench.RunUntil(SimMs(3000));
-    ASSERT_EQ(wire.substr(0, 3), "OK\r");
-    EXPECT_GT(wire.size(), 3u * 13 * 5);
-    EXPECT_EQ(wire.find('\r', 3), std::string::npos);
-    EXPECT_NE(wire.find("051G "), std::string::npos);
-}
-
 TEST(SimDeviceFault, HangupAfterIsTimedFromStartAndSilencesThePort) {
     SimOptions o = Unpaced();
     o.faults.hangupAfter = SimMs(1500);

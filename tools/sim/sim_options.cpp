@@ -382,7 +382,8 @@ Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port
 Output:
   --log FILE            command log to FILE instead of standard error; one line per
                         event: '<seconds since start> COM<n> RX "<command>"', also
-                        TX (replies), STREAM start/pause/end, HANGUP, OPEN, EXIT
+                        TX "<reply>" (when queued), STREAM start/renew/pause/end,
+                        OVERRUN, HANGUP, OPEN, CLOSED, EXIT
   --ready-file PATH     also write the READY line to PATH (atomically)
   --help                this text
 
