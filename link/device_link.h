@@ -52,6 +52,9 @@ struct LinkState {
     std::string firingTypeParameter;  ///< Windows-1252
     std::string transferFilePath;     ///< in the system's file name encoding
     std::string so2Key;               ///< key for the SO2 line; empty = no SO2 line
+
+    // figures for diagnostics and benchmarks
+    uint64_t dataLinesDecoded = 0;  ///< complete data lines handed to CheckData730
 };
 
 class DeviceLink : public QObject {

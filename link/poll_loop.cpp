@@ -32,6 +32,7 @@ DeviceLink::DeviceLink(LinkView& view, MeasurementRecord& record, TComm& comm, Q
 }
 
 void DeviceLink::CheckData730(std::string_view line) {
+    ++state.dataLinesDecoded;
     DecodeDataLine(record_, line);
 }
 
