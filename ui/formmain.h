@@ -4,10 +4,14 @@
 // operations the link and the actions use; the button and timer handlers are wired
 // elsewhere.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -19,11 +23,6 @@
 #include "ui/image_label.h"
 #include "ui/shape.h"
 #include "ui/spin_edit.h"
-
-class QCheckBox;
-class QComboBox;
-class QPushButton;
-class QTimer;
 
 /// The main window. Fixed client size 515 x 286, absolute layout, close button only.
 /// One instance, `Formmain`, set by the constructor.
