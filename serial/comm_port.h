@@ -85,6 +85,10 @@ private:
     std::unique_ptr<CommPortImpl> impl_;
 };
 
+/// Called by the watcher thread as it starts: lowers its priority one step below normal and
+/// names it "comm-watcher" (visible in debuggers and /proc).
+void EnterWatcherThread();
+
 /// The device path COM `port` opens; empty if the number has no device on this system.
 std::string DevicePathOfPort(uint8_t port);
 

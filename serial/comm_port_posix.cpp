@@ -5,8 +5,11 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -420,6 +423,17 @@ int32_t CommPort::Read(void* buffer, int32_t count) {
 }
 int32_t CommPort::Write(const void* buffer, int32_t count) {
     return impl_->Write(buffer, count);
+}
+
+void EnterWatcherThread() {
+    pthread_setname_np(pthread_self(), "comm-watcher");
+    // On Linux the nice value is per thread: one step up is "below normal".
+    const int tid = static_cast<int>(syscall(SYS_gettid));
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    if (errno == 0 && nice < 19) {
+        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice + 1);
+    }
 }
 
 DCB SystemDefaultLineSettings() {

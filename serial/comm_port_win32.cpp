@@ -245,6 +245,10 @@ std::string DevicePathOfPort(uint8_t port) {
     return "\\\\.\\COM" + std::to_string(port);
 }
 
+void EnterWatcherThread() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+}
+
 DCB SystemDefaultLineSettings() {
     DCB settings{};
     settings.DCBlength = sizeof(DCB);

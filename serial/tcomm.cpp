@@ -260,6 +260,7 @@ bool TComm::PostNotification(uint32_t message, uintptr_t wParam, intptr_t lParam
 // Runs on the watcher thread. Touches only the device, the hand-shake, the connected flag
 // and the window pointer (for posting); never the properties or the callbacks.
 void TComm::WatcherMain() {
+    EnterWatcherThread();
     std::chrono::milliseconds backoff{0};
     while (connected_.load(std::memory_order_acquire)) {
         const CommWaitResult wait = device_.WaitEvent();

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 PortDir::PortDir() {
@@ -115,13 +116,18 @@ void PumpFor(std::chrono::milliseconds span) {
     PumpUntil([] { return false; }, span);
 }
 
-int ThreadCount() {
+int WatcherCount() {
+    // Only watcher threads: sanitizers start helper threads of their own.
     int count = 0;
     if (DIR* tasks = opendir("/proc/self/task")) {
         while (dirent* entry = readdir(tasks)) {
-            if (entry->d_name[0] != '.') {
-                ++count;
+            if (entry->d_name[0] == '.') {
+                continue;
             }
+            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+            std::string name;
+            std::getline(comm, name);
+            count += name == "comm-watcher" ? 1 : 0;
         }
         closedir(tasks);
     }

@@ -56,5 +56,5 @@ bool WaitUntil(const std::function<bool()>& done,
                std::chrono::milliseconds deadline = std::chrono::seconds(10));
 /// Pumps the Qt event queue for `span` (to give something that must not happen a chance).
 void PumpFor(std::chrono::milliseconds span);
-/// Number of threads of this process.
-int ThreadCount();
+/// Number of watcher threads (named "comm-watcher") in this process.
+int WatcherCount();

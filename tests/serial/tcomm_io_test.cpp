@@ -102,20 +102,19 @@ TEST_F(TCommPort, OpenCallsTheFirstNotificationDirectlyWithAllEventBits) {
 
 TEST_F(TCommPort, OpenTwiceFailsAndChangesNothing) {
     ASSERT_TRUE(comm_.Open());
-    const int threads = ThreadCount();
+    ASSERT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
     EXPECT_FALSE(comm_.Open());
     EXPECT_TRUE(comm_.Connected());
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_FALSE(WaitUntil([] { return WatcherCount() > 1; }, 200ms));
     EXPECT_EQ(comm_.Count(WM_COMM_EVENT), 1u);
 }
 
 TEST_F(TCommPort, OpenOfAMissingPortFailsQuietly) {
     comm_.SetPort(4);
-    const int threads = ThreadCount();
     EXPECT_FALSE(comm_.Open());
     EXPECT_FALSE(comm_.Connected());
     EXPECT_TRUE(comm_.seen.empty());
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_FALSE(WaitUntil([] { return WatcherCount() > 0; }, 200ms));
 }
 
 TEST_F(TCommPort, PortIsExclusiveAndReleasedAgainOnClose) {
@@ -238,9 +237,8 @@ TEST_F(TCommPort, NoSecondNotificationBeforeTheFirstIsHandled) {
 }
 
 TEST_F(TCommPort, CloseReturnsWhileTheWatcherWaitsBehindAnUnhandledNotification) {
-    const int threadsBefore = ThreadCount();
     ASSERT_TRUE(comm_.Open());
-    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
+    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
     // Nothing is pumped: the first notification stays queued and the watcher, seeing more
     // data, blocks in its hand-shake.
     pty_.DeviceWrite("A");
@@ -250,7 +248,7 @@ TEST_F(TCommPort, CloseReturnsWhileTheWatcherWaitsBehindAnUnhandledNotification)
     WaitUntil([] { return false; }, 100ms);  // lets the watcher reach its hand-shake
     comm_.Close();
     EXPECT_FALSE(comm_.Connected());
-    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 0; }));
 
     // What was posted before Close still arrives; nothing after it.
     PumpFor(200ms);
@@ -261,19 +259,18 @@ TEST_F(TCommPort, CloseReturnsWhileTheWatcherWaitsBehindAnUnhandledNotification)
 
     // And the component opens again with a fresh watcher.
     ASSERT_TRUE(comm_.Open());
-    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
+    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
 }
 
 TEST_F(TCommPort, CloseWhileAHandlerHoldsTheHandshake) {
     comm_.holdHandshake = true;
-    const int threadsBefore = ThreadCount();
     ASSERT_TRUE(comm_.Open());
     pty_.DeviceWrite("A");
     ASSERT_TRUE(PumpUntil([&] { return comm_.holding; }));
     pty_.DeviceWrite("B");
     PumpFor(100ms);
     comm_.Close();
-    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 0; }));
     PumpFor(200ms);
     EXPECT_EQ(comm_.Count(WM_COMM_RXCHAR), 1u);
 }
@@ -319,11 +316,11 @@ TEST_F(TCommPort, EventMaskWrittenWhileOpenTakesEffectAtOnce) {
 }
 
 TEST_F(TCommPort, DeviceGoingAwayStopsTheWatcherQuietly) {
-    const int threadsBefore = ThreadCount();
     ASSERT_TRUE(comm_.Open());
+    ASSERT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
     pty_.HangUp();
     // The watcher notices the hang-up and ends by itself, posting nothing.
-    ASSERT_TRUE(PumpUntil([&] { return ThreadCount() == threadsBefore; }));
+    ASSERT_TRUE(PumpUntil([] { return WatcherCount() == 0; }));
     EXPECT_EQ(comm_.Count(WM_COMM_RXCHAR), 0u);
     EXPECT_EQ(comm_.Count(WM_COMM_EVENT), 1u);  // only Open's own
 
@@ -338,15 +335,15 @@ TEST_F(TCommPort, DeviceGoingAwayStopsTheWatcherQuietly) {
 }
 
 TEST_F(TCommPort, DestroyingAnOpenComponentClosesIt) {
-    const int threadsBefore = ThreadCount();
     {
         TComm other(nullptr);
         other.SetPort(3);
         ASSERT_TRUE(other.Open());
+        ASSERT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
         pty_.DeviceWrite("A");  // leaves a notification queued for a window that goes
         ASSERT_TRUE(WaitUntil([&] { return other.InQueueCount() == 1; }));
     }
-    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 0; }));
     PumpFor(100ms);
     ASSERT_TRUE(comm_.Open());
 }
