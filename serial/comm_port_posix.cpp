@@ -82,7 +82,8 @@ public:
     }
 
     bool Open(uint8_t port) {
-        if (fd_ >= 0) {
+        // Without its wake-up pipe a watcher could never be stopped: refuse to open.
+        if (fd_ >= 0 || wakeRead_ < 0) {
             return false;
         }
         const std::string path = DevicePathOfPort(port);
