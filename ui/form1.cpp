@@ -53,6 +53,10 @@ TForm1::TForm1(QWidget* parent)
     BitBtn1->setGeometry(0, 8, kButtonWidth, 25);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
+    HTMLView->setObjectName(QStringLiteral("HTMLView"));
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

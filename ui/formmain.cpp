@@ -11,6 +11,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "data/conversions.h"
 #include "ui/compact_combo_style.h"
@@ -259,6 +260,67 @@ void TFormmain::BuildControls() {
     Timer2->setInterval(5000);
     Timeouttimer = new QTimer(this);
     Timeouttimer->setInterval(100);
+
+    // Design names as object names: automation and diagnostics find controls by them.
+    const std::pair<QObject*, const char*> names[] = {
+        {Image, "Image"},
+        {USBLabel, "USBLabel"},
+        {BtWastun, "BtWastun"},
+        {BTBreak, "BTBreak"},
+        {BtExit, "BtExit"},
+        {Bevel1, "Bevel1"},
+        {Bevel2, "Bevel2"},
+        {Bevel3, "Bevel3"},
+        {Shape1, "Shape1"},
+        {Shape2, "Shape2"},
+        {Shape3, "Shape3"},
+        {Shape4, "Shape4"},
+        {Shape5, "Shape5"},
+        {Shape6, "Shape6"},
+        {Shape7, "Shape7"},
+        {Shape8, "Shape8"},
+        {Shape11, "Shape11"},
+        {Shape12, "Shape12"},
+        {labelTL, "labelTL"},
+        {LabelTg, "LabelTg"},
+        {Labelqa, "Labelqa"},
+        {Labellambda, "Labellambda"},
+        {Labeleta, "Labeleta"},
+        {LabelO2, "LabelO2"},
+        {LabelCo2, "LabelCo2"},
+        {LabelCo, "LabelCo"},
+        {Labelno, "Labelno"},
+        {LabelP, "LabelP"},
+        {Label1, "Label1"},
+        {Label2, "Label2"},
+        {Label3, "Label3"},
+        {label4, "label4"},
+        {Label5, "Label5"},
+        {Label6, "Label6"},
+        {Label7, "Label7"},
+        {Label8, "Label8"},
+        {label9, "label9"},
+        {Label10, "Label10"},
+        {CBRZaktiv, "CBRZaktiv"},
+        {LBRZ1, "LBRZ1"},
+        {LBRZ2, "LBRZ2"},
+        {LBRZ3, "LBRZ3"},
+        {SERZ1, "SERZ1"},
+        {SERZ2, "SERZ2"},
+        {SERZ3, "SERZ3"},
+        {Lderivate, "Lderivate"},
+        {ElCBderivate, "ElCBderivate"},
+        {Label12, "Label12"},
+        {SEWTT, "SEWTT"},
+        {Label13, "Label13"},
+        {StatusBar, "StatusBar"},
+        {Timer1, "Timer1"},
+        {Timer2, "Timer2"},
+        {Timeouttimer, "Timeouttimer"},
+    };
+    for (const auto& [object, name] : names) {
+        object->setObjectName(QString::fromLatin1(name));
+    }
 
     BtExit->setEnabled(false);
     BtWastun->setVisible(false);

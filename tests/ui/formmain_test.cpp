@@ -50,6 +50,8 @@ protected:
 
 TEST_F(FormmainTest, StartStateOfTheDisplay) {
     EXPECT_EQ(Formmain, form.get());
+    EXPECT_EQ(form->findChild<QWidget*>(QStringLiteral("SERZ2")), form->SERZ2);
+    EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("label9")), form->label9);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Fumilink 1.0,007"));
     EXPECT_EQ(form->minimumSize(), QSize(515, 286));
     EXPECT_EQ(form->maximumSize(), QSize(515, 286));
