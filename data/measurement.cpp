@@ -13,12 +13,8 @@ const std::array<ChannelInfo, kChannelCount> kChannelTable = {{
     {5, 61, "NO2", "ppm"},
     {6, 513, "NOx", "ppm"},
     {7, 65, "SO2", "ppm"},
-    {8, 40, "T-VL",
-     "\xB0"
-     "C"},
-    {9, 41, "TG",
-     "\xB0"
-     "C"},
+    {8, 40, "T-VL", "\260C"},  // degree sign, Windows-1252
+    {9, 41, "TG", "\260C"},
     {10, 92, "Lambda", ""},
     {11, 514, "Eta", "%"},
     {12, 80, "p", "hPa"},
