@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #include "serial/comm_tables.h"
 #include "serial/dcb.h"
 
@@ -111,4 +113,18 @@ TEST(DefaultLineSettings, AreNineSixHundredEightNoneOneWithDtr) {
     EXPECT_EQ(dcb.Parity, kNoParity);
     EXPECT_EQ(dcb.StopBits, kOneStopBit);
     EXPECT_EQ(dcb.Flags, kDcbBinary | (kDtrControlEnable << kDcbDtrControlShift));
+}
+
+TEST(DcbRecord, HasTheWin32FieldOffsets) {
+    // The Win32 back end copies the record byte for byte into the system's DCB.
+    EXPECT_EQ(offsetof(DCB, BaudRate), 4u);
+    EXPECT_EQ(offsetof(DCB, Flags), 8u);
+    EXPECT_EQ(offsetof(DCB, XonLim), 14u);
+    EXPECT_EQ(offsetof(DCB, XoffLim), 16u);
+    EXPECT_EQ(offsetof(DCB, ByteSize), 18u);
+    EXPECT_EQ(offsetof(DCB, Parity), 19u);
+    EXPECT_EQ(offsetof(DCB, StopBits), 20u);
+    EXPECT_EQ(offsetof(DCB, XonChar), 21u);
+    EXPECT_EQ(offsetof(DCB, EvtChar), 25u);
+    EXPECT_EQ(offsetof(DCB, wReserved1), 26u);
 }

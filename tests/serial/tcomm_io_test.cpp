@@ -192,6 +192,18 @@ TEST_F(TCommPort, ClosedComponentReadsWritesAndCountsNothing) {
     EXPECT_EQ(pty_.DeviceRead(1, 200ms), "");
 }
 
+TEST_F(TCommPort, CloseDiscardsWhatWasNotRead) {
+    ASSERT_TRUE(comm_.Open());
+    pty_.DeviceWrite("stale");
+    ASSERT_TRUE(WaitUntil([&] { return comm_.InQueueCount() == 5; }));
+    comm_.Close();
+    ASSERT_TRUE(comm_.Open());
+    EXPECT_EQ(comm_.InQueueCount(), 0u);
+    pty_.DeviceWrite("fresh");
+    ASSERT_TRUE(WaitUntil([&] { return comm_.InQueueCount() == 5; }));
+    EXPECT_EQ(ReadAll(), "fresh");
+}
+
 TEST_F(TCommPort, ReceivedDataIsNotifiedOnceWithTheQueueCount) {
     uint32_t lastCount = 0;
     int calls = 0;
