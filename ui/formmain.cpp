@@ -337,8 +337,7 @@ void TFormmain::BuildControls() {
 }
 
 void TFormmain::FormCreate() {
-    // The serial port component is created and owned by the link layer on top of this
-    // window; everything else of the start state is set here.
+    Comm = new TComm(this);
     DebugLog.clear();
     setWindowTitle(windowTitle() + QStringLiteral(" ") + QStringLiteral("1.0,007"));
     ShowConnectionPicture(0);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "data/measurement.h"
+#include "serial/tcomm.h"
 #include "ui/bevel.h"
 #include "ui/image_label.h"
 #include "ui/shape.h"
@@ -100,6 +101,7 @@ public:
     std::array<QPixmap, 4> BTImageList;
 
     // ---- run-time state (filled by the link, the settings and the command line) ----
+    TComm* Comm = nullptr;     ///< the serial port component; created by FormCreate, owned here
     MeasurementRecord Record;  ///< what DispData shows
     std::string ReplyLine;     ///< reply of the command exchange (Windows-1252)
     uint8_t LastByte = 0;

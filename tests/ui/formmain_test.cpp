@@ -125,6 +125,9 @@ TEST_F(FormmainTest, StartStateOfTimersAndFields) {
         EXPECT_FALSE(form->Record.Valid(channel));
     }
     EXPECT_TRUE(form->DebugLog.empty());
+    ASSERT_NE(form->Comm, nullptr);
+    EXPECT_EQ(form->Comm->parent(), form.get());
+    EXPECT_FALSE(form->Comm->Connected());
 }
 
 TEST_F(FormmainTest, ControlsSitAtTheirDesignedPlaces) {
