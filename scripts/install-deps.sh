@@ -11,7 +11,6 @@ packages=(
   g++-mingw-w64-x86-64-posix
   xvfb xauth xdotool x11-utils imagemagick socat
   fonts-liberation2 fonts-dejavu-core fonts-wine
-  wine wine64
   locales
 )
 

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Drives Fumilink on a virtual X server as a user would: waits for live values, saves a
+# screenshot, clicks "Daten übernehmen" and waits until the program has ended.
+#   headless-demo.sh PROGRAM [ARGS...]      (DISPLAY and FUMILINK_PORT_DIR already set)
+set -euo pipefail
+export FUMILINK_MESSAGE_BOXES=stderr
+"$@" &
+pid=$!
+trap 'kill "$pid" 2> /dev/null || true' EXIT
+
+window=""
+for _ in $(seq 100); do
+  window=$(xdotool search --name '^Fumilink 1\.0,007$' 2> /dev/null | head -n 1) && [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "the Fumilink window did not appear" >&2; exit 1; }
+
+echo "waiting for live values ..." >&2
+sleep 6
+mkdir -p out
+/usr/bin/import -window "$window" out/fumilink.png
+echo "screenshot: out/fumilink.png" >&2
+
+# "Daten übernehmen" sits at 344,12 (165 x 29) in the window's client area.
+xdotool mousemove --window "$window" 426 26 click 1
+for _ in $(seq 200); do
+  kill -0 "$pid" 2> /dev/null || break
+  sleep 0.1
+done
+if kill -0 "$pid" 2> /dev/null; then
+  echo "Fumilink is still running after the take-over; stopping it" >&2
+  exit 1
+fi
+wait "$pid"
