@@ -372,6 +372,16 @@ TEST_F(FormmainTest, DisplayOperations) {
     EXPECT_TRUE(form->BtWastun->isHidden());
 }
 
+TEST_F(FormmainTest, DoubleClickOnTheConnectionPictureIsReported) {
+    QSignalSpy spy(form->Image, &TImage::doubleClicked);
+    QTest::mouseClick(form->Image, Qt::LeftButton);
+    EXPECT_EQ(spy.count(), 0);
+    QTest::mouseDClick(form->Image, Qt::RightButton);
+    EXPECT_EQ(spy.count(), 0);
+    QTest::mouseDClick(form->Image, Qt::LeftButton);
+    EXPECT_EQ(spy.count(), 1);
+}
+
 TEST_F(FormmainTest, ConnectionPicturesAreDistinctArtworkOfTheirSize) {
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(form->BTImageList[i].size(), QSize(32, 44));
