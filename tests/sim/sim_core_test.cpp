@@ -86,6 +86,23 @@ TEST(PacedOutput, DelayAndSlowGapAndDeadlines) {
     EXPECT_FALSE(out.NextDeadline().has_value());
 }
 
+TEST(PacedOutput, StreamLinesCountOnceTheirLastByteIsOutRepliesNever) {
+    PacedOutput out(SimTime{0});
+    out.Push("051G 4.0;\r", PacedOutput::Kind::Stream, SimMs(0));
+    out.Push("OK\r", PacedOutput::Kind::Reply, SimMs(0));
+    out.Push("052G 12.5;\r", PacedOutput::Kind::Stream, SimMs(0));
+    out.Consume(9);  // all but the CR
+    EXPECT_EQ(out.StreamChunksSent(), 0u);
+    out.Consume(1);
+    EXPECT_EQ(out.StreamChunksSent(), 1u);
+    EXPECT_EQ(TakeDue(out, SimMs(0)), "OK\r052G 12.5;\r");
+    EXPECT_EQ(out.StreamChunksSent(), 2u);
+    // Lines dropped before they started were never sent.
+    out.Push("053G 12;\r", PacedOutput::Kind::Stream, SimMs(0));
+    out.DropUnsentStream();
+    EXPECT_EQ(out.StreamChunksSent(), 2u);
+}
+
 TEST(PacedOutput, DroppingTheStreamKeepsRepliesAndTheLineInProgress) {
     PacedOutput out(SimTime{0});
     out.Push("051G 4.0;\r", PacedOutput::Kind::Stream, SimMs(0));

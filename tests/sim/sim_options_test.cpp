@@ -81,6 +81,12 @@ TEST(SimOptions, NoAnalyserLeavesOnlyExtraPorts) {
     EXPECT_FALSE(r.options.analyserPort.has_value());
 }
 
+TEST(SimOptions, LogSentIsAFlagAndOffByDefault) {
+    EXPECT_FALSE(Parse({}).options.logSent);
+    EXPECT_TRUE(Parse({"--log-sent"}).options.logSent);
+    EXPECT_NE(Parse({"--log-sent=1"}).error.find("takes no value"), std::string::npos);
+}
+
 TEST(SimOptions, RateIsBaudOverTenBitsPerByte) {
     EXPECT_EQ(Parse({"--rate", "19200"}).options.bytesPerSecond, 1920);
 }
@@ -105,6 +111,8 @@ TEST(SimOptions, HelpIsRecognisedAndNamesEveryOption) {
                                "--fault",
                                "--log",
                                "--ready-file",
+                               "--log-sent",
+                               "SENT",
                                "silent",
                                "delay=",
                                "slow=",

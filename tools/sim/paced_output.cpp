@@ -51,6 +51,9 @@ void PacedOutput::Consume(size_t count) {
     nextByteAt_ = FrontStart() + c.gap * static_cast<long long>(count);
     c.sent += count;
     if (c.sent >= c.bytes.size()) {
+        if (c.kind == Kind::Stream) {
+            ++streamChunksSent_;
+        }
         chunks_.pop_front();
     }
 }

@@ -6,6 +6,7 @@
 // never blocks on a full pty: it asks what is due, writes what it can and reports back.
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -48,6 +49,10 @@ public:
 
     bool Empty() const { return chunks_.empty(); }
 
+    /// Stream chunks (data lines) written completely so far; a line cut by a partial
+    /// write counts once its last byte is out.
+    uint64_t StreamChunksSent() const { return streamChunksSent_; }
+
 private:
     struct Chunk {
         std::string bytes;
@@ -63,4 +68,5 @@ private:
     SimTime byteTime_;
     std::deque<Chunk> chunks_;
     SimTime nextByteAt_{0};  // paced line: the line is busy until then
+    uint64_t streamChunksSent_ = 0;
 };

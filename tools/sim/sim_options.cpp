@@ -258,6 +258,9 @@ private:
             if (auto v = Value(name)) {
                 o.logPath = *v;
             }
+        } else if (name == "--log-sent") {
+            NoValue(name);
+            o.logSent = true;
         } else if (name == "--ready-file") {
             if (auto v = Value(name)) {
                 o.readyFile = *v;
@@ -384,6 +387,9 @@ Output:
                         event: '<seconds since start> COM<n> RX "<command>"', also
                         TX "<reply>" (when queued), STREAM start/renew/pause/end,
                         OVERRUN, HANGUP, OPEN, CLOSED, EXIT
+  --log-sent            also log 'SENT <n> steady=<s>' after each write that completes
+                        stream lines: n data lines written so far, s the monotonic clock
+                        in seconds (comparable across processes; for benchmarks)
   --ready-file PATH     also write the READY line to PATH (atomically)
   --help                this text
 

@@ -48,6 +48,7 @@ struct SimOptions {
     SimFaults faults;
     std::string logPath;    ///< empty = standard error
     std::string readyFile;  ///< empty = none
+    bool logSent = false;   ///< log "SENT <lines> steady=<s>" after writes (benchmarks)
     unsigned seed = 1;      ///< seed of the value drift, so runs are reproducible
 
     SimOptions() { status.fill('G'); }

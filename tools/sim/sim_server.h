@@ -2,6 +2,7 @@
 // The simulator's event loop: one pty per port, one poll() over all of them and a stop
 // descriptor, timers derived from the devices' deadlines. Single-threaded.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,9 +49,11 @@ private:
         std::unique_ptr<SimDevice> device;
         bool writeBlocked = false;  // the pty took less than offered: wait for POLLOUT
         bool open = false;
+        uint64_t sentLogged = 0;  // stream lines last reported by --log-sent
     };
 
     void Flush(Port& port, SimTime now);
+    void LogSent(Port& port);
     void ReadFrom(Port& port);
     void Close(Port& port, const std::string& event);
 

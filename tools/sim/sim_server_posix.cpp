@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 SimServer::SimServer(const SimOptions& options, SimLog& log) : options_(options), log_(log) {
@@ -105,6 +107,22 @@ void SimServer::Flush(Port& port, SimTime now) {
     }
 }
 
+void SimServer::LogSent(Port& port) {
+    const uint64_t sent = port.device->Output().StreamChunksSent();
+    if (!options_.logSent || sent == port.sentLogged) {
+        return;
+    }
+    port.sentLogged = sent;
+    // The log's own stamps count from the simulator's start; the absolute monotonic time
+    // lets another process line its own clock up with the moment a line left.
+    const double steady =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    char text[64];
+    std::snprintf(text, sizeof text, "SENT %llu steady=%.6f", static_cast<unsigned long long>(sent),
+                  steady);
+    log_.Write(log_.Now(), port.name, text);
+}
+
 void SimServer::ReadFrom(Port& port) {
     char buffer[4096];
     for (;;) {
@@ -142,6 +160,7 @@ void SimServer::Run(int stopFd) {
                 continue;
             }
             Flush(port, now);
+            LogSent(port);
             anyOpen = true;
             if (auto t = port.device->NextDeadline(!port.writeBlocked)) {
                 deadline = deadline ? std::min(*deadline, *t) : *t;
