@@ -1,0 +1,149 @@
+// bench_throughput: the link against a simulator that streams as fast as the pty takes
+// bytes. Lines sent against lines decoded, the largest lag from a line leaving the
+// simulator to its value on the window, and the processor time it costs.
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/bench_clock.h"
+#include "bench/bench_options.h"
+#include "bench/bench_rig.h"
+#include "bench/lag.h"
+#include "bench/process_cpu_time.h"
+#include "bench/sim_child.h"
+#include "bench/sim_log_reader.h"
+#include "serial/tcomm.h"
+
+namespace {
+
+constexpr int kAnalyserPort = 5;
+
+const char* const kPurpose =
+    "Streams from fumilink-sim --rate max --cycle-ms 0 into the link with its 100 ms poll\n"
+    "loop for the given time, then lets the link take what is still on its way. Prints\n"
+    "lines sent and decoded, the largest lag from a line leaving the simulator to its\n"
+    "value on the window, and the processor time of this process.";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::vector<BenchOption> options = {
+        {"seconds", 60, 1, 3600, "how long the simulator streams"},
+        {"drain", 60, 1, 600, "seconds allowed for the backlog after the stream ended"},
+    };
+    const BenchParse parsed =
+        ParseBenchOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+    if (parsed.help) {
+        std::fputs(BenchUsage("bench_throughput", kPurpose, options).c_str(), stdout);
+        return 0;
+    }
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "bench_throughput: %s\n", parsed.error.c_str());
+        return 2;
+    }
+    const double seconds = OptionValue(options, "seconds");
+    const double drainSeconds = OptionValue(options, "drain");
+
+    LinkRig rig;
+    if (!rig.Valid()) {
+        std::fprintf(stderr, "bench_throughput: no temporary folder\n");
+        return 1;
+    }
+    // The stream ends by itself `seconds` after the w904: the simulator's count is then
+    // final once its queue has gone out, and nothing of the run is cut off by a stop.
+    SimChild sim(rig.PortDir(),
+                 {"--port", QString::number(kAnalyserPort), "--rate", "max", "--cycle-ms", "0",
+                  "--stream-seconds", QString::number(seconds), "--log-sent"});
+    if (!sim.Ready()) {
+        std::fprintf(stderr, "bench_throughput: %s\n", sim.Problem().c_str());
+        return 1;
+    }
+    DeviceLink& link = *rig.link;
+
+    // Connected as the search leaves the link: the analyser's port open, the stream asked
+    // for once. (The search itself would close and reopen the port with lines in flight,
+    // which no count could account for.)
+    link.state.portNumber = kAnalyserPort;
+    link.OpenDevicePort();
+    if (!rig.comm->Connected()) {
+        std::fprintf(stderr, "bench_throughput: COM%d does not open\n", kAnalyserPort);
+        return 1;
+    }
+    link.state.connected = true;
+
+    std::vector<LineMark> shown;
+    shown.reserve(static_cast<size_t>(seconds + drainSeconds) * 12 + 64);
+    rig.view.onDispData = [&] { shown.push_back({link.state.dataLinesDecoded, SteadySeconds()}); };
+
+    const CpuTimes cpuStart = ProcessCpuTime();
+    const double wallStart = SteadySeconds();
+    link.Exchange("w904");
+    if (link.state.errorFlag || link.state.replyLine != "OK") {
+        std::fprintf(stderr, "bench_throughput: w904 got '%s' (error code %d)\n",
+                     link.state.replyLine.c_str(), link.state.errorCode);
+        return 1;
+    }
+    rig.timer1.start();
+    RunFor(static_cast<int>(seconds * 1000));
+    const CpuTimes cpu = ProcessCpuTime() - cpuStart;
+    const double wall = SteadySeconds() - wallStart;
+    const uint64_t decodedInRun = link.state.dataLinesDecoded;
+
+    // What the simulator wrote before its stream ended may still sit in the pty: the run
+    // is over when the link has decoded as many lines as were sent and nothing more comes.
+    SimLogReader log(sim.LogPath());
+    const double drainStart = SteadySeconds();
+    int stableChecks = 0;
+    const bool drained = RunUntil(
+        [&] {
+            log.Poll();
+            const bool caughtUp = log.Count("STREAM end") > 0 &&
+                                  link.state.dataLinesDecoded >= log.LastSent() &&
+                                  rig.comm->InQueueCount() == 0;
+            stableChecks = caughtUp ? stableChecks + 1 : 0;
+            return stableChecks >= 2;
+        },
+        static_cast<int>(drainSeconds * 1000), 200);
+    rig.timer1.stop();
+    const double drainTime = SteadySeconds() - drainStart;
+    sim.Stop();
+    log.Poll();
+
+    const uint64_t sent = log.LastSent();
+    const uint64_t decoded = link.state.dataLinesDecoded;
+    const LagResult lag = LargestLag(log.Sent(), shown);
+    const int w904 = log.Count("COM5 RX \"w904\"");
+
+    Figure("throughput.stream_seconds", seconds, "s", 0);
+    Figure("throughput.run_wall", wall, "s");
+    Count("throughput.lines_sent", sent, "lines");
+    Count("throughput.lines_decoded", decoded, "lines");
+    Count("throughput.lines_decoded_during_stream", decodedInRun, "lines");
+    Figure("throughput.lines_difference", static_cast<double>(decoded) - static_cast<double>(sent),
+           "lines", 0);
+    Figure("throughput.lines_per_second", static_cast<double>(sent) / seconds, "lines/s", 1);
+    Figure("throughput.lag_max", lag.maxLag * 1000, "ms", 1);
+    Count("throughput.lag_max_line", lag.worstLine, "(line number)");
+    Figure("throughput.lag_min_of_write_marks", lag.minLag * 1000, "ms", 1);
+    Count("throughput.lines_never_shown", lag.linesNotShown, "lines");
+    Figure("throughput.drain_after_stream", drainTime, "s", 1);
+    Count("throughput.poll_ticks", shown.size(), "ticks");
+    Count("throughput.keep_alive_w904", static_cast<unsigned long long>(std::max(0, w904 - 1)),
+          "exchanges");
+    Figure("throughput.cpu_user", cpu.user, "s");
+    Figure("throughput.cpu_system", cpu.system, "s");
+    Figure("throughput.cpu_total", cpu.Total(), "s");
+    Figure("throughput.cpu_percent_of_one_core", 100 * cpu.Total() / wall, "%", 2);
+    if (!drained) {
+        Note("throughput.warning", "the link had not caught up when the drain time ran out");
+    }
+    if (decoded != sent) {
+        Note("throughput.warning", "lines decoded differ from lines sent");
+    }
+    return decoded == sent && drained ? 0 : 3;
+}

@@ -1,0 +1,65 @@
+// The measuring chain of bench_throughput, end to end: the simulator's count of lines
+// written must match what the link decodes, and its stamps must lie on this process's
+// clock, or the lag the benchmark prints means nothing.
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+
+#include "bench/bench_clock.h"
+#include "bench/bench_rig.h"
+#include "bench/lag.h"
+#include "bench/sim_child.h"
+#include "bench/sim_log_reader.h"
+#include "serial/tcomm.h"
+
+namespace {
+
+TEST(LinkAgainstSimulator, DecodesExactlyTheLinesTheSimulatorCountsOnOneClock) {
+    int argc = 1;
+    char name[] = "bench_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+
+    LinkRig rig;
+    ASSERT_TRUE(rig.Valid());
+    SimChild sim(rig.PortDir(), {"--port", "5", "--rate", "max", "--cycle-ms", "0",
+                                 "--stream-seconds", "0.5", "--log-sent"});
+    ASSERT_TRUE(sim.Ready()) << sim.Problem();
+    DeviceLink& link = *rig.link;
+    link.state.portNumber = 5;
+    link.OpenDevicePort();
+    ASSERT_TRUE(rig.comm->Connected());
+    link.state.connected = true;
+
+    std::vector<LineMark> shown;
+    rig.view.onDispData = [&] { shown.push_back({link.state.dataLinesDecoded, SteadySeconds()}); };
+    const double before = SteadySeconds();
+    link.Exchange("w904");
+    ASSERT_EQ(link.state.replyLine, "OK");
+    rig.timer1.start();
+
+    SimLogReader log(sim.LogPath());
+    const bool caughtUp = RunUntil(
+        [&] {
+            log.Poll();
+            return log.Count("STREAM end") > 0 && log.LastSent() > 0 &&
+                   link.state.dataLinesDecoded == log.LastSent() && rig.comm->InQueueCount() == 0;
+        },
+        60000);
+    rig.timer1.stop();
+    const double after = SteadySeconds();
+    EXPECT_TRUE(caughtUp) << "sent " << log.LastSent() << ", decoded "
+                          << link.state.dataLinesDecoded;
+    // Every stream line decoded means every channel of the cycle got a value.
+    EXPECT_TRUE(rig.record.Valid(1));
+    EXPECT_TRUE(rig.record.Valid(13));
+
+    ASSERT_FALSE(log.Sent().empty());
+    EXPECT_GE(log.Sent().front().steady, before);
+    EXPECT_LE(log.Sent().back().steady, after);
+    const LagResult lag = LargestLag(log.Sent(), shown);
+    EXPECT_EQ(lag.linesNotShown, 0u);
+    EXPECT_GE(lag.minLag, 0.0) << "a line was shown before the simulator had written it";
+}
+
+}  // namespace
