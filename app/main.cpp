@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/executable_path.h"
 #include "app/locale_text.h"
 #include "app/single_instance.h"
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
     // window is created after it, hidden.
     TFormmain formmain;
     TForm1 form1;
+    formmain.Arguments = CommandLineArguments(argc, argv);
     formmain.show();
     const int result = app.exec();
     return result;

@@ -132,6 +132,7 @@ TFormmain::TFormmain(QWidget* parent)
     LoadUiFonts();
     BuildControls();
     FormCreate();
+    ConnectActions();
 }
 
 TFormmain::~TFormmain() {
@@ -338,7 +339,8 @@ void TFormmain::BuildControls() {
 
 void TFormmain::FormCreate() {
     Comm = new TComm(this);
-    DebugLog.clear();
+    // The link's debug log is created empty with it.
+    Link = new DeviceLink(*this, Record, *Comm, *Timer1, *Timer2, *Timeouttimer, this);
     setWindowTitle(windowTitle() + QStringLiteral(" ") + QStringLiteral("1.0,007"));
     ShowConnectionPicture(0);
     StatusPanel0->setText(QStringLiteral("Status:"));

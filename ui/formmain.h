@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "data/measurement.h"
+#include "link/device_link.h"
+#include "link/link_view.h"
 #include "serial/tcomm.h"
 #include "ui/bevel.h"
 #include "ui/image_label.h"
@@ -27,7 +29,7 @@
 
 /// The main window. Fixed client size 515 x 286, absolute layout, close button only.
 /// One instance, `Formmain`, set by the constructor.
-class TFormmain : public QWidget {
+class TFormmain : public QWidget, public LinkView {
     Q_OBJECT
 public:
     explicit TFormmain(QWidget* parent = nullptr);
@@ -100,56 +102,69 @@ public:
     /// The four connection pictures (32 x 44): 0 start, 1 error, 2 standby, 3 online data.
     std::array<QPixmap, 4> BTImageList;
 
-    // ---- run-time state (filled by the link, the settings and the command line) ----
+    // ---- run-time state ----
     TComm* Comm = nullptr;     ///< the serial port component; created by FormCreate, owned here
-    MeasurementRecord Record;  ///< what DispData shows
-    std::string ReplyLine;     ///< reply of the command exchange (Windows-1252)
-    uint8_t LastByte = 0;
-    int32_t TimeoutCounter = 0;
-    bool ErrorFlag = false;
-    bool AbortFlag = false;
-    int32_t ErrorCode = 0;
-    int32_t PortNumber = 0;
-    bool SettingsFound = false;
-    std::string Identification;         ///< analyser identification (Windows-1252)
-    bool IsConnected = false;           ///< "connected" field of the link
-    std::vector<std::string> DebugLog;  ///< lines in Windows-1252
-    std::string LineBuffer;             ///< data line being assembled
-    int32_t KeepAliveCounter = 10;
-    bool FirstTick = false;
-    std::string HeaderLine;
-    std::string FiringType;
-    std::string TransferFilePath;
+    MeasurementRecord Record;  ///< what DispData shows; the link fills it
+    /// The link to the analyser: command exchange, search, poll loop, take-over. It holds
+    /// the link's fields (error code and flag, reply line, port number, identification,
+    /// command-line values, ...) in `Link->state`. Created by FormCreate, owned here.
+    DeviceLink* Link = nullptr;
+    /// The program's arguments (program name excluded), as ReadCommandLine takes them;
+    /// set by the program start before the window is shown.
+    std::vector<std::string> Arguments;
 
     // ---- operations ----
     /// Sets the start state; called once by the constructor.
     void FormCreate();
     /// Rewrites the ten value labels from `Record`: valid channels with their decimals and
     /// unit, invalid ones as "-".
-    void DispData();
+    void DispData() override;
     /// Switches the smoke-number inputs together; values and selection are kept.
     void SetSmokeInputsEnabled(bool enabled);
     /// Handler of a user click on `CBRZaktiv`.
     void CBRZaktivClick();
 
     /// Text of the status bar's second panel.
-    void SetStatusMessage(const QString& text);
-    QString StatusMessage() const;
+    void SetStatusMessage(const QString& text) override;
+    QString StatusMessage() const override;
     /// Shows connection picture n (0..3); other values are ignored.
-    void ShowConnectionPicture(int n);
+    void ShowConnectionPicture(int n) override;
     /// Index of the picture shown now.
     int ConnectionPicture() const { return picture_; }
-    QString IdentificationLabel() const;
+    QString IdentificationLabel() const override;
     /// Sets the identification label; the label widens to fit its text.
-    void SetIdentificationLabel(const QString& text);
-    void SetBtExitEnabled(bool enabled);
-    void SetBtWastunVisible(bool visible);
+    void SetIdentificationLabel(const QString& text) override;
+    void SetBtExitEnabled(bool enabled) override;
+    void SetBtWastunVisible(bool visible) override;
 
     /// Manual entries as the transfer file writer reads them.
-    double BoilerTemperature() const;
-    double SmokeNumber(int n) const;  ///< n = 1..3
+    double BoilerTemperature() const override;
+    double SmokeNumber(int n) const override;  ///< n = 1..3
     bool SmokeInputsActive() const;
-    int DerivateIndex() const;
+    bool SmokeInputsChecked() const override { return SmokeInputsActive(); }
+    int DerivateIndex() const override;
+
+    // ---- the rest of what the link needs ----
+    /// Selects the help page of an error code in the help window (when it exists).
+    void ZeigeHilfeText(int code) override;
+    void CloseMainWindow() override { close(); }
+    void ShowErrorBox(const QString& message) override;
+    void ShowInfoBox(const QString& message) override;
+    /// Decodes one data line into `Record`.
+    void CheckData730(std::string_view line) { Link->CheckData730(line); }
+
+    // ---- actions ----
+    /// First show: reads the command line, sets the smoke inputs by the firing type and
+    /// starts the poll timer, whose first tick searches for the analyser.
+    void FormShow();
+    /// "Daten übernehmen": writes the transfer file; on success closes port and window.
+    void BtExitClick();
+    /// "Abbrechen": the next poll tick closes port and window.
+    void BTBreakClick();
+    /// "Was ist zu tun?": shows the help window.
+    void BtWastunClick();
+    /// Double-click on the connection picture: closes the port and searches again.
+    void Connectreset();
 
 signals:
     /// Emitted once, when the window is shown for the first time (hook for FormShow).
@@ -157,13 +172,18 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildControls();
+    void ConnectActions();
     void CenterOnScreen();
 
     int picture_ = -1;
     bool shownOnce_ = false;
+    /// A take-over or a new search is running: both wait in the event loop, so clicks
+    /// arrive meanwhile; neither may start inside itself or the other.
+    bool actionRunning_ = false;
 };
 
 /// The single main window instance (set by the TFormmain constructor, cleared by its

@@ -115,16 +115,20 @@ TEST_F(FormmainTest, StartStateOfTimersAndFields) {
     EXPECT_EQ(form->Timeouttimer->interval(), 100);
     EXPECT_TRUE(form->Timeouttimer->isActive());
 
-    EXPECT_EQ(form->KeepAliveCounter, 10);
-    EXPECT_EQ(form->ErrorCode, 0);
-    EXPECT_FALSE(form->ErrorFlag);
-    EXPECT_FALSE(form->AbortFlag);
-    EXPECT_FALSE(form->FirstTick);
+    ASSERT_NE(form->Link, nullptr);
+    const LinkState& state = form->Link->state;
+    EXPECT_EQ(state.keepAliveCounter, 10);
+    EXPECT_EQ(state.errorCode, 0);
+    EXPECT_FALSE(state.errorFlag);
+    EXPECT_FALSE(state.abortFlag);
+    EXPECT_FALSE(state.firstTick);
+    EXPECT_FALSE(state.connected);
+    EXPECT_EQ(state.portNumber, 0);
     EXPECT_EQ(form->Record.onlineCountdown, 0);
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         EXPECT_FALSE(form->Record.Valid(channel));
     }
-    EXPECT_TRUE(form->DebugLog.empty());
+    EXPECT_TRUE(state.debugLog.empty());
     ASSERT_NE(form->Comm, nullptr);
     EXPECT_EQ(form->Comm->parent(), form.get());
     EXPECT_FALSE(form->Comm->Connected());
