@@ -1,0 +1,210 @@
+// The main window as the calling program uses it, against the analyser simulator:
+// started with three arguments it connects, "Daten übernehmen" writes the transfer file
+// and ends; every failure keeps the window and says why.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "data/transfer_file.h"
+#include "tests/link/sim_process.h"
+#include "ui/form1.h"
+#include "ui/formmain.h"
+#include "ui/message_boxes.h"
+
+namespace {
+
+class ProgramEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        portDir = dir.path().toStdString();
+        savedPortDir = qgetenv("FUMILINK_PORT_DIR");
+        qputenv("FUMILINK_PORT_DIR", dir.path().toLocal8Bit());
+        SetMessageBoxHook([this](MessageKind, const QString& text) { messages << text; });
+        help = std::make_unique<TForm1>();
+        form = std::make_unique<TFormmain>();
+        form->Link->SetSettingsPath(portDir + "/fumilink.ini");
+        form->Link->SetDebugLogPath(portDir + "/debug.log");
+        transferFile = portDir + "/m.txt";
+        form->Arguments = {"ab12", "/ART=14", transferFile};
+    }
+
+    void TearDown() override {
+        form.reset();
+        help.reset();
+        sim.reset();
+        SetMessageBoxHook(nullptr);
+        qputenv("FUMILINK_PORT_DIR", savedPortDir);
+    }
+
+    void StartSim(const QStringList& arguments) {
+        sim = std::make_unique<SimProcess>(portDir, arguments);
+        ASSERT_TRUE(sim->Ready());
+    }
+
+    static bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
+        QDeadlineTimer deadline(ms);
+        while (!done()) {
+            if (deadline.hasExpired()) {
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        return true;
+    }
+
+    /// Shows the window (which starts the search) and waits for live values.
+    void ShowAndWaitOnline() {
+        form->show();
+        ASSERT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }))
+            << form->StatusMessage().toStdString();
+    }
+
+    bool TransferFileExists() const {
+        struct stat info {};
+        return stat(transferFile.c_str(), &info) == 0;
+    }
+
+    std::string ReadTransferFile() const {
+        std::ifstream file(transferFile, std::ios::binary);
+        std::ostringstream content;
+        content << file.rdbuf();
+        return content.str();
+    }
+
+    QTemporaryDir dir;
+    std::string portDir;
+    QByteArray savedPortDir;
+    std::string transferFile;
+    QStringList messages;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<TForm1> help;
+    std::unique_ptr<TFormmain> form;
+};
+
+}  // namespace
+
+TEST_F(ProgramEndToEnd, TakeOverWritesTheTransferFileAndEndsTheProgram) {
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+    EXPECT_TRUE(form->CBRZaktiv->isChecked()) << "firing type 14 wants smoke numbers";
+    form->SERZ1->setValue(0.5);
+    form->SERZ2->setValue(1.0);
+    form->SERZ3->setValue(0.5);
+    form->SEWTT->setValue(72.3);
+    ASSERT_TRUE(WaitUntil([&] { return form->Record.Valid(13) && form->Record.Valid(1); }));
+
+    form->BtExit->click();
+
+    EXPECT_FALSE(form->isVisible()) << "a successful take-over ends the program";
+    EXPECT_FALSE(form->Comm->Connected());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+
+    // The file holds exactly what the window held at the moment of the take-over.
+    TransferFileContent expected;
+    expected.headerLine = "AB12";
+    expected.record = form->Record;
+    expected.entries = {72.3, 0.5, 1.0, 0.5, true, 0};
+    expected.firingTypeParameter = "14";
+    expected.identificationReplies = {"ZOR GX40", "GX40 V2.31", "SN42"};
+    EXPECT_EQ(ReadTransferFile(), ComposeTransferFile(expected));
+    EXPECT_NE(ReadTransferFile().find("\r\n9000=ZOR GX40\r\n9100=GX40 V2.31\r\n9200=SN42\r\n"),
+              std::string::npos);
+}
+
+TEST_F(ProgramEndToEnd, AnalyserGoneBeforeTheTakeOverKeepsTheWindowAndTheValues) {
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+    ASSERT_TRUE(WaitUntil([&] { return form->LabelO2->text() != QStringLiteral("-"); }));
+    const double o2 = form->Record.Value(1);
+    sim->Stop();  // the analyser is switched off; its link disappears
+
+    form->BtExit->click();
+
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(TransferFileExists());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("Keine Antwort")));
+    EXPECT_DOUBLE_EQ(form->Record.Value(1), o2);
+    EXPECT_NE(form->LabelO2->text(), QStringLiteral("-"));
+}
+
+TEST_F(ProgramEndToEnd, TransferFileInAMissingFolderIsReportedAndTheWindowStays) {
+    transferFile = portDir + "/missing/m.txt";
+    form->Arguments = {"ab12", "/ART=14", transferFile};
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+
+    form->BtExit->click();
+
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(TransferFileExists());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0],
+              QString::fromStdString("Fehler beim Speichern der Datei " + transferFile));
+    // Still connected: once data flows again the button comes back for a second try.
+    EXPECT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }));
+}
+
+TEST_F(ProgramEndToEnd, AbbrechenEndsWithoutATransferFile) {
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+    form->BTBreak->click();
+    EXPECT_TRUE(WaitUntil([&] { return !form->isVisible(); }, 5000));
+    EXPECT_FALSE(form->Comm->Connected());
+    EXPECT_FALSE(TransferFileExists());
+}
+
+TEST_F(ProgramEndToEnd, CloseButtonEndsWithoutATransferFile) {
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(form->isVisible());
+    form.reset();  // the window's end closes the port with it
+    EXPECT_FALSE(TransferFileExists());
+}
+
+TEST_F(ProgramEndToEnd, ClicksDuringATakeOverStartNothingElse) {
+    StartSim({"--port", "5", "--cycle-ms", "300", "--fault", "delay=200"});
+    ShowAndWaitOnline();
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        form->Connectreset();
+        form->BtExitClick();
+    });
+    clicker.start(50);
+    form->BtExit->click();
+    clicker.stop();
+
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(sim->Received(5, "SERVICE002"), 6) << "one search, one take-over";
+    EXPECT_TRUE(TransferFileExists());
+}
+
+TEST_F(ProgramEndToEnd, FiringTypesOtherThanOneSevenFourteenSwitchTheSmokeInputsOff) {
+    for (const char* firingType : {"/ART=", "/ART=2", "/ART=07", "/ART=7 ", "/ART=140"}) {
+        TFormmain window;
+        window.Arguments = {"x", firingType, transferFile};
+        window.FormShow();
+        window.Timer1->stop();
+        EXPECT_FALSE(window.CBRZaktiv->isChecked()) << firingType;
+        EXPECT_FALSE(window.SERZ1->isEnabled()) << firingType;
+    }
+    for (const char* firingType : {"/ART=1", "/ART=7", "/ART=14"}) {
+        TFormmain window;
+        window.Arguments = {"x", firingType, transferFile};
+        window.FormShow();
+        window.Timer1->stop();
+        EXPECT_TRUE(window.CBRZaktiv->isChecked()) << firingType;
+        EXPECT_TRUE(window.ElCBderivate->isEnabled()) << firingType;
+    }
+}
