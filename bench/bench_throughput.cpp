@@ -23,10 +23,10 @@ namespace {
 constexpr int kAnalyserPort = 5;
 
 const char* const kPurpose =
-    "Streams from fumilink-sim --rate max --cycle-ms 0 into the link with its 100 ms poll\n"
-    "loop for the given time, then lets the link take what is still on its way. Prints\n"
-    "lines sent and decoded, the largest lag from a line leaving the simulator to its\n"
-    "value on the window, and the processor time of this process.";
+    "Streams from fumilink-sim --rate max --cycle-ms 0 (or at --baud) into the link with\n"
+    "its 100 ms poll loop for the given time, then lets the link take what is still on\n"
+    "its way. Prints lines sent and decoded, the largest lag from a line leaving the\n"
+    "simulator to its value on the window, and the processor time of this process.";
 
 }  // namespace
 
@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     std::vector<BenchOption> options = {
         {"seconds", 60, 1, 3600, "how long the simulator streams"},
         {"drain", 60, 1, 600, "seconds allowed for the backlog after the stream ended"},
+        {"baud", 0, 0, 4000000, "pace the simulator like a line of this baud rate; 0 = max"},
     };
     const BenchParse parsed =
         ParseBenchOptions(std::vector<std::string>(argv + 1, argv + argc), options);
@@ -48,6 +49,11 @@ int main(int argc, char** argv) {
     }
     const double seconds = OptionValue(options, "seconds");
     const double drainSeconds = OptionValue(options, "drain");
+    const double baud = OptionValue(options, "baud");
+    if (baud > 0 && baud < 10) {
+        std::fprintf(stderr, "bench_throughput: --baud takes 0 (max) or 10..4000000\n");
+        return 2;
+    }
 
     LinkRig rig;
     if (!rig.Valid()) {
@@ -56,8 +62,10 @@ int main(int argc, char** argv) {
     }
     // The stream ends by itself `seconds` after the w904: the simulator's count is then
     // final once its queue has gone out, and nothing of the run is cut off by a stop.
+    const QString rate =
+        baud > 0 ? QString::number(static_cast<long>(baud)) : QStringLiteral("max");
     SimChild sim(rig.PortDir(),
-                 {"--port", QString::number(kAnalyserPort), "--rate", "max", "--cycle-ms", "0",
+                 {"--port", QString::number(kAnalyserPort), "--rate", rate, "--cycle-ms", "0",
                   "--stream-seconds", QString::number(seconds), "--log-sent"});
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_throughput: %s\n", sim.Problem().c_str());
@@ -119,6 +127,7 @@ int main(int argc, char** argv) {
     const LagResult lag = LargestLag(log.Sent(), shown);
     const int w904 = log.Count("COM5 RX \"w904\"");
 
+    Note("throughput.rate", rate.toStdString());
     Figure("throughput.stream_seconds", seconds, "s", 0);
     Figure("throughput.run_wall", wall, "s");
     Count("throughput.lines_sent", sent, "lines");

@@ -23,8 +23,10 @@ struct LagResult {
     uint64_t linesNotShown = 0;  ///< lines sent but never shown
 };
 
-/// `sent`: the simulator's marks (written so far, right after the write), ascending.
-/// `shown`: the window's marks (decoded so far at each redraw), ascending. A line's lag
-/// is the first redraw that counts it minus the write that completed it; within one
-/// write the last line waits longest, so each write mark is checked once.
+/// `sent`: the simulator's marks (lines written so far, stamped just before the writes
+/// that completed them), ascending. `shown`: the window's marks (lines decoded so far at
+/// each redraw), ascending. A line's lag is the first redraw that counts it minus the
+/// stamp of the writes that completed it; a stamp taken before the write makes the lag
+/// an upper bound. Within one mark the last line waits longest, so each mark is checked
+/// once.
 LagResult LargestLag(const std::vector<LineMark>& sent, const std::vector<LineMark>& shown);

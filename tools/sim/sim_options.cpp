@@ -387,9 +387,10 @@ Output:
                         event: '<seconds since start> COM<n> RX "<command>"', also
                         TX "<reply>" (when queued), STREAM start/renew/pause/end,
                         OVERRUN, HANGUP, OPEN, CLOSED, EXIT
-  --log-sent            also log 'SENT <n> steady=<s>' after each write that completes
-                        stream lines: n data lines written so far, s the monotonic clock
-                        in seconds (comparable across processes; for benchmarks)
+  --log-sent            also log 'SENT <n> steady=<s>' after writes that complete stream
+                        lines: n data lines written so far, s the monotonic clock in
+                        seconds just before those writes (comparable across processes;
+                        for benchmarks)
   --ready-file PATH     also write the READY line to PATH (atomically)
   --help                this text
 

@@ -53,7 +53,7 @@ private:
     };
 
     void Flush(Port& port, SimTime now);
-    void LogSent(Port& port);
+    void LogSent(Port& port, double steadyBeforeFlush);
     void ReadFrom(Port& port);
     void Close(Port& port, const std::string& event);
 

@@ -107,19 +107,19 @@ void SimServer::Flush(Port& port, SimTime now) {
     }
 }
 
-void SimServer::LogSent(Port& port) {
+void SimServer::LogSent(Port& port, double steadyBeforeFlush) {
     const uint64_t sent = port.device->Output().StreamChunksSent();
     if (!options_.logSent || sent == port.sentLogged) {
         return;
     }
     port.sentLogged = sent;
     // The log's own stamps count from the simulator's start; the absolute monotonic time
-    // lets another process line its own clock up with the moment a line left.
-    const double steady =
-        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    // lets another process line its own clock up with ours. It is taken before the
+    // writes: no line of this mark left earlier, so a lag measured from it is never too
+    // short, even when this process is descheduled right after a write.
     char text[64];
     std::snprintf(text, sizeof text, "SENT %llu steady=%.6f", static_cast<unsigned long long>(sent),
-                  steady);
+                  steadyBeforeFlush);
     log_.Write(log_.Now(), port.name, text);
 }
 
@@ -159,8 +159,13 @@ void SimServer::Run(int stopFd) {
                 Close(port, "CLOSED");
                 continue;
             }
+            const double steady = options_.logSent
+                                      ? std::chrono::duration<double>(
+                                            std::chrono::steady_clock::now().time_since_epoch())
+                                            .count()
+                                      : 0.0;
             Flush(port, now);
-            LogSent(port);
+            LogSent(port, steady);
             anyOpen = true;
             if (auto t = port.device->NextDeadline(!port.writeBlocked)) {
                 deadline = deadline ? std::min(*deadline, *t) : *t;
