@@ -105,7 +105,6 @@ int main(int argc, char** argv) {
     // What the simulator wrote before its stream ended may still sit in the pty: the run
     // is over when the link has decoded as many lines as were sent and nothing more comes.
     SimLogReader log(sim.LogPath());
-    const double drainStart = SteadySeconds();
     int stableChecks = 0;
     const bool drained = RunUntil(
         [&] {
@@ -118,13 +117,20 @@ int main(int argc, char** argv) {
         },
         static_cast<int>(drainSeconds * 1000), 200);
     rig.timer1.stop();
-    const double drainTime = SteadySeconds() - drainStart;
     sim.Stop();
     log.Poll();
 
     const uint64_t sent = log.LastSent();
     const uint64_t decoded = link.state.dataLinesDecoded;
     const LagResult lag = LargestLag(log.Sent(), shown);
+    // How long after the stream's end the window showed the last line.
+    double lastShown = wallStart + wall;
+    for (const LineMark& mark : shown) {
+        if (mark.lines >= sent) {
+            lastShown = mark.steady;
+            break;
+        }
+    }
     const int w904 = log.Count("COM5 RX \"w904\"");
 
     Note("throughput.rate", rate.toStdString());
@@ -140,7 +146,7 @@ int main(int argc, char** argv) {
     Count("throughput.lag_max_line", lag.worstLine, "(line number)");
     Figure("throughput.lag_min_of_write_marks", lag.minLag * 1000, "ms", 1);
     Count("throughput.lines_never_shown", lag.linesNotShown, "lines");
-    Figure("throughput.drain_after_stream", drainTime, "s", 1);
+    Figure("throughput.last_line_shown_after_stream_end", lastShown - (wallStart + wall), "s", 2);
     Count("throughput.poll_ticks", shown.size(), "ticks");
     Count("throughput.keep_alive_w904", static_cast<unsigned long long>(std::max(0, w904 - 1)),
           "exchanges");
