@@ -144,6 +144,7 @@ int main(int argc, char** argv) {
     Figure("throughput.lines_per_second", static_cast<double>(sent) / seconds, "lines/s", 1);
     Figure("throughput.lag_max", lag.maxLag * 1000, "ms", 1);
     Count("throughput.lag_max_line", lag.worstLine, "(line number)");
+    Figure("throughput.lag_mean", lag.meanLag * 1000, "ms", 1);
     Figure("throughput.lag_min_of_write_marks", lag.minLag * 1000, "ms", 1);
     Count("throughput.lines_never_shown", lag.linesNotShown, "lines");
     Figure("throughput.last_line_shown_after_stream_end", lastShown - (wallStart + wall), "s", 2);

@@ -5,6 +5,7 @@
 LagResult LargestLag(const std::vector<LineMark>& sent, const std::vector<LineMark>& shown) {
     LagResult result;
     bool any = false;
+    double lagSum = 0;
     uint64_t previous = 0;
     size_t j = 0;
     for (const LineMark& write : sent) {
@@ -31,7 +32,9 @@ LagResult LargestLag(const std::vector<LineMark>& sent, const std::vector<LineMa
             result.minLag = lag;
         }
         any = true;
+        lagSum += lag * static_cast<double>(write.lines - previous);
         result.linesShown = write.lines;
+        result.meanLag = lagSum / static_cast<double>(result.linesShown);
         previous = write.lines;
     }
     return result;

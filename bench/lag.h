@@ -19,6 +19,7 @@ struct LagResult {
     uint64_t worstLine = 0;      ///< 1-based number of the line with that lag
     double minLag = 0;           ///< seconds; smallest lag of a write's last line; below 0
                                  ///< means the two counts are out of step
+    double meanLag = 0;          ///< seconds; per line, each counted with its mark's lag
     uint64_t linesShown = 0;     ///< lines sent and shown
     uint64_t linesNotShown = 0;  ///< lines sent but never shown
 };

@@ -13,6 +13,7 @@ TEST(LargestLag, EachWriteWaitsForTheFirstRedrawThatCountsItsLastLine) {
     EXPECT_NEAR(r.maxLag, 0.2, 1e-9);  // lines 1..3: shown only at 10.2, not at 10.1
     EXPECT_EQ(r.worstLine, 3u);
     EXPECT_NEAR(r.minLag, 0.1, 1e-9);
+    EXPECT_NEAR(r.meanLag, (3 * 0.2 + 2 * 0.15 + 4 * 0.1) / 9, 1e-9);
     EXPECT_EQ(r.linesShown, 9u);
     EXPECT_EQ(r.linesNotShown, 0u);
 }
