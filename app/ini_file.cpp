@@ -1,6 +1,19 @@
 #include "app/ini_file.h"
 
+#include <initializer_list>
+
 namespace {
+
+/// Joins pieces by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about
+/// `"literal" + std::string(...)`, and warnings are errors here.
+std::string Concat(std::initializer_list<std::string_view> pieces) {
+    std::string text;
+    for (std::string_view piece : pieces) {
+        text.append(piece);
+    }
+    return text;
+}
+
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -130,14 +143,14 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
 void IniFile::SetValue(std::string_view section, std::string_view key, std::string_view value) {
     std::optional<SectionRange> range = FindSection(lines_, section);
     if (!range) {
-        lines_.push_back("[" + std::string(section) + "]");
-        lines_.push_back(std::string(key) + "=" + std::string(value));
+        lines_.push_back(Concat({"[", section, "]"}));
+        lines_.push_back(Concat({key, "=", value}));
         return;
     }
     for (size_t i = range->header + 1; i < range->end; ++i) {
         std::optional<KeyLine> keyLine = ParseKeyLine(lines_[i]);
         if (keyLine && EqualNoCase(keyLine->key, key)) {
-            lines_[i] = std::string(keyLine->key) + "=" + std::string(value);
+            lines_[i] = Concat({keyLine->key, "=", value});
             return;
         }
     }
@@ -148,7 +161,7 @@ void IniFile::SetValue(std::string_view section, std::string_view key, std::stri
         --insertAt;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                  std::string(key) + "=" + std::string(value));
+                  Concat({key, "=", value}));
 }
 
 std::string IniFile::Serialize() const {
