@@ -128,6 +128,10 @@ private:
     /// Drain, then the request, repeated while the reply is empty. False on failure,
     /// with the reply line cleared.
     bool RequestIdentification(std::string_view request);
+    /// The port's R001 reply (in the reply line) contains "ZOR": shows it as found and
+    /// appends the serial number (R004) to the identification label. False when R004 went
+    /// unanswered (error code 2).
+    bool IdentifyAnalyser();
     void ServiceSequence();
     void StreamRequest();
     void TellNoReply();

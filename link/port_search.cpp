@@ -128,6 +128,18 @@ bool DeviceLink::RequestIdentification(std::string_view request) {
     return false;
 }
 
+bool DeviceLink::IdentifyAnalyser() {
+    view_.SetStatusMessage(FoundText(state.portNumber));
+    view_.SetIdentificationLabel(FromCp1252(state.replyLine));
+    if (!RequestIdentification("R004")) {
+        state.errorCode = kErrNoReply;
+        return false;
+    }
+    view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' ') +
+                                 FromCp1252(state.replyLine));
+    return true;
+}
+
 void DeviceLink::LoadSettings() {
     if (settingsPath_.empty()) {
         settingsPath_ = SettingsFilePath();
@@ -191,14 +203,9 @@ int DeviceLink::SearchDevice() {
                 }
                 found = IsAnalyserReply(state.replyLine) ? 1 : 0;
                 if (found) {
-                    view_.SetStatusMessage(FoundText(state.portNumber));
-                    view_.SetIdentificationLabel(FromCp1252(state.replyLine));
-                    if (!RequestIdentification("R004")) {
-                        state.errorCode = kErrNoReply;
+                    if (!IdentifyAnalyser()) {
                         return 0;
                     }
-                    view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' ') +
-                                                 FromCp1252(state.replyLine));
                     StreamRequest();
                     if (state.errorFlag) {
                         state.errorCode = kErrNoReply;
@@ -226,13 +233,11 @@ int DeviceLink::SearchDevice() {
                 }
                 found = IsAnalyserReply(state.replyLine) ? 1 : 0;
                 if (found) {
-                    view_.SetStatusMessage(FoundText(state.portNumber));
-                    view_.SetIdentificationLabel(FromCp1252(state.replyLine));
-                    if (!RequestIdentification("R004")) {
-                        state.errorCode = kErrNoReply;
+                    if (!IdentifyAnalyser()) {
+                        // Goes on with an empty serial number.
+                        view_.SetIdentificationLabel(view_.IdentificationLabel() +
+                                                     QLatin1Char(' '));
                     }
-                    view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' ') +
-                                                 FromCp1252(state.replyLine));
                     state.identification = ToCp1252(view_.IdentificationLabel());
                     StreamRequest();
                     if (state.errorFlag) {

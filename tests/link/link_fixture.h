@@ -16,6 +16,7 @@
 #include "recording_view.h"
 #include "scripted_peer.h"
 #include "serial/tcomm.h"
+#include "wait_until.h"
 
 class LinkFixture : public ::testing::Test {
 protected:
@@ -42,18 +43,6 @@ protected:
         peers.push_back(std::make_unique<ScriptedPeer>(portDir, port));
         peers.back()->SetResponder(std::move(responder));
         return *peers.back();
-    }
-
-    /// Runs the event loop until `done` holds or the deadline passes.
-    static bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-        QDeadlineTimer deadline(ms);
-        while (!done()) {
-            if (deadline.hasExpired()) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
-        return true;
     }
 
     /// Opens the port the way the search leaves it for streaming.

@@ -16,6 +16,7 @@
 
 #include "data/transfer_file.h"
 #include "tests/link/sim_process.h"
+#include "tests/link/wait_until.h"
 #include "ui/form1.h"
 #include "ui/formmain.h"
 #include "ui/message_boxes.h"
@@ -51,21 +52,10 @@ protected:
         ASSERT_TRUE(sim->Ready());
     }
 
-    static bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
-        QDeadlineTimer deadline(ms);
-        while (!done()) {
-            if (deadline.hasExpired()) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
-        return true;
-    }
-
     /// Shows the window (which starts the search) and waits for live values.
     void ShowAndWaitOnline() {
         form->show();
-        ASSERT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }))
+        ASSERT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }, 20000))
             << form->StatusMessage().toStdString();
     }
 
@@ -101,7 +91,7 @@ TEST_F(ProgramEndToEnd, TakeOverWritesTheTransferFileAndEndsTheProgram) {
     form->SERZ2->setValue(1.0);
     form->SERZ3->setValue(0.5);
     form->SEWTT->setValue(72.3);
-    ASSERT_TRUE(WaitUntil([&] { return form->Record.Valid(13) && form->Record.Valid(1); }));
+    ASSERT_TRUE(WaitUntil([&] { return form->Record.Valid(13) && form->Record.Valid(1); }, 20000));
 
     form->BtExit->click();
 
@@ -124,7 +114,7 @@ TEST_F(ProgramEndToEnd, TakeOverWritesTheTransferFileAndEndsTheProgram) {
 TEST_F(ProgramEndToEnd, AnalyserGoneBeforeTheTakeOverKeepsTheWindowAndTheValues) {
     StartSim({"--port", "5", "--cycle-ms", "300"});
     ShowAndWaitOnline();
-    ASSERT_TRUE(WaitUntil([&] { return form->LabelO2->text() != QStringLiteral("-"); }));
+    ASSERT_TRUE(WaitUntil([&] { return form->LabelO2->text() != QStringLiteral("-"); }, 20000));
     const double o2 = form->Record.Value(1);
     sim->Stop();  // the analyser is switched off; its link disappears
 
@@ -152,7 +142,7 @@ TEST_F(ProgramEndToEnd, TransferFileInAMissingFolderIsReportedAndTheWindowStays)
     EXPECT_EQ(messages[0],
               QString::fromStdString("Fehler beim Speichern der Datei " + transferFile));
     // Still connected: once data flows again the button comes back for a second try.
-    EXPECT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }));
+    EXPECT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }, 20000));
 }
 
 TEST_F(ProgramEndToEnd, AbbrechenEndsWithoutATransferFile) {
