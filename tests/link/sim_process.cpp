@@ -1,23 +1,79 @@
 #include "sim_process.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool FileHasContent(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && info.st_size > 0;
+}
+
+}  // namespace
 
 SimProcess::SimProcess(const std::string& portDir, const QStringList& arguments)
     : logPath_(portDir + "/sim.log") {
-    QStringList all = arguments;
-    all << "--port-dir" << QString::fromStdString(portDir) << "--log"
-        << QString::fromStdString(logPath_);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral(FUMILINK_SIM_PATH), all);
-    if (!process_.waitForStarted(10000)) {
+    const std::string readyPath = portDir + "/sim.ready";
+    const std::string outputPath = portDir + "/sim.out";
+    std::vector<std::string> args{FUMILINK_SIM_PATH};
+    for (const QString& argument : arguments) {
+        args.push_back(argument.toStdString());
+    }
+    for (const std::string& extra : {std::string("--port-dir"), portDir, std::string("--log"),
+                                     logPath_, std::string("--ready-file"), readyPath}) {
+        args.push_back(extra);
+    }
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) {
+            _exit(1);
+        }
+        const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out >= 0) {
+            dup2(out, STDOUT_FILENO);
+            dup2(out, STDERR_FILENO);
+            close(out);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (pid_ < 0) {
         return;
     }
-    QByteArray out;
-    while (!out.contains('\n') && process_.waitForReadyRead(10000)) {
-        out += process_.readAll();
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (Clock::now() < deadline) {
+        if (FileHasContent(readyPath)) {
+            ready_ = true;
+            return;
+        }
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ready_ = out.startsWith("READY");
 }
 
 SimProcess::~SimProcess() {
@@ -25,13 +81,20 @@ SimProcess::~SimProcess() {
 }
 
 void SimProcess::Stop() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(10000);
-        }
+    if (pid_ <= 0) {
+        return;
     }
+    kill(pid_, SIGTERM);
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (waitpid(pid_, nullptr, WNOHANG) != pid_) {
+        if (Clock::now() > deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid_ = -1;
 }
 
 std::string SimProcess::Log() const {

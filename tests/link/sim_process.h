@@ -1,14 +1,16 @@
 #pragma once
 // fumilink-sim as a child process on a private port folder, for end-to-end tests.
+// Started with fork/exec (which ThreadSanitizer follows) and tied to the test process:
+// if a test dies, its simulator goes with it instead of holding the test runner's pipes.
 
-#include <QProcess>
+#include <sys/types.h>
 #include <QStringList>
 #include <string>
 
 class SimProcess {
 public:
-    /// Starts the simulator with `arguments` (plus --port-dir and --log) and waits for its
-    /// READY line. Check Ready() afterwards.
+    /// Starts the simulator with `arguments` (plus --port-dir, --log and --ready-file) and
+    /// waits until its links exist. Check Ready() afterwards.
     SimProcess(const std::string& portDir, const QStringList& arguments);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
@@ -24,7 +26,7 @@ public:
     void Stop();
 
 private:
-    QProcess process_;
+    pid_t pid_ = -1;
     std::string logPath_;
     bool ready_ = false;
 };
