@@ -28,6 +28,7 @@ const char* const kPurpose =
     "until the analyser was found, and the seconds each dead port adds.";
 
 struct SearchRun {
+    bool setupFailed = false;  ///< no folder or no simulator: no figure at all
     bool found = false;
     double seconds = 0;
     double cpu = 0;
@@ -38,6 +39,7 @@ SearchRun SearchOnce(int deadPorts) {
     LinkRig rig;
     if (!rig.Valid()) {
         std::fprintf(stderr, "bench_search: no temporary folder\n");
+        run.setupFailed = true;
         return run;
     }
     QStringList arguments = {"--port", QString::number(kAnalyserPort)};
@@ -47,6 +49,7 @@ SearchRun SearchOnce(int deadPorts) {
     SimChild sim(rig.PortDir(), arguments);
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_search: %s\n", sim.Problem().c_str());
+        run.setupFailed = true;
         return run;
     }
     const CpuTimes cpuStart = ProcessCpuTime();
@@ -91,6 +94,9 @@ int main(int argc, char** argv) {
         double longest = 0;
         for (int r = 0; r < repeat; ++r) {
             const SearchRun run = SearchOnce(k);
+            if (run.setupFailed) {
+                return 1;
+            }
             allFound = allFound && run.found;
             total += run.seconds;
             totalCpu += run.cpu;

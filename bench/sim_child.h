@@ -1,15 +1,18 @@
 #pragma once
-// fumilink-sim as a child process on a port folder, for the benchmarks.
+// fumilink-sim as a child process on a port folder, for the benchmarks. Started with
+// fork/exec rather than QProcess (whose start-up ThreadSanitizer cannot follow) and tied
+// to this process: if a benchmark dies, its simulator goes with it.
 
-#include <QProcess>
+#include <sys/types.h>
 #include <QStringList>
 #include <string>
 
 class SimChild {
 public:
-    /// Starts the simulator with `arguments` plus --port-dir `portDir` and --log
-    /// `portDir`/sim.log, and waits for its READY line. Check Ready() afterwards.
-    /// The program is FUMILINK_SIM from the environment, else the one built beside us.
+    /// Starts the simulator with `arguments` plus --port-dir `portDir`, --log
+    /// `portDir`/sim.log and --ready-file, and waits until its links exist. Check Ready()
+    /// afterwards. The program is FUMILINK_SIM from the environment, else the one built
+    /// beside us; its own output goes to `portDir`/sim.out.
     SimChild(const std::string& portDir, const QStringList& arguments);
     ~SimChild();
     SimChild(const SimChild&) = delete;
@@ -23,7 +26,7 @@ public:
     void Stop();
 
 private:
-    QProcess process_;
+    pid_t pid_ = -1;
     std::string logPath_;
     std::string problem_;
     bool ready_ = false;
