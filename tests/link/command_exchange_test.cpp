@@ -49,8 +49,11 @@ TEST_F(CommandExchange, StickyErrorFlagSendsNothingAndEmptiesTheReply) {
 }
 
 TEST_F(CommandExchange, AbortEndsTheWaitWithCodeSeven) {
-    peer->SetResponder([](const std::string&) { return std::string(); });
-    QTimer::singleShot(150, [this] { link->state.abortFlag = true; });
+    // "Abbrechen" is pressed while the exchange waits for a reply that never comes.
+    peer->SetResponder([this](const std::string&) {
+        link->state.abortFlag = true;
+        return std::string();
+    });
     link->Exchange("SERVICE002");
     EXPECT_EQ(link->state.errorCode, kErrUserAbort);
     EXPECT_TRUE(link->state.errorFlag);
