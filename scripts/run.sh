@@ -28,8 +28,8 @@ else
 fi
 
 if [ -f out/data.csv ]; then
-  echo "== transfer file out/data.csv:"
-  cat out/data.csv
+  echo "== transfer file out/data.csv (Windows-1252, CR LF; shown converted):"
+  iconv -f WINDOWS-1252 -t UTF-8 out/data.csv | tr -d '\r'
 else
   echo "== no transfer file was written"
 fi
