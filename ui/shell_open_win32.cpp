@@ -1,5 +1,7 @@
-#include <shellapi.h>
+// windows.h first: shellapi.h relies on its definitions.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include "ui/shell_open_native.h"
 
