@@ -13,7 +13,7 @@
 #include "bench/bench_options.h"
 #include "bench/bench_rig.h"
 #include "bench/process_cpu_time.h"
-#include "bench/sim_child.h"
+#include "tools/sim/sim_child.h"
 
 namespace {
 

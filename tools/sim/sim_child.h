@@ -1,7 +1,8 @@
 #pragma once
-// fumilink-sim as a child process on a port folder, for the benchmarks. Started with
+// fumilink-sim as a child process on a port folder, for tests and benchmarks. Started with
 // fork/exec rather than QProcess (whose start-up ThreadSanitizer cannot follow) and tied
-// to this process: if a benchmark dies, its simulator goes with it.
+// to this process: if a test or benchmark dies, its simulator goes with it instead of
+// holding the test runner's pipes.
 
 #include <sys/types.h>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "bench/sim_child.h"
+#include "tools/sim/sim_child.h"
 
 #include <fcntl.h>
 #include <signal.h>
