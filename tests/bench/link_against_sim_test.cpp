@@ -8,7 +8,7 @@
 #include "bench/bench_clock.h"
 #include "bench/bench_rig.h"
 #include "bench/lag.h"
-#include "bench/sim_child.h"
+#include "tools/sim/sim_child.h"
 #include "bench/sim_log_reader.h"
 #include "serial/tcomm.h"
 
