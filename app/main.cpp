@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/executable_path.h"
@@ -34,12 +35,26 @@ bool DisplayAvailable() {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
+/// What the toolkit gets to see of the command line: the program name only. QApplication
+/// takes options such as "-reverse", "-style X" or "-platform X" out of its argv, and the
+/// calling program's header or firing type may well look like one of them.
+class ToolkitArguments {
+public:
+    explicit ToolkitArguments(char* programName) : argv_{programName, nullptr} {}
+    int& Count() { return argc_; }
+    char** Values() { return argv_; }
+
+private:
+    int argc_ = 1;  // QApplication keeps references to both for its whole life
+    char* argv_[2];
+};
+
 /// The second copy says that the first one runs, and ends; it creates no window of its own.
-int RefuseSecondCopy(int argc, char** argv, const std::string& fileName) {
+int RefuseSecondCopy(ToolkitArguments& toolkit, const std::string& fileName) {
     const QString message = FromCp1252(AlreadyRunningMessage(ReadLocaleText()));
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     if (!MessagesToStderrOnly() && DisplayAvailable()) {
-        QApplication app(argc, argv);
+        QApplication app(toolkit.Count(), toolkit.Values());
         QMessageBox box(QMessageBox::NoIcon, FromCp1252(ApplicationTitle(fileName)), message,
                         QMessageBox::Ok);
         box.exec();
@@ -54,12 +69,16 @@ int main(int argc, char** argv) {
     if (fileName.empty() && argc > 0) {
         fileName = FileNamePart(argv[0], PathSeparators());
     }
+    // Taken from main()'s own argv, which the toolkit never sees.
+    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    static char fallbackName[] = "fumilink";
+    ToolkitArguments toolkit(argc > 0 ? argv[0] : fallbackName);
     SingleInstanceGuard guard(fileName);
     if (!guard.Acquire()) {
-        return RefuseSecondCopy(argc, argv, fileName);
+        return RefuseSecondCopy(toolkit, fileName);
     }
 
-    QApplication app(argc, argv);
+    QApplication app(toolkit.Count(), toolkit.Values());
     if (MessagesToStderrOnly()) {
         SetMessageBoxHook([](MessageKind kind, const QString& message) {
             std::fprintf(stderr, "%s: %s\n", kind == MessageKind::Error ? "Fehler" : "Information",
@@ -70,7 +89,7 @@ int main(int argc, char** argv) {
     // window is created after it, hidden.
     TFormmain formmain;
     TForm1 form1;
-    formmain.Arguments = CommandLineArguments(argc, argv);
+    formmain.Arguments = arguments;
     formmain.show();
     const int result = app.exec();
     return result;

@@ -3,6 +3,8 @@
 // hold it back.
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -49,9 +51,15 @@ protected:
         }
     }
 
-    /// Starts `program` headless, with a private port folder and lock folder, and the
-    /// locale variables given (all others of LC_ALL, LC_MESSAGES, LANG unset).
-    Copy Start(const std::string& program, const std::map<std::string, std::string>& locale) {
+    /// Starts `program` headless, with a private port folder and lock folder, the locale
+    /// variables given (all others of LC_ALL, LC_MESSAGES, LANG unset) and `arguments`.
+    Copy Start(const std::string& program, const std::map<std::string, std::string>& locale,
+               const std::vector<std::string>& arguments = {}) {
+        std::vector<const char*> argv = {program.c_str()};
+        for (const std::string& argument : arguments) {
+            argv.push_back(argument.c_str());
+        }
+        argv.push_back(nullptr);
         int pipeFds[2];
         if (pipe(pipeFds) != 0) {
             return {};
@@ -74,7 +82,7 @@ protected:
             for (const auto& [name, value] : locale) {
                 setenv(name.c_str(), value.c_str(), 1);
             }
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            execv(program.c_str(), const_cast<char* const*>(argv.data()));
             _exit(127);
         }
         close(pipeFds[1]);
@@ -192,4 +200,36 @@ TEST_F(ProgramStart, NewCopyStartsAfterTheFirstWasKilled) {
     EXPECT_EQ(text, "Program is already running!\n");
     EXPECT_GT(next.pid, 0);
     EXPECT_EQ(kill(next.pid, 0), 0) << "the new copy is still running";
+}
+
+TEST_F(ProgramStart, ToolkitOptionsOnTheCommandLineAreTheCallersArguments) {
+    // QApplication would take "-platform X" for itself and end the program on the unknown
+    // platform; as the caller's header it must reach the program, which then starts and
+    // searches its ports (here one pty as COM5).
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(symlink(ttyname(slave), dir.File("ports/COM5").c_str()), 0);
+
+    Copy copy = Start(program, {}, {"-platform", "nosuchplatform", "out.csv"});
+    std::string received;
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (received.empty() && Clock::now() < deadline) {
+        pollfd in{master, POLLIN, 0};
+        if (poll(&in, 1, 100) > 0 && (in.revents & POLLIN) != 0) {
+            char buffer[64];
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                received.append(buffer, static_cast<size_t>(n));
+            }
+        }
+        if (waitpid(copy.pid, nullptr, WNOHANG) == copy.pid) {
+            started.back().pid = -1;
+            break;
+        }
+    }
+    EXPECT_FALSE(received.empty()) << "the program did not get as far as its port search";
+    EXPECT_NE(started.back().pid, -1) << "the program ended";
+    close(slave);
+    close(master);
 }
