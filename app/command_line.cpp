@@ -3,10 +3,13 @@
 namespace {
 
 // Only a-z: the calling program expects umlauts in the header exactly as it passed them.
-std::string UpperAsciiLetters(std::string text) {
+// The header is one line of the transfer file, so a line break inside it becomes a blank.
+std::string HeaderLineOf(std::string text) {
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
+        } else if (c == '\r' || c == '\n') {
+            c = ' ';
         }
     }
     return text;
@@ -22,7 +25,7 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     if (arguments.empty()) {
         return commandLine;
     }
-    commandLine.headerLine = UpperAsciiLetters(arguments[0]);
+    commandLine.headerLine = HeaderLineOf(arguments[0]);
     if (arguments.size() >= 2 && arguments[1].size() > kFiringTypePrefixLength) {
         commandLine.firingTypeParameter = arguments[1].substr(kFiringTypePrefixLength);
     }

@@ -18,13 +18,15 @@ struct CommandLine {
 };
 
 /// Reads the arguments (program name excluded). No arguments: path "data.csv", header and
-/// parameter empty. Otherwise header = argument 1 with a-z upper-cased (umlauts and every
-/// other byte unchanged), parameter = argument 2 from its sixth character (empty when it
-/// is shorter or missing), path = argument 3 (empty when missing). Further arguments are
-/// ignored.
+/// parameter empty. Otherwise header = argument 1 with a-z upper-cased and CR and LF
+/// turned into blanks (umlauts and every other byte unchanged), parameter = argument 2 from its
+/// sixth character (empty when it is shorter or missing), path = argument 3 (empty when missing).
+/// Further arguments are ignored.
 CommandLine ReadCommandLine(const std::vector<std::string>& arguments);
 
 /// The arguments of main() (program name excluded) prepared for ReadCommandLine: on
 /// Windows the ANSI bytes as they are; on POSIX the UTF-8 arguments 1 and 2 converted to
-/// Windows-1252, argument 3 (a file name) and later ones left in the system's encoding.
+/// Windows-1252 (when one is not well-formed UTF-8, its bytes are taken as Windows-1252
+/// as they are), argument 3 (a file name) and later ones left in the system's encoding.
+/// Call it with main()'s own argv, before the toolkit has seen (and edited) it.
 std::vector<std::string> CommandLineArguments(int argc, const char* const* argv);

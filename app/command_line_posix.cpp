@@ -3,10 +3,14 @@
 
 std::vector<std::string> CommandLineArguments(int argc, const char* const* argv) {
     // Header and parameter become file text (Windows-1252); the path must stay in the
-    // file system's own encoding to name the file the caller meant.
+    // file system's own encoding to name the file the caller meant. A calling program
+    // that hands over Windows-1252 bytes gives arguments that are not UTF-8: those bytes
+    // are the file text already.
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
-        arguments.push_back(i <= 2 ? Utf8ToCp1252(argv[i]) : std::string(argv[i]));
+        const std::string argument(argv[i]);
+        const bool fileText = i <= 2 && IsWellFormedUtf8(argument);
+        arguments.push_back(fileText ? Utf8ToCp1252(argument) : argument);
     }
     return arguments;
 }

@@ -67,62 +67,83 @@ std::string Cp1252ToUtf8(std::string_view cp1252) {
     return out;
 }
 
+namespace {
+
+/// One character decoded from UTF-8: its code point when `complete`, and how many bytes
+/// it took. A broken sequence takes its longest valid prefix (at least one byte), so the
+/// byte that broke it starts the next character.
+struct Utf8Character {
+    char32_t cp;
+    std::size_t taken;
+    bool complete;
+};
+
+Utf8Character DecodeUtf8Character(std::string_view utf8, std::size_t i) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+        return {lead, 1, true};
+    }
+    int length = 0;
+    char32_t cp = 0;
+    // The second byte's range excludes overlong forms, surrogates and code
+    // points above U+10FFFF, so a sequence that passes is well formed.
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    if (length == 0) {
+        return {0, 1, false};  // a stray continuation byte or an impossible lead
+    }
+    std::size_t taken = 1;
+    while (taken < static_cast<std::size_t>(length)) {
+        if (i + taken >= utf8.size()) {
+            return {0, taken, false};
+        }
+        const unsigned char c = static_cast<unsigned char>(utf8[i + taken]);
+        const bool inRange = taken == 1 ? (c >= low && c <= high) : IsContinuation(c);
+        if (!inRange) {
+            return {0, taken, false};
+        }
+        cp = (cp << 6) | (c & 0x3F);
+        ++taken;
+    }
+    return {cp, taken, true};
+}
+
+}  // namespace
+
 std::string Utf8ToCp1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
-        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        if (lead < 0x80) {
-            out += static_cast<char>(lead);
-            ++i;
-            continue;
-        }
-        int length = 0;
-        char32_t cp = 0;
-        // The second byte's range excludes overlong forms, surrogates and code
-        // points above U+10FFFF, so a sequence that passes is well formed.
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            cp = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            cp = lead & 0x0F;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            cp = lead & 0x07;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        }
-        if (length == 0) {
-            out += kReplacement;  // a stray continuation byte or an impossible lead
-            ++i;
-            continue;
-        }
-        // Consume the longest valid prefix; a broken sequence becomes one '?'
-        // and the byte that broke it starts the next character.
-        std::size_t taken = 1;
-        bool complete = true;
-        while (taken < static_cast<std::size_t>(length)) {
-            if (i + taken >= utf8.size()) {
-                complete = false;
-                break;
-            }
-            const unsigned char c = static_cast<unsigned char>(utf8[i + taken]);
-            const bool inRange = taken == 1 ? (c >= low && c <= high) : IsContinuation(c);
-            if (!inRange) {
-                complete = false;
-                break;
-            }
-            cp = (cp << 6) | (c & 0x3F);
-            ++taken;
-        }
-        out += complete ? ByteOf(cp) : kReplacement;
-        i += taken;
+        const Utf8Character character = DecodeUtf8Character(utf8, i);
+        out += character.complete ? ByteOf(character.cp) : kReplacement;
+        i += character.taken;
     }
     return out;
+}
+
+bool IsWellFormedUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const Utf8Character character = DecodeUtf8Character(text, i);
+        if (!character.complete) {
+            return false;
+        }
+        i += character.taken;
+    }
+    return true;
 }

@@ -12,3 +12,7 @@ std::string Cp1252ToUtf8(std::string_view cp1252);
 /// UTF-8 to Windows-1252. Characters without a Windows-1252 byte, and malformed
 /// UTF-8 sequences, become '?'.
 std::string Utf8ToCp1252(std::string_view utf8);
+
+/// True when `text` is well-formed UTF-8 (no stray, overlong, truncated or surrogate
+/// sequences); plain ASCII is.
+bool IsWellFormedUtf8(std::string_view text);

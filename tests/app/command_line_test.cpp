@@ -57,3 +57,20 @@ TEST(CommandLineArguments, HeaderAndParameterBecomeWindows1252ThePathStays) {
     EXPECT_EQ(ReadCommandLine(arguments).headerLine, "M\xFCLLER");
     EXPECT_TRUE(CommandLineArguments(1, argv).empty());
 }
+
+TEST(ReadCommandLine, LineBreaksInTheHeaderBecomeBlanks) {
+    // The header is one line of the transfer file; the caller's line break must not split it.
+    EXPECT_EQ(ReadCommandLine({"line1\nline2\r\nx\r", "/ART=7", "p"}).headerLine,
+              "LINE1 LINE2  X ");
+}
+
+TEST(CommandLineArguments, ArgumentsThatAreNotUtf8AreTakenAsWindows1252) {
+    // A caller on Linux that passes Windows-1252 bytes: 0xFC is u umlaut, 0x80 the euro sign.
+    const char* argv[] = {"fumilink", "M\xFCller \x80", "/ART=\xE4x", "/tmp/\xFC.csv"};
+    std::vector<std::string> arguments = CommandLineArguments(4, argv);
+    ASSERT_EQ(arguments.size(), 3u);
+    EXPECT_EQ(arguments[0], "M\xFCller \x80");
+    EXPECT_EQ(arguments[1], "/ART=\xE4x");
+    EXPECT_EQ(arguments[2], "/tmp/\xFC.csv");
+    EXPECT_EQ(ReadCommandLine(arguments).headerLine, "M\xFCLLER \x80");
+}

@@ -74,6 +74,11 @@ TEST(Cp1252, MalformedUtf8BecomesQuestionMarks) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Utf8ToCp1252(c.utf8), c.expected) << testing::PrintToString(c.utf8);
+        EXPECT_FALSE(IsWellFormedUtf8(c.utf8)) << testing::PrintToString(c.utf8);
+        EXPECT_FALSE(IsWellFormedUtf8("ok " + c.utf8 + " ok")) << testing::PrintToString(c.utf8);
+    }
+    for (const char* wellFormed : {"", "plain ASCII", "M\u00FCller \u20AC", "\U0001F600"}) {
+        EXPECT_TRUE(IsWellFormedUtf8(wellFormed)) << wellFormed;
     }
 }
 
