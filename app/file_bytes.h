@@ -1,7 +1,9 @@
 #pragma once
 // Reading a whole small file while telling "not there" from "there but unreadable": a
 // missing settings file is normal, an unreadable one is an error the user must see.
+// file_bytes_posix.cpp and file_bytes_win32.cpp implement it.
 
+#include <cstddef>
 #include <string>
 
 enum class ReadFileResult {
@@ -10,5 +12,9 @@ enum class ReadFileResult {
     Failed,   ///< the file exists (or may) but could not be read; error says why
 };
 
-/// Reads the file at `path` into `*bytes`. `*error` (when not null) is filled on Failed.
-ReadFileResult ReadFileBytes(const std::string& path, std::string* bytes, std::string* error);
+/// Reads the regular file at `path` into `*bytes`. Anything else at that path (a folder, a
+/// named pipe, a device, a link to one of them) and a file of more than `maxBytes` bytes
+/// are Failed, found out without reading it and without ever blocking. `*bytes` is empty
+/// unless the result is Ok; `*error` (when not null) is filled on Failed.
+ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::string* bytes,
+                             std::string* error);

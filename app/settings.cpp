@@ -21,7 +21,7 @@ std::string SettingsFilePath() {
 
 bool LoadSettings(const std::string& path, Settings& settings, std::string* error) {
     std::string bytes;
-    switch (ReadFileBytes(path, &bytes, error)) {
+    switch (ReadFileBytes(path, kMaxSettingsFileBytes, &bytes, error)) {
         case ReadFileResult::Failed:
             return false;
         case ReadFileResult::Missing:
@@ -46,7 +46,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     // The existing file is read first so that everything but our two keys survives; if it
     // cannot be read, writing would destroy what we could not see.
     std::string bytes;
-    if (ReadFileBytes(path, &bytes, error) == ReadFileResult::Failed) {
+    if (ReadFileBytes(path, kMaxSettingsFileBytes, &bytes, error) == ReadFileResult::Failed) {
         return false;
     }
     IniFile file = IniFile::Parse(bytes);

@@ -5,11 +5,16 @@
 // which the transfer file carries SO2. Every other line of the file is kept as it is.
 // Values are Windows-1252 bytes, exactly as in the file.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 /// File name of the settings file; it lives in the executable's folder.
 inline constexpr const char* kSettingsFileName = "fumilink.ini";
+
+/// A settings file larger than this counts as unreadable: it is neither loaded nor
+/// changed. The program writes a few dozen bytes; anything near this size is not ours.
+inline constexpr size_t kMaxSettingsFileBytes = 1024 * 1024;
 
 /// Texts for the information box when the settings file cannot be read or written.
 inline constexpr const char* kLoadSettingsFailedText = "Fehler beim Laden der Init-Datei";
@@ -30,7 +35,8 @@ std::string SettingsFilePath();
 /// comport (default "1"), identification = SerNr (default "1"), so2Key = SO2Key (default
 /// empty), settingsFound = true. Without one (a missing file included): settingsFound =
 /// false, the other fields unchanged, result true. A file that exists but cannot be read
-/// leaves every field unchanged, fills `*error` (when not null) and returns false; the
+/// (also: not a regular file, or larger than kMaxSettingsFileBytes) leaves every field
+/// unchanged, fills `*error` (when not null) and returns false; the
 /// caller then shows kLoadSettingsFailedText.
 bool LoadSettings(const std::string& path, Settings& settings, std::string* error);
 

@@ -1,8 +1,14 @@
 #include "app/settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 
 #include "tests/app/temp_dir.h"
 
@@ -92,6 +98,69 @@ TEST(LoadSettings, UnreadableFileIsReportedAndChangesNothing) {
     EXPECT_TRUE(settings.settingsFound);
     EXPECT_EQ(settings.portNumber, 3);
     EXPECT_EQ(settings.identification, "before");
+}
+
+TEST(LoadSettings, AFileOverOneMebibyteIsUnreadableAndStaysAsItIs) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    std::string content = "[Main]\r\ncomport=4\r\n;";
+    content.resize(kMaxSettingsFileBytes, 'x');
+    WriteBytes(path, content);
+    Settings settings = Remembered();
+    ASSERT_TRUE(LoadSettings(path, settings, nullptr)) << "exactly the limit is still read";
+    EXPECT_EQ(settings.portNumber, 4);
+
+    content += 'x';
+    WriteBytes(path, content);
+    settings = Remembered();
+    std::string error;
+    EXPECT_FALSE(LoadSettings(path, settings, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(settings.portNumber, 3);
+    EXPECT_FALSE(SaveSettings(path, Remembered(), nullptr));
+    EXPECT_EQ(ReadBytes(path), content);
+
+    // A huge file is refused by its size, without reading (or holding) it.
+    ASSERT_EQ(truncate(path.c_str(), 100LL * 1024 * 1024), 0);
+    EXPECT_FALSE(LoadSettings(path, settings, nullptr));
+    EXPECT_FALSE(SaveSettings(path, Remembered(), nullptr));
+    EXPECT_EQ(std::filesystem::file_size(path), 100u * 1024 * 1024);
+    EXPECT_EQ(dir.EntryCount(), 1u);
+}
+
+TEST(LoadSettings, OnlyRegularFilesAreReadAndNothingBlocks) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    // A device that never ends, and one that is empty: neither is a settings file.
+    for (const char* device : {"/dev/zero", "/dev/null"}) {
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(device, path);
+        Settings settings = Remembered();
+        std::string error;
+        EXPECT_FALSE(LoadSettings(path, settings, &error)) << device;
+        EXPECT_FALSE(error.empty()) << device;
+        EXPECT_FALSE(SaveSettings(path, Remembered(), nullptr)) << device;
+        EXPECT_TRUE(std::filesystem::is_symlink(path)) << device;
+    }
+
+    // A named pipe without a writer: opening it for reading would wait for ever.
+    std::filesystem::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    auto load = std::async(std::launch::async, [&path] {
+        Settings settings;
+        return LoadSettings(path, settings, nullptr);
+    });
+    const bool ended = load.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (!ended) {
+        // Let the blocked reader go, so the test can end and report.
+        const int writer = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        load.wait_for(std::chrono::seconds(20));
+        close(writer);
+    }
+    EXPECT_TRUE(ended) << "reading a named pipe blocked";
+    EXPECT_FALSE(load.get());
+    EXPECT_FALSE(SaveSettings(path, Remembered(), nullptr));
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
 }
 
 TEST(SaveSettings, KeepsForeignContentAndReplacesOurKeys) {
