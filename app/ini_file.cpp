@@ -1,6 +1,8 @@
 #include "app/ini_file.h"
 
+#include <cstddef>
 #include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -13,7 +15,6 @@ std::string Concat(std::initializer_list<std::string_view> pieces) {
     }
     return text;
 }
-
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -82,13 +83,13 @@ struct SectionRange {
     size_t end;
 };
 
-std::optional<SectionRange> FindSection(const std::vector<std::string>& lines,
+std::optional<SectionRange> FindSection(const std::vector<IniLine>& lines,
                                         std::string_view section) {
     for (size_t i = 0; i < lines.size(); ++i) {
-        std::optional<std::string_view> name = SectionName(lines[i]);
+        std::optional<std::string_view> name = SectionName(lines[i].text);
         if (name && EqualNoCase(*name, section)) {
             size_t end = i + 1;
-            while (end < lines.size() && !SectionName(lines[end])) {
+            while (end < lines.size() && !SectionName(lines[end].text)) {
                 ++end;
             }
             return SectionRange{i, end};
@@ -101,17 +102,24 @@ std::optional<SectionRange> FindSection(const std::vector<std::string>& lines,
 
 IniFile IniFile::Parse(std::string_view bytes) {
     IniFile file;
+    bool endingSeen = false;
     while (!bytes.empty()) {
-        size_t lf = bytes.find('\n');
-        std::string_view line = bytes.substr(0, lf);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        file.lines_.emplace_back(line);
+        const size_t lf = bytes.find('\n');
+        IniLine line;
         if (lf == std::string_view::npos) {
-            break;
+            line.text = bytes;
+            bytes = {};
+        } else {
+            const size_t textEnd = lf > 0 && bytes[lf - 1] == '\r' ? lf - 1 : lf;
+            line.text = bytes.substr(0, textEnd);
+            line.ending = bytes.substr(textEnd, lf + 1 - textEnd);
+            bytes.remove_prefix(lf + 1);
+            if (!endingSeen) {
+                file.newLineEnding_ = line.ending;
+                endingSeen = true;
+            }
         }
-        bytes.remove_prefix(lf + 1);
+        file.lines_.push_back(std::move(line));
     }
     return file;
 }
@@ -126,7 +134,7 @@ std::optional<std::string> IniFile::Value(std::string_view section, std::string_
         return std::nullopt;
     }
     for (size_t i = range->header + 1; i < range->end; ++i) {
-        std::optional<KeyLine> keyLine = ParseKeyLine(lines_[i]);
+        std::optional<KeyLine> keyLine = ParseKeyLine(lines_[i].text);
         if (keyLine && EqualNoCase(keyLine->key, key)) {
             return std::string(keyLine->value);
         }
@@ -143,32 +151,45 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
 void IniFile::SetValue(std::string_view section, std::string_view key, std::string_view value) {
     std::optional<SectionRange> range = FindSection(lines_, section);
     if (!range) {
-        lines_.push_back(Concat({"[", section, "]"}));
-        lines_.push_back(Concat({key, "=", value}));
+        Insert(lines_.size(), Concat({"[", section, "]"}));
+        Insert(lines_.size(), Concat({key, "=", value}));
         return;
     }
     for (size_t i = range->header + 1; i < range->end; ++i) {
-        std::optional<KeyLine> keyLine = ParseKeyLine(lines_[i]);
+        std::optional<KeyLine> keyLine = ParseKeyLine(lines_[i].text);
         if (keyLine && EqualNoCase(keyLine->key, key)) {
-            lines_[i] = Concat({keyLine->key, "=", value});
+            lines_[i].text = Concat({keyLine->key, "=", value});
             return;
         }
     }
     // After the section's last non-blank line, so a blank line separating it from the
     // next section stays where it is.
     size_t insertAt = range->end;
-    while (insertAt > range->header + 1 && Trim(lines_[insertAt - 1]).empty()) {
+    while (insertAt > range->header + 1 && Trim(lines_[insertAt - 1].text).empty()) {
         --insertAt;
     }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                  Concat({key, "=", value}));
+    Insert(insertAt, Concat({key, "=", value}));
+}
+
+void IniFile::Insert(size_t index, std::string text) {
+    // Only the last line can lack a line end; a line after it needs one between them.
+    if (index > 0 && lines_[index - 1].ending.empty()) {
+        lines_[index - 1].ending = newLineEnding_;
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index),
+                  IniLine{std::move(text), newLineEnding_});
 }
 
 std::string IniFile::Serialize() const {
+    size_t size = 0;
+    for (const IniLine& line : lines_) {
+        size += line.text.size() + line.ending.size();
+    }
     std::string bytes;
-    for (const std::string& line : lines_) {
-        bytes += line;
-        bytes += "\r\n";
+    bytes.reserve(size);
+    for (const IniLine& line : lines_) {
+        bytes += line.text;
+        bytes += line.ending;
     }
     return bytes;
 }

@@ -8,7 +8,14 @@
 #include <string_view>
 #include <vector>
 
-/// Lines of an INI file, bytes as they are (Windows-1252 for our files).
+/// One line of an INI file.
+struct IniLine {
+    std::string text;    ///< without its line end
+    std::string ending;  ///< "\r\n", "\n", or empty for a last line without one
+};
+
+/// Lines of an INI file, bytes as they are (Windows-1252 for our files), each with its own
+/// line end, so that a file written back differs only in the lines that were set.
 /// Sections "[name]" and keys "name=value" are matched ignoring ASCII case; blanks and tabs
 /// around section names, keys and values are trimmed; the value is everything after the
 /// first '=' (commas, quotes and backslashes included). The first matching section and
@@ -30,16 +37,18 @@ public:
                            std::string_view defaultValue) const;
 
     /// Sets `key` in `section` to `value`: an existing key line is replaced in place (its
-    /// key spelling kept), a missing key is added after the last non-blank line of the
-    /// section, a missing section is added at the end with the key.
+    /// key spelling and line end kept), a missing key is added after the last non-blank
+    /// line of the section, a missing section is added at the end with the key. Added lines
+    /// end like the document's first line (CR LF when it has no line end at all); a last
+    /// line without one gets one before a line is added after it.
     void SetValue(std::string_view section, std::string_view key, std::string_view value);
 
-    /// The document with every line ended by CR LF.
+    /// The document: every line with the line end it was parsed with.
     std::string Serialize() const;
 
-    /// The lines without line ends.
-    const std::vector<std::string>& Lines() const { return lines_; }
-
 private:
-    std::vector<std::string> lines_;
+    void Insert(size_t index, std::string text);
+
+    std::vector<IniLine> lines_;
+    std::string newLineEnding_ = "\r\n";
 };

@@ -18,8 +18,40 @@ TEST(IniFile, AcceptsLfAndCrLfAndALastLineWithoutEnd) {
     IniFile file = IniFile::Parse("[Main]\ncomport=3\r\nSerNr=abc");
     EXPECT_EQ(file.Value("Main", "comport"), "3");
     EXPECT_EQ(file.Value("Main", "SerNr"), "abc");
-    EXPECT_EQ(file.Serialize(), "[Main]\r\ncomport=3\r\nSerNr=abc\r\n");
-    EXPECT_TRUE(IniFile::Parse("").Lines().empty());
+    EXPECT_EQ(file.Serialize(), "[Main]\ncomport=3\r\nSerNr=abc");
+    EXPECT_EQ(IniFile::Parse("").Serialize(), "");
+}
+
+TEST(IniFile, SettingKeysChangesOnlyTheirLinesAndKeepsEveryLineEnd) {
+    // Mixed line ends, a stray CR inside a line and no line end at the very end: all of it
+    // is somebody's file and must come back byte for byte.
+    const std::string before =
+        "; kept\n"
+        "[Other]\r\n"
+        "a=1\rb\n"
+        "[Main]\n"
+        "comport=1\r\n"
+        "x=y";
+    IniFile file = IniFile::Parse(before);
+    EXPECT_EQ(file.Serialize(), before);
+    file.SetValue("Main", "comport", "12");
+    EXPECT_EQ(file.Serialize(),
+              "; kept\n"
+              "[Other]\r\n"
+              "a=1\rb\n"
+              "[Main]\n"
+              "comport=12\r\n"
+              "x=y");
+    // A new key goes after the last line, which first gets the file's line end.
+    file.SetValue("Main", "SerNr", "SN42");
+    EXPECT_EQ(file.Serialize(),
+              "; kept\n"
+              "[Other]\r\n"
+              "a=1\rb\n"
+              "[Main]\n"
+              "comport=12\r\n"
+              "x=y\n"
+              "SerNr=SN42\n");
 }
 
 TEST(IniFile, NamesMatchIgnoringCaseAndSurroundingBlanks) {
@@ -115,7 +147,7 @@ TEST(IniFile, MissingSectionIsAddedAtTheEnd) {
     IniFile file = IniFile::Parse("[Other]\nx=1\n");
     file.SetValue("Main", "comport", "5");
     file.SetValue("Main", "SerNr", "1");
-    EXPECT_EQ(file.Serialize(), "[Other]\r\nx=1\r\n[Main]\r\ncomport=5\r\nSerNr=1\r\n");
+    EXPECT_EQ(file.Serialize(), "[Other]\nx=1\n[Main]\ncomport=5\nSerNr=1\n");
 
     IniFile empty;
     empty.SetValue("Main", "comport", "5");
