@@ -7,7 +7,17 @@
 #include <string_view>
 
 /// Writes `bytes` to a temporary file in the folder of `path`, flushes it to the disk and
-/// renames it over `path`. On failure the temporary file is removed, an existing file at
-/// `path` is left as it was, `*error` (when not null) receives a short description with the
-/// system's reason, and the result is false. An empty path or a missing folder fails.
+/// puts it in the place of `path`. On failure the temporary file is removed, an existing
+/// file at `path` is left as it was, `*error` (when not null) receives a short description
+/// with the system's reason, and the result is false. An empty path or a missing folder
+/// fails.
+///
+/// - A symbolic link at `path` stays: the file it points at is written.
+/// - A replaced file keeps its permission bits (on Windows its attributes and access
+///   rights) and, where the system lets us, its owner.
+/// - Where no file can be created in the folder but the existing file may be written (a
+///   folder the user may not write to), the file is rewritten in place instead: truncated,
+///   written and flushed to the disk. Only then can a failure leave it half written.
+/// - Temporary files that killed writers left beside the file (see temporary_file_name.h)
+///   are removed; those of running processes are not.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error);

@@ -110,9 +110,9 @@ IniFile IniFile::Parse(std::string_view bytes) {
             line.text = bytes;
             bytes = {};
         } else {
-            const size_t textEnd = lf > 0 && bytes[lf - 1] == '\r' ? lf - 1 : lf;
-            line.text = bytes.substr(0, textEnd);
-            line.ending = bytes.substr(textEnd, lf + 1 - textEnd);
+            const bool crLf = lf > 0 && bytes[lf - 1] == '\r';
+            line.text = bytes.substr(0, crLf ? lf - 1 : lf);
+            line.ending = crLf ? "\r\n" : "\n";
             bytes.remove_prefix(lf + 1);
             if (!endingSeen) {
                 file.newLineEnding_ = line.ending;
