@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <string>
 
 #include "serial/comm_port.h"
@@ -37,6 +39,18 @@ bool HasRealUart(int index) {
     return static_cast<bool>(type >> value) && value != 0;
 }
 
+// Every port number and every search asks again; the user needs to read it once.
+void WarnOnceAboutPortDir(const char* dir) {
+    static std::mutex mutex;
+    static std::string warnedAbout;
+    std::lock_guard lock(mutex);
+    if (warnedAbout != dir) {
+        warnedAbout = dir;
+        std::fprintf(stderr, "fumilink: FUMILINK_PORT_DIR=%s is not a folder: no serial ports\n",
+                     dir);
+    }
+}
+
 }  // namespace
 
 std::string DevicePathOfPort(uint8_t port) {
@@ -44,7 +58,13 @@ std::string DevicePathOfPort(uint8_t port) {
         return {};
     }
     const char* dir = std::getenv("FUMILINK_PORT_DIR");
-    if (dir != nullptr && *dir != '\0' && IsDirectory(dir)) {
+    if (dir != nullptr && *dir != '\0') {
+        // A mistyped folder must not send the service commands to whatever the system's
+        // devices are: it stands for no ports at all.
+        if (!IsDirectory(dir)) {
+            WarnOnceAboutPortDir(dir);
+            return {};
+        }
         return std::string(dir) + "/COM" + std::to_string(port);
     }
     for (const DeviceRange& range : kRanges) {

@@ -30,10 +30,31 @@ TEST(PortPaths, WithoutPortFolderDeviceFamiliesHaveFixedRanges) {
     EXPECT_EQ(DevicePathOfPort(80), "/dev/ttyACM29");
     const std::string uart = DevicePathOfPort(81);
     EXPECT_TRUE(uart.empty() || uart == "/dev/ttyS0") << uart;
-    // A variable naming no folder does not count.
-    setenv("FUMILINK_PORT_DIR", "/nonexistent/fumilink", 1);
+    setenv("FUMILINK_PORT_DIR", "", 1);  // empty counts as not set
     EXPECT_EQ(DevicePathOfPort(21), "/dev/ttyUSB0");
     unsetenv("FUMILINK_PORT_DIR");
+}
+
+TEST(PortPaths, PortFolderThatIsNoFolderMeansNoPortsAndSaysSoOnce) {
+    PortDir dir;
+    const std::string file = dir.Path() + "/plain-file";
+    FILE* created = fopen(file.c_str(), "w");
+    ASSERT_NE(created, nullptr);
+    fclose(created);
+    for (const std::string& missing : {dir.Path() + "/mistyped", file}) {
+        setenv("FUMILINK_PORT_DIR", missing.c_str(), 1);
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(ListSerialPorts().empty()) << missing;
+        for (int port = 1; port <= 99; ++port) {
+            EXPECT_EQ(DevicePathOfPort(static_cast<uint8_t>(port)), "") << port;
+        }
+        CommPort port;
+        EXPECT_FALSE(port.Open(21));
+        EXPECT_TRUE(ListSerialPorts().empty());
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said,
+                  "fumilink: FUMILINK_PORT_DIR=" + missing + " is not a folder: no serial ports\n");
+    }
 }
 
 TEST(PortList, ListsLiveComLinksInNumberOrder) {
