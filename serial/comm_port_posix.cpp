@@ -9,7 +9,9 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -54,6 +56,17 @@ uint32_t ErrorBits(const serial_icounter_struct& now, const serial_icounter_stru
     return errors;
 }
 
+// Unix98 pseudo-terminal slaves (/dev/pts/N) have the majors 136..143, the old BSD ones
+// (/dev/ttyp0 ...) major 3.
+bool IsPseudoTerminal(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
+        return false;
+    }
+    const unsigned int deviceMajor = major(info.st_rdev);
+    return (deviceMajor >= 136 && deviceMajor <= 143) || deviceMajor == 3;
+}
+
 // Modem-line and counter snapshot the watcher compares between passes; devices without
 // modem lines or counters (ptys) simply never change it.
 struct LineSnapshot {
@@ -94,13 +107,21 @@ public:
         if (fd < 0) {
             return false;
         }
-        // TIOCEXCL keeps ordinary users out but not root; the advisory lock holds for
-        // everyone who asks for it, so two copies of this program never share a port.
+        // The advisory lock holds for everyone who asks for it, root included, so two
+        // copies of this program never share a port; it ends with the process, however
+        // that ends.
         if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
             close(fd);
             return false;
         }
-        ioctl(fd, TIOCEXCL);
+        // TIOCEXCL also keeps out ordinary users' programs that do not ask for the lock. It
+        // is a flag of the tty, not of our descriptor: it lasts while anyone keeps the tty
+        // open. A device's tty normally goes away with our descriptor; a pseudo-terminal
+        // lives on while its other side is open, and a killed process (which never gets to
+        // TIOCNXCL) would leave it refusing every ordinary user with EBUSY.
+        if (!IsPseudoTerminal(fd)) {
+            ioctl(fd, TIOCEXCL);
+        }
         fd_ = fd;
         bytesRead_.store(0, std::memory_order_relaxed);
         rxBaseline_.store(0, std::memory_order_relaxed);
@@ -121,8 +142,8 @@ public:
         if (fd_ < 0) {
             return;
         }
-        // A pty whose master stays open keeps its tty flags after we close: without
-        // TIOCNXCL the next ordinary-user open of the same port would fail with EBUSY.
+        // Another holder of the tty (opened before us, or root) would keep the flag alive
+        // after our close.
         ioctl(fd_, TIOCNXCL);
         flock(fd_, LOCK_UN);
         close(fd_);

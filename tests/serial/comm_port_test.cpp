@@ -1,7 +1,15 @@
 // The POSIX layer under TComm: port numbering, the port list, and the watcher's wait.
 
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "serial/comm_handshake.h"
@@ -139,6 +147,72 @@ TEST(CommPortOpen, RefusesWhatIsNoTerminal) {
     CommPort port;
     EXPECT_FALSE(port.Open(9));
     EXPECT_FALSE(port.IsOpen());
+}
+
+namespace {
+
+/// Runs `body` in a child process as an ordinary user (nobody when we are root: root is
+/// never refused with EBUSY); returns the child's id, or -1.
+pid_t StartAsOrdinaryUser(const std::function<int()>& body) {
+    uid_t uid = geteuid();
+    gid_t gid = getegid();
+    if (uid == 0) {
+        const passwd* nobody = getpwnam("nobody");
+        if (nobody == nullptr) {
+            return -1;
+        }
+        uid = nobody->pw_uid;
+        gid = nobody->pw_gid;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
+            _exit(3);
+        }
+        _exit(body());
+    }
+    return child;
+}
+
+}  // namespace
+
+TEST(CommPortOpen, PortIsFreeAgainAfterItsHolderWasKilled) {
+    PortDir dir;
+    PtyPair pty(dir, 6);
+    // The ordinary user must reach the folder and the pty.
+    chmod(dir.Path().c_str(), 0755);
+    chmod(pty.SlavePath().c_str(), 0666);
+
+    int opened[2];
+    ASSERT_EQ(pipe(opened), 0);
+    const pid_t holder = StartAsOrdinaryUser([&opened] {
+        CommPort port;
+        if (!port.Open(6)) {
+            return 1;
+        }
+        const char yes = 'y';
+        [[maybe_unused]] const ssize_t told = write(opened[1], &yes, 1);
+        pause();  // holds the port until killed
+        return 0;
+    });
+    ASSERT_GT(holder, 0);
+    close(opened[1]);
+    char answer = 0;
+    const ssize_t got = read(opened[0], &answer, 1);  // EOF if the holder failed
+    close(opened[0]);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    ASSERT_EQ(got, 1) << "the first process could not open the port";
+
+    const pid_t next = StartAsOrdinaryUser([] {
+        CommPort port;
+        return port.Open(6) ? 0 : 1;
+    });
+    ASSERT_GT(next, 0);
+    int status = -1;
+    ASSERT_EQ(waitpid(next, &status, 0), next);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the next start found the port still taken";
 }
 
 TEST(CommHandshake, OneNotificationInFlightAndStopReleases) {
