@@ -21,6 +21,7 @@
 #include <mutex>
 
 #include "serial/comm_port.h"
+#include "serial/comm_port_probe_posix.h"
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
 #include "serial/custom_baud_linux.h"
@@ -55,6 +56,8 @@ uint32_t ErrorBits(const serial_icounter_struct& now, const serial_icounter_stru
     }
     return errors;
 }
+
+std::atomic<void (*)()> receiveCountProbe{nullptr};
 
 // Unix98 pseudo-terminal slaves (/dev/pts/N) have the majors 136..143, the old BSD ones
 // (/dev/ttyp0 ...) major 3.
@@ -195,6 +198,14 @@ public:
             uint32_t events = 0;
             bool unreadWaiting = false;
             if ((mask & EV_RXCHAR_BIT) != 0) {
+                // Counter first, queue second: a Read in between moves its bytes from the
+                // queue to the counter unseen, so they are missed this time and counted on
+                // the next pass. The other order counts them twice, and that many later
+                // arrivals would raise no event.
+                const uint64_t readSoFar = bytesRead_.load(std::memory_order_acquire);
+                if (const auto probe = receiveCountProbe.load(std::memory_order_acquire)) {
+                    probe();
+                }
                 int queued = 0;
                 if (ioctl(fd_, FIONREAD, &queued) != 0) {
                     return {IsGoneErrno(errno) ? CommWaitStatus::Gone : CommWaitStatus::Failed, 0};
@@ -205,8 +216,7 @@ public:
                 if (baseline > reportedArrivals_) {
                     reportedArrivals_ = baseline;
                 }
-                const uint64_t arrivals =
-                    bytesRead_.load(std::memory_order_acquire) + static_cast<uint64_t>(queued);
+                const uint64_t arrivals = readSoFar + static_cast<uint64_t>(queued);
                 if (arrivals > reportedArrivals_) {
                     reportedArrivals_ = arrivals;
                     events |= EV_RXCHAR_BIT;
@@ -445,6 +455,10 @@ int32_t CommPort::Read(void* buffer, int32_t count) {
 }
 int32_t CommPort::Write(const void* buffer, int32_t count) {
     return impl_->Write(buffer, count);
+}
+
+void SetReceiveCountProbe(void (*probe)()) {
+    receiveCountProbe.store(probe, std::memory_order_release);
 }
 
 void EnterWatcherThread() {

@@ -9,11 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "serial/comm_handshake.h"
 #include "serial/comm_port.h"
+#include "serial/comm_port_probe_posix.h"
 #include "serial/comm_types.h"
 #include "serial/port_list.h"
 #include "tests/serial/pty_pair.h"
@@ -114,6 +118,75 @@ TEST_F(CommPortWait, ReportsArrivalsNotWaitingBytes) {
     result = port_.WaitEvent();
     EXPECT_EQ(result.status, CommWaitStatus::Event);
     EXPECT_EQ(port_.QueueStatus().inQueue, 2u);
+}
+
+namespace {
+
+// The probe runs on the waiting thread; the test's state lives here for it.
+struct ReadInTheWindow {
+    CommPort* port = nullptr;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int calls = 0;
+};
+ReadInTheWindow* readInTheWindow = nullptr;
+
+void ReadEverythingOnTheFirstCall() {
+    std::lock_guard lock(readInTheWindow->mutex);
+    if (readInTheWindow->calls++ == 0) {
+        char buffer[64];
+        while (readInTheWindow->port->Read(buffer, sizeof buffer) > 0) {
+        }
+    }
+    readInTheWindow->changed.notify_all();
+}
+
+}  // namespace
+
+TEST_F(CommPortWait, AReadDuringTheCountNeverCostsALaterArrivalItsEvent) {
+    pty_.DeviceWrite("12345");
+    ASSERT_TRUE(WaitUntil([this] { return port_.QueueStatus().inQueue == 5; }));
+    ReadInTheWindow state;
+    state.port = &port_;
+    readInTheWindow = &state;
+    SetReceiveCountProbe(ReadEverythingOnTheFirstCall);
+
+    // The next bytes come once the wait that met the read has done its counting: when
+    // it looks again (it reported something), or after a while (it went back to sleep).
+    std::atomic<bool> nextBytesSent{false};
+    std::thread device([&] {
+        std::unique_lock lock(state.mutex);
+        state.changed.wait(lock, [&] { return state.calls >= 1; });
+        state.changed.wait_for(lock, 300ms, [&] { return state.calls >= 2; });
+        nextBytesSent = true;
+        pty_.DeviceWrite("67890");
+    });
+    // Only a failing wait needs waking, so that the test can end and report.
+    std::atomic<bool> finished{false};
+    std::thread guard([&] {
+        for (int i = 0; i < 1000 && !finished; ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+        while (!finished) {
+            port_.SetEventMask(EV_RXCHAR_BIT);
+            std::this_thread::sleep_for(100ms);
+        }
+    });
+
+    bool nextBytesNotified = false;
+    for (int wait = 0; wait < 3 && !nextBytesNotified; ++wait) {
+        const CommWaitResult result = port_.WaitEvent();
+        if (result.status != CommWaitStatus::Event) {
+            break;
+        }
+        nextBytesNotified = nextBytesSent;
+    }
+    finished = true;
+    device.join();
+    guard.join();
+    SetReceiveCountProbe(nullptr);
+    readInTheWindow = nullptr;
+    EXPECT_TRUE(nextBytesNotified) << "the bytes sent after the read raised no event";
 }
 
 TEST_F(CommPortWait, HangUpEndsTheWaitAsGone) {
