@@ -51,6 +51,18 @@ TBaudRate BaudRateFromDcb(uint32_t baud) {
     return cbr256000;
 }
 
+bool IsValidParity(TParity parity) {
+    return parity <= cpSPACE;
+}
+
+bool IsValidStopBits(TStopBits stopBits) {
+    return stopBits <= csbTWO;
+}
+
+bool IsValidFlowControl(TFlowControl flow) {
+    return static_cast<std::size_t>(flow) < kFlowBits.size();
+}
+
 uint8_t ParityToDcb(TParity parity) {
     return static_cast<uint8_t>(parity);
 }

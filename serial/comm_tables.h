@@ -13,6 +13,12 @@ TBaudRate BaudRateFromDcb(uint32_t baud);
 /// True for ordinals cbr110..cbr256000.
 bool IsValidBaudRate(TBaudRate rate);
 
+/// True for the ordinals of the enumerations (cpNONE..cpSPACE, csbONE..csbTWO,
+/// cfcNone..cfcXonXoff); a setter ignores any other value.
+bool IsValidParity(TParity parity);
+bool IsValidStopBits(TStopBits stopBits);
+bool IsValidFlowControl(TFlowControl flow);
+
 /// DCB Parity of a TParity.
 uint8_t ParityToDcb(TParity parity);
 /// TParity of a DCB Parity: 1..4 give cpODD..cpSPACE, anything else cpNONE.

@@ -73,6 +73,9 @@ TParity TComm::Parity() const {
 }
 
 void TComm::SetParity(TParity parity) {
+    if (!IsValidParity(parity)) {
+        return;
+    }
     if (parity == cpNONE) {
         dcb_.Flags &= ~kDcbParity;
     } else {
@@ -87,6 +90,9 @@ TStopBits TComm::StopBits() const {
 }
 
 void TComm::SetStopBits(TStopBits stopBits) {
+    if (!IsValidStopBits(stopBits)) {
+        return;
+    }
     dcb_.StopBits = StopBitsToDcb(stopBits);
     ApplySettings();
 }
@@ -96,6 +102,9 @@ TFlowControl TComm::FlowControl() const {
 }
 
 void TComm::SetFlowControl(TFlowControl flow) {
+    if (!IsValidFlowControl(flow)) {
+        return;
+    }
     dcb_.Flags = ApplyFlowControl(dcb_.Flags, flow);
     ApplySettings();
 }

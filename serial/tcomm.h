@@ -53,12 +53,14 @@ public:
     /// Data bits; accepted for 3..8 and only when different from the current value.
     uint8_t ByteSize() const { return dcb_.ByteSize; }
     void SetByteSize(uint8_t size);
-    /// cpNONE clears fParity, any other value sets it.
+    /// cpNONE clears fParity, any other value sets it. Ordinals above cpSPACE are ignored.
     TParity Parity() const;
     void SetParity(TParity parity);
+    /// Ordinals above csbTWO are ignored.
     TStopBits StopBits() const;
     void SetStopBits(TStopBits stopBits);
-    /// Writes the flow-control fields of the flag word (see ApplyFlowControl).
+    /// Writes the flow-control fields of the flag word (see ApplyFlowControl). Ordinals
+    /// above cfcXonXoff are ignored.
     TFlowControl FlowControl() const;
     void SetFlowControl(TFlowControl flow);
 

@@ -108,6 +108,25 @@ TEST(TCommSetters, FlowControlWritesTheFlagWordAndReadsBack) {
     EXPECT_NE(comm.LineSettings().Flags & kDcbParity, 0u);
 }
 
+TEST(TCommSetters, OrdinalsOutsideTheEnumerationsChangeNothing) {
+    TComm comm(nullptr);
+    comm.SetParity(cpEVEN);
+    comm.SetStopBits(csbTWO);
+    comm.SetFlowControl(cfcHardware);
+    const DCB before = comm.LineSettings();
+    comm.SetParity(static_cast<TParity>(5));
+    comm.SetParity(static_cast<TParity>(9));
+    comm.SetStopBits(static_cast<TStopBits>(3));
+    comm.SetStopBits(static_cast<TStopBits>(7));
+    comm.SetFlowControl(static_cast<TFlowControl>(3));
+    comm.SetFlowControl(static_cast<TFlowControl>(255));
+    const DCB& after = comm.LineSettings();
+    EXPECT_EQ(after.Parity, before.Parity);
+    EXPECT_EQ(after.StopBits, before.StopBits);
+    EXPECT_EQ(after.Flags, before.Flags);  // DTR control and fParity included
+    EXPECT_EQ(comm.FlowControl(), cfcHardware);
+}
+
 TEST(TCommSetters, CharactersAndLimitsAreStoredInTheLineSettings) {
     TComm comm(nullptr);
     comm.SetXonChar('Q');
@@ -192,6 +211,15 @@ TEST_F(TCommOpenPort, ByteSizeOfTheCurrentValueDoesNotApplyAgain) {
     EXPECT_EQ(Speed(), static_cast<speed_t>(B1200));
     comm_.SetByteSize(7);
     EXPECT_EQ(Speed(), static_cast<speed_t>(B9600));
+}
+
+TEST_F(TCommOpenPort, IgnoredValuesAreNotAppliedEither) {
+    ChangeSpeedBehindItsBack();
+    comm_.SetParity(static_cast<TParity>(9));
+    comm_.SetStopBits(static_cast<TStopBits>(7));
+    comm_.SetFlowControl(static_cast<TFlowControl>(3));
+    comm_.SetBaudRate(static_cast<TBaudRate>(15));
+    EXPECT_EQ(Speed(), static_cast<speed_t>(B1200));
 }
 
 TEST_F(TCommOpenPort, StoreOnlyPropertiesWaitForTheNextApply) {
