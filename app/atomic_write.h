@@ -1,7 +1,7 @@
 #pragma once
 // Replacing a file so that a reader never sees it half written: the settings file and
 // the transfer file both go through here. A crash or a full disk leaves either the old
-// file or the new one, never a mixture.
+// file or the new one, never a mixture (save in the in-place fallback described below).
 
 #include <string>
 #include <string_view>

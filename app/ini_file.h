@@ -39,8 +39,8 @@ public:
     /// Sets `key` in `section` to `value`: an existing key line is replaced in place (its
     /// key spelling and line end kept), a missing key is added after the last non-blank
     /// line of the section, a missing section is added at the end with the key. Added lines
-    /// end like the document's first line (CR LF when it has no line end at all); a last
-    /// line without one gets one before a line is added after it.
+    /// end with the document's first line end (CR LF when it has none at all); a last line
+    /// without one gets one before a line is added after it.
     void SetValue(std::string_view section, std::string_view key, std::string_view value);
 
     /// The document: every line with the line end it was parsed with.
