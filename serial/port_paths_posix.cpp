@@ -13,17 +13,23 @@
 namespace {
 
 // Each device family owns a fixed range of COM numbers, so a device keeps its number
-// whatever else is plugged in: COM = first + device index.
+// whatever else is plugged in: COM = first + (device index - firstIndex).
+// COM1 must never be a Bluetooth link: the port search reads port number 1 as "no pairing
+// found". As on a PC, COM1..COM4 are the first four on-board UARTs; the other UARTs keep
+// the numbers they had before that (ttyS4 is COM85), which leaves COM81..COM84 unused.
 struct DeviceRange {
     const char* prefix;
-    int first;  // COM number of index 0
-    int last;   // last COM number of the range
+    int first;       // COM number of the range's first device
+    int last;        // last COM number of the range
+    int firstIndex;  // device index of the range's first COM number
+    bool uart;       // ttyS: only where a UART is really present
 };
 constexpr DeviceRange kRanges[] = {
-    {"/dev/rfcomm", 1, 20},   // Bluetooth serial links first: the analyser is one
-    {"/dev/ttyUSB", 21, 50},  // USB serial converters
-    {"/dev/ttyACM", 51, 80},  // USB modems (CDC ACM)
-    {"/dev/ttyS", 81, 99},    // on-board UARTs, only where one is really present
+    {"/dev/ttyS", 1, 4, 0, true},       // on-board UARTs, as COM1..COM4 on a PC
+    {"/dev/rfcomm", 5, 20, 0, false},   // Bluetooth serial links (rfcomm bind)
+    {"/dev/ttyUSB", 21, 50, 0, false},  // USB serial converters
+    {"/dev/ttyACM", 51, 80, 0, false},  // USB modems (CDC ACM)
+    {"/dev/ttyS", 85, 99, 4, true},     // further UARTs (expansion cards)
 };
 
 bool IsDirectory(const char* path) {
@@ -69,8 +75,8 @@ std::string DevicePathOfPort(uint8_t port) {
     }
     for (const DeviceRange& range : kRanges) {
         if (port >= range.first && port <= range.last) {
-            const int index = port - range.first;
-            if (range.first == 81 && !HasRealUart(index)) {
+            const int index = port - range.first + range.firstIndex;
+            if (range.uart && !HasRealUart(index)) {
                 return {};
             }
             return range.prefix + std::to_string(index);
