@@ -4,6 +4,7 @@
 #include "app/executable_path.h"
 #include "app/file_bytes.h"
 #include "app/ini_file.h"
+#include "app/make_folders.h"
 #include "data/conversions.h"
 
 namespace {
@@ -14,10 +15,6 @@ constexpr const char* kIdentificationKey = "SerNr";
 constexpr const char* kSo2Key = "SO2Key";
 
 }  // namespace
-
-std::string SettingsFilePath() {
-    return ExecutableDirectory() + kSettingsFileName;
-}
 
 bool LoadSettings(const std::string& path, Settings& settings, std::string* error) {
     std::string bytes;
@@ -52,5 +49,8 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     IniFile file = IniFile::Parse(bytes);
     file.SetValue(kSection, kPortKey, IntToStrPad(settings.portNumber, 0));
     file.SetValue(kSection, kIdentificationKey, settings.identification);
+    if (!MakeFolders(DirectoryPart(path, PathSeparators()), error)) {
+        return false;
+    }
     return WriteFileAtomically(path, file.Serialize(), error);
 }

@@ -1,6 +1,8 @@
 #pragma once
-// The settings file "fumilink.ini" beside the executable remembers the COM port and the
-// identification of the analyser found last, so the next search tries that port first.
+// The settings file "fumilink.ini" remembers the COM port and the identification of the
+// analyser found last, so the next search tries that port first. It sits beside the
+// executable; on Linux only when that folder is writable, otherwise in the user's
+// configuration folder (SettingsFilePath).
 // Section [Main], keys comport and SerNr; the optional key SO2Key names the key under
 // which the transfer file carries SO2. Every other line of the file is kept as it is.
 // Values are Windows-1252 bytes, exactly as in the file.
@@ -9,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-/// File name of the settings file; it lives in the executable's folder.
+/// File name of the settings file.
 inline constexpr const char* kSettingsFileName = "fumilink.ini";
 
 /// A settings file larger than this counts as unreadable: it is neither loaded nor
@@ -28,7 +30,9 @@ struct Settings {
     std::string so2Key;          ///< transfer file key for SO2 ("SO2Key"); empty = no SO2 line
 };
 
-/// Path of the settings file: executable folder + kSettingsFileName.
+/// Path of the settings file. Windows: executable folder + kSettingsFileName. Linux: the
+/// same when the executable's folder is writable, otherwise
+/// $XDG_CONFIG_HOME/fumilink/fumilink.ini (default ~/.config). settings_path_*.cpp.
 std::string SettingsFilePath();
 
 /// Reads the settings file at `path`. With a [Main] section: portNumber = ParseIntLoose of
@@ -42,6 +46,7 @@ bool LoadSettings(const std::string& path, Settings& settings, std::string* erro
 
 /// Writes comport (decimal, no padding) and SerNr into [Main] of the file at `path`,
 /// keeping every other line, and replaces the file atomically. SO2Key is not written.
+/// Missing folders of `path` are created first (the first save in a fresh home).
 /// On failure (existing file unreadable, write or rename failing) the old file stays,
 /// `*error` is filled and the result is false; the caller shows kSaveSettingsFailedText.
 bool SaveSettings(const std::string& path, const Settings& settings, std::string* error);

@@ -211,8 +211,10 @@ TEST(SaveSettings, FailuresAreReportedAndLeaveNoFileBehind) {
     Settings settings;
     settings.portNumber = 5;
     std::string error;
-    EXPECT_FALSE(SaveSettings(dir.File("missing/fumilink.ini"), settings, &error));
+    WriteBytes(dir.File("file"), "");
+    EXPECT_FALSE(SaveSettings(dir.File("file/fumilink/fumilink.ini"), settings, &error));
     EXPECT_FALSE(error.empty());
+    std::filesystem::remove(dir.File("file"));
 
     // Unreadable existing file: writing would lose what could not be read.
     const std::string path = dir.File(kSettingsFileName);
@@ -223,6 +225,27 @@ TEST(SaveSettings, FailuresAreReportedAndLeaveNoFileBehind) {
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(ReadBytes(path + "/keep"), "x");
     EXPECT_EQ(dir.EntryCount(), 1u);
+}
+
+// An installed program keeps its file in ~/.config/fumilink, which a fresh home lacks.
+TEST(SaveSettings, CreatesMissingFoldersForTheOwnerOnly) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    fs::create_directory(dir.File("config"));
+    fs::permissions(dir.File("config"), fs::perms::owner_all | fs::perms::group_read |
+                                            fs::perms::group_exec | fs::perms::others_read |
+                                            fs::perms::others_exec);
+    const std::string path = dir.File("config/fumilink/sub/fumilink.ini");
+    Settings saved = Remembered();
+    std::string error;
+    ASSERT_TRUE(SaveSettings(path, saved, &error)) << error;
+    Settings loaded;
+    ASSERT_TRUE(LoadSettings(path, loaded, nullptr));
+    EXPECT_EQ(loaded.portNumber, 3);
+    EXPECT_EQ(fs::status(dir.File("config/fumilink")).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(dir.File("config/fumilink/sub")).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(dir.File("config")).permissions() & fs::perms::others_read,
+              fs::perms::others_read);
 }
 
 TEST(SettingsFilePath, LiesBesideTheExecutable) {

@@ -1,0 +1,11 @@
+#pragma once
+// Creating the folders a new file needs: the settings file in the user's configuration
+// folder is created on the first save, its folders included.
+
+#include <string>
+
+/// Creates `directory` and every missing folder above it; folders that exist stay as they
+/// are. New folders are for their owner only (0700 on POSIX, as the XDG base directory
+/// rules ask). True when `directory` exists afterwards (an empty path counts as the
+/// current folder); otherwise `*error` (when not null) says why and the result is false.
+bool MakeFolders(const std::string& directory, std::string* error);

@@ -1,0 +1,7 @@
+#include "app/executable_path.h"
+#include "app/settings.h"
+
+// On Windows the program is copied into a folder of its own, and the file sits beside it.
+std::string SettingsFilePath() {
+    return ExecutableDirectory() + kSettingsFileName;
+}
