@@ -8,7 +8,8 @@
 /// single-byte code page) with its default action. Never blocks and never reports:
 /// a target that cannot be opened is silently ignored.
 /// On Linux "bthprops.cpl" (the Windows Bluetooth panel) starts the desktop's own
-/// Bluetooth settings when one is installed; other targets go to xdg-open.
+/// Bluetooth settings when one is installed, and otherwise shows, in a window of its own,
+/// how to pair and bind the analyser with BlueZ's tools; other targets go to xdg-open.
 void ShellOpen(const std::string& targetCp1252);
 
 /// Replaces the shell (tests): while set, ShellOpen only calls the hook with the target.

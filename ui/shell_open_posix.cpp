@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "data/cp1252.h"
+#include "ui/linux_bluetooth_steps.h"
 #include "ui/shell_open_native.h"
 
 namespace {
@@ -50,10 +51,14 @@ bool DesktopMatches(const std::string& currentDesktop, const std::string& deskto
 
 }  // namespace
 
+bool IsBluetoothPanel(const std::string& targetUtf8) {
+    return Lower(targetUtf8) == "bthprops.cpl";
+}
+
 std::optional<LaunchCommand> ResolveShellTarget(
     const std::string& targetUtf8, const std::string& currentDesktop,
     const std::function<bool(const std::string&)>& isInstalled) {
-    if (Lower(targetUtf8) == "bthprops.cpl") {
+    if (IsBluetoothPanel(targetUtf8)) {
         for (const bool ownDesktop : {true, false}) {
             for (const SettingsTool& tool : BluetoothTools()) {
                 if (DesktopMatches(currentDesktop, tool.desktop) == ownDesktop &&
@@ -72,11 +77,17 @@ std::optional<LaunchCommand> ResolveShellTarget(
 
 void ShellOpenNative(const std::string& targetCp1252) {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
-    const auto command = ResolveShellTarget(
-        Cp1252ToUtf8(targetCp1252), desktop ? desktop : "", [](const std::string& program) {
+    const std::string target = Cp1252ToUtf8(targetCp1252);
+    const auto command =
+        ResolveShellTarget(target, desktop ? desktop : "", [](const std::string& program) {
             return !QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty();
         });
     if (!command) {
+        // Without a desktop tool the link would do nothing, and the user would be left
+        // without a way to pair the analyser.
+        if (IsBluetoothPanel(target)) {
+            ShowLinuxBluetoothSteps();
+        }
         return;
     }
     QStringList arguments;

@@ -13,6 +13,9 @@ struct LaunchCommand {
     bool operator==(const LaunchCommand&) const = default;
 };
 
+/// True for "bthprops.cpl" in any case: the Windows Bluetooth panel the help pages link to.
+bool IsBluetoothPanel(const std::string& targetUtf8);
+
 /// Chooses what opens `targetUtf8`. "bthprops.cpl" (any case), the Windows Bluetooth
 /// panel, maps to the Bluetooth settings of the first installed desktop tool, trying
 /// the one that belongs to `currentDesktop` (XDG_CURRENT_DESKTOP) first; nothing when

@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QWidget>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "ui/linux_bluetooth_steps.h"
 #include "ui/shell_open.h"
 
 namespace {
@@ -59,6 +66,67 @@ TEST(ShellOpen, HookTakesTheTargetInsteadOfTheShell) {
     ShellOpen("Ger\xE4t.cpl");
     SetShellOpenHook(nullptr);
     EXPECT_EQ(seen, (std::vector<std::string>{"bthprops.cpl", "Ger\xE4t.cpl"}));
+}
+
+// Restores PATH when the test ends; the shell looks programs up in it at every call.
+class ScopedPath {
+public:
+    explicit ScopedPath(const QString& path) : saved_(qgetenv("PATH")) {
+        qputenv("PATH", path.toLocal8Bit());
+    }
+    ~ScopedPath() { qputenv("PATH", saved_); }
+    ScopedPath(const ScopedPath&) = delete;
+    ScopedPath& operator=(const ScopedPath&) = delete;
+
+private:
+    QByteArray saved_;
+};
+
+std::vector<QMessageBox*> StepWindows() {
+    std::vector<QMessageBox*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box != nullptr && box->isVisible() && box->text() == LinuxBluetoothStepsHtml()) {
+            found.push_back(box);
+        }
+    }
+    return found;
+}
+
+TEST(ShellOpen, BluetoothPanelWithoutADesktopToolShowsTheLinuxSteps) {
+    QTemporaryDir bin;
+    ScopedPath path(bin.path());
+    ShellOpen("bthprops.cpl");
+    const std::vector<QMessageBox*> shown = StepWindows();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_FALSE(shown[0]->isModal());
+    EXPECT_TRUE(shown[0]->text().contains(QStringLiteral("rfcomm bind 0")));
+    shown[0]->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(StepWindows().empty());
+
+    // Other targets without xdg-open still do nothing at all.
+    ShellOpen("handbuch.pdf");
+    EXPECT_TRUE(StepWindows().empty());
+}
+
+TEST(ShellOpen, BluetoothPanelStartsAnInstalledDesktopToolInsteadOfTheSteps) {
+    QTemporaryDir bin;
+    const QString marker = bin.filePath(QStringLiteral("started"));
+    const QString tool = bin.filePath(QStringLiteral("blueman-manager"));
+    QFile script(tool);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\n: > '%1'\n").arg(marker).toLocal8Bit());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ScopedPath path(bin.path());  // no real settings tool of this machine may start
+    ShellOpen("bthprops.cpl");
+    EXPECT_TRUE(StepWindows().empty());
+    // The tool runs detached; give a loaded machine plenty of time to start it.
+    for (int i = 0; i < 600 && !QFile::exists(marker); ++i) {
+        QThread::msleep(50);
+    }
+    EXPECT_TRUE(QFile::exists(marker));
 }
 
 }  // namespace
