@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick socat
   fonts-liberation2 fonts-dejavu-core fonts-wine
   locales
+  dpkg-dev fakeroot file lintian appstream desktop-file-utils
 )
 
 missing=()

@@ -4,8 +4,10 @@
 #   2. the same suite built with AddressSanitizer + UndefinedBehaviorSanitizer,
 #   3. the threaded serial and link tests built with ThreadSanitizer,
 #   4. the fuzz targets (clang + libFuzzer) for a bounded time,
-#   5. the Windows cross build of the Qt-free parts with MinGW-w64.
-# Usage: scripts/test.sh [stage ...]   (stages: plain asan tsan fuzz win32; default all)
+#   5. the Windows cross build of the Qt-free parts with MinGW-w64,
+#   6. the Debian package: built, checked with lintian, unpacked into a temporary folder and
+#      run there headless against the simulator (scripts/check-package.sh).
+# Usage: scripts/test.sh [stage ...]   (stages: plain asan tsan fuzz win32 package; default all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -63,8 +65,23 @@ stage_win32() {
   cmake --build build-win32 -j "$jobs"
 }
 
+stage_package() {
+  echo "== Debian package"
+  # The plain build when it is there (it has built everything already), else a Release
+  # build of its own without the tests, at -O2 as Debian builds its packages (GCC 12 at
+  # -O3 warns falsely about std::string copies, which -Werror turns into errors).
+  local dir=build
+  if [ ! -f build/CMakeCache.txt ]; then
+    dir=build-pkg
+    configure build-pkg -DCMAKE_BUILD_TYPE=Release -DFUMILINK_TESTS=OFF \
+      "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
+  fi
+  cmake --build "$dir" -j "$jobs"
+  bash scripts/check-package.sh "$dir"
+}
+
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(plain asan tsan fuzz win32)
+[ ${#stages[@]} -gt 0 ] || stages=(plain asan tsan fuzz win32 package)
 for s in "${stages[@]}"; do
   "stage_$s"
 done
