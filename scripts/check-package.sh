@@ -60,6 +60,8 @@ chmod a-w "$work/root/usr/bin"
   # A private lock folder: another Fumilink running on this machine must not make ours
   # the second copy.
   export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+  # A real window on the virtual X server, whatever the test run set for the widget tests.
+  unset QT_QPA_PLATFORM
   FUMILINK_SIM=$work/root/usr/bin/fumilink-sim xvfb-run -a -s "-screen 0 1024x768x24" \
     "$root/tools/sim/run-with-sim.sh" bash "$root/scripts/headless-demo.sh" \
     "$work/root/usr/bin/fumilink" "DEMO Heizung Müller" /ART=14 "$work/data.csv"
