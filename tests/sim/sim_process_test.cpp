@@ -254,7 +254,8 @@ TEST(SimProcessFault, FloodAndEndlessLineOutrunTheLineFromTheStart) {
         ASSERT_EQ(line, "OK");
         const auto next = port.ReadLine();
         ASSERT_TRUE(next);
-        EXPECT_EQ(next->size() > 4 ? next->at(3) : ' ', 'G') << "the service command pauses nothing";
+        EXPECT_EQ(next->size() > 4 ? next->at(3) : ' ', 'G')
+            << "the service command pauses nothing";
     }
     {
         SimRun sim({"--fault", "endless-line"});
