@@ -64,6 +64,10 @@ public:
     static constexpr int32_t kReplyTicks = 10;
     /// Idle poll ticks before the stream is renewed with "w904".
     static constexpr int32_t kKeepAliveTicks = 10;
+    /// Bytes a wait reads before it lets the event loop run again. A port that sends
+    /// faster than the program reads never runs empty, so "until the queue is empty" is
+    /// no bound: the timeout tick, the timers and "Abbrechen" would never get through.
+    static constexpr uint32_t kBytesPerPass = 256;
     /// An identification request repeated this often with only empty replies counts as
     /// "no reply": a device that answers everything with an empty line cannot hold the
     /// program in a loop.
@@ -125,6 +129,9 @@ private:
 
     /// Sleeps in the event loop until at least one event (port data, timer, input) came.
     void WaitForEvents();
+    /// Between two passes of a wait: lets the event loop run, without sleeping when
+    /// `bytesLeft` (the pass stopped at its budget with bytes still queued).
+    void LetEventsRun(bool bytesLeft);
     /// Drain, then the request, repeated while the reply is empty. False on failure,
     /// with the reply line cleared.
     bool RequestIdentification(std::string_view request);
