@@ -238,3 +238,19 @@ TEST_F(AgainstAFlood, TakeOverEndsWithItsMessage) {
     ASSERT_EQ(view.infoBoxes.size(), 1);
     EXPECT_TRUE(view.infoBoxes[0].contains(QStringLiteral("Keine Antwort")));
 }
+TEST_F(AgainstSimulator, KeepAliveReplyGluedToAStreamWithoutLineEndsIsNotDecoded) {
+    // At the analyser's own pace the bytes of a cycle and the keep-alive's "OK" fit in
+    // one reply line that starts like a data line.
+    StartSim({"--port", "5", "--fault", "no-newline-stream"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return view.status == kStatusStandby; }, 20000));
+    const int afterSearch = sim->Received(5, "w904");
+    ASSERT_TRUE(WaitUntil([&] { return sim->Received(5, "w904") >= afterSearch + 2; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return !link->Busy(); }, 5000));
+    EXPECT_FALSE(IsOnline(view));
+    EXPECT_FALSE(view.btExitEnabled);
+    EXPECT_EQ(record.onlineCountdown, 0);
+    for (int channel = 1; channel <= 14; ++channel) {
+        EXPECT_FALSE(record.Valid(channel)) << "channel " << channel;
+    }
+}
