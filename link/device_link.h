@@ -116,6 +116,11 @@ public:
         portLister_ = std::move(lister);
     }
 
+signals:
+    /// The last running wait has ended: Busy() turned false. Clicks that arrived during
+    /// the wait can run now (connect queued, so they run after the handler that waited).
+    void waitEnded();
+
 private:
     class BusyScope;
 
