@@ -231,6 +231,17 @@ TEST_F(AgainstAFlood, AbbrechenDuringTheSearchClosesTheWindow) {
     EXPECT_FALSE(comm->Connected());
 }
 
+TEST_F(AgainstAFlood, PollTicksKeepComingAndAbbrechenClosesTheWindow) {
+    Flood("flood");
+    timer1.start();
+    // Each tick takes what is queued when it starts and ends with a redraw.
+    ASSERT_TRUE(WaitUntil([&] { return view.dispDataCalls >= 25; }, 60000));
+    EXPECT_TRUE(record.Valid(1));
+    link->state.abortFlag = true;
+    ASSERT_TRUE(WaitUntil([&] { return view.closed; }, 30000));
+    EXPECT_FALSE(comm->Connected());
+}
+
 TEST_F(AgainstAFlood, TakeOverEndsWithItsMessage) {
     Flood("endless-line");
     link->state.transferFilePath = portDir + "/m.txt";
@@ -238,6 +249,7 @@ TEST_F(AgainstAFlood, TakeOverEndsWithItsMessage) {
     ASSERT_EQ(view.infoBoxes.size(), 1);
     EXPECT_TRUE(view.infoBoxes[0].contains(QStringLiteral("Keine Antwort")));
 }
+
 TEST_F(AgainstSimulator, KeepAliveReplyGluedToAStreamWithoutLineEndsIsNotDecoded) {
     // At the analyser's own pace the bytes of a cycle and the keep-alive's "OK" fit in
     // one reply line that starts like a data line.
