@@ -49,11 +49,10 @@ void DeviceLink::Exchange(std::string_view command) {
     bool complete = false;
     do {
         // Byte by byte: whatever follows the CR stays queued for the poll tick.
-        const uint32_t pass = std::min(comm_.InQueueCount(), kBytesPerPass);
-        for (uint32_t i = 0; i < pass; ++i) {
-            if (comm_.ReadBuffer(&state.lastByte, 1) != 1) {
-                break;
-            }
+        const uint32_t queued = std::min(comm_.InQueueCount(), kBytesPerPass);
+        uint32_t taken = 0;
+        while (taken < queued && comm_.ReadBuffer(&state.lastByte, 1) == 1) {
+            ++taken;
             if (state.lastByte == kCR) {
                 complete = true;
                 break;
@@ -71,7 +70,7 @@ void DeviceLink::Exchange(std::string_view command) {
         if (complete) {
             break;
         }
-        LetEventsRun(pass == kBytesPerPass);
+        LetEventsRun(taken == kBytesPerPass);
     } while (state.timeoutCounter != 0 && !state.abortFlag);
 
     if (state.timeoutCounter == 0) {
