@@ -89,8 +89,8 @@ void DeviceLink::Drain() {
     }
     BusyScope busy(*this);
     state.timeoutCounter = 1;
-    // Ends at the tick, not when the port falls quiet: a port that never does would
-    // otherwise hold the drain for good.
+    // One buffer per pass: emptying the queue first would let a port that never falls
+    // quiet keep the drain from ever seeing its tick.
     std::array<uint8_t, kBytesPerPass> discard{};
     bool bytesLeft = false;
     do {

@@ -7,7 +7,8 @@
 // Everything runs on the user-interface thread. A wait (command exchange, drain)
 // sleeps in the event loop until something happens (bytes from the port, a timer
 // tick, a click), so timers and the "Abbrechen" button keep working while the
-// program waits for the analyser, and the processor stays idle.
+// program waits for the analyser, and the processor stays idle. Between two visits
+// to the event loop it reads a bounded number of bytes, however fast they come.
 
 #include <QObject>
 #include <QTimer>
