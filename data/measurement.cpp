@@ -46,3 +46,55 @@ void DecodeDataLine(MeasurementRecord& record, std::string_view line) {
     record.valid[index] = valid;
     record.values[index] = valid ? value : 0.0;
 }
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsControl(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+}
+
+/// Blanks, an optional sign, digits, and optionally a separator with more digits.
+bool IsValueText(std::string_view text) {
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string_view::npos) {
+        return false;
+    }
+    if (text[i] == '-' || text[i] == '+') {
+        ++i;
+    }
+    const auto digits = [&text, &i] {
+        const std::size_t start = i;
+        while (i < text.size() && IsDigit(text[i])) {
+            ++i;
+        }
+        return i > start;
+    };
+    if (!digits()) {
+        return false;
+    }
+    if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
+        ++i;
+        if (!digits()) {
+            return false;
+        }
+    }
+    return i == text.size();
+}
+
+}  // namespace
+
+bool IsDataLine(std::string_view line) {
+    if (line.size() < 6 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2])) {
+        return false;
+    }
+    const char status = line[3];
+    if (IsDigit(status) || status == ' ' || IsControl(status) || IsControl(line.back())) {
+        return false;
+    }
+    return IsValueText(line.substr(4, line.size() - 5));
+}

@@ -35,3 +35,10 @@ struct MeasurementRecord {
 /// characters 1..3, status at 4 ('G'/'E' = valid), value from 5 up to but not including
 /// the last character. A line matching no channel changes nothing but the countdown.
 void DecodeDataLine(MeasurementRecord& record, std::string_view line);
+
+/// True when `line` (without its CR) has the form of a data line throughout: three digits,
+/// a status character (no digit, blank or control character), the value (blanks, an
+/// optional sign, digits, optionally ',' or '.' and more digits) and one last character
+/// that is not part of it. Bytes of several lines run together are no data line, although
+/// DecodeDataLine would read a parameter number from them.
+bool IsDataLine(std::string_view line);

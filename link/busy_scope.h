@@ -6,7 +6,11 @@
 class DeviceLink::BusyScope {
 public:
     explicit BusyScope(DeviceLink& link) : link_(link) { ++link_.busyDepth_; }
-    ~BusyScope() { --link_.busyDepth_; }
+    ~BusyScope() {
+        if (--link_.busyDepth_ == 0) {
+            emit link_.waitEnded();
+        }
+    }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 

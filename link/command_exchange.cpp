@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <algorithm>
+#include <array>
 
 #include "link/busy_scope.h"
 #include "link/device_link.h"
@@ -16,6 +18,16 @@ void DeviceLink::WaitForEvents() {
     // Blocks until the event loop has something: the port's receive notification, a
     // timer tick or user input. Never spins.
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void DeviceLink::LetEventsRun(bool bytesLeft) {
+    if (bytesLeft) {
+        // Bytes are waiting already: no notification will announce them, so the wait
+        // must not sleep, only let timers and clicks through before reading on.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    } else {
+        WaitForEvents();
+    }
 }
 
 void DeviceLink::Exchange(std::string_view command) {
@@ -36,8 +48,11 @@ void DeviceLink::Exchange(std::string_view command) {
     bool overlong = false;
     bool complete = false;
     do {
-        while (comm_.HasData()) {
-            state.lastByte = comm_.ReadByte();
+        // Byte by byte: whatever follows the CR stays queued for the poll tick.
+        const uint32_t queued = std::min(comm_.InQueueCount(), kBytesPerPass);
+        uint32_t taken = 0;
+        while (taken < queued && comm_.ReadBuffer(&state.lastByte, 1) == 1) {
+            ++taken;
             if (state.lastByte == kCR) {
                 complete = true;
                 break;
@@ -55,7 +70,7 @@ void DeviceLink::Exchange(std::string_view command) {
         if (complete) {
             break;
         }
-        WaitForEvents();
+        LetEventsRun(taken == kBytesPerPass);
     } while (state.timeoutCounter != 0 && !state.abortFlag);
 
     if (state.timeoutCounter == 0) {
@@ -74,11 +89,14 @@ void DeviceLink::Drain() {
     }
     BusyScope busy(*this);
     state.timeoutCounter = 1;
+    // One buffer per pass: emptying the queue first would let a port that never falls
+    // quiet keep the drain from ever seeing its tick.
+    std::array<uint8_t, kBytesPerPass> discard{};
+    bool bytesLeft = false;
     do {
-        WaitForEvents();
-        while (comm_.HasData()) {
-            comm_.ReadByte();
-        }
+        LetEventsRun(bytesLeft);
+        const int32_t got = comm_.ReadBuffer(discard.data(), static_cast<int32_t>(discard.size()));
+        bytesLeft = got == static_cast<int32_t>(discard.size());
     } while (state.timeoutCounter != 0);
 }
 

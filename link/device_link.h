@@ -7,7 +7,8 @@
 // Everything runs on the user-interface thread. A wait (command exchange, drain)
 // sleeps in the event loop until something happens (bytes from the port, a timer
 // tick, a click), so timers and the "Abbrechen" button keep working while the
-// program waits for the analyser, and the processor stays idle.
+// program waits for the analyser, and the processor stays idle. Between two visits
+// to the event loop it reads a bounded number of bytes, however fast they come.
 
 #include <QObject>
 #include <QTimer>
@@ -64,6 +65,10 @@ public:
     static constexpr int32_t kReplyTicks = 10;
     /// Idle poll ticks before the stream is renewed with "w904".
     static constexpr int32_t kKeepAliveTicks = 10;
+    /// Bytes a wait reads before it lets the event loop run again. A port that sends
+    /// faster than the program reads never runs empty, so "until the queue is empty" is
+    /// no bound: the timeout tick, the timers and "Abbrechen" would never get through.
+    static constexpr uint32_t kBytesPerPass = 256;
     /// An identification request repeated this often with only empty replies counts as
     /// "no reply": a device that answers everything with an empty line cannot hold the
     /// program in a loop.
@@ -112,6 +117,11 @@ public:
         portLister_ = std::move(lister);
     }
 
+signals:
+    /// The last running wait has ended: Busy() turned false. Clicks that arrived during
+    /// the wait can run now (connect queued, so they run after the handler that waited).
+    void waitEnded();
+
 private:
     class BusyScope;
 
@@ -125,6 +135,9 @@ private:
 
     /// Sleeps in the event loop until at least one event (port data, timer, input) came.
     void WaitForEvents();
+    /// Between two passes of a wait: lets the event loop run, without sleeping when
+    /// `bytesLeft` (the pass stopped at its budget with bytes still queued).
+    void LetEventsRun(bool bytesLeft);
     /// Drain, then the request, repeated while the reply is empty. False on failure,
     /// with the reply line cleared.
     bool RequestIdentification(std::string_view request);

@@ -2,25 +2,12 @@
 // keeps the stream alive and shows the state of the link.
 
 #include <array>
-#include <cctype>
 
 #include "data/conversions.h"
 #include "link/busy_scope.h"
 #include "link/device_link.h"
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
-
-namespace {
-
-/// A reply that starts with a three-digit parameter number is a data line that
-/// happened to arrive in place of the keep-alive's reply.
-bool LooksLikeDataLine(const std::string& line) {
-    return line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-           std::isdigit(static_cast<unsigned char>(line[1])) &&
-           std::isdigit(static_cast<unsigned char>(line[2]));
-}
-
-}  // namespace
 
 DeviceLink::DeviceLink(LinkView& view, MeasurementRecord& record, TComm& comm, QTimer& timer1,
                        QTimer& timer2, QTimer& timeouttimer, QObject* parent)
@@ -104,7 +91,9 @@ void DeviceLink::Timer1Timer() {
         if (state.keepAliveCounter <= 0) {
             state.keepAliveCounter = kKeepAliveTicks;
             Exchange("w904");
-            if (LooksLikeDataLine(state.replyLine)) {
+            // A data line that arrived in place of the reply is kept. Only a whole one: a
+            // stream without line ends glued to the reply must not count as online data.
+            if (IsDataLine(state.replyLine)) {
                 CheckData730(state.replyLine);
             }
         }

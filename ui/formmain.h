@@ -181,9 +181,20 @@ private:
 
     int picture_ = -1;
     bool shownOnce_ = false;
+    /// What a click on "Daten übernehmen" or a double-click on the picture starts.
+    enum class UserAction { None, TakeOver, Reconnect };
+    /// True when `action` may start now. Otherwise a wait is running (an action, or an
+    /// exchange of the poll tick), and the click is remembered for when it ends.
+    bool MayStartNow(UserAction action);
+    /// Starts the remembered action once nothing waits any more, unless "Abbrechen" or
+    /// closing the window came first.
+    void RunPendingAction();
+
     /// A take-over or a new search is running: both wait in the event loop, so clicks
     /// arrive meanwhile; neither may start inside itself or the other.
-    bool actionRunning_ = false;
+    UserAction runningAction_ = UserAction::None;
+    /// One click that came during a wait, to run when it ends.
+    UserAction pendingAction_ = UserAction::None;
 };
 
 /// The single main window instance (set by the TFormmain constructor, cleared by its

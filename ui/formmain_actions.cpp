@@ -2,6 +2,8 @@
 // picture do. The work itself is the link's.
 
 #include <QCloseEvent>
+#include <QMetaObject>
+#include <utility>
 
 #include "app/command_line.h"
 #include "ui/form1.h"
@@ -23,6 +25,7 @@ void TFormmain::ConnectActions() {
     connect(BTBreak, &QPushButton::clicked, this, [this] { BTBreakClick(); });
     connect(BtWastun, &QPushButton::clicked, this, [this] { BtWastunClick(); });
     connect(Image, &TImage::doubleClicked, this, [this] { Connectreset(); });
+    connect(Link, &DeviceLink::waitEnded, this, &TFormmain::RunPendingAction, Qt::QueuedConnection);
 }
 
 void TFormmain::FormShow() {
@@ -39,20 +42,53 @@ void TFormmain::FormShow() {
     Timer1->start();
 }
 
-void TFormmain::BtExitClick() {
-    if (actionRunning_ || Link->Busy()) {
+bool TFormmain::MayStartNow(UserAction action) {
+    if (runningAction_ == UserAction::None && !Link->Busy()) {
+        return true;
+    }
+    // A wait owns the port: an action started inside it would read its replies. A click
+    // for the action already running asks for nothing new; otherwise the first click is
+    // kept.
+    if (pendingAction_ == UserAction::None && action != runningAction_) {
+        pendingAction_ = action;
+    }
+    return false;
+}
+
+void TFormmain::RunPendingAction() {
+    if (pendingAction_ == UserAction::None) {
         return;
     }
-    actionRunning_ = true;
+    if (Link->state.abortFlag) {
+        pendingAction_ = UserAction::None;
+        return;
+    }
+    if (runningAction_ != UserAction::None || Link->Busy()) {
+        return;  // the end of that wait or action brings us back
+    }
+    const UserAction action = std::exchange(pendingAction_, UserAction::None);
+    if (action == UserAction::TakeOver) {
+        BtExitClick();
+    } else {
+        Connectreset();
+    }
+}
+
+void TFormmain::BtExitClick() {
+    if (!MayStartNow(UserAction::TakeOver)) {
+        return;
+    }
+    runningAction_ = UserAction::TakeOver;
     BtExit->setEnabled(false);
     const bool written = Link->schreibeCSV_Datei();
-    actionRunning_ = false;
+    runningAction_ = UserAction::None;
     if (written) {
         Link->ClosePort();
         close();
     }
     // Otherwise the user has been told what failed; the values stay on screen, and the
     // poll tick enables the button again while data arrives.
+    QMetaObject::invokeMethod(this, &TFormmain::RunPendingAction, Qt::QueuedConnection);
 }
 
 void TFormmain::BTBreakClick() {
@@ -67,16 +103,15 @@ void TFormmain::BtWastunClick() {
 }
 
 void TFormmain::Connectreset() {
-    // A wait in progress (a search, the take-over, or an exchange of the poll tick) owns
-    // the port: a search started inside it would read its replies.
-    if (actionRunning_ || Link->Busy()) {
+    if (!MayStartNow(UserAction::Reconnect)) {
         return;
     }
-    actionRunning_ = true;
+    runningAction_ = UserAction::Reconnect;
     Link->ClosePort();
     Link->ShowErrorState();
     Link->StartLink();
-    actionRunning_ = false;
+    runningAction_ = UserAction::None;
+    QMetaObject::invokeMethod(this, &TFormmain::RunPendingAction, Qt::QueuedConnection);
 }
 
 void TFormmain::ZeigeHilfeText(int code) {

@@ -164,4 +164,30 @@ TEST(DecodeDataLine, UnreadableValueIsZero) {
     EXPECT_EQ(record.Value(1), 0.0) << "beyond the double range";
 }
 
+TEST(IsDataLine, WholeDataLinesOnly) {
+    const std::vector<std::string> lines = {"051G 20.9;",  "053E 12,0;",  "053F 12.0;",
+                                            "080G -0.12;", "041G 182.4;", "092G  1.24;",
+                                            "999G 1.0;",   "053G 12;",    "080G -0.05"};
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(IsDataLine(line)) << line;
+    }
+    const std::vector<std::string> others = {
+        // too short, or no last character after the value
+        "", "OK", "051", "051G", "051G ;", "051G 4.0",
+        // lines run together, a line and the start of the next
+        "051G 4.0;052G 12.6;053G 12;OK", "051G 4.0;052G",
+        // parameter number and status
+        "XYZG 1.0;", "51G 20.9;", "0510 20.9;", "051  20.9;", "051\x01 20.9;",
+        // value
+        "051G 20.9.1;", "051G 20,;", "051G .5;", "051G - 1;", "051G 2 0;",
+        // noise and control characters
+        "051G 20.9\x7F",
+        "\x00"
+        "051G 20.9;"s,
+        "#~051G 20.9;"};
+    for (const std::string& line : others) {
+        EXPECT_FALSE(IsDataLine(line)) << line;
+    }
+}
+
 }  // namespace

@@ -95,6 +95,36 @@ TEST_F(CommandExchange, DrainDiscardsWhatArrivesUntilTheNextTick) {
     EXPECT_EQ(link->state.timeoutCounter, 0);
 }
 
+TEST_F(CommandExchange, WaitsGoBackToTheEventLoopWhileBytesAreStillWaiting) {
+    // A sender faster than the reader keeps the queue from ever running empty; a wait
+    // that only returned to the event loop on an empty queue would then never return.
+    // Bytes queued beforehand show it without depending on the sender's speed.
+    peer->SetResponder([](const std::string&) { return std::string(); });
+    constexpr uint32_t kQueued = 3000;  // less than a pty shows at once
+    int passesWithBytesWaiting = 0;
+    QTimer everyPass;
+    QObject::connect(&everyPass, &QTimer::timeout, [&] {
+        // Reading has begun, and bytes are still there.
+        const uint32_t left = comm->InQueueCount();
+        passesWithBytesWaiting += left > 0 && left < kQueued ? 1 : 0;
+    });
+    everyPass.start(0);
+    for (const bool drain : {false, true}) {
+        SCOPED_TRACE(drain ? "drain" : "exchange");
+        link->state.errorFlag = false;
+        peer->Send(std::string(kQueued, 'x'));
+        ASSERT_TRUE(WaitUntil([&] { return comm->InQueueCount() == kQueued; }));
+        passesWithBytesWaiting = 0;
+        if (drain) {
+            link->Drain();
+        } else {
+            link->Exchange("R001");
+        }
+        EXPECT_GT(passesWithBytesWaiting, 0);
+        EXPECT_EQ(comm->InQueueCount(), 0u);
+    }
+}
+
 TEST_F(CommandExchange, ExchangeOnAClosedPortTimesOut) {
     link->ClosePort();
     link->Exchange("R001");

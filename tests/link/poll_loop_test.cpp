@@ -148,6 +148,23 @@ TEST_F(PollLoop, DataLineArrivingAsTheKeepAliveReplyIsNotLost) {
     EXPECT_DOUBLE_EQ(record.Value(2), 12.6);
 }
 
+TEST_F(PollLoop, KeepAliveReplyIsDecodedOnlyWhenItIsAWholeDataLine) {
+    // Bytes without line ends, then the keep-alive's "OK": the reply line starts like a
+    // data line but is none.
+    ScriptedPeer& peer = AddPeer(5, [](const std::string& c) {
+        return c == "w904" ? std::string("051G 4.0;052G 12.6;053G 12;OK\r") : std::string();
+    });
+    OpenPort(5);
+    for (int i = 0; i < 10; ++i) {
+        Tick();
+    }
+    ASSERT_EQ(peer.CountOf("w904"), 1);
+    EXPECT_FALSE(record.Valid(1));
+    EXPECT_EQ(record.onlineCountdown, 0);
+    EXPECT_NE(view.picture, 3);
+    EXPECT_FALSE(view.btExitEnabled);
+}
+
 TEST_F(PollLoop, AbortClosesPortAndWindowOnTheNextTick) {
     AddPeer(5);
     OpenPort(5);

@@ -183,3 +183,86 @@ TEST_F(AgainstSimulator, AnalyserAnsweringOnlyEmptyLinesIsNotAccepted) {
     EXPECT_FALSE(link->state.connected);
     EXPECT_EQ(sim->Received(5, "R001"), DeviceLink::kMaxEmptyReplies);
 }
+
+// A port that never lets up: every wait must still go back to the event loop, so the
+// timeout ticks, timers and "Abbrechen" keep working, and every wait must end.
+class AgainstAFlood : public AgainstSimulator {
+protected:
+    void Flood(const char* fault) {
+        StartSim({"--port", "5", "--fault", fault});
+        if (sim->Ready()) {
+            OpenPort(5);
+        }
+    }
+};
+
+TEST_F(AgainstAFlood, ExchangeEndsAtItsTimeoutWhileTheTimersKeepTicking) {
+    Flood("endless-line");
+    int ticks = 0;
+    QObject::connect(&timeouttimer, &QTimer::timeout, [&] { ++ticks; });
+    link->Exchange("w904");
+    EXPECT_EQ(link->state.errorCode, kErrNoReply);
+    EXPECT_TRUE(link->state.errorFlag);
+    EXPECT_GE(ticks, DeviceLink::kReplyTicks);
+}
+
+TEST_F(AgainstAFlood, DrainEndsAtItsTick) {
+    Flood("flood");
+    int ticks = 0;
+    QObject::connect(&timeouttimer, &QTimer::timeout, [&] { ++ticks; });
+    link->Drain();
+    EXPECT_EQ(link->state.timeoutCounter, 0);
+    EXPECT_GE(ticks, 1);
+    EXPECT_TRUE(comm->Connected());
+}
+
+TEST_F(AgainstAFlood, AbbrechenDuringTheSearchClosesTheWindow) {
+    StartSim({"--port", "5", "--fault", "flood"});
+    QTimer pressAbort;
+    QObject::connect(&pressAbort, &QTimer::timeout, [&] {
+        if (sim->ReceivedAny(5) > 0) {
+            link->state.abortFlag = true;
+        }
+    });
+    pressAbort.start(20);
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return view.closed; }, 30000));
+    EXPECT_FALSE(link->state.connected);
+    EXPECT_FALSE(comm->Connected());
+}
+
+TEST_F(AgainstAFlood, PollTicksKeepComingAndAbbrechenClosesTheWindow) {
+    Flood("flood");
+    timer1.start();
+    // Each tick takes what is queued when it starts and ends with a redraw.
+    ASSERT_TRUE(WaitUntil([&] { return view.dispDataCalls >= 25; }, 60000));
+    EXPECT_TRUE(record.Valid(1));
+    link->state.abortFlag = true;
+    ASSERT_TRUE(WaitUntil([&] { return view.closed; }, 30000));
+    EXPECT_FALSE(comm->Connected());
+}
+
+TEST_F(AgainstAFlood, TakeOverEndsWithItsMessage) {
+    Flood("endless-line");
+    link->state.transferFilePath = portDir + "/m.txt";
+    EXPECT_FALSE(link->schreibeCSV_Datei());
+    ASSERT_EQ(view.infoBoxes.size(), 1);
+    EXPECT_TRUE(view.infoBoxes[0].contains(QStringLiteral("Keine Antwort")));
+}
+
+TEST_F(AgainstSimulator, KeepAliveReplyGluedToAStreamWithoutLineEndsIsNotDecoded) {
+    // At the analyser's own pace the bytes of a cycle and the keep-alive's "OK" fit in
+    // one reply line that starts like a data line.
+    StartSim({"--port", "5", "--fault", "no-newline-stream"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return view.status == kStatusStandby; }, 20000));
+    const int afterSearch = sim->Received(5, "w904");
+    ASSERT_TRUE(WaitUntil([&] { return sim->Received(5, "w904") >= afterSearch + 2; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return !link->Busy(); }, 5000));
+    EXPECT_FALSE(IsOnline(view));
+    EXPECT_FALSE(view.btExitEnabled);
+    EXPECT_EQ(record.onlineCountdown, 0);
+    for (int channel = 1; channel <= 14; ++channel) {
+        EXPECT_FALSE(record.Valid(channel)) << "channel " << channel;
+    }
+}

@@ -195,6 +195,12 @@ public:
             now = std::max(now, *next);
         }
     }
+    // One pass of the event loop at `at` with a pty that takes anything.
+    void Pass(SimTime at) {
+        now = at;
+        device_.Advance(now);
+        wire += TakeDue(device_.Output(), now);
+    }
     int CountEvents(const std::string& prefix) const {
         int n = 0;
         for (const auto& e : events) {
@@ -404,6 +410,50 @@ TEST(SimDeviceFault, NoiseSitsBetweenLinesAndNeverEndsOne) {
     EXPECT_GE(withNoise, 60);  // every line but the first follows noise
     EXPECT_TRUE(sawNul);
     EXPECT_TRUE(sawHigh);
+}
+
+TEST(SimDeviceFault, FloodRunsFromTheStartAtFullSpeedAndNoCommandPausesIt) {
+    SimOptions o;  // 9600 baud and a one-second cycle: the flood ignores both
+    o.faults.flood = true;
+    DeviceBench bench(o);
+    // Every pass at the same instant releases another whole cycle: no clock holds it back.
+    for (int pass = 0; pass < 5; ++pass) {
+        bench.Pass(SimMs(0));
+    }
+    EXPECT_EQ(SplitCr(bench.wire).size(), 5u * kStreamParameterCount);
+
+    bench.Send("SERVICE002\rw904\rR001\r", SimMs(0));
+    for (int pass = 0; pass < 3; ++pass) {
+        bench.Pass(SimMs(0));
+    }
+    const auto lines = SplitCr(bench.wire);
+    ASSERT_EQ(lines.size(), 8u * kStreamParameterCount + 3);
+    std::vector<std::string> replies;
+    for (const std::string& line : lines) {
+        // Every line is whole: a reply never lands inside a data line.
+        if (line.size() < 4 || line[3] != 'G') {
+            replies.push_back(line);
+        }
+    }
+    EXPECT_EQ(replies, (std::vector<std::string>{"OK", "OK", "ZOR GX40"}));
+    EXPECT_EQ(lines.back().substr(0, 3), "090") << "the flood goes on after the commands";
+    EXPECT_EQ(bench.CountEvents("STREAM flood"), 1);
+    EXPECT_EQ(bench.CountEvents("STREAM pause"), 0);
+    EXPECT_EQ(bench.CountEvents("STREAM start"), 0);
+}
+
+TEST(SimDeviceFault, EndlessLineNeverSendsACarriageReturn) {
+    SimOptions o = Unpaced();
+    o.faults = ParseSimOptions({"--fault", "endless-line"}, "/d").options.faults;
+    DeviceBench bench(o);
+    bench.Pass(SimMs(0));
+    bench.Send("R001\r\rw904\r", SimMs(0));
+    for (int pass = 0; pass < 3; ++pass) {
+        bench.Pass(SimMs(0));
+    }
+    EXPECT_GT(bench.wire.size(), 4u * 100);
+    EXPECT_EQ(bench.wire.find('\r'), std::string::npos);
+    EXPECT_NE(bench.wire.find("ZOR GX40"), std::string::npos) << "still answers, without CR";
 }
 
 TEST(SimDeviceFault, HangupAfterIsTimedFromStartAndSilencesThePort) {

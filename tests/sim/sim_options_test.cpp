@@ -73,6 +73,13 @@ TEST(SimOptions, FaultListsCombine) {
     EXPECT_EQ(f.hangupAfter, SimMs(5000));
     EXPECT_FALSE(f.silent);
     EXPECT_FALSE(f.emptyReplies);
+    EXPECT_FALSE(f.flood);
+
+    const SimFaults endless = Parse({"--fault", "endless-line"}).options.faults;
+    EXPECT_TRUE(endless.flood && endless.noNewlineStream && endless.noCr);
+    const SimFaults flood = Parse({"--fault", "flood"}).options.faults;
+    EXPECT_TRUE(flood.flood);
+    EXPECT_FALSE(flood.noNewlineStream || flood.noCr);
 }
 
 TEST(SimOptions, NoAnalyserLeavesOnlyExtraPorts) {
@@ -122,7 +129,9 @@ TEST(SimOptions, HelpIsRecognisedAndNamesEveryOption) {
                                "no-newline-stream",
                                "hangup-after=",
                                "hangup-on=",
-                               "foreign"}) {
+                               "foreign",
+                               "flood",
+                               "endless-line"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

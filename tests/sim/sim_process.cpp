@@ -165,7 +165,8 @@ bool PortClient::Pump(std::chrono::milliseconds wait) {
         return !hungUp_;
     }
     char chunk[4096];
-    for (;;) {
+    // Bounded: a port that floods would otherwise keep this loop reading for ever.
+    for (int round = 0; round < 16; ++round) {
         const ssize_t n = read(fd_, chunk, sizeof chunk);
         if (n > 0) {
             buffer_.append(chunk, static_cast<size_t>(n));
@@ -180,6 +181,7 @@ bool PortClient::Pump(std::chrono::milliseconds wait) {
         }
         return !hungUp_;
     }
+    return true;
 }
 
 std::optional<std::string> PortClient::ReadLine(std::chrono::milliseconds timeout) {

@@ -238,6 +238,37 @@ TEST(SimProcessFault, NoiseAndNoNewlineStream) {
     }
 }
 
+TEST(SimProcessFault, FloodAndEndlessLineOutrunTheLineFromTheStart) {
+    {
+        SimRun sim({"--fault", "flood"});  // at the default 9600 baud this would take minutes
+        ASSERT_TRUE(sim.ready);
+        PortClient port(sim.Link(5));
+        const std::string bytes = port.ReadBytes(200000, seconds(60));
+        EXPECT_EQ(bytes.size(), 200000u);
+        port.Send("SERVICE002");
+        std::optional<std::string> line;
+        for (int i = 0; i < 100000 && line != "OK"; ++i) {
+            line = port.ReadLine();
+            ASSERT_TRUE(line);
+        }
+        ASSERT_EQ(line, "OK");
+        const auto next = port.ReadLine();
+        ASSERT_TRUE(next);
+        EXPECT_EQ(next->size() > 4 ? next->at(3) : ' ', 'G')
+            << "the service command pauses nothing";
+    }
+    {
+        SimRun sim({"--fault", "endless-line"});
+        ASSERT_TRUE(sim.ready);
+        PortClient port(sim.Link(5));
+        port.Send("R001");
+        const std::string bytes = port.ReadBytes(200000, seconds(60));
+        EXPECT_EQ(bytes.size(), 200000u);
+        EXPECT_EQ(bytes.find('\r'), std::string::npos);
+        EXPECT_EQ(CountLines(sim.Log(), "RX \"R001\""), 1);
+    }
+}
+
 TEST(SimProcessFault, HangupOnCommandClosesThePtyAndRemovesTheLink) {
     SimRun sim({"--rate", "max", "--fault", "hangup-on=w904"});
     ASSERT_TRUE(sim.ready);

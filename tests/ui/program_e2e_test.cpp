@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -178,6 +179,74 @@ TEST_F(ProgramEndToEnd, ClicksDuringATakeOverStartNothingElse) {
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(sim->Received(5, "SERVICE002"), 6) << "one search, one take-over";
     EXPECT_TRUE(TransferFileExists());
+}
+
+// While data streams, the poll tick renews the stream now and then and waits for the
+// analyser's answer; with a slow analyser that wait is long enough to click into.
+class ClickDuringTheKeepAlive : public ProgramEndToEnd {
+protected:
+    void SetUp() override {
+        ProgramEndToEnd::SetUp();
+        StartSim({"--port", "5", "--fault", "delay=300"});
+        ShowAndWaitOnline();
+        searchW904 = sim->Received(5, "w904");
+    }
+
+    /// Runs `click` once, inside a keep-alive wait of the poll tick (the only wait while
+    /// online data arrives and no action runs).
+    void ClickDuringTheWait(const std::function<void()>& click) {
+        bool clicked = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (!clicked && form->Link->Busy() && sim->Received(5, "w904") > searchW904) {
+                clicked = true;
+                click();
+                EXPECT_TRUE(form->Link->Busy()) << "the click did not run inside the wait";
+            }
+        });
+        watch.start(10);
+        ASSERT_TRUE(WaitUntil([&] { return clicked; }, 20000));
+    }
+
+    int searchW904 = 0;
+};
+
+TEST_F(ClickDuringTheKeepAlive, TakeOverRunsWhenTheWaitEnds) {
+    ClickDuringTheWait([&] { form->BtExit->click(); });
+    ASSERT_TRUE(WaitUntil([&] { return !form->isVisible(); }, 20000));
+    EXPECT_TRUE(TransferFileExists());
+    EXPECT_NE(ReadTransferFile().find("\r\n9200=SN42\r\n"), std::string::npos);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+}
+
+TEST_F(ClickDuringTheKeepAlive, SearchRunsWhenTheWaitEnds) {
+    const int searchR001 = sim->Received(5, "R001");
+    ClickDuringTheWait([&] { emit form->Image->doubleClicked(); });
+    ASSERT_TRUE(WaitUntil([&] { return sim->Received(5, "R001") > searchR001; }, 20000));
+    EXPECT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }, 20000));
+}
+
+TEST_F(ProgramEndToEnd, RememberedClickDoesNotRunAfterAbbrechenOrClosing) {
+    // A drain is a wait that "Abbrechen" does not end early, so nothing but the remembered
+    // click's own check stands between the abort and a take-over that would follow.
+    for (const bool closeWindow : {false, true}) {
+        SCOPED_TRACE(closeWindow ? "closing" : "Abbrechen");
+        TFormmain window;
+        window.BtExit->setEnabled(true);
+        QTimer::singleShot(0, &window, [&] {
+            window.BtExit->click();
+            if (closeWindow) {
+                window.close();
+            } else {
+                window.BTBreak->click();
+            }
+        });
+        window.Link->Drain();
+        QCoreApplication::processEvents();  // the remembered click would start now
+        // A take-over disables the button first and switches the poll timer on at its end.
+        EXPECT_TRUE(window.BtExit->isEnabled());
+        EXPECT_FALSE(window.Timer1->isActive());
+    }
 }
 
 TEST_F(ProgramEndToEnd, FiringTypesOtherThanOneSevenFourteenSwitchTheSmokeInputsOff) {

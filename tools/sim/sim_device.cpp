@@ -47,7 +47,7 @@ SimDevice::SimDevice(PortRole role, const SimOptions& options, EventSink sink)
       options_(options),
       faults_(role == PortRole::Analyser ? options.faults : SimFaults{}),
       sink_(std::move(sink)),
-      output_(ByteTime(options.bytesPerSecond)),
+      output_(faults_.flood ? SimTime{0} : ByteTime(options.bytesPerSecond)),
       generator_(options.seed, options.status),
       noiseRandom_(options.seed + 1) {}
 
@@ -107,6 +107,9 @@ void SimDevice::Reply(const std::string& text, SimTime now) {
 }
 
 void SimDevice::StartOrRenewStream(SimTime now) {
+    if (faults_.flood) {
+        return;  // it streams anyway, and never stops
+    }
     if (options_.streamDuration) {
         streamEndAt_ = now + *options_.streamDuration;
     }
@@ -123,6 +126,9 @@ void SimDevice::StartOrRenewStream(SimTime now) {
 }
 
 void SimDevice::PauseStream(SimTime now) {
+    if (faults_.flood) {
+        return;
+    }
     output_.DropUnsentStream();
     if (streaming_) {
         streaming_ = false;
@@ -138,6 +144,11 @@ void SimDevice::Advance(SimTime now) {
         HangUp(now, "after " + std::to_string(faults_.hangupAfter->count() / 1000) + " ms");
         return;
     }
+    if (faults_.flood && !streaming_) {
+        streaming_ = true;
+        sink_(now, "STREAM flood");
+        nextCycleAt_ = now;
+    }
     if (!streaming_) {
         return;
     }
@@ -149,7 +160,7 @@ void SimDevice::Advance(SimTime now) {
     if (now < nextCycleAt_) {
         return;
     }
-    if (options_.cycle.count() == 0) {
+    if (options_.cycle.count() == 0 || faults_.flood) {
         // Back to back: the next cycle as soon as the last one is on its way.
         if (output_.PendingStream() == 0) {
             QueueCycle(now);
@@ -235,7 +246,8 @@ std::optional<SimTime> SimDevice::NextDeadline(bool includeOutput) const {
             consider(*streamEndAt_);
         }
         // Back-to-back cycles are driven by the output draining, not by a clock.
-        if (options_.cycle.count() > 0 || output_.PendingStream() == 0) {
+        const bool backToBack = options_.cycle.count() == 0 || faults_.flood;
+        if (!backToBack || output_.PendingStream() == 0) {
             consider(nextCycleAt_);
         }
     }

@@ -139,6 +139,13 @@ private:
             faults.noise = true;
         } else if (name == "no-newline-stream") {
             faults.noNewlineStream = true;
+        } else if (name == "flood") {
+            faults.flood = true;
+        } else if (name == "endless-line") {
+            // Not one CR, neither in the stream nor in a reply: a line that never ends.
+            faults.flood = true;
+            faults.noNewlineStream = true;
+            faults.noCr = true;
         } else if (name == "foreign") {
             faults.foreign = true;
         } else if (name == "hangup-on") {
@@ -378,6 +385,12 @@ Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port
   empty                 every command answered with an empty line (w904 still streams)
   noise                 noise, NUL and high bytes between stream lines
   no-newline-stream     stream lines without CR: bytes, but never a complete line
+  flood                 data lines back to back as fast as the pty takes them, from the
+                        moment the port opens until it closes, whatever is sent to it
+                        (ignores --rate and --cycle-ms; no command pauses it); replies
+                        go out between two lines
+  endless-line          the flood without a single CR, replies included: one line that
+                        never ends (flood,no-newline-stream,no-cr)
   hangup-after=MS       close the pty and remove the link MS ms after start
   hangup-on=CMD         close the pty and remove the link upon command CMD (no reply)
   foreign               identify as a foreign device (behaves like --foreign-port)
@@ -385,7 +398,7 @@ Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port
 Output:
   --log FILE            command log to FILE instead of standard error; one line per
                         event: '<seconds since start> COM<n> RX "<command>"', also
-                        TX "<reply>" (when queued), STREAM start/renew/pause/end,
+                        TX "<reply>" (when queued), STREAM start/renew/pause/end/flood,
                         OVERRUN, HANGUP, OPEN, CLOSED, EXIT
   --log-sent            also log 'SENT <n> steady=<s>' after writes that complete stream
                         lines: n data lines written so far, s the monotonic clock in
@@ -403,5 +416,6 @@ Examples:
   fumilink-sim --port-dir /tmp/ports --fault delay=300,slow=20 --status 053=F
   fumilink-sim --port-dir /tmp/ports --rate max --cycle-ms 0 --log sim.log
   fumilink-sim --port-dir /tmp/ports --fault hangup-on=w904 --stream-seconds 3
+  fumilink-sim --port-dir /tmp/ports --fault endless-line
 )";
 }

@@ -19,6 +19,7 @@ struct SimFaults {
     bool emptyReplies = false;            ///< every command answered with an empty line
     bool noise = false;                   ///< noise, NUL and high bytes between stream lines
     bool noNewlineStream = false;         ///< stream lines without CR
+    bool flood = false;                   ///< full-speed stream from open on, never paused
     std::optional<SimTime> hangupAfter;   ///< close the pty this long after start
     std::optional<std::string> hangupOn;  ///< close the pty upon this command
     bool foreign = false;                 ///< behave like a foreign device (no "ZOR")
