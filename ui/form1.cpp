@@ -83,8 +83,12 @@ void TForm1::ZeigeHilfeText(int32_t code) {
     }
     setWindowTitle(QStringLiteral("Was ist zu tun? (") +
                    QString::fromLatin1(IntToStrPad(code, 0).c_str()) + QStringLiteral(")"));
-    page_ = code;
-    HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
+    // The error display selects the page on every poll tick: loading it again each time
+    // would throw the reader back to the top and parse the page ten times a second.
+    if (code != page_) {
+        page_ = code;
+        HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
+    }
 }
 
 void TForm1::LinkClick(const QUrl& HRef) {

@@ -408,7 +408,9 @@ QString TFormmain::StatusMessage() const {
 }
 
 void TFormmain::ShowConnectionPicture(int n) {
-    if (n < 0 || n >= static_cast<int>(BTImageList.size())) {
+    // The error display shows its picture on every poll tick; putting the same picture in
+    // again would repaint it (and what lies behind it) ten times a second for nothing.
+    if (n < 0 || n >= static_cast<int>(BTImageList.size()) || n == picture_) {
         return;
     }
     Image->clear();

@@ -5,16 +5,22 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "tests/ui/qstring_printer.h"
+#include "ui/form1.h"
 
 namespace {
 
@@ -410,6 +416,65 @@ TEST_F(FormmainTest, FirstShowCentresTheWindowAndIsReportedOnce) {
     EXPECT_EQ(spy.count(), 1);
     const QRect screen = form->screen()->availableGeometry();
     EXPECT_LE((form->frameGeometry().center() - screen.center()).manhattanLength(), 2);
+}
+
+/// Counts the paint events of chosen widgets.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(const std::vector<QWidget*>& widgets) {
+        for (QWidget* widget : widgets) {
+            widget->installEventFilter(this);
+        }
+    }
+    std::map<QString, int> paints;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints[watched->objectName().isEmpty()
+                         ? QString::fromLatin1(watched->metaObject()->className())
+                         : watched->objectName()];
+        }
+        return false;
+    }
+};
+
+TEST(ErrorStateDisplay, ReShowingItEveryTickRedrawsAndReloadsNothing) {
+    // Nothing answers (the test's port folder is empty): the first tick's search fails and
+    // every later tick shows the same error state again.
+    TForm1 help;
+    TFormmain form;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    form.Link->SetSettingsPath(dir.filePath(QStringLiteral("fumilink.ini")).toStdString());
+    form.Link->SetDebugLogPath(dir.filePath(QStringLiteral("debug.log")).toStdString());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !form.Link->state.firstTick && !form.Link->Busy() &&
+                   form.Link->state.errorCode > 0 && form.BtWastun->isVisible();
+        },
+        20000));
+    form.BtWastunClick();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
+    help.HTMLView->verticalScrollBar()->setValue(help.HTMLView->verticalScrollBar()->maximum());
+
+    int ticks = 0;
+    QObject::connect(form.Timer1, &QTimer::timeout, [&] { ++ticks; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 20000));  // first paints done
+    const int scrolled = help.HTMLView->verticalScrollBar()->value();
+    PaintCounter counter({form.Image, form.StatusPanel1, form.BtWastun, form.LabelO2, form.LabelP,
+                          help.HTMLView->viewport()});
+    ticks = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 10; }, 20000));
+    QTest::qWait(200);  // repaints asked for by the last tick
+
+    EXPECT_TRUE(counter.paints.empty()) << ::testing::PrintToString(counter.paints);
+    EXPECT_EQ(help.HTMLView->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(form.ConnectionPicture(), 1);
+    EXPECT_EQ(help.SelectedPage(), form.Link->state.errorCode);
+    form.Timer1->stop();
 }
 
 }  // namespace
