@@ -51,6 +51,7 @@ TForm1::TForm1(QWidget* parent)
     BitBtn1 = new QPushButton(QStringLiteral("OK"), Panel1);
     BitBtn1->setFont(UiFont(13));
     BitBtn1->setGeometry(0, 8, kButtonWidth, 25);
+    BitBtn1->setAutoDefault(true);  // Return presses it when it has the focus, as on Windows
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
     HTMLView->setObjectName(QStringLiteral("HTMLView"));

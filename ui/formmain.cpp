@@ -117,7 +117,9 @@ QPushButton* MakeButton(QWidget* parent, const QString& text, QRect rect, bool b
     auto* button = new QPushButton(text, parent);
     button->setFont(UiFont(16, bold));
     button->setGeometry(rect);
-    button->setAutoDefault(false);
+    // As on Windows, Return and keypad Enter press the focused button. These windows are
+    // no dialogs, so there is no default button that Enter would press from elsewhere.
+    button->setAutoDefault(true);
     return button;
 }
 

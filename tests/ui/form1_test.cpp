@@ -129,6 +129,15 @@ TEST_F(Form1Test, SelectingTheShownPageAgainKeepsWhereTheReaderScrolledTo) {
               QString::fromUtf8("ZOR Messgerät mit Bluetoothmodul anmelden (Windows XP/Vista)"));
 }
 
+TEST_F(Form1Test, ReturnOnTheFocusedOkButtonHidesTheWindow) {
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->BitBtn1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->windowHandle(), Qt::Key_Return);
+    EXPECT_TRUE(form->isHidden());
+}
+
 TEST_F(Form1Test, OkButtonStaysCentredInThePanel) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QWindow>
 #include <map>
 #include <memory>
 #include <vector>
@@ -248,6 +249,51 @@ TEST_F(FormmainTest, TabOrderFollowsTheDesign) {
         }
     }
     EXPECT_EQ(seen, expected);
+}
+
+TEST_F(FormmainTest, ReturnAndKeypadEnterPressTheFocusedButtonAndNothingElse) {
+    form->show();
+    form->Timer1->stop();  // no search: only the keys matter here
+    form->SetBtExitEnabled(true);
+    form->SetBtWastunVisible(true);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (QPushButton* button : {form->BtExit, form->BTBreak, form->BtWastun}) {
+        QObject::disconnect(button, nullptr, form.get(), nullptr);  // count clicks only
+        spies.push_back(std::make_unique<QSignalSpy>(button, &QPushButton::clicked));
+    }
+    const auto clicks = [&] {
+        std::vector<int> counts;
+        for (const auto& spy : spies) {
+            counts.push_back(static_cast<int>(spy->count()));
+        }
+        return counts;
+    };
+
+    // Keys go to the window and reach whatever has the focus, as typed keys do.
+    QWindow* window = form->windowHandle();
+    QPushButton* const buttons[] = {form->BtExit, form->BTBreak, form->BtWastun};
+    for (int i = 0; i < 3; ++i) {
+        buttons[i]->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), buttons[i]);
+        QTest::keyClick(window, Qt::Key_Return);
+        QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
+        std::vector<int> expected(3, 0);
+        for (int j = 0; j <= i; ++j) {
+            expected[j] = 2;
+        }
+        EXPECT_EQ(clicks(), expected) << buttons[i]->text().toStdString();
+    }
+
+    // Enter in an entry field presses no button.
+    for (QWidget* field :
+         {static_cast<QWidget*>(form->SEWTT), static_cast<QWidget*>(form->ElCBderivate)}) {
+        field->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(window, Qt::Key_Return);
+        QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    EXPECT_EQ(clicks(), std::vector<int>(3, 2));
 }
 
 TEST_F(FormmainTest, DispDataWritesEachRowWithItsDecimalsAndUnit) {
