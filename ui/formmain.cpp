@@ -16,6 +16,7 @@
 #include "data/conversions.h"
 #include "ui/compact_combo_style.h"
 #include "ui/ui_fonts.h"
+#include "ui/value_caption.h"
 
 TFormmain* Formmain = nullptr;
 
@@ -30,6 +31,7 @@ namespace {
 constexpr int kClientWidth = 515;
 constexpr int kClientHeight = 286;
 constexpr int kUsbLabelDesignWidth = 97;
+constexpr int kValuePixelSize = 24;
 
 const QColor kBoxFill(0, 0, 64);
 const QColor kValueText(255, 255, 0);
@@ -95,8 +97,8 @@ TShape* MakeBox(QWidget* parent, QRect rect) {
 }
 
 QLabel* MakeValue(QWidget* parent, QRect rect) {
-    QLabel* label =
-        MakeLabel(parent, QStringLiteral("-"), rect, UiFont(24), Qt::AlignRight | Qt::AlignVCenter);
+    QLabel* label = MakeLabel(parent, QStringLiteral("-"), rect, UiFont(kValuePixelSize),
+                              Qt::AlignRight | Qt::AlignVCenter);
     SetTextColor(label, kValueText);
     label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
@@ -375,12 +377,12 @@ void TFormmain::DispData() {
         {LabelP, 12, 2, " hPa"},
     };
     for (const Row& row : rows) {
+        QString caption = QStringLiteral("-");
         if (Record.Valid(row.channel)) {
             const std::string number = FormatFixed(0, row.decimals, Record.Value(row.channel));
-            row.label->setText(QString::fromLatin1(number.c_str()) + QString::fromUtf8(row.suffix));
-        } else {
-            row.label->setText(QStringLiteral("-"));
+            caption = QString::fromLatin1(number.c_str()) + QString::fromUtf8(row.suffix);
         }
+        SetValueCaption(row.label, caption, kValuePixelSize);
     }
 }
 

@@ -6,7 +6,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -16,6 +18,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -325,6 +328,65 @@ TEST_F(FormmainTest, DispDataWritesEachRowWithItsDecimalsAndUnit) {
     EXPECT_EQ(form->LabelO2->text(), QStringLiteral("-"));
     EXPECT_EQ(form->LabelP->text(), QStringLiteral("-"));
     EXPECT_EQ(form->LabelTg->text(), QString::fromUtf8("182,4 °C"));
+}
+
+/// Columns (first, last) that drawing `text` in `font` inks, drawn without any clipping.
+std::pair<int, int> InkColumns(const QFont& font, const QString& text) {
+    QImage image(1000, 80, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setFont(font);
+        painter.setPen(Qt::yellow);
+        painter.drawText(QPoint(400, 60), text);
+    }
+    int first = image.width();
+    int last = -1;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (qAlpha(image.pixel(x, y)) > 0) {
+                first = std::min(first, x);
+                last = x;
+                break;
+            }
+        }
+    }
+    return {first, last};
+}
+
+TEST_F(FormmainTest, ValuesWiderThanTheirBoxAreDrawnSmallerWithEveryDigitAndTheSign) {
+    const struct {
+        int channel;
+        double value;
+        QLabel* TFormmain::*label;
+        const char* expected;
+    } wide[] = {
+        {3, 12345.0, &TFormmain::LabelCo, "12345 ppm"},
+        {12, -10.25, &TFormmain::LabelP, "-10,25 hPa"},
+        {9, 12345.6, &TFormmain::LabelTg, "12345,6 °C"},
+        {2, -123456789.0, &TFormmain::LabelCo2, "-123456789,0 Vol%"},
+    };
+    for (const auto& row : wide) {
+        SetChannel(row.channel, row.value);
+    }
+    SetChannel(1, 20.9);
+    form->DispData();
+    for (const auto& row : wide) {
+        QLabel* label = form.get()->*row.label;
+        EXPECT_EQ(label->text(), QString::fromUtf8(row.expected));
+        EXPECT_LT(label->font().pixelSize(), 24) << row.expected;
+        const auto [first, last] = InkColumns(label->font(), label->text());
+        EXPECT_LE(last - first + 1, label->contentsRect().width()) << row.expected;
+    }
+    EXPECT_EQ(form->LabelO2->font().pixelSize(), 24);
+
+    // Back to a value that fits: the normal size again.
+    SetChannel(3, 12.0);
+    SetChannel(12, -0.12);
+    form->DispData();
+    EXPECT_EQ(form->LabelCo->font().pixelSize(), 24);
+    EXPECT_EQ(form->LabelP->text(), QStringLiteral("-0,12 hPa"));
+    EXPECT_EQ(form->LabelP->font().pixelSize(), 24);
 }
 
 TEST_F(FormmainTest, ChannelsWithoutABoxNeverShow) {
