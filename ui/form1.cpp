@@ -12,6 +12,7 @@
 #include "ui/help_pages.h"
 #include "ui/shell_open.h"
 #include "ui/ui_fonts.h"
+#include "ui/window_placement.h"
 
 TForm1* Form1 = nullptr;
 
@@ -68,6 +69,15 @@ TForm1::TForm1(QWidget* parent)
     // of which the page view takes 592 x 341.
     resize(592, 341 + kPanelHeight);
     move(490, 297);
+    // The designed place, unless that would put part of the window off the screen (a
+    // small screen, a large scale factor): then just far enough in to lie on it.
+    new TShowPlacement(this, [this] {
+        const QRect frame = frameGeometry();
+        const QRect inside = MovedInside(frame, AvailableArea(this));
+        if (inside != frame) {
+            PlaceFrame(this, inside);
+        }
+    });
     HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
     Panel1Resize();
 }

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "ui/compact_combo_style.h"
 #include "ui/ui_fonts.h"
 #include "ui/value_caption.h"
+#include "ui/window_placement.h"
 
 TFormmain* Formmain = nullptr;
 
@@ -137,6 +137,7 @@ TFormmain::TFormmain(QWidget* parent)
     BuildControls();
     FormCreate();
     ConnectActions();
+    new TShowPlacement(this, [this] { CenterOnScreen(); });
 }
 
 TFormmain::~TFormmain() {
@@ -469,17 +470,10 @@ void TFormmain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shownOnce_ && !event->spontaneous()) {
         shownOnce_ = true;
-        CenterOnScreen();
         emit firstShown();
     }
 }
 
 void TFormmain::CenterOnScreen() {
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
-    }
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    PlaceFrame(this, CentredIn(frameGeometry().size(), AvailableArea(this)));
 }
