@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
-#include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
@@ -232,13 +231,9 @@ void TFormmain::BuildControls() {
 
     ElCBderivate = new QComboBox(this);
     ElCBderivate->setFont(UiFont(11, true));
-    // Editable but read-only: the only way to right-align the shown item; the program
-    // uses the selected index alone, so typed text must not become an item.
-    ElCBderivate->setEditable(true);
-    ElCBderivate->lineEdit()->setReadOnly(true);
-    ElCBderivate->lineEdit()->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ElCBderivate->setInsertPolicy(QComboBox::NoInsert);
-    auto* comboStyle = new TCompactComboStyle(14);
+    // A plain (not editable) list opens wherever it is clicked, like the classic drop-down
+    // list; its style right-aligns the shown item.
+    auto* comboStyle = new TCompactComboStyle(14, Qt::AlignRight | Qt::AlignVCenter);
     comboStyle->setParent(ElCBderivate);
     ElCBderivate->setStyle(comboStyle);
     ElCBderivate->setGeometry(436, 168, 49, 21);

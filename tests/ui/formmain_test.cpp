@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QImage>
-#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -438,6 +440,42 @@ TEST_F(FormmainTest, SmokeInputsSwitchTogetherAndKeepTheirValues) {
     EXPECT_DOUBLE_EQ(form->SmokeNumber(3), 0.5);
     EXPECT_EQ(form->DerivateIndex(), 1);
     EXPECT_TRUE(form->SmokeInputsActive());
+}
+
+TEST_F(FormmainTest, DerivateListOpensOnAClickOnItsTextWhichStaysRightAligned) {
+    form->show();
+    form->Timer1->stop();
+    form->SetSmokeInputsEnabled(true);  // after the first show, which sets them by the firing type
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QComboBox* list = form->ElCBderivate;
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                      QStyle::SC_ComboBoxEditField, list);
+
+    // "Nein" (dark on white) ends at the field's right edge, well clear of its left edge.
+    const QImage image = list->grab().toImage();
+    int inkLeft = image.width();
+    int inkRight = -1;
+    for (int x = field.left(); x <= field.right(); ++x) {
+        for (int y = field.top(); y <= field.bottom(); ++y) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                inkLeft = std::min(inkLeft, x);
+                inkRight = x;
+                break;
+            }
+        }
+    }
+    ASSERT_GE(inkRight, 0) << "no text drawn";
+    EXPECT_GE(inkRight, field.right() - 3);
+    EXPECT_GE(inkLeft, field.left() + 4);
+
+    QTest::mouseClick(list, Qt::LeftButton, {}, field.center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->view()->isVisible(); }, 10000));
+    QTest::keyClick(list->view(), Qt::Key_Down);
+    QTest::keyClick(list->view(), Qt::Key_Return);
+    EXPECT_EQ(list->currentIndex(), 1);
+    EXPECT_FALSE(list->view()->isVisible());
 }
 
 TEST_F(FormmainTest, SpinEditsStepByArrowAndByPage) {
