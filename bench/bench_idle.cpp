@@ -1,11 +1,16 @@
-// bench_idle: what the connected link costs while nothing arrives (standby), and what one
-// exchange that times out costs: both should be close to nothing, since every wait sleeps
-// in the event loop.
+// bench_idle: what the program costs while it waits: the connected link while nothing
+// arrives (standby), one exchange that times out, and the whole program (both windows
+// included) idling in an error state because nothing answers. All should be close to
+// nothing: every wait sleeps in the event loop, and a tick that changes nothing on
+// screen must not redraw or reload anything.
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -14,10 +19,13 @@
 #include "bench/bench_options.h"
 #include "bench/bench_rig.h"
 #include "bench/process_cpu_time.h"
-#include "tools/sim/sim_child.h"
 #include "bench/sim_log_reader.h"
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
+#include "tools/sim/sim_child.h"
+#include "ui/form1.h"
+#include "ui/formmain.h"
+#include "ui/message_boxes.h"
 
 namespace {
 
@@ -25,42 +33,52 @@ constexpr int kAnalyserPort = 5;
 constexpr int kDeadPort = 3;
 
 const char* const kPurpose =
-    "Connects the link to fumilink-sim as the program does (first poll tick, remembered\n"
-    "port) with a stream that never comes (--stream-seconds 0: w904 is answered, no data\n"
-    "follows), lets it stand by for the given time and prints the processor time of this\n"
-    "process. Then it opens a dead port and times command exchanges that time out.";
+    "1. Connects the link to fumilink-sim as the program does (first poll tick, remembered\n"
+    "   port) with a stream that never comes (--stream-seconds 0: w904 is answered, no data\n"
+    "   follows), lets it stand by for the given time and prints the processor time of\n"
+    "   this process.\n"
+    "2. Opens a dead port and times command exchanges that time out.\n"
+    "3. Creates both windows as the program does, against a simulator with one dead port\n"
+    "   only: the search finds nothing and the window stays in its error state, re-shown\n"
+    "   every poll tick. Prints the processor time over the given time, first with the\n"
+    "   help window hidden, then with it open (as after \"Was ist zu tun?\").\n"
+    "The windows use the offscreen platform unless QT_QPA_PLATFORM says otherwise.";
 
-}  // namespace
+struct Span {
+    CpuTimes cpu;
+    double wall = 0;
+};
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    std::vector<BenchOption> options = {
-        {"seconds", 60, 1, 3600, "standby time measured"},
-        {"exchanges", 3, 1, 100, "timed-out exchanges measured"},
-    };
-    const BenchParse parsed =
-        ParseBenchOptions(std::vector<std::string>(argv + 1, argv + argc), options);
-    if (parsed.help) {
-        std::fputs(BenchUsage("bench_idle", kPurpose, options).c_str(), stdout);
-        return 0;
-    }
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "bench_idle: %s\n", parsed.error.c_str());
-        return 2;
-    }
-    const double seconds = OptionValue(options, "seconds");
-    const int exchanges = static_cast<int>(OptionValue(options, "exchanges"));
+Span Measure(int milliseconds) {
+    const CpuTimes cpuStart = ProcessCpuTime();
+    const double wallStart = SteadySeconds();
+    RunFor(milliseconds);
+    return {ProcessCpuTime() - cpuStart, SteadySeconds() - wallStart};
+}
 
+void PrintSpan(const std::string& prefix, const Span& span) {
+    Figure(prefix + "_wall", span.wall, "s");
+    Figure(prefix + "_cpu_user", span.cpu.user, "s");
+    Figure(prefix + "_cpu_system", span.cpu.system, "s");
+    Figure(prefix + "_cpu_total", span.cpu.Total(), "s");
+    Figure(prefix + "_cpu_percent_of_one_core", 100 * span.cpu.Total() / span.wall, "%", 3);
+}
+
+/// Standby and timed-out exchanges on the link alone. False when the run went wrong
+/// (warnings printed); `setupFailed` when it could not even start.
+bool MeasureLink(double seconds, int exchanges, bool& setupFailed) {
     LinkRig rig;
     if (!rig.Valid()) {
         std::fprintf(stderr, "bench_idle: no temporary folder\n");
-        return 1;
+        setupFailed = true;
+        return false;
     }
     SimChild sim(rig.PortDir(), {"--port", QString::number(kAnalyserPort), "--dead-port",
                                  QString::number(kDeadPort), "--stream-seconds", "0"});
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_idle: %s\n", sim.Problem().c_str());
-        return 1;
+        setupFailed = true;
+        return false;
     }
     {
         std::ofstream settings(rig.PortDir() + "/fumilink.ini", std::ios::binary);
@@ -80,29 +98,22 @@ int main(int argc, char** argv) {
     if (!standby) {
         std::fprintf(stderr, "bench_idle: no standby (status '%s', error code %d)\n",
                      qPrintable(rig.view.status), link.state.errorCode);
-        return 1;
+        setupFailed = true;
+        return false;
     }
 
     SimLogReader log(sim.LogPath());
     log.Poll();
     const int w904Before = log.Count("COM5 RX \"w904\"");
     const long ticksBefore = rig.view.dispDataCalls;
-    const CpuTimes cpuStart = ProcessCpuTime();
-    const double wallStart = SteadySeconds();
-    RunFor(static_cast<int>(seconds * 1000));
-    const CpuTimes cpu = ProcessCpuTime() - cpuStart;
-    const double wall = SteadySeconds() - wallStart;
+    const Span span = Measure(static_cast<int>(seconds * 1000));
     const long ticks = rig.view.dispDataCalls - ticksBefore;
     log.Poll();
     const int keepAlives = log.Count("COM5 RX \"w904\"") - w904Before;
     const bool stillStandby = link.state.errorCode == kErrNone &&
                               rig.view.status == kStatusStandby && link.state.dataLinesDecoded == 0;
 
-    Figure("idle.standby_wall", wall, "s");
-    Figure("idle.standby_cpu_user", cpu.user, "s");
-    Figure("idle.standby_cpu_system", cpu.system, "s");
-    Figure("idle.standby_cpu_total", cpu.Total(), "s");
-    Figure("idle.standby_cpu_percent_of_one_core", 100 * cpu.Total() / wall, "%", 3);
+    PrintSpan("idle.standby", span);
     Count("idle.standby_poll_ticks", static_cast<unsigned long long>(ticks), "ticks");
     Count("idle.standby_keep_alive_w904", static_cast<unsigned long long>(keepAlives), "exchanges");
 
@@ -114,7 +125,8 @@ int main(int argc, char** argv) {
     link.OpenDevicePort();
     if (!rig.comm->Connected()) {
         std::fprintf(stderr, "bench_idle: dead port COM%d does not open\n", kDeadPort);
-        return 1;
+        setupFailed = true;
+        return false;
     }
     double cpuMax = 0;
     double cpuSum = 0;
@@ -147,5 +159,112 @@ int main(int argc, char** argv) {
     if (!allTimedOut) {
         Note("idle.warning", "an exchange on the dead port did not time out");
     }
-    return stillStandby && allTimedOut ? 0 : 3;
+    return stillStandby && allTimedOut;
+}
+
+/// The program's two windows idling in the error state that a search without an answer
+/// leaves behind.
+bool MeasureErrorState(double seconds, bool& setupFailed) {
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "bench_idle: no temporary folder\n");
+        setupFailed = true;
+        return false;
+    }
+    const std::string portDir = dir.path().toStdString();
+    setenv("FUMILINK_PORT_DIR", portDir.c_str(), 1);
+    SimChild sim(portDir, {"--no-analyser", "--dead-port", QString::number(kDeadPort)});
+    if (!sim.Ready()) {
+        std::fprintf(stderr, "bench_idle: %s\n", sim.Problem().c_str());
+        setupFailed = true;
+        return false;
+    }
+    SetMessageBoxHook([](MessageKind, const QString& text) {
+        std::fprintf(stderr, "message box: %s\n", qPrintable(text));
+    });
+
+    TFormmain formmain;
+    TForm1 form1;
+    formmain.Link->SetSettingsPath(portDir + "/fumilink.ini");
+    formmain.Link->SetDebugLogPath(portDir + "/debug.log");
+    formmain.Arguments = {"BENCH", "/ART=14", portDir + "/data.csv"};
+    long ticks = 0;
+    QObject::connect(formmain.Timer1, &QTimer::timeout, [&] { ++ticks; });
+    formmain.show();
+    const DeviceLink& link = *formmain.Link;
+    const bool errorShown = RunUntil(
+        [&] {
+            return !link.state.firstTick && !link.Busy() && link.state.errorCode > 0 &&
+                   formmain.BtWastun->isVisible();
+        },
+        30000);
+    if (!errorShown) {
+        std::fprintf(stderr, "bench_idle: no error state (status '%s', error code %d)\n",
+                     qPrintable(formmain.StatusMessage()), link.state.errorCode);
+        setupFailed = true;
+        return false;
+    }
+    const int errorCode = link.state.errorCode;
+    Note("idle.error_code", std::to_string(errorCode));
+
+    const int milliseconds = static_cast<int>(seconds * 1000);
+    long ticksBefore = ticks;
+    PrintSpan("idle.error_help_hidden", Measure(milliseconds));
+    Count("idle.error_help_hidden_poll_ticks", static_cast<unsigned long long>(ticks - ticksBefore),
+          "ticks");
+
+    formmain.BtWastunClick();
+    RunFor(500);  // the help window's first paint is no part of its idle cost
+    ticksBefore = ticks;
+    PrintSpan("idle.error_help_shown", Measure(milliseconds));
+    Count("idle.error_help_shown_poll_ticks", static_cast<unsigned long long>(ticks - ticksBefore),
+          "ticks");
+
+    const bool unchanged = link.state.errorCode == errorCode && form1.isVisible() &&
+                           form1.SelectedPage() == errorCode && formmain.isVisible();
+    if (!unchanged) {
+        Note("idle.warning", "the error state changed during the measurement");
+    }
+    formmain.Link->state.abortFlag = true;
+    formmain.Timer1->stop();
+    formmain.Link->ClosePort();
+    SetMessageBoxHook(nullptr);
+    unsetenv("FUMILINK_PORT_DIR");
+    return unchanged;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    std::vector<BenchOption> options = {
+        {"seconds", 60, 1, 3600, "time measured in each idle state"},
+        {"exchanges", 3, 1, 100, "timed-out exchanges measured"},
+    };
+    const BenchParse parsed =
+        ParseBenchOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+    if (parsed.help) {
+        std::fputs(BenchUsage("bench_idle", kPurpose, options).c_str(), stdout);
+        return 0;
+    }
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "bench_idle: %s\n", parsed.error.c_str());
+        return 2;
+    }
+    const double seconds = OptionValue(options, "seconds");
+    const int exchanges = static_cast<int>(OptionValue(options, "exchanges"));
+
+    bool setupFailed = false;
+    const bool linkOk = MeasureLink(seconds, exchanges, setupFailed);
+    if (setupFailed) {
+        return 1;
+    }
+    const bool errorOk = MeasureErrorState(seconds, setupFailed);
+    if (setupFailed) {
+        return 1;
+    }
+    return linkOk && errorOk ? 0 : 3;
 }

@@ -2,8 +2,20 @@
 
 #include <QStyleOptionComplex>
 
-TCompactComboStyle::TCompactComboStyle(int arrowWidth)
-    : QProxyStyle(nullptr), arrowWidth_(arrowWidth) {}
+TCompactComboStyle::TCompactComboStyle(int arrowWidth, Qt::Alignment textAlignment)
+    : QProxyStyle(nullptr), arrowWidth_(arrowWidth), textAlignment_(textAlignment) {}
+
+void TCompactComboStyle::drawControl(ControlElement element, const QStyleOption* option,
+                                     QPainter* painter, const QWidget* widget) const {
+    const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option);
+    if (element == CE_ComboBoxLabel && combo != nullptr) {
+        QStyleOptionComboBox aligned(*combo);
+        aligned.textAlignment = textAlignment_;
+        QProxyStyle::drawControl(element, &aligned, painter, widget);
+        return;
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+}
 
 QRect TCompactComboStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option,
                                          SubControl subControl, const QWidget* widget) const {

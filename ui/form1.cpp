@@ -12,6 +12,7 @@
 #include "ui/help_pages.h"
 #include "ui/shell_open.h"
 #include "ui/ui_fonts.h"
+#include "ui/window_placement.h"
 
 TForm1* Form1 = nullptr;
 
@@ -51,6 +52,7 @@ TForm1::TForm1(QWidget* parent)
     BitBtn1 = new QPushButton(QStringLiteral("OK"), Panel1);
     BitBtn1->setFont(UiFont(13));
     BitBtn1->setGeometry(0, 8, kButtonWidth, 25);
+    BitBtn1->setAutoDefault(true);  // Return presses it when it has the focus, as on Windows
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
     HTMLView->setObjectName(QStringLiteral("HTMLView"));
@@ -67,6 +69,15 @@ TForm1::TForm1(QWidget* parent)
     // of which the page view takes 592 x 341.
     resize(592, 341 + kPanelHeight);
     move(490, 297);
+    // The designed place, unless that would put part of the window off the screen (a
+    // small screen, a large scale factor): then just far enough in to lie on it.
+    new TShowPlacement(this, [this] {
+        const QRect frame = frameGeometry();
+        const QRect inside = MovedInside(frame, AvailableArea(this));
+        if (inside != frame) {
+            PlaceFrame(this, inside);
+        }
+    });
     HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
     Panel1Resize();
 }
@@ -83,8 +94,12 @@ void TForm1::ZeigeHilfeText(int32_t code) {
     }
     setWindowTitle(QStringLiteral("Was ist zu tun? (") +
                    QString::fromLatin1(IntToStrPad(code, 0).c_str()) + QStringLiteral(")"));
-    page_ = code;
-    HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
+    // The error display selects the page on every poll tick: loading it again each time
+    // would throw the reader back to the top and parse the page ten times a second.
+    if (code != page_) {
+        page_ = code;
+        HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
+    }
 }
 
 void TForm1::LinkClick(const QUrl& HRef) {

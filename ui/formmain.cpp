@@ -4,10 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
-#include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
@@ -16,6 +14,8 @@
 #include "data/conversions.h"
 #include "ui/compact_combo_style.h"
 #include "ui/ui_fonts.h"
+#include "ui/value_caption.h"
+#include "ui/window_placement.h"
 
 TFormmain* Formmain = nullptr;
 
@@ -30,6 +30,7 @@ namespace {
 constexpr int kClientWidth = 515;
 constexpr int kClientHeight = 286;
 constexpr int kUsbLabelDesignWidth = 97;
+constexpr int kValuePixelSize = 24;
 
 const QColor kBoxFill(0, 0, 64);
 const QColor kValueText(255, 255, 0);
@@ -95,8 +96,8 @@ TShape* MakeBox(QWidget* parent, QRect rect) {
 }
 
 QLabel* MakeValue(QWidget* parent, QRect rect) {
-    QLabel* label =
-        MakeLabel(parent, QStringLiteral("-"), rect, UiFont(24), Qt::AlignRight | Qt::AlignVCenter);
+    QLabel* label = MakeLabel(parent, QStringLiteral("-"), rect, UiFont(kValuePixelSize),
+                              Qt::AlignRight | Qt::AlignVCenter);
     SetTextColor(label, kValueText);
     label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
@@ -117,7 +118,9 @@ QPushButton* MakeButton(QWidget* parent, const QString& text, QRect rect, bool b
     auto* button = new QPushButton(text, parent);
     button->setFont(UiFont(16, bold));
     button->setGeometry(rect);
-    button->setAutoDefault(false);
+    // As on Windows, Return and keypad Enter press the focused button. These windows are
+    // no dialogs, so there is no default button that Enter would press from elsewhere.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -133,6 +136,7 @@ TFormmain::TFormmain(QWidget* parent)
     BuildControls();
     FormCreate();
     ConnectActions();
+    new TShowPlacement(this, [this] { CenterOnScreen(); });
 }
 
 TFormmain::~TFormmain() {
@@ -227,13 +231,9 @@ void TFormmain::BuildControls() {
 
     ElCBderivate = new QComboBox(this);
     ElCBderivate->setFont(UiFont(11, true));
-    // Editable but read-only: the only way to right-align the shown item; the program
-    // uses the selected index alone, so typed text must not become an item.
-    ElCBderivate->setEditable(true);
-    ElCBderivate->lineEdit()->setReadOnly(true);
-    ElCBderivate->lineEdit()->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ElCBderivate->setInsertPolicy(QComboBox::NoInsert);
-    auto* comboStyle = new TCompactComboStyle(14);
+    // A plain (not editable) list opens wherever it is clicked, like the classic drop-down
+    // list; its style right-aligns the shown item.
+    auto* comboStyle = new TCompactComboStyle(14, Qt::AlignRight | Qt::AlignVCenter);
     comboStyle->setParent(ElCBderivate);
     ElCBderivate->setStyle(comboStyle);
     ElCBderivate->setGeometry(436, 168, 49, 21);
@@ -373,12 +373,12 @@ void TFormmain::DispData() {
         {LabelP, 12, 2, " hPa"},
     };
     for (const Row& row : rows) {
+        QString caption = QStringLiteral("-");
         if (Record.Valid(row.channel)) {
             const std::string number = FormatFixed(0, row.decimals, Record.Value(row.channel));
-            row.label->setText(QString::fromLatin1(number.c_str()) + QString::fromUtf8(row.suffix));
-        } else {
-            row.label->setText(QStringLiteral("-"));
+            caption = QString::fromLatin1(number.c_str()) + QString::fromUtf8(row.suffix);
         }
+        SetValueCaption(row.label, caption, kValuePixelSize);
     }
 }
 
@@ -408,7 +408,9 @@ QString TFormmain::StatusMessage() const {
 }
 
 void TFormmain::ShowConnectionPicture(int n) {
-    if (n < 0 || n >= static_cast<int>(BTImageList.size())) {
+    // The error display shows its picture on every poll tick; putting the same picture in
+    // again would repaint it (and what lies behind it) ten times a second for nothing.
+    if (n < 0 || n >= static_cast<int>(BTImageList.size()) || n == picture_) {
         return;
     }
     Image->clear();
@@ -463,17 +465,10 @@ void TFormmain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shownOnce_ && !event->spontaneous()) {
         shownOnce_ = true;
-        CenterOnScreen();
         emit firstShown();
     }
 }
 
 void TFormmain::CenterOnScreen() {
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
-    }
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    PlaceFrame(this, CentredIn(frameGeometry().size(), AvailableArea(this)));
 }

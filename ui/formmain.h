@@ -177,6 +177,7 @@ protected:
 private:
     void BuildControls();
     void ConnectActions();
+    /// Centres the window's frame in the available area of its screen.
     void CenterOnScreen();
 
     int picture_ = -1;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -99,6 +101,41 @@ TEST_F(Form1Test, PageChosenWhileHiddenAppearsWhenShownAndSurvivesOk) {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Was ist zu tun? (5)"));
     EXPECT_EQ(form->SelectedPage(), 5);
     EXPECT_EQ(Headline(), QStringLiteral("COM-Port des PCs belegt"));
+}
+
+TEST_F(Form1Test, SelectingTheShownPageAgainKeepsWhereTheReaderScrolledTo) {
+    form->resize(592, 382);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QScrollBar* bar = form->HTMLView->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "the pairing guide is longer than the view";
+    bar->setValue(bar->maximum());
+
+    // The error display selects its page on every poll tick.
+    for (int tick = 0; tick < 3; ++tick) {
+        form->ZeigeHilfeText(4);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Was ist zu tun? (4)"));
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    // Another page starts at its top.
+    form->ZeigeHilfeText(3);
+    EXPECT_EQ(Headline(), QString::fromUtf8("Messgerät nicht gefunden"));
+    EXPECT_EQ(bar->value(), 0);
+    form->ZeigeHilfeText(4);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(Headline(),
+              QString::fromUtf8("ZOR Messgerät mit Bluetoothmodul anmelden (Windows XP/Vista)"));
+}
+
+TEST_F(Form1Test, ReturnOnTheFocusedOkButtonHidesTheWindow) {
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->BitBtn1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->windowHandle(), Qt::Key_Return);
+    EXPECT_TRUE(form->isHidden());
 }
 
 TEST_F(Form1Test, OkButtonStaysCentredInThePanel) {

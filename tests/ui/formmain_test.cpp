@@ -2,19 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
+#include <QEvent>
+#include <QImage>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "tests/ui/qstring_printer.h"
+#include "ui/form1.h"
 
 namespace {
 
@@ -244,6 +256,51 @@ TEST_F(FormmainTest, TabOrderFollowsTheDesign) {
     EXPECT_EQ(seen, expected);
 }
 
+TEST_F(FormmainTest, ReturnAndKeypadEnterPressTheFocusedButtonAndNothingElse) {
+    form->show();
+    form->Timer1->stop();  // no search: only the keys matter here
+    form->SetBtExitEnabled(true);
+    form->SetBtWastunVisible(true);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (QPushButton* button : {form->BtExit, form->BTBreak, form->BtWastun}) {
+        QObject::disconnect(button, nullptr, form.get(), nullptr);  // count clicks only
+        spies.push_back(std::make_unique<QSignalSpy>(button, &QPushButton::clicked));
+    }
+    const auto clicks = [&] {
+        std::vector<int> counts;
+        for (const auto& spy : spies) {
+            counts.push_back(static_cast<int>(spy->count()));
+        }
+        return counts;
+    };
+
+    // Keys go to the window and reach whatever has the focus, as typed keys do.
+    QWindow* window = form->windowHandle();
+    QPushButton* const buttons[] = {form->BtExit, form->BTBreak, form->BtWastun};
+    for (int i = 0; i < 3; ++i) {
+        buttons[i]->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), buttons[i]);
+        QTest::keyClick(window, Qt::Key_Return);
+        QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
+        std::vector<int> expected(3, 0);
+        for (int j = 0; j <= i; ++j) {
+            expected[j] = 2;
+        }
+        EXPECT_EQ(clicks(), expected) << buttons[i]->text().toStdString();
+    }
+
+    // Enter in an entry field presses no button.
+    for (QWidget* field :
+         {static_cast<QWidget*>(form->SEWTT), static_cast<QWidget*>(form->ElCBderivate)}) {
+        field->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(window, Qt::Key_Return);
+        QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    EXPECT_EQ(clicks(), std::vector<int>(3, 2));
+}
+
 TEST_F(FormmainTest, DispDataWritesEachRowWithItsDecimalsAndUnit) {
     const struct {
         int channel;
@@ -273,6 +330,65 @@ TEST_F(FormmainTest, DispDataWritesEachRowWithItsDecimalsAndUnit) {
     EXPECT_EQ(form->LabelO2->text(), QStringLiteral("-"));
     EXPECT_EQ(form->LabelP->text(), QStringLiteral("-"));
     EXPECT_EQ(form->LabelTg->text(), QString::fromUtf8("182,4 °C"));
+}
+
+/// Columns (first, last) that drawing `text` in `font` inks, drawn without any clipping.
+std::pair<int, int> InkColumns(const QFont& font, const QString& text) {
+    QImage image(1000, 80, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setFont(font);
+        painter.setPen(Qt::yellow);
+        painter.drawText(QPoint(400, 60), text);
+    }
+    int first = image.width();
+    int last = -1;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (qAlpha(image.pixel(x, y)) > 0) {
+                first = std::min(first, x);
+                last = x;
+                break;
+            }
+        }
+    }
+    return {first, last};
+}
+
+TEST_F(FormmainTest, ValuesWiderThanTheirBoxAreDrawnSmallerWithEveryDigitAndTheSign) {
+    const struct {
+        int channel;
+        double value;
+        QLabel* TFormmain::*label;
+        const char* expected;
+    } wide[] = {
+        {3, 12345.0, &TFormmain::LabelCo, "12345 ppm"},
+        {12, -10.25, &TFormmain::LabelP, "-10,25 hPa"},
+        {9, 12345.6, &TFormmain::LabelTg, "12345,6 °C"},
+        {2, -123456789.0, &TFormmain::LabelCo2, "-123456789,0 Vol%"},
+    };
+    for (const auto& row : wide) {
+        SetChannel(row.channel, row.value);
+    }
+    SetChannel(1, 20.9);
+    form->DispData();
+    for (const auto& row : wide) {
+        QLabel* label = form.get()->*row.label;
+        EXPECT_EQ(label->text(), QString::fromUtf8(row.expected));
+        EXPECT_LT(label->font().pixelSize(), 24) << row.expected;
+        const auto [first, last] = InkColumns(label->font(), label->text());
+        EXPECT_LE(last - first + 1, label->contentsRect().width()) << row.expected;
+    }
+    EXPECT_EQ(form->LabelO2->font().pixelSize(), 24);
+
+    // Back to a value that fits: the normal size again.
+    SetChannel(3, 12.0);
+    SetChannel(12, -0.12);
+    form->DispData();
+    EXPECT_EQ(form->LabelCo->font().pixelSize(), 24);
+    EXPECT_EQ(form->LabelP->text(), QStringLiteral("-0,12 hPa"));
+    EXPECT_EQ(form->LabelP->font().pixelSize(), 24);
 }
 
 TEST_F(FormmainTest, ChannelsWithoutABoxNeverShow) {
@@ -324,6 +440,42 @@ TEST_F(FormmainTest, SmokeInputsSwitchTogetherAndKeepTheirValues) {
     EXPECT_DOUBLE_EQ(form->SmokeNumber(3), 0.5);
     EXPECT_EQ(form->DerivateIndex(), 1);
     EXPECT_TRUE(form->SmokeInputsActive());
+}
+
+TEST_F(FormmainTest, DerivateListOpensOnAClickOnItsTextWhichStaysRightAligned) {
+    form->show();
+    form->Timer1->stop();
+    form->SetSmokeInputsEnabled(true);  // after the first show, which sets them by the firing type
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QComboBox* list = form->ElCBderivate;
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                      QStyle::SC_ComboBoxEditField, list);
+
+    // "Nein" (dark on white) ends at the field's right edge, well clear of its left edge.
+    const QImage image = list->grab().toImage();
+    int inkLeft = image.width();
+    int inkRight = -1;
+    for (int x = field.left(); x <= field.right(); ++x) {
+        for (int y = field.top(); y <= field.bottom(); ++y) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                inkLeft = std::min(inkLeft, x);
+                inkRight = x;
+                break;
+            }
+        }
+    }
+    ASSERT_GE(inkRight, 0) << "no text drawn";
+    EXPECT_GE(inkRight, field.right() - 3);
+    EXPECT_GE(inkLeft, field.left() + 4);
+
+    QTest::mouseClick(list, Qt::LeftButton, {}, field.center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->view()->isVisible(); }, 10000));
+    QTest::keyClick(list->view(), Qt::Key_Down);
+    QTest::keyClick(list->view(), Qt::Key_Return);
+    EXPECT_EQ(list->currentIndex(), 1);
+    EXPECT_FALSE(list->view()->isVisible());
 }
 
 TEST_F(FormmainTest, SpinEditsStepByArrowAndByPage) {
@@ -410,6 +562,65 @@ TEST_F(FormmainTest, FirstShowCentresTheWindowAndIsReportedOnce) {
     EXPECT_EQ(spy.count(), 1);
     const QRect screen = form->screen()->availableGeometry();
     EXPECT_LE((form->frameGeometry().center() - screen.center()).manhattanLength(), 2);
+}
+
+/// Counts the paint events of chosen widgets.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(const std::vector<QWidget*>& widgets) {
+        for (QWidget* widget : widgets) {
+            widget->installEventFilter(this);
+        }
+    }
+    std::map<QString, int> paints;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints[watched->objectName().isEmpty()
+                         ? QString::fromLatin1(watched->metaObject()->className())
+                         : watched->objectName()];
+        }
+        return false;
+    }
+};
+
+TEST(ErrorStateDisplay, ReShowingItEveryTickRedrawsAndReloadsNothing) {
+    // Nothing answers (the test's port folder is empty): the first tick's search fails and
+    // every later tick shows the same error state again.
+    TForm1 help;
+    TFormmain form;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    form.Link->SetSettingsPath(dir.filePath(QStringLiteral("fumilink.ini")).toStdString());
+    form.Link->SetDebugLogPath(dir.filePath(QStringLiteral("debug.log")).toStdString());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !form.Link->state.firstTick && !form.Link->Busy() &&
+                   form.Link->state.errorCode > 0 && form.BtWastun->isVisible();
+        },
+        20000));
+    form.BtWastunClick();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
+    help.HTMLView->verticalScrollBar()->setValue(help.HTMLView->verticalScrollBar()->maximum());
+
+    int ticks = 0;
+    QObject::connect(form.Timer1, &QTimer::timeout, [&] { ++ticks; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 20000));  // first paints done
+    const int scrolled = help.HTMLView->verticalScrollBar()->value();
+    PaintCounter counter({form.Image, form.StatusPanel1, form.BtWastun, form.LabelO2, form.LabelP,
+                          help.HTMLView->viewport()});
+    ticks = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 10; }, 20000));
+    QTest::qWait(200);  // repaints asked for by the last tick
+
+    EXPECT_TRUE(counter.paints.empty()) << ::testing::PrintToString(counter.paints);
+    EXPECT_EQ(help.HTMLView->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(form.ConnectionPicture(), 1);
+    EXPECT_EQ(help.SelectedPage(), form.Link->state.errorCode);
+    form.Timer1->stop();
 }
 
 }  // namespace

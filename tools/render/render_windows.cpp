@@ -84,6 +84,11 @@ int main(int argc, char** argv) {
     TFormmain formmain;
     TForm1 form1;
     formmain.show();
+    // Showing the window set its inputs by the (empty) command line and switched the
+    // poll timer on; its first tick would search the serial ports and replace the start
+    // state. The event loop has not run yet, so no tick has come.
+    formmain.Timer1->stop();
+    formmain.Link->state.firstTick = false;
     Settle(300);
     bool ok = Save(formmain.grab(), dir, "formmain_start.png");
     form1.show();
