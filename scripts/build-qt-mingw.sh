@@ -135,6 +135,9 @@ qt_toolchain="$work/mingw-w64-find-root.cmake"
 } > "$qt_toolchain"
 
 echo "-- configuring"
+# A kept build folder is configured anew, so options removed from the list take their
+# defaults again instead of lingering in the cache; its objects are reused.
+rm -f "$work/build/CMakeCache.txt"
 start=$SECONDS
 cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$qt_toolchain" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
