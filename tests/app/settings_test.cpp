@@ -159,6 +159,7 @@ TEST(SaveSettings, FailuresAreReportedAndLeaveNoFileBehind) {
 TEST(SettingsFilePath, LiesBesideTheExecutable) {
     const std::string path = SettingsFilePath();
     EXPECT_EQ(std::filesystem::path(path).filename(), "fumilink.ini");
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(path).parent_path() / "app_tests"))
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(path).parent_path() /
+                                        FUMILINK_TEST_FILE_NAME))
         << path;
 }
