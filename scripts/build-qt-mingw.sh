@@ -46,19 +46,20 @@ qt_options=(
   -DFEATURE_systemtrayicon=OFF -DFEATURE_sessionmanager=OFF
   -DFEATURE_imageformat_ppm=OFF -DFEATURE_imageformat_xbm=OFF
   # Widgets the program never shows. (QMainWindow and QToolBar stay: 6.4.2's compatibility
-# file of removed API includes qtoolbar.h unconditionally; the Vista style includes
-# qinputdialog.h unconditionally, so QInputDialog stays too.)
+  # file of removed API includes qtoolbar.h unconditionally; the Vista style includes
+  # qinputdialog.h unconditionally and uses QTreeView, QTableView and the tab widget's
+  # style option without a guard, so those stay too.)
   -DFEATURE_graphicsview=OFF -DFEATURE_graphicseffect=OFF -DFEATURE_mdiarea=OFF
   -DFEATURE_dockwidget=OFF
   -DFEATURE_calendarwidget=OFF -DFEATURE_datetimeedit=OFF -DFEATURE_treewidget=OFF
-  -DFEATURE_tablewidget=OFF -DFEATURE_listwidget=OFF -DFEATURE_treeview=OFF
-  -DFEATURE_tableview=OFF -DFEATURE_columnview=OFF -DFEATURE_undoview=OFF
+  -DFEATURE_tablewidget=OFF -DFEATURE_listwidget=OFF
+  -DFEATURE_columnview=OFF -DFEATURE_undoview=OFF
   -DFEATURE_wizard=OFF -DFEATURE_colordialog=OFF -DFEATURE_filedialog=OFF
   -DFEATURE_fontdialog=OFF -DFEATURE_progressdialog=OFF
   -DFEATURE_errormessage=OFF -DFEATURE_keysequenceedit=OFF -DFEATURE_datawidgetmapper=OFF
   -DFEATURE_fontcombobox=OFF -DFEATURE_lcdnumber=OFF -DFEATURE_dial=OFF
   -DFEATURE_splashscreen=OFF -DFEATURE_toolbox=OFF -DFEATURE_commandlinkbutton=OFF
-  -DFEATURE_tabwidget=OFF -DFEATURE_splitter=OFF -DFEATURE_syntaxhighlighter=OFF
+  -DFEATURE_splitter=OFF -DFEATURE_syntaxhighlighter=OFF
   -DFEATURE_fscompleter=OFF -DFEATURE_filesystemmodel=OFF
   # Core pieces nothing in the program uses.
   -DFEATURE_jalalicalendar=OFF -DFEATURE_hijricalendar=OFF -DFEATURE_islamiccivilcalendar=OFF
