@@ -127,6 +127,10 @@ fi
 # 6.4.2 uses the OpenGL context class under dynamicgl alone; guard it with opengl too.
 sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
   "$src/src/plugins/platforms/windows/qwindowswindow.cpp"
+# With Direct2D off, Gui has no DirectWrite font database; the platform plugin must not ask
+# for it (the GDI font database serves).
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+  "$src/src/plugins/platforms/windows/qwindowsintegration.cpp"
 # PATCH-END
 
 # Qt's package search must stay inside the MinGW root and the new prefix.
