@@ -14,6 +14,7 @@
 #include "ui/form1.h"
 #include "ui/formmain.h"
 #include "ui/message_boxes.h"
+#include "ui/ui_fonts.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ int RefuseSecondCopy(int argc, char** argv, const std::string& fileName) {
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     if (!MessagesToStderrOnly() && DisplayAvailable()) {
         QApplication app(argc, argv);
+        UseUiFontAsApplicationFont();
         QMessageBox box(QMessageBox::NoIcon, FromCp1252(ApplicationTitle(fileName)), message,
                         QMessageBox::Ok);
         box.exec();
@@ -60,6 +62,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    UseUiFontAsApplicationFont();
     if (MessagesToStderrOnly()) {
         SetMessageBoxHook([](MessageKind kind, const QString& message) {
             std::fprintf(stderr, "%s: %s\n", kind == MessageKind::Error ? "Fehler" : "Information",

@@ -35,6 +35,9 @@ constexpr int kFailedWaitsBeforePolling = 3;
 constexpr DWORD kPollIntervalMs = 20;
 // While polling, a real wait is tried again after this many checks (about a second).
 constexpr int kPollsBetweenProbes = 50;
+// A read of bytes already received completes at once; this bounds the wait for a driver
+// that completes it later.
+constexpr DWORD kReadCompletionMs = 500;
 
 // Drivers report a removed device in several ways; all of them mean "gone for good".
 bool IsGoneError(DWORD error) {
@@ -365,16 +368,26 @@ private:
     }
 
     int32_t ReadPending(void* buffer, int32_t count) {
+        // Only bytes already received are asked for, and none when none wait: such a read
+        // completes at once on Windows and very soon under Wine (which completes even
+        // those asynchronously), and never waits for the line.
+        const QueuePeek peek = PeekQueue();
+        if (!peek.ok || peek.inQueue == 0) {
+            return 0;
+        }
+        const DWORD wanted = std::min(static_cast<DWORD>(count), static_cast<DWORD>(peek.inQueue));
         DWORD got = 0;
         ResetEvent(readRecord_.hEvent);
-        if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), nullptr, &readRecord_)) {
+        if (!ReadFile(handle_, buffer, wanted, nullptr, &readRecord_)) {
             if (GetLastError() != ERROR_IO_PENDING) {
                 return 0;
             }
-            // Still pending: it must not write into the caller's buffer once we return.
-            // Cancel it and wait until the cancellation has gone through; what it had
-            // transferred by then counts.
-            CancelIoEx(handle_, &readRecord_);
+            // It must not write into the caller's buffer once we return: if it has not
+            // completed by then, cancel it and wait until the cancellation has gone
+            // through; what it had transferred counts.
+            if (WaitForSingleObject(readRecord_.hEvent, kReadCompletionMs) != WAIT_OBJECT_0) {
+                CancelIoEx(handle_, &readRecord_);
+            }
         }
         if (!GetOverlappedResult(handle_, &readRecord_, &got, TRUE) &&
             GetLastError() != ERROR_OPERATION_ABORTED) {

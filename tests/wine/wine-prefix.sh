@@ -30,6 +30,10 @@ case $action in
       wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$path" /f > /dev/null 2>&1
     done
     stop_server
+    # One start with the mapping in place: the first start after it sets up the port
+    # devices, and a serial port opened meanwhile can hang on its first write.
+    wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' > /dev/null 2>&1
+    stop_server
     ;;
   remove)
     if [ -d "$prefix" ]; then
