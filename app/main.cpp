@@ -15,6 +15,7 @@
 #include "ui/form1.h"
 #include "ui/formmain.h"
 #include "ui/message_boxes.h"
+#include "ui/ui_fonts.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ int RefuseSecondCopy(ToolkitArguments& toolkit, const std::string& fileName) {
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     if (!MessagesToStderrOnly() && DisplayAvailable()) {
         QApplication app(toolkit.Count(), toolkit.Values());
+        UseUiFontAsApplicationFont();
         QMessageBox box(QMessageBox::NoIcon, FromCp1252(ApplicationTitle(fileName)), message,
                         QMessageBox::Ok);
         box.exec();
@@ -79,6 +81,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(toolkit.Count(), toolkit.Values());
+    UseUiFontAsApplicationFont();
     if (MessagesToStderrOnly()) {
         SetMessageBoxHook([](MessageKind kind, const QString& message) {
             std::fprintf(stderr, "%s: %s\n", kind == MessageKind::Error ? "Fehler" : "Information",

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-dev
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix wine wine64
   xvfb xauth xdotool x11-utils imagemagick socat
   fonts-liberation2 fonts-dejavu-core fonts-wine
   locales

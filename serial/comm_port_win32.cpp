@@ -1,6 +1,13 @@
 // Win32 back end of CommPort: overlapped I/O on "\\.\COM<n>" with the system's
 // communications functions. One OVERLAPPED record per operation (watcher wait, read,
 // write), each with its own manual-reset event, so the three can be in flight at once.
+//
+// Some ports cannot wait for events at all: Wine on a pseudo-terminal ends every overlapped
+// WaitCommEvent at once with ERROR_OPERATION_ABORTED, and some virtual-port drivers behave
+// alike. After a few such failures in a row the watcher checks the receive queue itself
+// (ClearCommError) every 20 ms and reports arrivals as EV_RXCHAR, the way the POSIX back end
+// re-checks; it tries a real wait again about once a second and goes back to waiting as
+// soon as one holds.
 
 // The system's DCB and ours (serial/dcb.h) share name and layout; the system's is renamed
 // while windows.h is read and filled from ours byte for byte.
@@ -8,16 +15,29 @@
 #include <windows.h>
 #undef DCB
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "serial/comm_port.h"
 #include "serial/comm_tables.h"
+#include "serial/comm_types.h"
 
 static_assert(sizeof(Win32Dcb) == sizeof(DCB), "our DCB must match the system's");
 
 namespace {
+
+// Failed waits in a row after which the watcher polls the receive queue instead.
+constexpr int kFailedWaitsBeforePolling = 3;
+// Pace of the receive-queue checks while polling (the POSIX back end's re-check pace).
+constexpr DWORD kPollIntervalMs = 20;
+// While polling, a real wait is tried again after this many checks (about a second).
+constexpr int kPollsBetweenProbes = 50;
+// A read of bytes already received completes at once; this bounds the wait for a driver
+// that completes it later.
+constexpr DWORD kReadCompletionMs = 500;
 
 // Drivers report a removed device in several ways; all of them mean "gone for good".
 bool IsGoneError(DWORD error) {
@@ -46,11 +66,15 @@ OVERLAPPED MakeRecord() {
 
 class CommPortImpl {
 public:
-    CommPortImpl() : readRecord_(MakeRecord()), writeRecord_(MakeRecord()) {}
+    CommPortImpl()
+        : readRecord_(MakeRecord()),
+          writeRecord_(MakeRecord()),
+          wake_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
     ~CommPortImpl() {
         Close();
         CloseHandle(readRecord_.hEvent);
         CloseHandle(writeRecord_.hEvent);
+        CloseHandle(wake_);
     }
 
     bool Open(uint8_t port) {
@@ -63,7 +87,18 @@ public:
         }
         handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OVERLAPPED, nullptr);
-        return handle_ != INVALID_HANDLE_VALUE;
+        if (handle_ == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        ResetEvent(wake_);
+        evMask_.store(0, std::memory_order_relaxed);
+        bytesRead_.store(0, std::memory_order_relaxed);
+        rxBaseline_.store(0, std::memory_order_relaxed);
+        heldErrors_.store(0, std::memory_order_relaxed);
+        reportedArrivals_ = 0;
+        failedWaits_ = 0;
+        pollsSinceProbe_ = 0;
+        return true;
     }
 
     bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
@@ -86,36 +121,44 @@ public:
     }
 
     void SetEventMask(uint32_t evMask) {
-        maskChanges_.fetch_add(1, std::memory_order_acq_rel);
+        const uint32_t before = evMask_.load(std::memory_order_acquire);
+        if ((evMask & EV_RXCHAR_BIT) != 0 && (before & EV_RXCHAR_BIT) == 0) {
+            // Bytes that came while EV_RXCHAR was off raise no event on Windows; the polling
+            // fallback must not report them either.
+            rxBaseline_.store(bytesRead_.load(std::memory_order_acquire) + PeekQueue().inQueue,
+                              std::memory_order_release);
+        }
+        evMask_.store(evMask, std::memory_order_release);
         SetCommMask(handle_, evMask);
+        SetEvent(wake_);
     }
 
     CommWaitResult WaitEvent() {
         if (waitRecord_.hEvent == nullptr) {
             waitRecord_ = MakeRecord();
         }
-        const uint32_t changesBefore = maskChanges_.load(std::memory_order_acquire);
-        DWORD events = 0;
-        DWORD error = 0;
-        ResetEvent(waitRecord_.hEvent);
-        if (!WaitCommEvent(handle_, &events, &waitRecord_)) {
-            error = GetLastError();
-            if (error == ERROR_IO_PENDING) {
-                DWORD unused = 0;
-                error =
-                    GetOverlappedResult(handle_, &waitRecord_, &unused, TRUE) ? 0 : GetLastError();
+        for (;;) {
+            if (TakeWake()) {
+                return {CommWaitStatus::Woken, 0};
+            }
+            const bool polling = failedWaits_ >= kFailedWaitsBeforePolling;
+            if (!polling || pollsSinceProbe_ >= kPollsBetweenProbes) {
+                pollsSinceProbe_ = 0;
+                const std::optional<CommWaitResult> waited = WaitOnce(polling);
+                if (waited) {
+                    return *waited;
+                }
+                continue;
+            }
+            if (WaitForSingleObject(wake_, kPollIntervalMs) == WAIT_OBJECT_0) {
+                continue;  // taken at the top of the loop
+            }
+            ++pollsSinceProbe_;
+            const std::optional<CommWaitResult> polled = CheckQueue();
+            if (polled) {
+                return *polled;
             }
         }
-        const bool maskChanged = maskChanges_.load(std::memory_order_acquire) != changesBefore;
-        if (error == 0 && events != 0) {
-            return {CommWaitStatus::Event, events};
-        }
-        if (maskChanged) {
-            return {CommWaitStatus::Woken, 0};
-        }
-        // An empty or aborted wait nobody asked for (Wine on a pty does this every few
-        // milliseconds) is a failure, so the watcher pauses instead of spinning.
-        return {IsGoneError(error) ? CommWaitStatus::Gone : CommWaitStatus::Failed, 0};
     }
 
     void EndWatch() {
@@ -146,26 +189,16 @@ public:
         if (!ClearCommError(handle_, &errors, &status)) {
             return {0, 0};
         }
-        return {errors, status.cbInQue};
+        // Errors the watcher took while looking at the queue belong to this caller.
+        return {errors | heldErrors_.exchange(0, std::memory_order_acq_rel), status.cbInQue};
     }
 
     int32_t Read(void* buffer, int32_t count) {
-        DWORD got = 0;
-        ResetEvent(readRecord_.hEvent);
-        if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), nullptr, &readRecord_)) {
-            if (GetLastError() != ERROR_IO_PENDING) {
-                return 0;
-            }
-            // Still pending: it must not write into the caller's buffer once we return.
-            // Cancel it and wait until the cancellation has gone through; what it had
-            // transferred by then counts.
-            CancelIoEx(handle_, &readRecord_);
+        const int32_t got = ReadPending(buffer, count);
+        if (got > 0) {
+            bytesRead_.fetch_add(static_cast<uint64_t>(got), std::memory_order_release);
         }
-        if (!GetOverlappedResult(handle_, &readRecord_, &got, TRUE) &&
-            GetLastError() != ERROR_OPERATION_ABORTED) {
-            return 0;
-        }
-        return static_cast<int32_t>(got);
+        return got;
     }
 
     int32_t Write(const void* buffer, int32_t count) {
@@ -189,12 +222,196 @@ public:
     }
 
 private:
+    struct QueuePeek {
+        bool ok;
+        DWORD error;  ///< GetLastError when not ok
+        uint32_t inQueue;
+    };
+
+    // ClearCommError for the watcher's own use: the error word it clears is kept for the
+    // next QueueStatus, so no caller loses it.
+    QueuePeek PeekQueue() {
+        DWORD errors = 0;
+        COMSTAT status;
+        std::memset(&status, 0, sizeof status);
+        if (!ClearCommError(handle_, &errors, &status)) {
+            return {false, GetLastError(), 0};
+        }
+        if (errors != 0) {
+            heldErrors_.fetch_or(errors, std::memory_order_acq_rel);
+        }
+        return {true, 0, status.cbInQue};
+    }
+
+    bool TakeWake() {
+        if (WaitForSingleObject(wake_, 0) != WAIT_OBJECT_0) {
+            return false;
+        }
+        ResetEvent(wake_);
+        return true;
+    }
+
+    // Bytes received since the port was opened, as far as they can be counted: those read
+    // plus those waiting. Arrivals beyond the last count reported are new.
+    uint64_t Arrivals(uint32_t inQueue) {
+        const uint64_t baseline = rxBaseline_.load(std::memory_order_acquire);
+        if (baseline > reportedArrivals_) {
+            reportedArrivals_ = baseline;
+        }
+        return bytesRead_.load(std::memory_order_acquire) + inQueue;
+    }
+
+    // One look at the receive queue while polling: EV_RXCHAR for new bytes, EV_ERR for a
+    // line error, each only when in the mask; nothing (empty) when all is quiet.
+    std::optional<CommWaitResult> CheckQueue() {
+        const QueuePeek peek = PeekQueue();
+        if (!peek.ok) {
+            if (IsGoneError(peek.error)) {
+                return CommWaitResult{CommWaitStatus::Gone, 0};
+            }
+            return std::nullopt;
+        }
+        const uint32_t mask = evMask_.load(std::memory_order_acquire);
+        uint32_t events = 0;
+        if ((mask & EV_ERR_BIT) != 0 && heldErrors_.load(std::memory_order_acquire) != 0) {
+            events |= EV_ERR_BIT;
+        }
+        if ((mask & EV_RXCHAR_BIT) != 0) {
+            const uint64_t arrivals = Arrivals(peek.inQueue);
+            if (arrivals > reportedArrivals_) {
+                reportedArrivals_ = arrivals;
+                events |= EV_RXCHAR_BIT;
+            }
+        }
+        if (events == 0) {
+            return std::nullopt;
+        }
+        return CommWaitResult{CommWaitStatus::Event, events};
+    }
+
+    // Ends a pending wait for sure (SetCommMask ends it on Windows; cancelling covers
+    // drivers that do not) and returns the event word it had, if it completed first.
+    DWORD CancelWait() {
+        CancelIoEx(handle_, &waitRecord_);
+        DWORD unused = 0;
+        if (!GetOverlappedResult(handle_, &waitRecord_, &unused, TRUE)) {
+            return 0;
+        }
+        return waitEvents_;
+    }
+
+    // One real WaitCommEvent. Returns the result for the caller, or nothing when the
+    // watcher should go on polling. Never leaves the wait pending.
+    std::optional<CommWaitResult> WaitOnce(bool polling) {
+        waitEvents_ = 0;
+        DWORD error = 0;
+        ResetEvent(waitRecord_.hEvent);
+        if (!WaitCommEvent(handle_, &waitEvents_, &waitRecord_)) {
+            error = GetLastError();
+        }
+        if (error == ERROR_IO_PENDING) {
+            HANDLE both[2] = {waitRecord_.hEvent, wake_};
+            DWORD which =
+                WaitForMultipleObjects(2, both, FALSE, polling ? kPollIntervalMs : INFINITE);
+            if (which == WAIT_TIMEOUT) {
+                // The wait holds: this port can wait after all. Bytes that came between the
+                // last check and the start of this wait raise no event, so look once more.
+                failedWaits_ = 0;
+                const std::optional<CommWaitResult> missed = CheckQueue();
+                if (missed) {
+                    const DWORD more = CancelWait();
+                    if (missed->status != CommWaitStatus::Event) {
+                        return missed;
+                    }
+                    return CommWaitResult{CommWaitStatus::Event, missed->events | more};
+                }
+                which = WaitForMultipleObjects(2, both, FALSE, INFINITE);
+            }
+            if (which != WAIT_OBJECT_0) {
+                // The mask changed (or the wait could not be waited for): the wait is over.
+                CancelWait();
+                TakeWake();
+                return CommWaitResult{CommWaitStatus::Woken, 0};
+            }
+            DWORD unused = 0;
+            error = GetOverlappedResult(handle_, &waitRecord_, &unused, FALSE) ? 0 : GetLastError();
+        }
+        uint32_t events = error == 0 ? waitEvents_ : 0;
+        if ((events & EV_RXCHAR_BIT) != 0) {
+            // Windows raises EV_RXCHAR when bytes arrive; Wine also whenever unread bytes
+            // wait. Only bytes beyond those already reported make it an event.
+            const QueuePeek peek = PeekQueue();
+            const uint64_t arrivals = Arrivals(peek.ok ? peek.inQueue : 0);
+            if (arrivals > reportedArrivals_) {
+                reportedArrivals_ = arrivals;
+            } else {
+                events &= ~EV_RXCHAR_BIT;
+            }
+        }
+        if (events != 0) {
+            failedWaits_ = 0;
+            return CommWaitResult{CommWaitStatus::Event, events};
+        }
+        if (TakeWake()) {
+            return CommWaitResult{CommWaitStatus::Woken, 0};  // ended by a mask change
+        }
+        if (IsGoneError(error)) {
+            return CommWaitResult{CommWaitStatus::Gone, 0};
+        }
+        // An empty or aborted wait nobody asked for, or one that only saw old bytes.
+        if (polling) {
+            return std::nullopt;
+        }
+        ++failedWaits_;
+        // The watcher pauses after a failure; once failures have piled up it polls instead.
+        return CommWaitResult{CommWaitStatus::Failed, 0};
+    }
+
+    int32_t ReadPending(void* buffer, int32_t count) {
+        // Only bytes already received are asked for, and none when none wait: such a read
+        // completes at once on Windows and very soon under Wine (which completes even
+        // those asynchronously), and never waits for the line.
+        const QueuePeek peek = PeekQueue();
+        if (!peek.ok || peek.inQueue == 0) {
+            return 0;
+        }
+        const DWORD wanted = std::min(static_cast<DWORD>(count), static_cast<DWORD>(peek.inQueue));
+        DWORD got = 0;
+        ResetEvent(readRecord_.hEvent);
+        if (!ReadFile(handle_, buffer, wanted, nullptr, &readRecord_)) {
+            if (GetLastError() != ERROR_IO_PENDING) {
+                return 0;
+            }
+            // It must not write into the caller's buffer once we return: if it has not
+            // completed by then, cancel it and wait until the cancellation has gone
+            // through; what it had transferred counts.
+            if (WaitForSingleObject(readRecord_.hEvent, kReadCompletionMs) != WAIT_OBJECT_0) {
+                CancelIoEx(handle_, &readRecord_);
+            }
+        }
+        if (!GetOverlappedResult(handle_, &readRecord_, &got, TRUE) &&
+            GetLastError() != ERROR_OPERATION_ABORTED) {
+            return 0;
+        }
+        return static_cast<int32_t>(got);
+    }
+
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     OVERLAPPED readRecord_;
     OVERLAPPED writeRecord_;
-    OVERLAPPED waitRecord_{};  // watcher thread only
+    HANDLE wake_;  // set by SetEventMask: ends a wait or a poll pause
+    std::atomic<uint32_t> evMask_{0};
     uint32_t baud_ = 0;
-    std::atomic<uint32_t> maskChanges_{0};
+    // Arrival counting for the polling fallback (written by the reader, read by the watcher).
+    std::atomic<uint64_t> bytesRead_{0};
+    std::atomic<uint64_t> rxBaseline_{0};
+    std::atomic<uint32_t> heldErrors_{0};
+    // Watcher thread only.
+    OVERLAPPED waitRecord_{};
+    DWORD waitEvents_ = 0;
+    uint64_t reportedArrivals_ = 0;
+    int failedWaits_ = 0;
+    int pollsSinceProbe_ = 0;
 };
 
 CommPort::CommPort() : impl_(std::make_unique<CommPortImpl>()) {}

@@ -1,14 +1,8 @@
 #include "app/settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <future>
 
 #include "tests/app/temp_dir.h"
 
@@ -121,46 +115,11 @@ TEST(LoadSettings, AFileOverOneMebibyteIsUnreadableAndStaysAsItIs) {
     EXPECT_EQ(ReadBytes(path), content);
 
     // A huge file is refused by its size, without reading (or holding) it.
-    ASSERT_EQ(truncate(path.c_str(), 100LL * 1024 * 1024), 0);
+    std::filesystem::resize_file(path, 100ULL * 1024 * 1024);
     EXPECT_FALSE(LoadSettings(path, settings, nullptr));
     EXPECT_FALSE(SaveSettings(path, Remembered(), nullptr));
     EXPECT_EQ(std::filesystem::file_size(path), 100u * 1024 * 1024);
     EXPECT_EQ(dir.EntryCount(), 1u);
-}
-
-TEST(LoadSettings, OnlyRegularFilesAreReadAndNothingBlocks) {
-    TempDir dir;
-    const std::string path = dir.File(kSettingsFileName);
-    // A device that never ends, and one that is empty: neither is a settings file.
-    for (const char* device : {"/dev/zero", "/dev/null"}) {
-        std::filesystem::remove(path);
-        std::filesystem::create_symlink(device, path);
-        Settings settings = Remembered();
-        std::string error;
-        EXPECT_FALSE(LoadSettings(path, settings, &error)) << device;
-        EXPECT_FALSE(error.empty()) << device;
-        EXPECT_FALSE(SaveSettings(path, Remembered(), nullptr)) << device;
-        EXPECT_TRUE(std::filesystem::is_symlink(path)) << device;
-    }
-
-    // A named pipe without a writer: opening it for reading would wait for ever.
-    std::filesystem::remove(path);
-    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    auto load = std::async(std::launch::async, [&path] {
-        Settings settings;
-        return LoadSettings(path, settings, nullptr);
-    });
-    const bool ended = load.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-    if (!ended) {
-        // Let the blocked reader go, so the test can end and report.
-        const int writer = open(path.c_str(), O_WRONLY | O_NONBLOCK);
-        load.wait_for(std::chrono::seconds(20));
-        close(writer);
-    }
-    EXPECT_TRUE(ended) << "reading a named pipe blocked";
-    EXPECT_FALSE(load.get());
-    EXPECT_FALSE(SaveSettings(path, Remembered(), nullptr));
-    EXPECT_TRUE(std::filesystem::is_fifo(path));
 }
 
 TEST(SaveSettings, KeepsForeignContentAndReplacesOurKeys) {
@@ -227,30 +186,10 @@ TEST(SaveSettings, FailuresAreReportedAndLeaveNoFileBehind) {
     EXPECT_EQ(dir.EntryCount(), 1u);
 }
 
-// An installed program keeps its file in ~/.config/fumilink, which a fresh home lacks.
-TEST(SaveSettings, CreatesMissingFoldersForTheOwnerOnly) {
-    TempDir dir;
-    namespace fs = std::filesystem;
-    fs::create_directory(dir.File("config"));
-    fs::permissions(dir.File("config"), fs::perms::owner_all | fs::perms::group_read |
-                                            fs::perms::group_exec | fs::perms::others_read |
-                                            fs::perms::others_exec);
-    const std::string path = dir.File("config/fumilink/sub/fumilink.ini");
-    Settings saved = Remembered();
-    std::string error;
-    ASSERT_TRUE(SaveSettings(path, saved, &error)) << error;
-    Settings loaded;
-    ASSERT_TRUE(LoadSettings(path, loaded, nullptr));
-    EXPECT_EQ(loaded.portNumber, 3);
-    EXPECT_EQ(fs::status(dir.File("config/fumilink")).permissions(), fs::perms::owner_all);
-    EXPECT_EQ(fs::status(dir.File("config/fumilink/sub")).permissions(), fs::perms::owner_all);
-    EXPECT_EQ(fs::status(dir.File("config")).permissions() & fs::perms::others_read,
-              fs::perms::others_read);
-}
-
 TEST(SettingsFilePath, LiesBesideTheExecutable) {
     const std::string path = SettingsFilePath();
     EXPECT_EQ(std::filesystem::path(path).filename(), "fumilink.ini");
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(path).parent_path() / "app_tests"))
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(path).parent_path() /
+                                        FUMILINK_TEST_FILE_NAME))
         << path;
 }

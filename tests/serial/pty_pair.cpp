@@ -1,8 +1,5 @@
 #include "tests/serial/pty_pair.h"
 
-#include <QCoreApplication>
-#include <QThread>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -87,33 +84,6 @@ void PtyPair::HangUp() {
         close(master_);
         master_ = -1;
     }
-}
-
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) {
-            return done();
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) {
-            return done();
-        }
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-void PumpFor(std::chrono::milliseconds span) {
-    PumpUntil([] { return false; }, span);
 }
 
 int WatcherCount() {

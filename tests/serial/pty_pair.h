@@ -5,8 +5,9 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "tests/serial/event_pump.h"
 
 /// Temporary port folder, set as FUMILINK_PORT_DIR for the life of the object.
 class PortDir {
@@ -48,13 +49,5 @@ private:
     std::string link_;
 };
 
-/// Pumps the Qt event queue until `done` holds or `deadline` passes; returns `done()`.
-bool PumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds deadline = std::chrono::seconds(10));
-/// Waits, without pumping the Qt event queue, until `done` holds or `deadline` passes.
-bool WaitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds deadline = std::chrono::seconds(10));
-/// Pumps the Qt event queue for `span` (to give something that must not happen a chance).
-void PumpFor(std::chrono::milliseconds span);
 /// Number of watcher threads (named "comm-watcher") in this process.
 int WatcherCount();

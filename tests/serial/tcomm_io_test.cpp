@@ -14,56 +14,11 @@
 #include "serial/comm_message.h"
 #include "serial/tcomm.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/serial/recording_comm.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-struct Notification {
-    uint32_t message;
-    uint32_t a;
-    uint32_t b;
-};
-
-// Records every notification; with `holdHandshake` it keeps the first notification it gets
-// unfinished (as a handler that never returns would), until Finish is called.
-class RecordingComm : public TComm {
-public:
-    RecordingComm() : TComm(nullptr) {}
-    std::vector<Notification> seen;
-    bool holdHandshake = false;
-    bool holding = false;
-
-    void Finish() {
-        holding = false;
-        TComm::DoCharReceived(0);
-    }
-    size_t Count(uint32_t message) const {
-        size_t n = 0;
-        for (const Notification& item : seen) {
-            n += item.message == message ? 1 : 0;
-        }
-        return n;
-    }
-
-protected:
-    void DoCommEvent(uint32_t events, uint32_t state) override {
-        seen.push_back({WM_COMM_EVENT, events, state});
-        TComm::DoCommEvent(events, state);
-    }
-    void DoCharReceived(uint32_t cbInQue) override {
-        seen.push_back({WM_COMM_RXCHAR, cbInQue, 0});
-        if (holdHandshake) {
-            holding = true;
-            return;
-        }
-        TComm::DoCharReceived(cbInQue);
-    }
-    void DoCommError(uint32_t errorCode) override {
-        seen.push_back({WM_COMM_ERROR, errorCode, 0});
-        TComm::DoCommError(errorCode);
-    }
-};
 
 class TCommPort : public ::testing::Test {
 protected:

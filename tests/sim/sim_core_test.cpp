@@ -170,6 +170,19 @@ TEST(StreamGenerator, SameSeedSameValues) {
     EXPECT_NE(first, c.NextCycle());
 }
 
+TEST(StreamGenerator, SteadyValuesAreThoseOfTheFirstCycleEveryCycle) {
+    std::array<char, kStreamParameterCount> status;
+    status.fill('G');
+    StreamGenerator drifting(3, status);
+    StreamGenerator steady(3, status, true);
+    const auto first = steady.NextCycle();
+    EXPECT_EQ(first, drifting.NextCycle());  // the same start as without --steady
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        EXPECT_EQ(steady.NextCycle(), first) << cycle;
+    }
+    EXPECT_NE(drifting.NextCycle(), first);
+}
+
 // A device under a fake clock, recording its log and everything it would write.
 class DeviceBench {
 public:

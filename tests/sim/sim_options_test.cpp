@@ -43,7 +43,8 @@ TEST(SimOptions, ValuesInBothSpellingsAndRepeatedOptions) {
                           "--cycle-ms",
                           "0",
                           "--seed",
-                          "99"});
+                          "99",
+                          "--steady"});
     ASSERT_EQ(r.error, "");
     const SimOptions& o = r.options;
     EXPECT_EQ(o.analyserPort, 7);
@@ -58,6 +59,8 @@ TEST(SimOptions, ValuesInBothSpellingsAndRepeatedOptions) {
     EXPECT_FALSE(o.bytesPerSecond.has_value());
     EXPECT_EQ(o.cycle, SimTime{0});
     EXPECT_EQ(o.seed, 99u);
+    EXPECT_TRUE(o.steady);
+    EXPECT_FALSE(Parse({}).options.steady);
 }
 
 TEST(SimOptions, FaultListsCombine) {

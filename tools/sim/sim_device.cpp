@@ -48,7 +48,7 @@ SimDevice::SimDevice(PortRole role, const SimOptions& options, EventSink sink)
       faults_(role == PortRole::Analyser ? options.faults : SimFaults{}),
       sink_(std::move(sink)),
       output_(faults_.flood ? SimTime{0} : ByteTime(options.bytesPerSecond)),
-      generator_(options.seed, options.status),
+      generator_(options.seed, options.status, options.steady),
       noiseRandom_(options.seed + 1) {}
 
 void SimDevice::Receive(const char* data, size_t size, SimTime now) {

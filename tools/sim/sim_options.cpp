@@ -272,6 +272,9 @@ private:
             if (auto v = Value(name)) {
                 o.readyFile = *v;
             }
+        } else if (name == "--steady") {
+            NoValue(name);
+            o.steady = true;
         } else if (name == "--seed") {
             if (auto v = Value(name)) {
                 const auto n = ParseInteger(*v);
@@ -374,6 +377,8 @@ Stream:
   --status NNN=C        status character C for parameter NNN, e.g. --status 053=F;
                         'all=C' sets every parameter (default G; repeatable)
   --seed N              seed of the value drift (default 1)
+  --steady              no drift: every cycle sends the same values, so a run's values
+                        do not depend on how many cycles it saw (comparing programs)
   --rate BAUD|max       pace bytes like a BAUD line, 8N1 (default 9600, ~960 bytes/s);
                         'max' writes as fast as the pty takes them
 

@@ -51,6 +51,7 @@ struct SimOptions {
     std::string readyFile;  ///< empty = none
     bool logSent = false;   ///< log "SENT <lines> steady=<s>" after writes (benchmarks)
     unsigned seed = 1;      ///< seed of the value drift, so runs are reproducible
+    bool steady = false;    ///< no drift: every cycle sends the same values
 
     SimOptions() { status.fill('G'); }
 };

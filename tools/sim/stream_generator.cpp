@@ -16,8 +16,8 @@ constexpr std::array<int, kStreamParameterCount> kDecimals = {1, 1, 0, 0, 0, 0, 
 }  // namespace
 
 StreamGenerator::StreamGenerator(unsigned seed,
-                                 const std::array<char, kStreamParameterCount>& status)
-    : random_(seed), status_(status) {}
+                                 const std::array<char, kStreamParameterCount>& status, bool steady)
+    : random_(seed), status_(status), steady_(steady) {}
 
 double StreamGenerator::Drift(double value, double centre, double step, double halfRange) {
     // Raw engine output keeps the sequence identical across standard libraries.
@@ -27,14 +27,18 @@ double StreamGenerator::Drift(double value, double centre, double step, double h
 }
 
 CombustionValues StreamGenerator::NextValues() {
-    o2_ = Drift(o2_, 4.0, 0.05, 0.6);
-    co_ = Drift(co_, 12, 1.0, 8);
-    no_ = Drift(no_, 48, 1.0, 6);
-    no2_ = Drift(no2_, 3, 0.3, 2);
-    so2_ = Drift(so2_, 4, 0.5, 3);
-    airTemp_ = Drift(airTemp_, 20.5, 0.1, 1.5);
-    flueTemp_ = Drift(flueTemp_, 180, 0.8, 8);
-    draft_ = Drift(draft_, -0.12, 0.005, 0.04);
+    // A steady generator keeps the values of its first cycle.
+    if (!steady_ || !started_) {
+        o2_ = Drift(o2_, 4.0, 0.05, 0.6);
+        co_ = Drift(co_, 12, 1.0, 8);
+        no_ = Drift(no_, 48, 1.0, 6);
+        no2_ = Drift(no2_, 3, 0.3, 2);
+        so2_ = Drift(so2_, 4, 0.5, 3);
+        airTemp_ = Drift(airTemp_, 20.5, 0.1, 1.5);
+        flueTemp_ = Drift(flueTemp_, 180, 0.8, 8);
+        draft_ = Drift(draft_, -0.12, 0.005, 0.04);
+        started_ = true;
+    }
 
     CombustionValues v;
     v.o2 = o2_;

@@ -19,10 +19,12 @@ struct CombustionValues {
 /// Produces the data lines of successive stream cycles.
 class StreamGenerator {
 public:
-    /// `status` holds one status character per entry of kStreamParameters.
-    StreamGenerator(unsigned seed, const std::array<char, kStreamParameterCount>& status);
+    /// `status` holds one status character per entry of kStreamParameters. A `steady`
+    /// generator does not drift: every cycle has the values of the first.
+    StreamGenerator(unsigned seed, const std::array<char, kStreamParameterCount>& status,
+                    bool steady = false);
 
-    /// Advances the drift by one cycle and returns the new values.
+    /// Advances the drift by one cycle (unless steady) and returns the new values.
     CombustionValues NextValues();
 
     /// Formats one data line without its CR, e.g. "051G 4.1;" or "080G -0.12;".
@@ -37,6 +39,8 @@ private:
 
     std::mt19937 random_;
     std::array<char, kStreamParameterCount> status_;
+    bool steady_;
+    bool started_ = false;
     double o2_ = 4.0, co_ = 12, no_ = 48, no2_ = 3, so2_ = 4;
     double airTemp_ = 20.5, flueTemp_ = 180, draft_ = -0.12;
 };

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Makes or removes a throw-away Wine prefix for the Windows tests.
+#   wine-prefix.sh create PREFIX [COM<n>=PATH ...]   new prefix; COM<n> opens PATH (a pty link)
+#   wine-prefix.sh remove PREFIX                     stops its wineserver, deletes it
+# COM ports are mapped through HKLM\Software\Wine\Ports; Wine reads that key when its
+# server starts, so the server is stopped after the mapping. Wine also gives every
+# /dev/ttyS* it finds a COM number of its own (after the mapped ones): tests never scan
+# the port list blindly.
+set -euo pipefail
+action=${1:?create or remove}
+prefix=$(realpath -m "${2:?prefix folder}")
+shift 2
+export WINEPREFIX=$prefix WINEDEBUG=-all
+
+stop_server() {
+  wineserver -k > /dev/null 2>&1 || true
+  wineserver -w > /dev/null 2>&1 || true
+}
+
+case $action in
+  create)
+    [ -d "$prefix" ] && { stop_server; rm -rf "$prefix"; }
+    mkdir -p "$(dirname "$prefix")"
+    # wineboot without a display (it would only open a progress window).
+    DISPLAY= wineboot -i > /dev/null 2>&1
+    for mapping in "$@"; do
+      port=${mapping%%=*}
+      path=$(realpath -m "${mapping#*=}")
+      mkdir -p "$(dirname "$path")"
+      wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$path" /f > /dev/null 2>&1
+    done
+    stop_server
+    # One start with the mapping in place: the first start after it sets up the port
+    # devices, and a serial port opened meanwhile can hang on its first write.
+    wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' > /dev/null 2>&1
+    stop_server
+    ;;
+  remove)
+    if [ -d "$prefix" ]; then
+      stop_server
+      rm -rf "$prefix"
+    fi
+    ;;
+  *)
+    echo "usage: $0 create|remove PREFIX [COM<n>=PATH ...]" >&2
+    exit 2
+    ;;
+esac
