@@ -64,8 +64,9 @@ stage_fuzz() {
 stage_win32() {
   echo "== Windows program (MinGW-w64, static Qt) and its tests under Wine"
   local qt_prefix
-  # The script says what it does (on the terminal) and prints the prefix last.
-  qt_prefix=$(bash scripts/build-qt-mingw.sh | tee /dev/stderr | tail -n 1)
+  # Builds Qt when the cache lacks it, saying what it does; then only asks for the prefix.
+  bash scripts/build-qt-mingw.sh >&2
+  qt_prefix=$(bash scripts/build-qt-mingw.sh --print-prefix)
   # A Qt built with other options lives under another prefix: the build folder starts anew
   # (CMake would keep finding the old one).
   if [ -f build-win32/CMakeCache.txt ] &&

@@ -10,19 +10,8 @@
 #include <future>
 
 #include "app/settings.h"
+#include "tests/app/remembered_settings.h"
 #include "tests/app/temp_dir.h"
-
-namespace {
-
-Settings Remembered() {
-    Settings settings;
-    settings.portNumber = 3;
-    settings.identification = "before";
-    settings.so2Key = "2204";
-    return settings;
-}
-
-}  // namespace
 
 TEST(LoadSettings, OnlyRegularFilesAreReadAndNothingBlocks) {
     TempDir dir;

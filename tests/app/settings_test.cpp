@@ -4,19 +4,8 @@
 
 #include <filesystem>
 
+#include "tests/app/remembered_settings.h"
 #include "tests/app/temp_dir.h"
-
-namespace {
-
-Settings Remembered() {
-    Settings settings;
-    settings.portNumber = 3;
-    settings.identification = "before";
-    settings.so2Key = "2204";
-    return settings;
-}
-
-}  // namespace
 
 TEST(LoadSettings, LenientPortNumberAndIdentification) {
     TempDir dir;

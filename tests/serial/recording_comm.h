@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "serial/comm_message.h"
@@ -26,6 +27,16 @@ public:
     void Finish() {
         holding = false;
         TComm::DoCharReceived(0);
+    }
+    /// Everything the receive queue holds now.
+    std::string ReadAll() {
+        std::string got;
+        char buffer[64];
+        int32_t n;
+        while ((n = ReadBuffer(buffer, sizeof buffer)) > 0) {
+            got.append(buffer, static_cast<size_t>(n));
+        }
+        return got;
     }
     size_t Count(uint32_t message) const {
         size_t n = 0;

@@ -28,15 +28,6 @@ protected:
 
     void SetUp() override { comm_.SetPort(3); }
     void TearDown() override { comm_.Close(); }
-    std::string ReadAll() {
-        std::string got;
-        char buffer[64];
-        int32_t n;
-        while ((n = comm_.ReadBuffer(buffer, sizeof buffer)) > 0) {
-            got.append(buffer, static_cast<size_t>(n));
-        }
-        return got;
-    }
 };
 
 }  // namespace
@@ -104,7 +95,7 @@ TEST_F(TCommPort, BytesTravelBothWaysEightBitClean) {
     pty_.DeviceWrite(all);
     std::string got;
     ASSERT_TRUE(PumpUntil([&] {
-        got += ReadAll();
+        got += comm_.ReadAll();
         return got.size() >= all.size();
     }));
     EXPECT_EQ(got, all);
@@ -156,7 +147,7 @@ TEST_F(TCommPort, CloseDiscardsWhatWasNotRead) {
     EXPECT_EQ(comm_.InQueueCount(), 0u);
     pty_.DeviceWrite("fresh");
     ASSERT_TRUE(WaitUntil([&] { return comm_.InQueueCount() == 5; }));
-    EXPECT_EQ(ReadAll(), "fresh");
+    EXPECT_EQ(comm_.ReadAll(), "fresh");
 }
 
 TEST_F(TCommPort, ReceivedDataIsNotifiedOnceWithTheQueueCount) {
@@ -183,7 +174,7 @@ TEST_F(TCommPort, ReceivedDataIsNotifiedOnceWithTheQueueCount) {
     pty_.DeviceWrite("D");
     ASSERT_TRUE(PumpUntil([&] { return calls > 1; }));
     EXPECT_EQ(lastCount, 4u);
-    EXPECT_EQ(ReadAll(), "BC\rD");
+    EXPECT_EQ(comm_.ReadAll(), "BC\rD");
 }
 
 TEST_F(TCommPort, NoSecondNotificationBeforeTheFirstIsHandled) {

@@ -39,15 +39,6 @@ protected:
         ASSERT_EQ(peer_.Write(bytes.data(), static_cast<int32_t>(bytes.size())),
                   static_cast<int32_t>(bytes.size()));
     }
-    std::string ReadAll() {
-        std::string got;
-        char buffer[64];
-        int32_t n;
-        while ((n = comm_.ReadBuffer(buffer, sizeof buffer)) > 0) {
-            got.append(buffer, static_cast<size_t>(n));
-        }
-        return got;
-    }
 
     CommPort peer_;  // the analyser's end of the line
     RecordingComm comm_;
@@ -79,7 +70,7 @@ TEST_F(WinePort, ArrivalsAreNotifiedOnceWithTheQueueCount) {
     EXPECT_EQ(comm_.ReadByte(), 'A');
     DeviceWrite("D");
     ASSERT_TRUE(PumpUntil([&] { return comm_.Count(WM_COMM_RXCHAR) > 1; }));
-    EXPECT_EQ(ReadAll(), "BC\rD");
+    EXPECT_EQ(comm_.ReadAll(), "BC\rD");
 }
 
 TEST_F(WinePort, NoSecondNotificationBeforeTheFirstIsHandled) {
@@ -94,7 +85,7 @@ TEST_F(WinePort, NoSecondNotificationBeforeTheFirstIsHandled) {
     comm_.holdHandshake = false;
     comm_.Finish();
     ASSERT_TRUE(PumpUntil([&] { return comm_.Count(WM_COMM_RXCHAR) >= 2; }));
-    EXPECT_EQ(ReadAll(), "ABC");
+    EXPECT_EQ(comm_.ReadAll(), "ABC");
 }
 
 TEST_F(WinePort, CloseReturnsWhileNotificationsArePending) {
@@ -121,7 +112,7 @@ TEST_F(WinePort, CloseReturnsWhileNotificationsArePending) {
     DeviceWrite("C");
     const size_t before = comm_.Count(WM_COMM_RXCHAR);
     ASSERT_TRUE(PumpUntil([&] { return comm_.Count(WM_COMM_RXCHAR) > before; }));
-    EXPECT_EQ(ReadAll(), "C");  // Close emptied the line
+    EXPECT_EQ(comm_.ReadAll(), "C");  // Close emptied the line
 }
 
 TEST_F(WinePort, CloseWhileAHandlerHoldsTheHandshake) {
