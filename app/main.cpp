@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/executable_path.h"
 #include "app/locale_text.h"
 #include "app/single_instance.h"
+#include "config/command_line.h"
+#include "config/executable_path.h"
 #include "data/cp1252.h"
 #include "ui/form1.h"
 #include "ui/formmain.h"

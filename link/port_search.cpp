@@ -4,7 +4,7 @@
 #include <exception>
 #include <fstream>
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "data/conversions.h"
 #include "data/cp1252.h"
 #include "link/busy_scope.h"

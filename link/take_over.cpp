@@ -3,7 +3,7 @@
 
 #include <QCoreApplication>
 
-#include "app/atomic_write.h"
+#include "config/atomic_write.h"
 #include "data/transfer_file.h"
 #include "link/busy_scope.h"
 #include "link/device_link.h"

@@ -5,7 +5,7 @@
 #include <QMetaObject>
 #include <utility>
 
-#include "app/command_line.h"
+#include "config/command_line.h"
 #include "ui/form1.h"
 #include "ui/formmain.h"
 #include "ui/message_boxes.h"

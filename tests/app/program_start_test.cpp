@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/app/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

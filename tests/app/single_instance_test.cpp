@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "tests/app/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/settings.h"
+#include "config/settings.h"
 
-#include "app/atomic_write.h"
-#include "app/executable_path.h"
-#include "app/file_bytes.h"
-#include "app/ini_file.h"
-#include "app/make_folders.h"
+#include "config/atomic_write.h"
+#include "config/executable_path.h"
+#include "config/file_bytes.h"
+#include "config/ini_file.h"
+#include "config/make_folders.h"
 #include "data/conversions.h"
 
 namespace {

@@ -1,5 +1,5 @@
-#include "app/executable_path.h"
-#include "app/settings.h"
+#include "config/executable_path.h"
+#include "config/settings.h"
 
 // On Windows the program is copied into a folder of its own, and the file sits beside it.
 std::string SettingsFilePath() {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/file_bytes.h"
+#include "config/file_bytes.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/make_folders.h"
+#include "config/make_folders.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "app/settings_path_posix.h"
+#include "config/settings_path_posix.h"
 
 #include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "app/executable_path.h"
-#include "app/settings.h"
+#include "config/executable_path.h"
+#include "config/settings.h"
 
 std::string ChooseSettingsFilePath(const std::string& executableDirectory,
                                    bool executableDirectoryWritable, const char* xdgConfigHome,

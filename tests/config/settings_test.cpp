@@ -1,11 +1,11 @@
-#include "app/settings.h"
+#include "config/settings.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "tests/app/remembered_settings.h"
-#include "tests/app/temp_dir.h"
+#include "tests/config/remembered_settings.h"
+#include "tests/support/temp_dir.h"
 
 TEST(LoadSettings, LenientPortNumberAndIdentification) {
     TempDir dir;

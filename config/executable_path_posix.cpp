@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/executable_path.h"
+#include "config/executable_path.h"
 
 std::string ExecutablePath() {
     // readlink does not say whether the name was cut, so grow until it fits.

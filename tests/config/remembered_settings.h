@@ -2,7 +2,7 @@
 // What the settings tests start from: fields as an earlier search left them, which a
 // failed load must not touch.
 
-#include "app/settings.h"
+#include "config/settings.h"
 
 inline Settings Remembered() {
     Settings settings;

@@ -1,4 +1,4 @@
-#include "app/temporary_file_name.h"
+#include "config/temporary_file_name.h"
 
 #include <charconv>
 

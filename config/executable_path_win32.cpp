@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/executable_path.h"
+#include "config/executable_path.h"
 
 std::string ExecutablePath() {
     // GetModuleFileNameA cuts a long name silently and returns the buffer size; grow then.

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/file_bytes.h"
+#include "config/file_bytes.h"
 
 namespace {
 

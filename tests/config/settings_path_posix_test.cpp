@@ -1,4 +1,4 @@
-#include "app/settings_path_posix.h"
+#include "config/settings_path_posix.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/make_folders.h"
+#include "config/make_folders.h"
 
 namespace {
 

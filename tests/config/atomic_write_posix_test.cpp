@@ -14,9 +14,9 @@
 #include <optional>
 #include <vector>
 
-#include "app/atomic_write.h"
-#include "app/temporary_file_name.h"
-#include "tests/app/temp_dir.h"
+#include "config/atomic_write.h"
+#include "config/temporary_file_name.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <future>
 
-#include "app/settings.h"
-#include "tests/app/remembered_settings.h"
-#include "tests/app/temp_dir.h"
+#include "config/settings.h"
+#include "tests/config/remembered_settings.h"
+#include "tests/support/temp_dir.h"
 
 TEST(LoadSettings, OnlyRegularFilesAreReadAndNothingBlocks) {
     TempDir dir;

@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "config/command_line.h"
 #include "data/cp1252.h"
 
 std::vector<std::string> CommandLineArguments(int argc, const char* const* argv) {

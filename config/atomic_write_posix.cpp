@@ -10,9 +10,9 @@
 #include <cstring>
 #include <optional>
 
-#include "app/atomic_write.h"
-#include "app/executable_path.h"
-#include "app/temporary_file_name.h"
+#include "config/atomic_write.h"
+#include "config/executable_path.h"
+#include "config/temporary_file_name.h"
 
 namespace {
 

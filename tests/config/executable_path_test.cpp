@@ -1,4 +1,4 @@
-#include "app/executable_path.h"
+#include "config/executable_path.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "app/atomic_write.h"
+#include "config/atomic_write.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "app/temporary_file_name.h"
+#include "config/temporary_file_name.h"
 
-#include "tests/app/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 TEST(WriteFileAtomically, CreatesAndReplacesFilesWithExactBytes) {
     TempDir dir;

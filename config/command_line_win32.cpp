@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "config/command_line.h"
 
 std::vector<std::string> CommandLineArguments(int argc, const char* const* argv) {
     // The C runtime hands the arguments over in the ANSI code page, which is the file's
