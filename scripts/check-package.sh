@@ -62,7 +62,7 @@ chmod a-w "$work/root/usr/bin"
   export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
   # A real window on the virtual X server, whatever the test run set for the widget tests.
   unset QT_QPA_PLATFORM
-  FUMILINK_SIM=$work/root/usr/bin/fumilink-sim xvfb-run -a -s "-screen 0 1024x768x24" \
+  FUMILINK_SIM=$work/root/usr/bin/fumilink-sim xvfb-run -a -s "-noreset -screen 0 1024x768x24" \
     "$root/tools/sim/run-with-sim.sh" bash "$root/scripts/headless-demo.sh" \
     "$work/root/usr/bin/fumilink" "DEMO Heizung Müller" /ART=14 "$work/data.csv"
 ) || fail "the unpacked program did not run to the take-over"

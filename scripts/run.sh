@@ -23,7 +23,7 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     tools/sim/run-with-sim.sh "$root/build/app/fumilink" "${args[@]}"
 else
   FUMILINK_SIM="$root/build/tools/sim/fumilink-sim" \
-    xvfb-run -a -s "-screen 0 1024x768x24" \
+    xvfb-run -a -s "-noreset -screen 0 1024x768x24" \
     tools/sim/run-with-sim.sh bash scripts/headless-demo.sh "$root/build/app/fumilink" "${args[@]}"
 fi
 

@@ -45,28 +45,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+# shellcheck source=../../scripts/lib/x-session.sh
+source "$here/../../scripts/lib/x-session.sh"
+fail() { x_fail "$@"; }
 step() { echo "-- $*"; }
 
-# Runs COMMAND... every 0.2 s until it succeeds; fails with WHAT after SECONDS.
-wait_for() {
-  local seconds=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || fail "$what (waited ${seconds} s)"
-    sleep 0.2
-  done
-}
-
-# The first visible window whose title matches the regular expression, or nothing.
-window_of() { xdotool search --onlyvisible --name "$1" 2> /dev/null | head -n 1; }
-has_window() { [ -n "$(window_of "$1")" ]; }
-# A process has ended (the argument is its pid).
-has_ended() { ! kill -0 "$1" 2> /dev/null; }
 file_has() { [ -f "$1" ] && grep -q -a -- "$2" "$1"; }
 # Number of data lines the simulator has written (its --log-sent lines).
 lines_sent() { sed -n 's/.* SENT \([0-9]*\) .*/\1/p' "$1" | tail -n 1; }
@@ -74,10 +57,8 @@ sent_at_least() { local n; n=$(lines_sent "$1"); [ "${n:-0}" -ge "$2" ]; }
 
 # A virtual X server of our own.
 # (The help window's designed place, 490,297 with 600 x 409, needs more than 1024 x 768.)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> /dev/null &
-background+=($!)
-wait_for 20 "the virtual X server did not start" test -s "$work/display"
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb "$work" 1280x1024
+background+=("$XVFB_PID")
 
 step "Wine prefix with COM3 and COM5 mapped to the simulator's ports"
 ports=$work/ports
@@ -116,8 +97,8 @@ stop_sim() {
 # take_over PID SIM_LOG [SCREENSHOT]
 take_over() {
   local pid=$1 log=$2 shot=${3:-} window
-  wait_for 90 "the window 'Fumilink 1.0,007' did not appear" has_window '^Fumilink 1\.0,007$'
-  window=$(window_of '^Fumilink 1\.0,007$')
+  wait_for 90 "the main window did not appear" has_window "$FUMILINK_TITLE_PATTERN"
+  window=$(window_of "$FUMILINK_TITLE_PATTERN")
   # The designed client area at 96 dots per inch (the virtual screen's).
   local WIDTH HEIGHT
   eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)=')"
@@ -131,7 +112,7 @@ take_over() {
   if [ -n "$shot" ]; then
     /usr/bin/import -window "$window" "$shot"
   fi
-  xdotool mousemove --window "$window" 426 26 click 1
+  click_button "$window" BtExit
   wait_for 60 "the program did not end after 'Daten übernehmen'" has_ended "$pid"
 }
 
@@ -176,8 +157,8 @@ step "remembered port; a second copy; the analyser going away"
 start_sim "$ports" "$work/sim-again.log"
 (cd "$run" && FUMILINK_MESSAGE_BOXES=stderr exec wine fumilink.exe) 2> "$work/again.stderr" &
 again_pid=$!
-wait_for 90 "the window did not appear" has_window '^Fumilink 1\.0,007$'
-main_window=$(window_of '^Fumilink 1\.0,007$')
+wait_for 90 "the window did not appear" has_window "$FUMILINK_TITLE_PATTERN"
+main_window=$(window_of "$FUMILINK_TITLE_PATTERN")
 wait_for 60 "the remembered port was not used" file_has "$work/sim-again.log" 'STREAM start'
 ! grep -q 'COM3 RX' "$work/sim-again.log" || fail "the remembered-port start wrote to COM3"
 
@@ -197,13 +178,13 @@ wait_for 30 "the second copy did not end after OK" has_ended "$second_pid"
 status=0
 wait "$second_pid" || status=$?
 [ "$status" -eq 0 ] || fail "the second copy ended with $status"
-has_window '^Fumilink 1\.0,007$' || fail "the first copy's window went away"
+has_window "$FUMILINK_TITLE_PATTERN" || fail "the first copy's window went away"
 
 # The analyser goes away: the poll loop reports it, "Was ist zu tun?" (44,12, 197 x 29)
 # appears in place of the identification and opens the help window.
 stop_sim
 help_open() {
-  xdotool mousemove --window "$main_window" 142 26 click 1
+  click_button "$main_window" BtWastun
   sleep 0.3
   has_window '^Was ist zu tun'
 }
@@ -216,7 +197,7 @@ xdotool mousemove --window "$help_window" $((WIDTH / 2)) $((HEIGHT - 41 + 20)) c
 help_closed() { ! has_window '^Was ist zu tun'; }
 wait_for 30 "'OK' did not close the help window" help_closed
 # "Abbrechen" (248,12, 93 x 29) ends the program without a transfer file.
-xdotool mousemove --window "$main_window" 294 26 click 1
+click_button "$main_window" BTBreak
 wait_for 60 "the program did not end after 'Abbrechen'" has_ended "$again_pid"
 status=0
 wait "$again_pid" || status=$?

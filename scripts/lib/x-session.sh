@@ -1,0 +1,61 @@
+# Shared by the scripts that drive Fumilink's windows on a virtual X server (the headless
+# demo, the package check, the Wine end-to-end runs). Source it; it defines functions only.
+#
+# Positions are the designed client coordinates (96 dots per inch) of the main window's
+# buttons, each the middle of the button: a click there presses it.
+#   BtExit   "Daten übernehmen" 344,12 165 x 29
+#   BTBreak  "Abbrechen"        248,12  93 x 29
+#   BtWastun "Was ist zu tun?"   44,12 197 x 29
+declare -A FUMILINK_BUTTON_AT=([BtExit]="426 26" [BTBreak]="294 26" [BtWastun]="142 26")
+# Title of the main window, as a regular expression for xdotool.
+FUMILINK_TITLE_PATTERN=${FUMILINK_TITLE_PATTERN:-'^Fumilink 1\.0,007$'}
+
+x_fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Runs COMMAND... every 0.2 s until it succeeds; fails with WHAT after SECONDS.
+wait_for() {
+  local seconds=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || x_fail "$what (waited ${seconds} s)"
+    sleep 0.2
+  done
+}
+
+# The first visible window whose title matches the regular expression, or nothing.
+window_of() { xdotool search --onlyvisible --name "$1" 2> /dev/null | head -n 1; }
+has_window() { [ -n "$(window_of "$1")" ]; }
+# A process has ended (the argument is its pid).
+has_ended() { ! kill -0 "$1" 2> /dev/null; }
+
+# Presses a button of the main window: click_button WINDOW BtExit|BTBreak|BtWastun
+click_button() {
+  local at=${FUMILINK_BUTTON_AT[$2]:?unknown button $2}
+  # shellcheck disable=SC2086  # "x y"
+  xdotool mousemove --window "$1" $at click 1
+}
+
+# Starts a virtual X server of our own and exports DISPLAY. The server must not reset when
+# its last client leaves: a program connecting at that moment would fail.
+# start_xvfb WORK_FOLDER [WIDTHxHEIGHT]; the server's pid is left in XVFB_PID.
+start_xvfb() {
+  local work=$1 size=${2:-1280x1024}
+  Xvfb -displayfd 3 -noreset -screen 0 "${size}x24" -nolisten tcp 3> "$work/display" 2> /dev/null &
+  XVFB_PID=$!
+  wait_for 20 "the virtual X server did not start" test -s "$work/display"
+  export DISPLAY=":$(cat "$work/display")"
+}
+
+# The first data line turns the connection picture's badge green (picture 3) and enables
+# "Daten übernehmen" at the same moment; (18, 18) lies on the badge, off its white rune.
+badge_is_green() {
+  local rgb r g b
+  rgb=$(/usr/bin/import -window "$1" -crop 1x1+18+18 txt:- 2> /dev/null |
+    grep -o 'srgba\?([0-9]*,[0-9]*,[0-9]*' | head -n 1 | tr -dc '0-9,')
+  IFS=, read -r r g b <<< "$rgb"
+  [ -n "${b:-}" ] && [ "$r" -lt 90 ] && [ "$g" -gt 120 ] && [ "$b" -lt 90 ]
+}
