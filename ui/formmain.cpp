@@ -437,17 +437,17 @@ void TFormmain::SetBtWastunVisible(bool visible) {
 }
 
 double TFormmain::BoilerTemperature() const {
-    return SEWTT->value();
+    return SEWTT->TakeTypedValue();
 }
 
 double TFormmain::SmokeNumber(int n) const {
     switch (n) {
         case 1:
-            return SERZ1->value();
+            return SERZ1->TakeTypedValue();
         case 2:
-            return SERZ2->value();
+            return SERZ2->TakeTypedValue();
         case 3:
-            return SERZ3->value();
+            return SERZ3->TakeTypedValue();
         default:
             return 0.0;
     }

@@ -137,7 +137,8 @@ public:
     void SetBtExitEnabled(bool enabled) override;
     void SetBtWastunVisible(bool visible) override;
 
-    /// Manual entries as the transfer file writer reads them.
+    /// Manual entries as the transfer file writer reads them. A spin edit's text counts as
+    /// it stands, confirmed or not, and the field then shows the value used.
     double BoilerTemperature() const override;
     double SmokeNumber(int n) const override;  ///< n = 1..3
     bool SmokeInputsActive() const;

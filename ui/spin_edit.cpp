@@ -1,7 +1,19 @@
 #include "ui/spin_edit.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
+#include <QSignalBlocker>
+
+#include "ui/decimal_entry.h"
+
+namespace {
+
+DecimalEntry ReadEntry(const TSpinEdit& edit, const QString& text) {
+    return ReadDecimalEntry(text.toStdString(), edit.minimum(), edit.maximum(), edit.decimals());
+}
+
+}  // namespace
 
 TSpinEdit::TSpinEdit(QWidget* parent) : QDoubleSpinBox(parent) {
     // The numbers the program writes always carry a decimal comma, whatever the system
@@ -12,6 +24,41 @@ TSpinEdit::TSpinEdit(QWidget* parent) : QDoubleSpinBox(parent) {
     setDecimals(1);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setKeyboardTracking(false);
+}
+
+QValidator::State TSpinEdit::validate(QString& text, int& /*position*/) const {
+    // The German locale reads a point as a thousands separator and refuses it, and the
+    // digit after it then falls out of range: "3.5" would become 3,0 without a sign.
+    text.replace(QLatin1Char('.'), QLatin1Char(','));
+    switch (ReadEntry(*this, text).state) {
+        case EntryState::Complete:
+            return QValidator::Acceptable;
+        case EntryState::Incomplete:
+            return QValidator::Intermediate;
+        case EntryState::Invalid:
+            break;
+    }
+    return QValidator::Invalid;
+}
+
+double TSpinEdit::valueFromText(const QString& text) const {
+    const DecimalEntry entry = ReadEntry(*this, text);
+    return entry.state == EntryState::Complete ? entry.value : value();
+}
+
+double TSpinEdit::TakeTypedValue() {
+    // Typed text counts only after Return or leaving the field (no keyboard tracking), so
+    // a value typed just before "Daten übernehmen" would otherwise be shown but not used.
+    const DecimalEntry entry = ReadEntry(*this, cleanText());
+    if (entry.state == EntryState::Complete) {
+        setValue(entry.value);
+    }
+    const QString shown = textFromValue(value());
+    if (lineEdit()->text() != shown) {
+        const QSignalBlocker blocker(lineEdit());
+        lineEdit()->setText(shown);
+    }
+    return value();
 }
 
 void TSpinEdit::keyPressEvent(QKeyEvent* event) {

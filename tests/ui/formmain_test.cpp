@@ -498,6 +498,32 @@ TEST_F(FormmainTest, SpinEditsStepByArrowAndByPage) {
     EXPECT_DOUBLE_EQ(form->BoilerTemperature(), 120.0);
 }
 
+TEST_F(FormmainTest, TypedEntriesTakeAPointAndCountAsTheyStand) {
+    form->SetSmokeInputsEnabled(true);
+    // A point typed from habit or on a keypad separates the decimals: it is neither
+    // refused nor does the digit after it push the value out of range.
+    form->SERZ1->selectAll();
+    QTest::keyClicks(form->SERZ1, QStringLiteral("3.5"));
+    EXPECT_EQ(form->SERZ1->text(), QStringLiteral("3,5"));
+    form->SEWTT->selectAll();
+    QTest::keyClicks(form->SEWTT, QStringLiteral("95"));
+    QTest::keyClick(form->SEWTT, Qt::Key_Period, Qt::KeypadModifier);
+    QTest::keyClick(form->SEWTT, Qt::Key_5, Qt::KeypadModifier);
+    EXPECT_EQ(form->SEWTT->text(), QStringLiteral("95,5"));
+
+    // Neither was confirmed with Return, and the focus never left them: the take-over
+    // reads them as they stand.
+    EXPECT_DOUBLE_EQ(form->SmokeNumber(1), 3.5);
+    EXPECT_DOUBLE_EQ(form->BoilerTemperature(), 95.5);
+
+    // An emptied field keeps its value and shows it again when the value is read.
+    form->SEWTT->selectAll();
+    QTest::keyClick(form->SEWTT, Qt::Key_Backspace);
+    ASSERT_EQ(form->SEWTT->text(), QString());
+    EXPECT_DOUBLE_EQ(form->BoilerTemperature(), 95.5);
+    EXPECT_EQ(form->SEWTT->text(), QStringLiteral("95,5"));
+}
+
 TEST_F(FormmainTest, DisplayOperations) {
     form->SetStatusMessage(QString::fromUtf8("Fehler: Keine Antwort vom Gerät"));
     EXPECT_EQ(form->StatusMessage(), QString::fromUtf8("Fehler: Keine Antwort vom Gerät"));

@@ -9,11 +9,13 @@
 #include <QDeadlineTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <utility>
 
 #include "data/transfer_file.h"
 #include "tests/link/sim_process.h"
@@ -88,10 +90,13 @@ TEST_F(ProgramEndToEnd, TakeOverWritesTheTransferFileAndEndsTheProgram) {
     StartSim({"--port", "5", "--cycle-ms", "300"});
     ShowAndWaitOnline();
     EXPECT_TRUE(form->CBRZaktiv->isChecked()) << "firing type 14 wants smoke numbers";
-    form->SERZ1->setValue(0.5);
-    form->SERZ2->setValue(1.0);
-    form->SERZ3->setValue(0.5);
-    form->SEWTT->setValue(72.3);
+    // Typed as a technician types, without Return: what the fields show is what counts.
+    const std::pair<TSpinEdit*, const char*> typed[] = {
+        {form->SERZ1, "0.5"}, {form->SERZ2, "1"}, {form->SERZ3, ",5"}, {form->SEWTT, "72.3"}};
+    for (const auto& [edit, text] : typed) {
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(text));
+    }
     ASSERT_TRUE(WaitUntil([&] { return form->Record.Valid(13) && form->Record.Valid(1); }, 20000));
 
     form->BtExit->click();
@@ -99,6 +104,7 @@ TEST_F(ProgramEndToEnd, TakeOverWritesTheTransferFileAndEndsTheProgram) {
     EXPECT_FALSE(form->isVisible()) << "a successful take-over ends the program";
     EXPECT_FALSE(form->Comm->Connected());
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_EQ(form->SEWTT->text(), QStringLiteral("72,3"));
 
     // The file holds exactly what the window held at the moment of the take-over.
     TransferFileContent expected;
