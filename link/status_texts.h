@@ -23,3 +23,4 @@ inline const QString kStatusOnline = QStringLiteral("Onlinedaten werden empfange
 inline const QString kStatusStandby = QStringLiteral("Verbindung hergestellt (Standby)");
 inline const QString kStatusSettingsFound = QStringLiteral("Ini-Datei gefunden");
 inline const QString kStatusSearching = QStringLiteral("Messgerät wird gesucht ...");
+inline const QString kStatusTakingOver = QStringLiteral("Daten werden übernommen ...");

@@ -19,6 +19,12 @@ const QString kNoReplyTakeOver = QStringLiteral(
 }  // namespace
 
 void DeviceLink::TellNoReply() {
+    // The box waits for OK: the window behind it must already show what went wrong, not
+    // the take-over that was running.
+    if (state.errorCode == kErrNone) {
+        state.errorCode = kErrNoReply;
+    }
+    ShowErrorState();
     // After "Abbrechen" the next poll tick closes the window; nothing to explain then.
     if (!state.abortFlag) {
         view_.ShowInfoBox(kNoReplyTakeOver);
@@ -28,6 +34,9 @@ void DeviceLink::TellNoReply() {
 bool DeviceLink::schreibeCSV_Datei() {
     BusyScope busy(*this);
     timer1_.stop();
+    // It takes a few seconds with a slow analyser, and nothing else on screen moves.
+    const QString statusBefore = view_.StatusMessage();
+    view_.SetStatusMessage(kStatusTakingOver);
 
     ServiceSequence();
     Drain();
@@ -77,6 +86,8 @@ bool DeviceLink::schreibeCSV_Datei() {
             std::string error;
             written = WriteFileAtomically(state.transferFilePath, file.Bytes(), &error);
             if (!written) {
+                // The link is as healthy as before: only the file failed.
+                view_.SetStatusMessage(statusBefore);
                 view_.ShowInfoBox(QStringLiteral("Fehler beim Speichern der Datei ") +
                                   QString::fromLocal8Bit(state.transferFilePath));
             }

@@ -68,6 +68,17 @@ TEST_F(TakeOver, NoReplyToTheServiceSequenceWritesNoFileAndSaysSo) {
     EXPECT_TRUE(timer1.isActive()) << "the window stays and keeps polling";
 }
 
+TEST_F(TakeOver, StickyErrorWithoutACodeShowsTheNoReplyState) {
+    // A search that found the analyser but got no serial number leaves the error flag set
+    // and the code cleared: the take-over fails at once and must still say why.
+    link->state.errorFlag = true;
+    link->state.errorCode = kErrNone;
+    EXPECT_FALSE(link->schreibeCSV_Datei());
+    EXPECT_EQ(view.infoBoxes.size(), 1);
+    EXPECT_EQ(view.status.toStdString(), ErrorStatusText(kErrNoReply).toStdString());
+    EXPECT_EQ(view.picture, 1);
+}
+
 TEST_F(TakeOver, AnalyserGoneBeforeTheTakeOverKeepsTheValues) {
     peer->HangUp();
     EXPECT_FALSE(link->schreibeCSV_Datei());
@@ -78,7 +89,10 @@ TEST_F(TakeOver, AnalyserGoneBeforeTheTakeOverKeepsTheValues) {
 
 TEST_F(TakeOver, MissingFolderNamesThePathAndWritesNothing) {
     link->state.transferFilePath = portDir + "/missing/m.txt";
+    view.SetStatusMessage(kStatusOnline);
     EXPECT_FALSE(link->schreibeCSV_Datei());
+    EXPECT_EQ(view.status.toStdString(), kStatusOnline.toStdString())
+        << "the link is fine, only the file failed";
     ASSERT_EQ(view.infoBoxes.size(), 1);
     EXPECT_EQ(view.infoBoxes[0], QString::fromStdString("Fehler beim Speichern der Datei " +
                                                         link->state.transferFilePath));

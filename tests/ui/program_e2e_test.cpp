@@ -135,6 +135,40 @@ TEST_F(ProgramEndToEnd, AnalyserGoneBeforeTheTakeOverKeepsTheWindowAndTheValues)
     EXPECT_NE(form->LabelO2->text(), QStringLiteral("-"));
 }
 
+TEST_F(ProgramEndToEnd, TakeOverShowsThatItRunsAndAHangUpShowsItsErrorBeforeTheBox) {
+    // A slow analyser that hangs up when asked for its software version.
+    StartSim({"--port", "5", "--cycle-ms", "300", "--fault", "delay=200,hangup-on=R002"});
+    ShowAndWaitOnline();
+    QStringList shownDuringTheTakeOver;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (shownDuringTheTakeOver.isEmpty() ||
+            shownDuringTheTakeOver.back() != form->StatusMessage()) {
+            shownDuringTheTakeOver << form->StatusMessage();
+        }
+    });
+    watch.start(20);
+    QString statusAtTheBox;
+    int pictureAtTheBox = -1;
+    SetMessageBoxHook([&](MessageKind, const QString& text) {
+        watch.stop();
+        messages << text;
+        statusAtTheBox = form->StatusMessage();
+        pictureAtTheBox = form->ConnectionPicture();
+    });
+
+    form->BtExit->click();  // returns after the box
+
+    EXPECT_EQ(shownDuringTheTakeOver.join(QStringLiteral(" | ")),
+              QString::fromUtf8("Daten werden übernommen ..."));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8("Keine Antwort vom Messgerät")));
+    EXPECT_EQ(statusAtTheBox, QString::fromUtf8("Fehler: Keine Antwort vom Gerät"));
+    EXPECT_EQ(pictureAtTheBox, 1);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(TransferFileExists());
+}
+
 TEST_F(ProgramEndToEnd, TransferFileInAMissingFolderIsReportedAndTheWindowStays) {
     transferFile = portDir + "/missing/m.txt";
     form->Arguments = {"ab12", "/ART=14", transferFile};
