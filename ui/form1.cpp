@@ -1,9 +1,11 @@
 #include "ui/form1.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -115,6 +117,24 @@ void TForm1::Panel1Resize() {
 }
 
 void TForm1::FormShow() {}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) {
+        // Otherwise the page view, first in the focus chain, takes it, and the view has no
+        // use for Return.
+        BitBtn1->setFocus(Qt::ActiveWindowFocusReason);
+    }
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        BitBtn1Click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Panel1 && event->type() == QEvent::Resize) {

@@ -37,6 +37,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Each time it opens, "OK" has the focus, so Return closes it at once.
+    void showEvent(QShowEvent* event) override;
+    /// Escape hides the window wherever the focus is, as in every Windows dialog.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     int page_ = 4;

@@ -99,6 +99,8 @@ void TFormmain::BtWastunClick() {
     if (Form1 != nullptr) {
         Form1->show();
         Form1->raise();
+        // Already open behind the main window, it must come to the keyboard as well.
+        Form1->activateWindow();
     }
 }
 
