@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "config/command_line.h"
+#include "link/status_texts.h"
 #include "ui/form1.h"
 #include "ui/formmain.h"
 #include "ui/message_boxes.h"
@@ -67,6 +68,12 @@ void TFormmain::RunPendingAction() {
         return;  // the end of that wait or action brings us back
     }
     const UserAction action = std::exchange(pendingAction_, UserAction::None);
+    // The wait may have changed what a click can do: a search that failed meanwhile, or a
+    // stream that stopped, leaves "Daten übernehmen" disabled. Only what a fresh click
+    // would start now runs; the picture takes a double-click in every state.
+    if (action == UserAction::TakeOver && !BtExit->isEnabled()) {
+        return;
+    }
     if (action == UserAction::TakeOver) {
         BtExitClick();
     } else {
@@ -112,6 +119,11 @@ void TFormmain::Connectreset() {
     Link->ClosePort();
     Link->ShowErrorState();
     Link->StartLink();
+    if (Link->state.errorCode != kErrNone) {
+        // The search failed: nothing to take over until data flows again, when the poll
+        // tick enables the button.
+        BtExit->setEnabled(false);
+    }
     runningAction_ = UserAction::None;
     QMetaObject::invokeMethod(this, &TFormmain::RunPendingAction, Qt::QueuedConnection);
 }

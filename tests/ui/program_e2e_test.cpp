@@ -266,6 +266,32 @@ TEST_F(ClickDuringTheKeepAlive, SearchRunsWhenTheWaitEnds) {
     EXPECT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }, 20000));
 }
 
+TEST_F(ProgramEndToEnd, ClickRememberedDuringASearchThatFailsStartsNoTakeOver) {
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+    // The analyser's port stays listed but no longer answers.
+    sim->Stop();
+    StartSim({"--no-analyser", "--dead-port", "5"});
+    bool clicked = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!clicked && form->Link->Busy() && form->BtExit->isEnabled()) {
+            clicked = true;
+            form->BtExit->click();
+        }
+    });
+    watch.start(10);
+    emit form->Image->doubleClicked();  // searches again; returns when the search has failed
+    watch.stop();
+    ASSERT_TRUE(clicked) << "no click landed in the search";
+    EXPECT_EQ(form->ConnectionPicture(), 1);
+    EXPECT_FALSE(form->BtExit->isEnabled()) << "nothing to take over without an analyser";
+
+    QCoreApplication::processEvents();  // the remembered click's turn
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_TRUE(form->isVisible());
+}
+
 TEST_F(ProgramEndToEnd, RememberedClickDoesNotRunAfterAbbrechenOrClosing) {
     // A drain is a wait that "Abbrechen" does not end early, so nothing but the remembered
     // click's own check stands between the abort and a take-over that would follow.

@@ -45,6 +45,9 @@ SimChild::SimChild(const std::string& portDir, const QStringList& arguments)
                                      logPath_, std::string("--ready-file"), readyPath}) {
         args.push_back(extra);
     }
+    // A simulator started earlier in the same folder left its ready line there: it must not
+    // count for this one, whose links may not exist yet.
+    unlink(readyPath.c_str());
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
