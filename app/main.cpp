@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
     // window is created after it, hidden.
     TFormmain formmain;
     TForm1 form1;
+    formmain.SetHelpWindow(&form1);
     formmain.Arguments = arguments;
     formmain.show();
     const int result = app.exec();

@@ -185,6 +185,7 @@ bool MeasureErrorState(double seconds, bool& setupFailed) {
 
     TFormmain formmain;
     TForm1 form1;
+    formmain.SetHelpWindow(&form1);
     formmain.Link->SetSettingsPath(portDir + "/fumilink.ini");
     formmain.Link->SetDebugLogPath(portDir + "/debug.log");
     formmain.Arguments = {"BENCH", "/ART=14", portDir + "/data.csv"};

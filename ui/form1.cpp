@@ -16,8 +16,6 @@
 #include "ui/ui_fonts.h"
 #include "ui/window_placement.h"
 
-TForm1* Form1 = nullptr;
-
 namespace {
 constexpr int kPanelHeight = 41;
 constexpr int kButtonWidth = 80;
@@ -26,7 +24,6 @@ constexpr int kButtonWidth = 80;
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    Form1 = this;
     LoadUiFonts();
     // Closing the help window only hides it; the program ends with the main window alone.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -82,12 +79,6 @@ TForm1::TForm1(QWidget* parent)
     });
     HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
     Panel1Resize();
-}
-
-TForm1::~TForm1() {
-    if (Form1 == this) {
-        Form1 = nullptr;
-    }
 }
 
 void TForm1::ZeigeHilfeText(int32_t code) {

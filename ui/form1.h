@@ -10,12 +10,10 @@ class QTextBrowser;
 
 /// Non-modal help window with eight fixed help pages. Hidden at start, showing the
 /// pairing guide (page 4) with caption "Hilfe". Closing it only hides it.
-/// One instance, `Form1`, set by the constructor.
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
-    ~TForm1() override;
 
     QTextBrowser* HTMLView = nullptr;  ///< the page view; link clicks go to LinkClick
     QWidget* Panel1 = nullptr;         ///< bottom panel, 41 pixels high
@@ -45,6 +43,3 @@ protected:
 private:
     int page_ = 4;
 };
-
-/// The single help window instance (set by the TForm1 constructor).
-extern TForm1* Form1;

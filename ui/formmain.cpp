@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
-#include <algorithm>
-#include <utility>
+#include <initializer_list>
+#include <string>
 
 #include "data/conversions.h"
 #include "ui/compact_combo_style.h"
@@ -72,39 +72,47 @@ void FitLabelToText(QLabel* label, QRect designed) {
     }
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, QRect rect, const QFont& font,
-                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
-    auto* label = new QLabel(text, parent);
+// Design names as object names: automation and diagnostics find controls by them.
+template <typename T>
+T* Named(T* object, const char* name) {
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect rect,
+                  const QFont& font, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
+    auto* label = Named(new QLabel(text, parent), name);
     label->setFont(font);
     label->setAlignment(alignment);
     FitLabelToText(label, rect);
     return label;
 }
 
-QLabel* MakeCaption(QWidget* parent, const QString& text, QRect rect, const QColor& color,
-                    const QFont& font) {
-    QLabel* label = MakeLabel(parent, text, rect, font, Qt::AlignRight | Qt::AlignVCenter);
+QLabel* MakeCaption(QWidget* parent, const char* name, const QString& text, QRect rect,
+                    const QColor& color, const QFont& font) {
+    QLabel* label = MakeLabel(parent, name, text, rect, font, Qt::AlignRight | Qt::AlignVCenter);
     SetTextColor(label, color);
     return label;
 }
 
-TShape* MakeBox(QWidget* parent, QRect rect) {
-    auto* shape = new TShape(parent);
+TShape* MakeBox(QWidget* parent, const char* name, QRect rect) {
+    auto* shape = Named(new TShape(parent), name);
     shape->SetBrushColor(kBoxFill);
     shape->setGeometry(rect);
     return shape;
 }
 
-QLabel* MakeValue(QWidget* parent, QRect rect) {
-    QLabel* label = MakeLabel(parent, QStringLiteral("-"), rect, UiFont(kValuePixelSize),
+QLabel* MakeValue(QWidget* parent, const char* name, QRect rect) {
+    QLabel* label = MakeLabel(parent, name, QStringLiteral("-"), rect, UiFont(kValuePixelSize),
                               Qt::AlignRight | Qt::AlignVCenter);
     SetTextColor(label, kValueText);
     label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
 }
 
-TSpinEdit* MakeSpinEdit(QWidget* parent, QRect rect, double maximum, double step) {
-    auto* edit = new TSpinEdit(parent);
+TSpinEdit* MakeSpinEdit(QWidget* parent, const char* name, QRect rect, double maximum,
+                        double step) {
+    auto* edit = Named(new TSpinEdit(parent), name);
     edit->setFont(UiFont(11, true));
     edit->setRange(0.0, maximum);
     edit->setSingleStep(step);
@@ -114,8 +122,9 @@ TSpinEdit* MakeSpinEdit(QWidget* parent, QRect rect, double maximum, double step
     return edit;
 }
 
-QPushButton* MakeButton(QWidget* parent, const QString& text, QRect rect, bool bold) {
-    auto* button = new QPushButton(text, parent);
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, QRect rect,
+                        bool bold) {
+    auto* button = Named(new QPushButton(text, parent), name);
     button->setFont(UiFont(16, bold));
     button->setGeometry(rect);
     // As on Windows, Return and keypad Enter press the focused button. These windows are
@@ -163,73 +172,81 @@ void TFormmain::BuildControls() {
     }
 
     // Frames and boxes first: later siblings are drawn on top of earlier ones.
-    Bevel1 = new TBevel(this);
+    Bevel1 = Named(new TBevel(this), "Bevel1");
     Bevel1->setGeometry(4, 56, 337, 197);
-    Bevel2 = new TBevel(this);
+    Bevel2 = Named(new TBevel(this), "Bevel2");
     Bevel2->setGeometry(344, 56, 165, 141);
-    Bevel3 = new TBevel(this);
+    Bevel3 = Named(new TBevel(this), "Bevel3");
     Bevel3->setGeometry(344, 200, 165, 53);
 
-    Shape1 = MakeBox(this, {52, 64, 113, 31});
-    Shape2 = MakeBox(this, {52, 100, 113, 31});
-    Shape3 = MakeBox(this, {52, 136, 113, 31});
-    Shape4 = MakeBox(this, {52, 172, 113, 31});
-    Shape11 = MakeBox(this, {52, 208, 113, 31});
-    Shape5 = MakeBox(this, {208, 64, 121, 31});
-    Shape6 = MakeBox(this, {208, 100, 121, 31});
-    Shape7 = MakeBox(this, {208, 136, 121, 31});
-    Shape8 = MakeBox(this, {208, 172, 121, 31});
-    Shape12 = MakeBox(this, {208, 208, 121, 31});
+    Shape1 = MakeBox(this, "Shape1", {52, 64, 113, 31});
+    Shape2 = MakeBox(this, "Shape2", {52, 100, 113, 31});
+    Shape3 = MakeBox(this, "Shape3", {52, 136, 113, 31});
+    Shape4 = MakeBox(this, "Shape4", {52, 172, 113, 31});
+    Shape11 = MakeBox(this, "Shape11", {52, 208, 113, 31});
+    Shape5 = MakeBox(this, "Shape5", {208, 64, 121, 31});
+    Shape6 = MakeBox(this, "Shape6", {208, 100, 121, 31});
+    Shape7 = MakeBox(this, "Shape7", {208, 136, 121, 31});
+    Shape8 = MakeBox(this, "Shape8", {208, 172, 121, 31});
+    Shape12 = MakeBox(this, "Shape12", {208, 208, 121, 31});
 
-    labelTL = MakeValue(this, {56, 65, 105, 29});
-    LabelTg = MakeValue(this, {56, 101, 105, 29});
-    Labelqa = MakeValue(this, {56, 135, 105, 29});
-    Labellambda = MakeValue(this, {56, 171, 105, 29});
-    Labeleta = MakeValue(this, {56, 207, 105, 29});
-    LabelO2 = MakeValue(this, {212, 65, 113, 29});
-    LabelCo2 = MakeValue(this, {212, 101, 113, 29});
-    LabelCo = MakeValue(this, {212, 137, 113, 29});
-    Labelno = MakeValue(this, {212, 173, 113, 29});
-    LabelP = MakeValue(this, {212, 207, 113, 29});
+    labelTL = MakeValue(this, "labelTL", {56, 65, 105, 29});
+    LabelTg = MakeValue(this, "LabelTg", {56, 101, 105, 29});
+    Labelqa = MakeValue(this, "Labelqa", {56, 135, 105, 29});
+    Labellambda = MakeValue(this, "Labellambda", {56, 171, 105, 29});
+    Labeleta = MakeValue(this, "Labeleta", {56, 207, 105, 29});
+    LabelO2 = MakeValue(this, "LabelO2", {212, 65, 113, 29});
+    LabelCo2 = MakeValue(this, "LabelCo2", {212, 101, 113, 29});
+    LabelCo = MakeValue(this, "LabelCo", {212, 137, 113, 29});
+    Labelno = MakeValue(this, "Labelno", {212, 173, 113, 29});
+    LabelP = MakeValue(this, "LabelP", {212, 207, 113, 29});
 
     const QFont caption = UiFont(16, true);
-    Label1 = MakeCaption(this, QStringLiteral("T-VL"), {9, 74, 39, 20}, kGreen, caption);
-    Label2 = MakeCaption(this, QStringLiteral("TG"), {23, 110, 25, 20}, kGreen, caption);
-    Label3 = MakeCaption(this, QStringLiteral("qA"), {25, 144, 23, 20}, kMaroon, caption);
-    label4 =
-        MakeCaption(this, QString(QChar(0x03BB)), {38, 180, 10, 20}, kMaroon, GreekFont(16, true));
-    label9 =
-        MakeCaption(this, QString(QChar(0x03B7)), {37, 216, 11, 20}, kMaroon, GreekFont(16, true));
-    Label5 = MakeCaption(this, QStringLiteral("O2"), {180, 74, 24, 20}, kNavy, caption);
-    Label6 = MakeCaption(this, QStringLiteral("CO2"), {168, 110, 36, 20}, kNavy, caption);
-    Label7 = MakeCaption(this, QStringLiteral("CO"), {178, 146, 26, 20}, kNavy, caption);
-    Label8 = MakeCaption(this, QStringLiteral("NO"), {178, 180, 26, 20}, kNavy, caption);
-    Label10 = MakeCaption(this, QStringLiteral("p"), {189, 212, 11, 20}, kPurple, caption);
+    Label1 = MakeCaption(this, "Label1", QStringLiteral("T-VL"), {9, 74, 39, 20}, kGreen, caption);
+    Label2 = MakeCaption(this, "Label2", QStringLiteral("TG"), {23, 110, 25, 20}, kGreen, caption);
+    Label3 = MakeCaption(this, "Label3", QStringLiteral("qA"), {25, 144, 23, 20}, kMaroon, caption);
+    label4 = MakeCaption(this, "label4", QString(QChar(0x03BB)), {38, 180, 10, 20}, kMaroon,
+                         GreekFont(16, true));
+    label9 = MakeCaption(this, "label9", QString(QChar(0x03B7)), {37, 216, 11, 20}, kMaroon,
+                         GreekFont(16, true));
+    Label5 = MakeCaption(this, "Label5", QStringLiteral("O2"), {180, 74, 24, 20}, kNavy, caption);
+    Label6 = MakeCaption(this, "Label6", QStringLiteral("CO2"), {168, 110, 36, 20}, kNavy, caption);
+    Label7 = MakeCaption(this, "Label7", QStringLiteral("CO"), {178, 146, 26, 20}, kNavy, caption);
+    Label8 = MakeCaption(this, "Label8", QStringLiteral("NO"), {178, 180, 26, 20}, kNavy, caption);
+    Label10 =
+        MakeCaption(this, "Label10", QStringLiteral("p"), {189, 212, 11, 20}, kPurple, caption);
 
     const QFont text16 = UiFont(16);
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    LBRZ1 = MakeLabel(this, QString::fromUtf8("Rußzahl 1"), {352, 70, 73, 20}, text16, right);
-    LBRZ2 = MakeLabel(this, QString::fromUtf8("Rußzahl 2"), {352, 102, 73, 20}, text16, right);
-    LBRZ3 = MakeLabel(this, QString::fromUtf8("Rußzahl 3"), {352, 134, 73, 20}, text16, right);
-    Lderivate = MakeLabel(this, QString::fromUtf8("Ölderivate?"), {352, 168, 80, 20}, text16);
-    Label12 = MakeLabel(this, QStringLiteral("T-Kessel"), {353, 214, 61, 20}, text16, right);
-    Label13 = MakeLabel(this, QString::fromUtf8("°C"), {485, 214, 16, 20}, text16);
-    USBLabel = MakeLabel(this, QString::fromUtf8("Suche läuft ..."),
+    LBRZ1 =
+        MakeLabel(this, "LBRZ1", QString::fromUtf8("Rußzahl 1"), {352, 70, 73, 20}, text16, right);
+    LBRZ2 =
+        MakeLabel(this, "LBRZ2", QString::fromUtf8("Rußzahl 2"), {352, 102, 73, 20}, text16, right);
+    LBRZ3 =
+        MakeLabel(this, "LBRZ3", QString::fromUtf8("Rußzahl 3"), {352, 134, 73, 20}, text16, right);
+    Lderivate =
+        MakeLabel(this, "Lderivate", QString::fromUtf8("Ölderivate?"), {352, 168, 80, 20}, text16);
+    Label12 =
+        MakeLabel(this, "Label12", QStringLiteral("T-Kessel"), {353, 214, 61, 20}, text16, right);
+    Label13 = MakeLabel(this, "Label13", QString::fromUtf8("°C"), {485, 214, 16, 20}, text16);
+    USBLabel = MakeLabel(this, "USBLabel", QString::fromUtf8("Suche läuft ..."),
                          {48, 16, kUsbLabelDesignWidth, 20}, text16);
 
-    Image = new TImage(this);
+    Image = Named(new TImage(this), "Image");
     Image->setGeometry(8, 8, 32, 44);
 
     // Windowed controls lie above every label and frame.
-    BtWastun = MakeButton(this, QStringLiteral("Was ist zu tun?"), {44, 12, 197, 29}, true);
-    BTBreak = MakeButton(this, QStringLiteral("Abbrechen"), {248, 12, 93, 29}, false);
-    BtExit = MakeButton(this, QString::fromUtf8("Daten übernehmen"), {344, 12, 165, 29}, false);
+    BtWastun =
+        MakeButton(this, "BtWastun", QStringLiteral("Was ist zu tun?"), {44, 12, 197, 29}, true);
+    BTBreak = MakeButton(this, "BTBreak", QStringLiteral("Abbrechen"), {248, 12, 93, 29}, false);
+    BtExit = MakeButton(this, "BtExit", QString::fromUtf8("Daten übernehmen"), {344, 12, 165, 29},
+                        false);
 
-    SERZ1 = MakeSpinEdit(this, {436, 68, 49, 21}, 10.0, 0.5);
-    SERZ2 = MakeSpinEdit(this, {436, 100, 49, 21}, 10.0, 0.5);
-    SERZ3 = MakeSpinEdit(this, {436, 132, 49, 21}, 10.0, 0.5);
+    SERZ1 = MakeSpinEdit(this, "SERZ1", {436, 68, 49, 21}, 10.0, 0.5);
+    SERZ2 = MakeSpinEdit(this, "SERZ2", {436, 100, 49, 21}, 10.0, 0.5);
+    SERZ3 = MakeSpinEdit(this, "SERZ3", {436, 132, 49, 21}, 10.0, 0.5);
 
-    ElCBderivate = new QComboBox(this);
+    ElCBderivate = Named(new QComboBox(this), "ElCBderivate");
     ElCBderivate->setFont(UiFont(11, true));
     // A plain (not editable) list opens wherever it is clicked, like the classic drop-down
     // list; its style right-aligns the shown item.
@@ -238,90 +255,30 @@ void TFormmain::BuildControls() {
     ElCBderivate->setStyle(comboStyle);
     ElCBderivate->setGeometry(436, 168, 49, 21);
 
-    SEWTT = MakeSpinEdit(this, {424, 214, 61, 21}, 120.0, 0.1);
+    SEWTT = MakeSpinEdit(this, "SEWTT", {424, 214, 61, 21}, 120.0, 0.1);
 
     // The check box sits on the upper edge of its frame, above the frame's line.
-    CBRZaktiv = new QCheckBox(this);
+    CBRZaktiv = Named(new QCheckBox(this), "CBRZaktiv");
     CBRZaktiv->setGeometry(348, 48, 17, 17);
     CBRZaktiv->setAutoFillBackground(true);
     connect(CBRZaktiv, &QCheckBox::clicked, this, [this] { CBRZaktivClick(); });
 
-    StatusBar = new QFrame(this);
+    StatusBar = Named(new QFrame(this), "StatusBar");
     StatusBar->setGeometry(0, 260, kClientWidth, 26);
-    StatusPanel0 = MakeLabel(StatusBar, QString(), {0, 2, 80, 24}, text16);
-    StatusPanel1 = MakeLabel(StatusBar, QString(), {82, 2, kClientWidth - 82, 24}, text16);
+    StatusPanel0 = MakeLabel(StatusBar, "StatusPanel0", QString(), {0, 2, 80, 24}, text16);
+    StatusPanel1 =
+        MakeLabel(StatusBar, "StatusPanel1", QString(), {82, 2, kClientWidth - 82, 24}, text16);
     for (QLabel* panel : {StatusPanel0, StatusPanel1}) {
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setIndent(2);
     }
 
-    Timer1 = new QTimer(this);
+    Timer1 = Named(new QTimer(this), "Timer1");
     Timer1->setInterval(100);
-    Timer2 = new QTimer(this);
+    Timer2 = Named(new QTimer(this), "Timer2");
     Timer2->setInterval(5000);
-    Timeouttimer = new QTimer(this);
+    Timeouttimer = Named(new QTimer(this), "Timeouttimer");
     Timeouttimer->setInterval(100);
-
-    // Design names as object names: automation and diagnostics find controls by them.
-    const std::pair<QObject*, const char*> names[] = {
-        {Image, "Image"},
-        {USBLabel, "USBLabel"},
-        {BtWastun, "BtWastun"},
-        {BTBreak, "BTBreak"},
-        {BtExit, "BtExit"},
-        {Bevel1, "Bevel1"},
-        {Bevel2, "Bevel2"},
-        {Bevel3, "Bevel3"},
-        {Shape1, "Shape1"},
-        {Shape2, "Shape2"},
-        {Shape3, "Shape3"},
-        {Shape4, "Shape4"},
-        {Shape5, "Shape5"},
-        {Shape6, "Shape6"},
-        {Shape7, "Shape7"},
-        {Shape8, "Shape8"},
-        {Shape11, "Shape11"},
-        {Shape12, "Shape12"},
-        {labelTL, "labelTL"},
-        {LabelTg, "LabelTg"},
-        {Labelqa, "Labelqa"},
-        {Labellambda, "Labellambda"},
-        {Labeleta, "Labeleta"},
-        {LabelO2, "LabelO2"},
-        {LabelCo2, "LabelCo2"},
-        {LabelCo, "LabelCo"},
-        {Labelno, "Labelno"},
-        {LabelP, "LabelP"},
-        {Label1, "Label1"},
-        {Label2, "Label2"},
-        {Label3, "Label3"},
-        {label4, "label4"},
-        {Label5, "Label5"},
-        {Label6, "Label6"},
-        {Label7, "Label7"},
-        {Label8, "Label8"},
-        {label9, "label9"},
-        {Label10, "Label10"},
-        {CBRZaktiv, "CBRZaktiv"},
-        {LBRZ1, "LBRZ1"},
-        {LBRZ2, "LBRZ2"},
-        {LBRZ3, "LBRZ3"},
-        {SERZ1, "SERZ1"},
-        {SERZ2, "SERZ2"},
-        {SERZ3, "SERZ3"},
-        {Lderivate, "Lderivate"},
-        {ElCBderivate, "ElCBderivate"},
-        {Label12, "Label12"},
-        {SEWTT, "SEWTT"},
-        {Label13, "Label13"},
-        {StatusBar, "StatusBar"},
-        {Timer1, "Timer1"},
-        {Timer2, "Timer2"},
-        {Timeouttimer, "Timeouttimer"},
-    };
-    for (const auto& [object, name] : names) {
-        object->setObjectName(QString::fromLatin1(name));
-    }
 
     BtExit->setEnabled(false);
     BtWastun->setVisible(false);

@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QString>
 #include <QTimer>
@@ -27,8 +28,9 @@
 #include "ui/shape.h"
 #include "ui/spin_edit.h"
 
+class TForm1;
+
 /// The main window. Fixed client size 515 x 286, absolute layout, close button only.
-/// One instance, `Formmain`, set by the constructor.
 class TFormmain : public QWidget, public LinkView {
     Q_OBJECT
 public:
@@ -145,6 +147,10 @@ public:
     bool SmokeInputsChecked() const override { return SmokeInputsActive(); }
     int DerivateIndex() const override;
 
+    /// The help window that "Was ist zu tun?" shows and the error display selects pages
+    /// in; without one both do nothing. It may end before this window.
+    void SetHelpWindow(TForm1* help);
+
     // ---- the rest of what the link needs ----
     /// Selects the help page of an error code in the help window (when it exists).
     void ZeigeHilfeText(int code) override;
@@ -181,6 +187,7 @@ private:
     /// Centres the window's frame in the available area of its screen.
     void CenterOnScreen();
 
+    QPointer<TForm1> helpWindow_;
     int picture_ = -1;
     bool shownOnce_ = false;
     /// What a click on "Daten übernehmen" or a double-click on the picture starts.
@@ -198,7 +205,3 @@ private:
     /// One click that came during a wait, to run when it ends.
     UserAction pendingAction_ = UserAction::None;
 };
-
-/// The single main window instance (set by the TFormmain constructor, cleared by its
-/// destructor).
-extern TFormmain* Formmain;

@@ -102,12 +102,16 @@ void TFormmain::BTBreakClick() {
     Link->state.abortFlag = true;
 }
 
+void TFormmain::SetHelpWindow(TForm1* help) {
+    helpWindow_ = help;
+}
+
 void TFormmain::BtWastunClick() {
-    if (Form1 != nullptr) {
-        Form1->show();
-        Form1->raise();
+    if (helpWindow_ != nullptr) {
+        helpWindow_->show();
+        helpWindow_->raise();
         // Already open behind the main window, it must come to the keyboard as well.
-        Form1->activateWindow();
+        helpWindow_->activateWindow();
     }
 }
 
@@ -129,8 +133,8 @@ void TFormmain::Connectreset() {
 }
 
 void TFormmain::ZeigeHilfeText(int code) {
-    if (Form1 != nullptr) {
-        Form1->ZeigeHilfeText(code);
+    if (helpWindow_ != nullptr) {
+        helpWindow_->ZeigeHilfeText(code);
     }
 }
 

@@ -54,7 +54,6 @@ protected:
 };
 
 TEST_F(Form1Test, StartsHiddenWithThePairingGuide) {
-    EXPECT_EQ(Form1, form.get());
     EXPECT_TRUE(form->isHidden());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Hilfe"));
     EXPECT_EQ(form->SelectedPage(), 4);

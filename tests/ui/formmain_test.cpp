@@ -61,7 +61,16 @@ protected:
 };
 
 TEST_F(FormmainTest, StartStateOfTheDisplay) {
-    EXPECT_EQ(Formmain, form.get());
+    // Automation finds every control and timer by its design name.
+    QStringList names;
+    for (QObject* child : form->children()) {
+        if (child->isWidgetType() || qobject_cast<QTimer*>(child) != nullptr) {
+            EXPECT_FALSE(child->objectName().isEmpty()) << child->metaObject()->className();
+            EXPECT_FALSE(names.contains(child->objectName())) << child->objectName().toStdString();
+            names << child->objectName();
+        }
+    }
+    EXPECT_EQ(names.size(), 54);
     EXPECT_EQ(form->findChild<QWidget*>(QStringLiteral("SERZ2")), form->SERZ2);
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("label9")), form->label9);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Fumilink 1.0,007"));
@@ -616,6 +625,7 @@ TEST(ErrorStateDisplay, ReShowingItEveryTickRedrawsAndReloadsNothing) {
     // every later tick shows the same error state again.
     TForm1 help;
     TFormmain form;
+    form.SetHelpWindow(&help);
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     form.Link->SetSettingsPath(dir.filePath(QStringLiteral("fumilink.ini")).toStdString());

@@ -36,6 +36,7 @@ protected:
         SetMessageBoxHook([this](MessageKind, const QString& text) { messages << text; });
         help = std::make_unique<TForm1>();
         form = std::make_unique<TFormmain>();
+        form->SetHelpWindow(help.get());
         form->Link->SetSettingsPath(portDir + "/fumilink.ini");
         form->Link->SetDebugLogPath(portDir + "/debug.log");
         transferFile = portDir + "/m.txt";
