@@ -65,8 +65,8 @@ open_help() {
 # (41 pixels high) takes no focus itself, so a click on it beside "OK" leaves the focus
 # where the window put it.
 click_panel() {
-  local WIDTH HEIGHT
-  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(WIDTH|HEIGHT)=')"
+  local HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep '^HEIGHT=')"
   xdotool mousemove --window "$1" 20 $((HEIGHT - 20)) click 1
   sleep 0.3
 }
