@@ -141,6 +141,17 @@ private:
     /// Drain, then the request, repeated while the reply is empty. False on failure,
     /// with the reply line cleared.
     bool RequestIdentification(std::string_view request);
+    /// How trying one port in the search ended.
+    enum class PortTrial {
+        CannotOpen,   ///< the port did not open (error flag set); closed again
+        NotAnalyser,  ///< no "ZOR" in its identification; closed again
+        Found,        ///< the analyser, asked to stream; closed again
+        Unanswered,   ///< the analyser's port left a command unanswered; still open
+    };
+    /// Open -> identify -> stream on the current port number, shared by the remembered
+    /// port (`rememberedPort`: one more drain, any unanswered request ends the trial, the
+    /// stored identification stays) and the scan.
+    PortTrial TryPort(bool rememberedPort);
     /// The port's R001 reply (in the reply line) contains "ZOR": shows it as found and
     /// appends the serial number (R004) to the identification label. False when R004 went
     /// unanswered (error code 2).
