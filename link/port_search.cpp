@@ -78,20 +78,52 @@ void DeviceLink::OpenDevicePort() {
     comm_.SetStopBits(csbONE5);
     comm_.SetParity(cpNONE);
     state.errorFlag = false;
-    comm_.Open();
+    linkFailed_ = false;
+    openGivenUp_ = false;
+    openedAt_.start();
+    {
+        // Where the system takes its time over the open, events run meanwhile: no poll
+        // tick or remembered click may use the port until it is settled.
+        BusyScope busy(*this);
+        comm_.OnOpenWait = [this](TComm*) { return WaitWhileOpening(); };
+        comm_.Open();
+        comm_.OnOpenWait = nullptr;
+    }
     AddDebug("start -> rs232open");
     if (comm_.Connected()) {
+        linkPending_ = IsBluetoothLink(n);
         state.errorCode = kErrNone;
         AddDebug("Verbindung ist aufgebaut (Standby).");
         view_.ShowConnectionPicture(2);
         timer2_.stop();
     } else {
-        state.errorCode = kErrNoDevice;
-        AddDebug("Kein  gefunden");
-        AddDebug(Utf8ToCp1252("Gerät einschalten!"));
-        state.errorFlag = true;
-        SwitchOn(timer2_);
+        linkPending_ = false;
+        TellPortNotOpened();
     }
+}
+
+void DeviceLink::TellPortNotOpened() {
+    state.errorCode = openGivenUp_ ? kErrUserAbort : kErrNoDevice;
+    AddDebug("Kein  gefunden");
+    AddDebug(Utf8ToCp1252("Gerät einschalten!"));
+    state.errorFlag = true;
+    SwitchOn(timer2_);
+}
+
+bool DeviceLink::WaitWhileOpening() {
+    if (!state.abortFlag) {
+        WaitForEvents();
+    }
+    if (state.abortFlag) {
+        openGivenUp_ = true;
+        return false;
+    }
+    return openedAt_.elapsed() < kLinkWaitMs;
+}
+
+int32_t DeviceLink::LinkTicksLeft() const {
+    const qint64 left = kLinkWaitMs - openedAt_.elapsed();
+    return left > 0 ? static_cast<int32_t>((left + 99) / 100) : 0;
 }
 
 void DeviceLink::ClosePort() {
@@ -175,6 +207,13 @@ DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {
         return PortTrial::CannotOpen;
     }
     ServiceSequence();
+    if (linkFailed_) {
+        // The Bluetooth link hung up before it came up: nothing in reach, as if the port
+        // could not be opened.
+        TellPortNotOpened();
+        ClosePort();
+        return PortTrial::CannotOpen;
+    }
     if (rememberedPort) {
         Drain();
     }
