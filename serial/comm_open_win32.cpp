@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -20,8 +21,11 @@
 #include <string>
 
 #include "serial/comm_open.h"
+#include "serial/comm_open_probe_win32.h"
 
 namespace {
+
+std::atomic<void (*)()> lateDeviceProbe{nullptr};
 
 // An ordinary port opens at once; only an open that takes longer is waited for the
 // caller's way, so such a port's open runs exactly as a plain CreateFile would.
@@ -50,11 +54,12 @@ struct Opening {
 
 /// The test hook's delay for `path` ("\\.\COM5"), if FUMILINK_TEST_SLOW_OPEN names its port.
 std::optional<DWORD> SlowOpenFor(const std::string& path) {
-    const char* hook = std::getenv("FUMILINK_TEST_SLOW_OPEN");
-    if (hook == nullptr || *hook == '\0') {
+    char hook[64];
+    const DWORD length = GetEnvironmentVariableA("FUMILINK_TEST_SLOW_OPEN", hook, sizeof hook);
+    if (length == 0 || length >= sizeof hook) {
         return std::nullopt;
     }
-    const std::string spec = hook;
+    const std::string spec(hook, length);
     const size_t colon = spec.find(':');
     const std::string port = spec.substr(0, colon);
     const size_t at = path.rfind('\\');
@@ -83,6 +88,9 @@ DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
         // Nobody takes it any more: a late connection is ended at once.
         if (device != INVALID_HANDLE_VALUE) {
             CloseHandle(device);
+            if (const auto probe = lateDeviceProbe.load(std::memory_order_acquire)) {
+                probe();
+            }
         }
         return 0;
     }
@@ -140,4 +148,8 @@ CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait) {
     }
     CloseHandle(thread);
     return device;
+}
+
+void SetLateDeviceProbe(void (*probe)()) {
+    lateDeviceProbe.store(probe, std::memory_order_release);
 }
