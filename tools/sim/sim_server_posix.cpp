@@ -67,17 +67,18 @@ int SimServer::Start(std::string& error) {
         if (!OpenRawPty(port.pty, error)) {
             return kSimExitFailure;
         }
+        // Watched before anyone can find it: no open may go unseen.
+        if (port.link && (port.watch = openWatch_.Add(port.pty.slavePath, error)) < 0) {
+            CloseSimPty(port.pty);
+            return kSimExitFailure;
+        }
         if (!CreateLinks(port, error)) {
+            openWatch_.Remove(port.watch);
+            port.watch = -1;
             CloseSimPty(port.pty);
             return errno == EEXIST ? kSimExitUsage : kSimExitFailure;
         }
         port.open = true;
-        if (port.link) {
-            port.watch = openWatch_.Add(port.pty.slavePath, error);
-            if (port.watch < 0) {
-                return kSimExitFailure;
-            }
-        }
         const std::string name = port.name;
         port.device = std::make_unique<SimDevice>(
             port.role, options_,
@@ -199,17 +200,21 @@ void SimServer::HangUpLink(Port& port, SimTime now) {
     port.openers = 0;
     openWatch_.Remove(port.watch);
     port.watch = -1;
-    // The new pty goes behind the rfcomm name before the old one closes, so the name
-    // never dangles (a port list read meanwhile still holds the port).
+    // The new pty is watched before it can be found, and goes behind the rfcomm name
+    // before the old one closes: the program, told of the hang-up, may open the port
+    // again at once, and a port list read meanwhile still holds the port.
     std::string error;
     SimPty fresh;
+    int watch = -1;
     const std::string temporary = port.rfcommPath + ".new";
     unlink(temporary.c_str());
-    if (!OpenRawPty(fresh, error) || !CreatePortLink(fresh.slavePath, temporary, error) ||
+    if (!OpenRawPty(fresh, error) || (watch = openWatch_.Add(fresh.slavePath, error)) < 0 ||
+        !CreatePortLink(fresh.slavePath, temporary, error) ||
         rename(temporary.c_str(), port.rfcommPath.c_str()) != 0) {
         if (error.empty()) {
             error = std::string("replacing the pty: ") + std::strerror(errno);
         }
+        openWatch_.Remove(watch);
         unlink(temporary.c_str());
         CloseSimPty(fresh);
         Close(port, "CLOSED " + error);
@@ -217,11 +222,7 @@ void SimServer::HangUpLink(Port& port, SimTime now) {
     }
     CloseSimPty(port.pty);  // the program's descriptor sees the hang-up
     port.pty = fresh;
-    port.watch = openWatch_.Add(port.pty.slavePath, error);
-    if (port.watch < 0) {
-        Close(port, "CLOSED " + error);
-        return;
-    }
+    port.watch = watch;
     log_.Write(log_.Now(), port.name,
                "OPEN " + std::string(PortRoleName(port.device->Role())) + " " + port.pty.slavePath);
 }
