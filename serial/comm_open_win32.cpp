@@ -48,6 +48,7 @@ struct Opening {
     HANDLE done;                  // set once `device` holds the outcome
     std::mutex mutex;             // guards what follows
     HANDLE device = INVALID_HANDLE_VALUE;
+    bool reported = false;  // `device` holds the outcome
     bool givenUp = false;
     std::function<void()> wake;
 };
@@ -95,6 +96,7 @@ DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
         return 0;
     }
     opening.device = device;
+    opening.reported = true;
     SetEvent(opening.done);
     // Under the lock: once the caller has given up (under the same lock), no wake-up
     // reaches what it handed us.
@@ -133,7 +135,9 @@ CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait) {
     }
     CommHandle device = kNoCommHandle;
     {
+        // The outcome may have come since the last look: then it is ours after all.
         std::lock_guard lock(opening->mutex);
+        done = opening->reported;
         if (done) {
             device = reinterpret_cast<CommHandle>(opening->device);
         } else {
