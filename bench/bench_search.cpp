@@ -20,10 +20,10 @@ namespace {
 // Above every dead port, so the port list (sorted by number) offers the dead ones first.
 constexpr int kAnalyserPort = 8;
 constexpr int kFirstDeadPort = 2;  // port 1 would take the "no pairing" path
-const std::vector<int> kDeadPortCounts = {0, 2, 5};
+const std::vector<int> kDeadPortCounts = {0, 2, 3, 5};
 
 const char* const kPurpose =
-    "Runs SearchDevice against fumilink-sim with k = 0, 2 and 5 dead ports numbered below\n"
+    "Runs SearchDevice against fumilink-sim with k = 0, 2, 3 and 5 dead ports numbered below\n"
     "the analyser's (no settings file, so every port is tried in order) and prints the time\n"
     "until the analyser was found, and the seconds each dead port adds.";
 

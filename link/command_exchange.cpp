@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "link/busy_scope.h"
 #include "link/device_link.h"
@@ -44,6 +45,12 @@ void DeviceLink::Exchange(std::string_view command) {
     state.lastByte = 0;
     state.replyLine.clear();
     state.timeoutCounter = kReplyTicks;
+    // The first command on a Bluetooth link waits in the kernel's queue (Linux) until the
+    // link is up; its reply gets the connection's time too.
+    const bool linkWait = std::exchange(linkPending_, false);
+    if (linkWait) {
+        state.timeoutCounter = std::max(kReplyTicks, LinkTicksLeft());
+    }
     // A reply longer than any the analyser sends is dropped rather than kept growing.
     bool overlong = false;
     bool complete = false;
@@ -71,11 +78,13 @@ void DeviceLink::Exchange(std::string_view command) {
             break;
         }
         LetEventsRun(taken == kBytesPerPass);
-    } while (state.timeoutCounter != 0 && !state.abortFlag);
+    } while (state.timeoutCounter != 0 && !state.abortFlag && !comm_.HungUp());
 
-    if (state.timeoutCounter == 0) {
+    // A port that hung up never answers: no need to wait for the timeout.
+    if (state.timeoutCounter == 0 || (!complete && comm_.HungUp())) {
         state.errorCode = kErrNoReply;
         state.errorFlag = true;
+        linkFailed_ = linkWait && comm_.HungUp();
     }
     if (state.abortFlag) {
         state.errorCode = kErrUserAbort;

@@ -10,6 +10,7 @@
 // program waits for the analyser, and the processor stays idle. Between two visits
 // to the event loop it reads a bounded number of bytes, however fast they come.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
@@ -73,6 +74,10 @@ public:
     /// "no reply": a device that answers everything with an empty line cannot hold the
     /// program in a loop.
     static constexpr int kMaxEmptyReplies = 5;
+    /// The most a Bluetooth link may take to connect, counted from the start of its open,
+    /// and with it the most one such port may cost the search when nothing answers. The
+    /// radio connection is made when the port is opened: 1-3 s to an analyser in reach.
+    static constexpr int kLinkWaitMs = 10000;
 
     /// Connects the three timers to their handlers; does not start any of them.
     DeviceLink(LinkView& view, MeasurementRecord& record, TComm& comm, QTimer& timer1,
@@ -135,12 +140,31 @@ private:
 
     /// Sleeps in the event loop until at least one event (port data, timer, input) came.
     void WaitForEvents();
+    /// TComm's wait while the system opens the port: false ends it ("Abbrechen", or the
+    /// link took longer than kLinkWaitMs).
+    bool WaitWhileOpening();
+    /// Ticks of the timeout timer left until kLinkWaitMs after the open.
+    int32_t LinkTicksLeft() const;
+    /// OpenDevicePort's outcome when the port did not open (error code 3, or 7 when
+    /// "Abbrechen" gave the open up), and when its Bluetooth link failed right after.
+    void TellPortNotOpened();
     /// Between two passes of a wait: lets the event loop run, without sleeping when
     /// `bytesLeft` (the pass stopped at its budget with bytes still queued).
     void LetEventsRun(bool bytesLeft);
     /// Drain, then the request, repeated while the reply is empty. False on failure,
     /// with the reply line cleared.
     bool RequestIdentification(std::string_view request);
+    /// How trying one port in the search ended.
+    enum class PortTrial {
+        CannotOpen,   ///< the port did not open (error flag set); closed again
+        NotAnalyser,  ///< no "ZOR" in its identification; closed again
+        Found,        ///< the analyser, asked to stream; closed again
+        Unanswered,   ///< the analyser's port left a command unanswered; still open
+    };
+    /// Open -> identify -> stream on the current port number, shared by the remembered
+    /// port (`rememberedPort`: one more drain, any unanswered request ends the trial, the
+    /// stored identification stays) and the scan.
+    PortTrial TryPort(bool rememberedPort);
     /// The port's R001 reply (in the reply line) contains "ZOR": shows it as found and
     /// appends the serial number (R004) to the identification label. False when R004 went
     /// unanswered (error code 2).
@@ -160,6 +184,13 @@ private:
     QTimer& timer2_;
     LineAssembler lineBuffer_;
     int busyDepth_ = 0;
+    // The Bluetooth link wait: a link's connection is made when its port opens (Windows:
+    // inside the open; Linux: in the background after it), so the first exchange after
+    // the open may last until the link is up, kLinkWaitMs after the open at most.
+    QElapsedTimer openedAt_;    ///< started by OpenDevicePort
+    bool linkPending_ = false;  ///< the next exchange is the first on a Bluetooth link
+    bool linkFailed_ = false;   ///< the link hung up while its first exchange waited
+    bool openGivenUp_ = false;  ///< "Abbrechen" ended the wait for the open
     std::string settingsPath_;
     std::string debugLogPath_ = "debug.log";
     std::function<std::vector<std::string>()> portLister_;

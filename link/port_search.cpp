@@ -78,20 +78,52 @@ void DeviceLink::OpenDevicePort() {
     comm_.SetStopBits(csbONE5);
     comm_.SetParity(cpNONE);
     state.errorFlag = false;
-    comm_.Open();
+    linkFailed_ = false;
+    openGivenUp_ = false;
+    openedAt_.start();
+    {
+        // Where the system takes its time over the open, events run meanwhile: no poll
+        // tick or remembered click may use the port until it is settled.
+        BusyScope busy(*this);
+        comm_.OnOpenWait = [this](TComm*) { return WaitWhileOpening(); };
+        comm_.Open();
+        comm_.OnOpenWait = nullptr;
+    }
     AddDebug("start -> rs232open");
     if (comm_.Connected()) {
+        linkPending_ = IsBluetoothLink(n);
         state.errorCode = kErrNone;
         AddDebug("Verbindung ist aufgebaut (Standby).");
         view_.ShowConnectionPicture(2);
         timer2_.stop();
     } else {
-        state.errorCode = kErrNoDevice;
-        AddDebug("Kein  gefunden");
-        AddDebug(Utf8ToCp1252("Gerät einschalten!"));
-        state.errorFlag = true;
-        SwitchOn(timer2_);
+        linkPending_ = false;
+        TellPortNotOpened();
     }
+}
+
+void DeviceLink::TellPortNotOpened() {
+    state.errorCode = openGivenUp_ ? kErrUserAbort : kErrNoDevice;
+    AddDebug("Kein  gefunden");
+    AddDebug(Utf8ToCp1252("Gerät einschalten!"));
+    state.errorFlag = true;
+    SwitchOn(timer2_);
+}
+
+bool DeviceLink::WaitWhileOpening() {
+    if (!state.abortFlag) {
+        WaitForEvents();
+    }
+    if (state.abortFlag) {
+        openGivenUp_ = true;
+        return false;
+    }
+    return openedAt_.elapsed() < kLinkWaitMs;
+}
+
+int32_t DeviceLink::LinkTicksLeft() const {
+    const qint64 left = kLinkWaitMs - openedAt_.elapsed();
+    return left > 0 ? static_cast<int32_t>((left + 99) / 100) : 0;
 }
 
 void DeviceLink::ClosePort() {
@@ -168,6 +200,54 @@ void DeviceLink::SaveSettings() {
     }
 }
 
+DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {
+    OpenDevicePort();
+    if (state.errorFlag) {
+        ClosePort();
+        return PortTrial::CannotOpen;
+    }
+    ServiceSequence();
+    if (linkFailed_) {
+        // The Bluetooth link hung up before it came up: nothing in reach, as if the port
+        // could not be opened.
+        TellPortNotOpened();
+        ClosePort();
+        return PortTrial::CannotOpen;
+    }
+    if (rememberedPort) {
+        Drain();
+    }
+    if (!RequestIdentification("R001")) {
+        state.errorCode = kErrNoReply;
+        if (rememberedPort) {
+            return PortTrial::Unanswered;
+        }
+        // The scan goes on with the empty reply, which is no analyser's.
+    }
+    if (!IsAnalyserReply(state.replyLine)) {
+        ClosePort();
+        return PortTrial::NotAnalyser;
+    }
+    if (!IdentifyAnalyser()) {
+        if (rememberedPort) {
+            return PortTrial::Unanswered;
+        }
+        // The scan goes on with an empty serial number.
+        view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' '));
+    }
+    if (!rememberedPort) {
+        // The remembered port keeps the identification read from the settings file.
+        state.identification = ToCp1252(view_.IdentificationLabel());
+    }
+    StreamRequest();
+    if (state.errorFlag) {
+        state.errorCode = kErrNoReply;
+        return PortTrial::Unanswered;
+    }
+    ClosePort();
+    return PortTrial::Found;
+}
+
 int DeviceLink::SearchDevice() {
     BusyScope busy(*this);
     int found = 0;
@@ -188,31 +268,18 @@ int DeviceLink::SearchDevice() {
         // "kein Messgerät gefunden" could never find anything.
         bool rememberedPortFailed = false;
         if (rememberedListed && !state.abortFlag) {
-            OpenDevicePort();
-            if (state.errorFlag) {
-                found = 0;
-                state.errorCode = kErrNoDevice;
-                rememberedPortFailed = true;
-                ClosePort();
-            } else {
-                ServiceSequence();
-                Drain();
-                if (!RequestIdentification("R001")) {
-                    state.errorCode = kErrNoReply;
-                    return 0;
-                }
-                found = IsAnalyserReply(state.replyLine) ? 1 : 0;
-                if (found) {
-                    if (!IdentifyAnalyser()) {
-                        return 0;
-                    }
-                    StreamRequest();
-                    if (state.errorFlag) {
-                        state.errorCode = kErrNoReply;
-                        return 0;
-                    }
-                }
-                ClosePort();
+            switch (TryPort(true)) {
+                case PortTrial::CannotOpen:
+                    state.errorCode = kErrNoDevice;
+                    rememberedPortFailed = true;
+                    break;
+                case PortTrial::Unanswered:
+                    return 0;  // the port stays open
+                case PortTrial::Found:
+                    found = 1;
+                    break;
+                case PortTrial::NotAnalyser:
+                    break;
             }
         }
 
@@ -221,32 +288,15 @@ int DeviceLink::SearchDevice() {
             for (const std::string& name : ports) {
                 state.portNumber = PortNumberOf(name);
                 view_.SetStatusMessage(PortText("Teste COM", state.portNumber));
-                OpenDevicePort();
-                if (state.errorFlag) {
+                const PortTrial trial = TryPort(false);
+                if (trial == PortTrial::CannotOpen) {
                     view_.SetStatusMessage(PortText("TDA-Error COM", state.portNumber));
-                    ClosePort();
                     continue;
                 }
-                ServiceSequence();
-                if (!RequestIdentification("R001")) {
-                    state.errorCode = kErrNoReply;
-                }
-                found = IsAnalyserReply(state.replyLine) ? 1 : 0;
-                if (found) {
-                    if (!IdentifyAnalyser()) {
-                        // Goes on with an empty serial number.
-                        view_.SetIdentificationLabel(view_.IdentificationLabel() +
-                                                     QLatin1Char(' '));
-                    }
-                    state.identification = ToCp1252(view_.IdentificationLabel());
-                    StreamRequest();
-                    if (state.errorFlag) {
-                        state.errorCode = kErrNoReply;
-                        break;  // the port stays open
-                    }
-                }
-                ClosePort();
-                if (found == 1) {
+                if (trial == PortTrial::Found || trial == PortTrial::Unanswered) {
+                    // Unanswered here means the stream request failed on the analyser's
+                    // port: it counts as found and stays open.
+                    found = 1;
                     break;
                 }
             }

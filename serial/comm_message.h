@@ -14,6 +14,9 @@
 inline constexpr uint32_t WM_COMM_EVENT = 0x1400;
 inline constexpr uint32_t WM_COMM_RXCHAR = 0x1401;
 inline constexpr uint32_t WM_COMM_ERROR = 0x1402;
+/// Wakes the creating thread and calls nothing: an open it waits for is done, or the
+/// watcher saw the device hang up. Outside the hand-shake (no notification runs).
+inline constexpr uint32_t WM_COMM_WAKE = 0x1403;
 /// lParam that marks a WM_COMM_RXCHAR / WM_COMM_ERROR as the watcher's own.
 inline constexpr intptr_t kCommMessageTag = 255;
 

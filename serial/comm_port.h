@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/comm_open.h"
 #include "serial/dcb.h"
 
 /// Outcome of one CommPort::WaitEvent.
@@ -45,8 +46,9 @@ public:
     CommPort& operator=(const CommPort&) = delete;
 
     /// Opens COM `port` exclusively for reading and writing; false if it does not exist,
-    /// is in use or cannot be opened. Port numbers map to devices as DevicePathOfPort says.
-    bool Open(uint8_t port);
+    /// is in use or cannot be opened, or `wait` gave the open up (see comm_open.h). Port
+    /// numbers map to devices as DevicePathOfPort says.
+    bool Open(uint8_t port, const CommOpenWait& wait = {});
     /// True between a successful Open and Close.
     bool IsOpen() const;
     /// Releases the device (and its exclusive claim). Safe on a closed port.

@@ -97,7 +97,7 @@ public:
         }
     }
 
-    bool Open(uint8_t port) {
+    bool Open(uint8_t port, const CommOpenWait& wait) {
         // Without its wake-up pipe a watcher could never be stopped: refuse to open.
         if (fd_ >= 0 || wakeRead_ < 0) {
             return false;
@@ -106,7 +106,7 @@ public:
         if (path.empty()) {
             return false;
         }
-        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        const int fd = static_cast<int>(OpenCommDevice(path, wait));
         if (fd < 0) {
             return false;
         }
@@ -419,8 +419,8 @@ private:
 CommPort::CommPort() : impl_(std::make_unique<CommPortImpl>()) {}
 CommPort::~CommPort() = default;
 
-bool CommPort::Open(uint8_t port) {
-    return impl_->Open(port);
+bool CommPort::Open(uint8_t port, const CommOpenWait& wait) {
+    return impl_->Open(port, wait);
 }
 bool CommPort::IsOpen() const {
     return impl_->IsOpen();

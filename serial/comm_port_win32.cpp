@@ -77,7 +77,7 @@ public:
         CloseHandle(wake_);
     }
 
-    bool Open(uint8_t port) {
+    bool Open(uint8_t port, const CommOpenWait& wait) {
         if (handle_ != INVALID_HANDLE_VALUE) {
             return false;
         }
@@ -85,8 +85,8 @@ public:
         if (path.empty()) {
             return false;
         }
-        handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
+        // Not on this thread: a Bluetooth port connects inside the open (comm_open_win32.cpp).
+        handle_ = reinterpret_cast<HANDLE>(OpenCommDevice(path, wait));
         if (handle_ == INVALID_HANDLE_VALUE) {
             return false;
         }
@@ -417,8 +417,8 @@ private:
 CommPort::CommPort() : impl_(std::make_unique<CommPortImpl>()) {}
 CommPort::~CommPort() = default;
 
-bool CommPort::Open(uint8_t port) {
-    return impl_->Open(port);
+bool CommPort::Open(uint8_t port, const CommOpenWait& wait) {
+    return impl_->Open(port, wait);
 }
 bool CommPort::IsOpen() const {
     return impl_->IsOpen();

@@ -1,7 +1,7 @@
 #pragma once
-// The system's serial ports as "COM<n>" names, in the order the port search walks them.
-// port_list_posix.cpp and port_list_win32.cpp implement it; serial/README.md says how POSIX
-// devices are numbered.
+// The system's serial ports as "COM<n>" names, in the order the port search walks them,
+// and which of them are Bluetooth links. port_list_posix.cpp and port_list_win32.cpp
+// implement it; serial/README.md says how POSIX devices are numbered.
 
 #include <string>
 #include <vector>
@@ -10,3 +10,10 @@
 /// order of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, on POSIX ascending port number. Empty
 /// when there are none.
 std::vector<std::string> ListSerialPorts();
+
+/// True when COM `port` is a Bluetooth serial link, whose radio connection is made when the
+/// port is opened and takes seconds. Windows: its HARDWARE\DEVICEMAP\SERIALCOMM value name
+/// begins with \Device\BthModem. POSIX: its device is an rfcomm tty (character major 216),
+/// or its entry is a symbolic link to a name rfcomm<k> (how a port folder marks a stand-in
+/// on a pseudo-terminal as one; fumilink-sim --bluetooth makes such links).
+bool IsBluetoothLink(int port);

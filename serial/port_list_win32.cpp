@@ -2,12 +2,18 @@
 
 #include <windows.h>
 
-std::vector<std::string> ListSerialPorts() {
-    std::vector<std::string> names;
+#include <functional>
+#include <string>
+
+namespace {
+
+/// Calls `visit(value name, port name)` for every REG_SZ value of
+/// HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, in registry order, until it returns false.
+void ForEachSerialPort(const std::function<bool(const std::string&, const std::string&)>& visit) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
         ERROR_SUCCESS) {
-        return names;
+        return;
     }
     // Registry order, as the system returns the values; each value's data is "COM<n>".
     for (DWORD index = 0;; ++index) {
@@ -25,8 +31,43 @@ std::vector<std::string> ListSerialPorts() {
             continue;
         }
         data[dataSize] = 0;
-        names.emplace_back(reinterpret_cast<const char*>(data));
+        if (!visit(std::string(valueName, valueNameSize),
+                   std::string(reinterpret_cast<const char*>(data)))) {
+            break;
+        }
     }
     RegCloseKey(key);
+}
+
+bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
+    const size_t length = std::string(prefix).size();
+    return text.size() >= length &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), static_cast<int>(length),
+                          prefix, static_cast<int>(length)) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+std::vector<std::string> ListSerialPorts() {
+    std::vector<std::string> names;
+    ForEachSerialPort([&names](const std::string&, const std::string& portName) {
+        names.push_back(portName);
+        return true;
+    });
     return names;
+}
+
+bool IsBluetoothLink(int port) {
+    const std::string wanted = "COM" + std::to_string(port);
+    bool bluetooth = false;
+    ForEachSerialPort([&](const std::string& valueName, const std::string& portName) {
+        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, portName.c_str(), -1, wanted.c_str(),
+                           -1) != CSTR_EQUAL) {
+            return true;
+        }
+        // Outgoing Bluetooth serial ports are the devices of the Bluetooth modem driver.
+        bluetooth = StartsWithIgnoringCase(valueName, "\\Device\\BthModem");
+        return false;
+    });
+    return bluetooth;
 }

@@ -148,9 +148,17 @@ bool TComm::Open() {
     if (Connected()) {
         return false;
     }
-    if (!device_.Open(port_)) {
+    CommOpenWait wait;
+    if (OnOpenWait) {
+        wait.wait = [this] { return OnOpenWait(this); };
+        wait.wake = [window = window_.get()] {
+            QCoreApplication::postEvent(window, new TCommMessage(WM_COMM_WAKE, 0, 0));
+        };
+    }
+    if (!device_.Open(port_, wait)) {
         return false;
     }
+    hungUp_.store(false, std::memory_order_release);
     connected_.store(true, std::memory_order_release);
     ApplySettings();
     // The mask goes to the port here rather than from the new thread, so that a mask
@@ -179,6 +187,7 @@ void TComm::Close() {
     device_.SetDtr(false);
     device_.Purge();
     device_.Close();
+    hungUp_.store(false, std::memory_order_release);
 }
 
 void TComm::WriteBuffer(const void* buffer, int32_t count) {
@@ -253,6 +262,8 @@ bool TComm::WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
                 DoCommError(static_cast<uint32_t>(wParam));
             }
             return true;
+        case WM_COMM_WAKE:
+            return true;  // it has woken the event loop; that was all
         default:
             return false;
     }
@@ -274,8 +285,10 @@ void TComm::WatcherMain() {
     while (connected_.load(std::memory_order_acquire)) {
         const CommWaitResult wait = device_.WaitEvent();
         if (wait.status == CommWaitStatus::Gone) {
-            // The device hung up: nothing more will come. Stop watching quietly; the owner
-            // finds out through failing reads and writes and closes the port.
+            // The device hung up: nothing more will come. Stop watching; the owner learns
+            // of it from HungUp (woken here, in case it waits) and closes the port.
+            hungUp_.store(true, std::memory_order_release);
+            QCoreApplication::postEvent(window_.get(), new TCommMessage(WM_COMM_WAKE, 0, 0));
             break;
         }
         if (wait.status == CommWaitStatus::Failed) {

@@ -83,6 +83,11 @@ public:
 
     /// True from a successful Open to the next Close.
     bool Connected() const { return connected_.load(std::memory_order_acquire); }
+    /// True once the watcher has seen the device hang up or vanish (a Bluetooth link whose
+    /// connection failed, an adapter pulled out), until the next Open or Close. The port
+    /// stays Connected until Close; reads then return 0 and writes do nothing. The watcher
+    /// wakes the creating thread as it ends, so a wait there learns of it at once.
+    bool HungUp() const { return hungUp_.load(std::memory_order_acquire); }
     /// Driver buffer sizes; 0 is ignored.
     uint32_t InBufSize() const { return inBufSize_; }
     void SetInBufSize(uint32_t size);
@@ -99,6 +104,14 @@ public:
     std::function<void(TComm* Sender, uint32_t cbInQue)> OnCharReceived;
     /// A line error; `ErrorCode` holds CE_ bits. Only with cevERR in the event mask.
     std::function<void(TComm* Sender, uint32_t ErrorCode)> OnCommError;
+    /// Called inside Open, on the creating thread, again and again while the system takes
+    /// its time to open the port (Windows makes a Bluetooth COM port's radio connection
+    /// inside the open). It should let events run, sleeping until at least one came (the
+    /// component posts one when the open is done), and return false to give the open up:
+    /// Open then returns false at once, and a port that opens after all is closed again.
+    /// Unassigned, Open waits for the system without letting events run. Never called
+    /// where opening does not block (POSIX).
+    std::function<bool(TComm* Sender)> OnOpenWait;
 
     /// Opens the port, applies the settings, starts the watcher, raises DTR and calls
     /// DoCommEvent(0xFFFFFFFF, modem status) before returning. False if already open
@@ -142,6 +155,7 @@ private:
     bool PostNotification(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
     std::atomic<bool> connected_{false};
+    std::atomic<bool> hungUp_{false};
     uint32_t inBufSize_ = 2048;
     uint32_t outBufSize_ = 2048;
     uint32_t evMask_ = 0;  // EV_ bits

@@ -22,9 +22,9 @@ public:
     /// Number of received commands of any kind on COM<port>.
     int ReceivedAny(int port) const;
     void Stop() { child_.Stop(); }
-
-private:
+    /// How often `needle` occurs in the command log.
     int Count(const std::string& needle) const;
 
+private:
     SimChild child_;
 };

@@ -99,6 +99,34 @@ TEST_F(AgainstSimulator, OnlyPortOneDeadAsksToPairTheAnalyser) {
     EXPECT_NE(ReadFile("debug.log").find("failure: no pairing found"), std::string::npos);
 }
 
+// A Bluetooth link makes its radio connection when the port opens; what the program
+// writes meanwhile waits in the kernel's queue.
+TEST_F(AgainstSimulator, LinkThatComesUpAfterTwoAndAHalfSecondsIsFoundAndStreams) {
+    StartSim({"--port", "5", "--bluetooth", "5:up=2500", "--cycle-ms", "300"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 40000)) << sim->Log();
+    EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("Gerät am COM5 gefunden")));
+    EXPECT_EQ(sim->Received(5, "SERVICE002"), 3) << "the first command waited for the link";
+    // The port was opened again for the stream: a second connection, waited for as well.
+    EXPECT_EQ(sim->Count("COM5 LINK up"), 2);
+    EXPECT_EQ(link->state.errorCode, kErrNone);
+}
+
+TEST_F(AgainstSimulator, LinkThatFailsIsAPortThatCannotBeOpenedAndTheSearchGoesOn) {
+    StartSim({"--port", "5", "--bluetooth", "5:up=500", "--dead-port", "4", "--bluetooth",
+              "4:fail=3000"});
+    Run();
+    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 40000)) << sim->Log();
+    const QStringList expected = {QStringLiteral("Teste COM4"), QStringLiteral("TDA-Error COM4"),
+                                  QStringLiteral("Teste COM5"),
+                                  QStringLiteral("Gerät am COM5 gefunden")};
+    const qsizetype from = view.statusHistory.indexOf(expected[0]);
+    ASSERT_GE(from, 0) << view.statusHistory.join(" | ").toStdString();
+    EXPECT_EQ(view.statusHistory.mid(from, 4), expected)
+        << view.statusHistory.join(" | ").toStdString();
+    EXPECT_EQ(sim->Count("COM4 LINK failed"), 1);
+}
+
 TEST_F(AgainstSimulator, ReplyWithoutCarriageReturnIsNoReply) {
     WriteFile("fumilink.ini", "[Main]\r\ncomport=5\r\n");
     StartSim({"--port", "5", "--fault", "no-cr"});

@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -111,6 +112,38 @@ TEST(PortList, ListsLiveComLinksInNumberOrder) {
     five.HangUp();  // its link now dangles
     const std::vector<std::string> remaining = {"COM2", "COM12"};
     EXPECT_EQ(ListSerialPorts(), remaining);
+}
+
+TEST(PortList, BluetoothLinksAreRfcommTtysOrPortsLinkedToAnRfcommName) {
+    PortDir dir;
+    PtyPair plain(dir, 4);
+    PtyPair standIn(dir, 6);
+    // How a port folder marks a stand-in: COM6 -> rfcomm6 -> the pty.
+    const std::string com6 = dir.Path() + "/COM6";
+    ASSERT_EQ(unlink(com6.c_str()), 0);
+    ASSERT_EQ(symlink(standIn.SlavePath().c_str(), (dir.Path() + "/rfcomm6").c_str()), 0);
+    ASSERT_EQ(symlink("rfcomm6", com6.c_str()), 0);
+    // Names that only look alike.
+    PtyPair lookalike(dir, 7);
+    const std::string com7 = dir.Path() + "/COM7";
+    ASSERT_EQ(unlink(com7.c_str()), 0);
+    ASSERT_EQ(symlink(standIn.SlavePath().c_str(), (dir.Path() + "/rfcommX").c_str()), 0);
+    ASSERT_EQ(symlink("rfcommX", com7.c_str()), 0);
+
+    EXPECT_FALSE(IsBluetoothLink(4));
+    EXPECT_TRUE(IsBluetoothLink(6));
+    EXPECT_FALSE(IsBluetoothLink(7));
+    EXPECT_FALSE(IsBluetoothLink(9)) << "no such port";
+    EXPECT_EQ(ListSerialPorts(), (std::vector<std::string>{"COM4", "COM6", "COM7"}));
+
+    // The kernel's own: a character device of the rfcomm driver, whatever its name. Only
+    // root may make one; as another user this part has nothing to look at.
+    const std::string com8 = dir.Path() + "/COM8";
+    if (mknod(com8.c_str(), S_IFCHR | 0600, makedev(216, 0)) == 0) {
+        EXPECT_TRUE(IsBluetoothLink(8));
+    }
+    standIn.HangUp();  // the link to it dangles now
+    EXPECT_FALSE(IsBluetoothLink(6));
 }
 
 class CommPortWait : public ::testing::Test {

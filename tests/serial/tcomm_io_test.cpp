@@ -20,6 +20,20 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Counts the events of one type that reach the object it filters.
+class EventCounter : public QObject {
+public:
+    EventCounter(uint32_t type, int& count) : type_(type), count_(count) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        count_ += static_cast<uint32_t>(event->type()) == type_ ? 1 : 0;
+        return false;
+    }
+
+private:
+    uint32_t type_;
+    int& count_;
+};
+
 class TCommPort : public ::testing::Test {
 protected:
     PortDir dir_;
@@ -273,12 +287,19 @@ TEST_F(TCommPort, EventMaskWrittenWhileOpenTakesEffectAtOnce) {
     EXPECT_EQ(comm_.seen.back().a, 2u);
 }
 
-TEST_F(TCommPort, DeviceGoingAwayStopsTheWatcherQuietly) {
+TEST_F(TCommPort, DeviceGoingAwayStopsTheWatcherAndSaysSo) {
+    // A waiting owner must be woken: count the wake-ups the message window receives.
+    int wakeUps = 0;
+    EventCounter counter(WM_COMM_WAKE, wakeUps);
+    comm_.MessageWindow()->installEventFilter(&counter);
     ASSERT_TRUE(comm_.Open());
     ASSERT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
+    EXPECT_FALSE(comm_.HungUp());
     pty_.HangUp();
-    // The watcher notices the hang-up and ends by itself, posting nothing.
+    // The watcher notices the hang-up and ends by itself, posting no notification.
     ASSERT_TRUE(PumpUntil([] { return WatcherCount() == 0; }));
+    EXPECT_TRUE(comm_.HungUp());
+    EXPECT_TRUE(PumpUntil([&] { return wakeUps == 1; }));
     EXPECT_EQ(comm_.Count(WM_COMM_RXCHAR), 0u);
     EXPECT_EQ(comm_.Count(WM_COMM_EVENT), 1u);  // only Open's own
 
@@ -289,6 +310,7 @@ TEST_F(TCommPort, DeviceGoingAwayStopsTheWatcherQuietly) {
     EXPECT_FALSE(comm_.HasData());
     comm_.Close();
     EXPECT_FALSE(comm_.Connected());
+    EXPECT_FALSE(comm_.HungUp()) << "a closed port has nothing to hang up";
     EXPECT_FALSE(comm_.Open());  // the pty is gone for good
 }
 

@@ -9,6 +9,7 @@
 #include "tools/sim/command_framer.h"
 #include "tools/sim/paced_output.h"
 #include "tools/sim/sim_device.h"
+#include "tools/sim/sim_link.h"
 #include "tools/sim/stream_generator.h"
 
 namespace {
@@ -483,6 +484,62 @@ TEST(SimDeviceFault, HangupAfterIsTimedFromStartAndSilencesThePort) {
     EXPECT_EQ(bench.CountEvents("HANGUP after 1500 ms"), 1);
     bench.Send("R001\r", SimMs(1700));
     EXPECT_EQ(bench.CountEvents("RX"), 1) << "a hung-up port hears nothing";
+}
+
+TEST(SimLink, HoldsWhatComesWhileConnectingAndDeliversItWhenUp) {
+    SimLink link(SimBluetoothLink{5, SimMs(2500), false});
+    std::string delivered;
+    EXPECT_EQ(link.Pass("R001\r"), "") << "nobody has the port open";
+    link.Open(SimMs(1000));
+    EXPECT_EQ(link.NextDeadline(), SimMs(3500));
+    EXPECT_EQ(link.Pass("SERVICE002\r"), "");
+    EXPECT_EQ(link.Pass("SERV"), "");
+    EXPECT_EQ(link.Advance(SimMs(3499), delivered), SimLink::Change::None);
+    EXPECT_EQ(link.Advance(SimMs(3500), delivered), SimLink::Change::CameUp);
+    EXPECT_EQ(delivered, "SERVICE002\rSERV");
+    EXPECT_EQ(link.Pass("ICE001\r"), "ICE001\r");
+    EXPECT_FALSE(link.NextDeadline());
+
+    // Every open connects anew; what was held when the port closed is lost.
+    link.Close();
+    EXPECT_EQ(link.Pass("w904\r"), "");
+    link.Open(SimMs(5000));
+    link.Pass("R004\r");
+    link.Close();
+    link.Open(SimMs(6000));
+    delivered.clear();
+    EXPECT_EQ(link.Advance(SimMs(8500), delivered), SimLink::Change::CameUp);
+    EXPECT_EQ(delivered, "");
+}
+
+TEST(SimLink, FailingLinkFailsAfterEachOpenAndDeliversNothing) {
+    SimLink link(SimBluetoothLink{4, SimMs(3000), true});
+    std::string delivered;
+    for (const SimTime open : {SimMs(0), SimMs(10000)}) {
+        link.Open(open);
+        link.Pass("SERVICE002\r");
+        EXPECT_EQ(link.Advance(open + SimMs(2999), delivered), SimLink::Change::None);
+        EXPECT_EQ(link.Advance(open + SimMs(3000), delivered), SimLink::Change::Failed);
+        EXPECT_EQ(link.state(), SimLink::State::Down);
+        EXPECT_EQ(delivered, "");
+        EXPECT_EQ(link.Advance(open + SimMs(4000), delivered), SimLink::Change::None);
+    }
+}
+
+TEST(SimDevice, LinkDownLosesWhatWasQueuedAndStopsTheStream) {
+    SimOptions o;  // paced: a cycle takes ~130 ms on the line
+    DeviceBench bench(o);
+    bench.Send("w904\rR0", SimMs(0));
+    bench.Pass(SimMs(5));
+    ASSERT_TRUE(bench.device().Streaming());
+    bench.device().LinkDown(SimMs(5));
+    EXPECT_FALSE(bench.device().Streaming());
+    EXPECT_EQ(bench.device().Output().Pending(), 0u);
+    EXPECT_EQ(bench.CountEvents("STREAM pause"), 1);
+    // The half command went down with the link: what follows is a command of its own.
+    bench.Send("01\rR004\r", SimMs(10));
+    bench.wire.clear();
+    EXPECT_EQ(bench.RunUntil(SimMs(5000)), "ERR\rSN42\r") << "and no stream without a w904";
 }
 
 TEST(SimDevice, DeadPortLogsButNeverAnswersForeignPortNeverSaysZor) {

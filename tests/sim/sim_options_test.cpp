@@ -85,6 +85,22 @@ TEST(SimOptions, FaultListsCombine) {
     EXPECT_FALSE(flood.noNewlineStream || flood.noCr);
 }
 
+TEST(SimOptions, BluetoothLinksComeUpOrFailAfterTheGivenTime) {
+    const auto r = Parse({"--dead-port", "4", "--bluetooth", "5:up=2500", "--bluetooth=4:fail=3000",
+                          "--foreign-port", "6", "--bluetooth", "6"});
+    ASSERT_EQ(r.error, "");
+    const auto& links = r.options.bluetoothLinks;
+    ASSERT_EQ(links.size(), 3u);
+    EXPECT_EQ(links[0].port, 5);
+    EXPECT_EQ(links[0].after, SimMs(2500));
+    EXPECT_FALSE(links[0].fails);
+    EXPECT_EQ(links[1].port, 4);
+    EXPECT_EQ(links[1].after, SimMs(3000));
+    EXPECT_TRUE(links[1].fails);
+    EXPECT_EQ(links[2].after, SimTime{0});
+    EXPECT_FALSE(links[2].fails);
+}
+
 TEST(SimOptions, NoAnalyserLeavesOnlyExtraPorts) {
     const auto r = Parse({"--no-analyser", "--dead-port", "2"});
     ASSERT_EQ(r.error, "");
@@ -109,6 +125,7 @@ TEST(SimOptions, HelpIsRecognisedAndNamesEveryOption) {
                                "--dead-port",
                                "--foreign-port",
                                "--port-dir",
+                               "--bluetooth",
                                "--id",
                                "--id2",
                                "--serial",
@@ -184,7 +201,15 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"StatusUnknownParameter", {"--status", "054=F"}, "/d", "not one of the streamed"},
         Rejection{"BadRate", {"--rate", "fast"}, "/d", "neither 'max' nor a baud rate"},
         Rejection{"BadStreamSeconds", {"--stream-seconds", "soon"}, "/d", "seconds"},
-        Rejection{"BadCycle", {"--cycle-ms", "1.5"}, "/d", "milliseconds"}),
+        Rejection{"BadCycle", {"--cycle-ms", "1.5"}, "/d", "milliseconds"},
+        Rejection{"BluetoothOfNoPort", {"--bluetooth", "7"}, "/d", "COM7 is none of the ports"},
+        Rejection{"BluetoothTwice",
+                  {"--bluetooth", "5", "--bluetooth", "5:up=10"},
+                  "/d",
+                  "COM5 is given twice"},
+        Rejection{"BluetoothWithoutPort", {"--bluetooth", "up=10"}, "/d", "port number"},
+        Rejection{"BluetoothUnknownTime", {"--bluetooth", "5:after=10"}, "/d", "N:up=MS"},
+        Rejection{"BluetoothBadTime", {"--bluetooth", "5:fail=soon"}, "/d", "milliseconds"}),
     [](const testing::TestParamInfo<Rejection>& info) { return info.param.name; });
 
 }  // namespace

@@ -301,6 +301,79 @@ TEST(SimProcessFault, HangupAfterTimeKeepsOtherPortsServing) {
     EXPECT_EQ(sim.process->Stop(SIGTERM), 0);
 }
 
+// The simulator's own time stamps of the log lines that contain `needle`.
+std::vector<double> Stamps(const std::string& log, const std::string& needle) {
+    std::istringstream in(log);
+    std::vector<double> stamps;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find(needle) != std::string::npos) {
+            stamps.push_back(std::atof(line.c_str()));
+        }
+    }
+    return stamps;
+}
+
+std::string LinkTarget(const std::string& path) {
+    char target[256] = {};
+    return readlink(path.c_str(), target, sizeof target - 1) > 0 ? target : "";
+}
+
+TEST(SimProcessBluetooth, EveryOpenConnectsAnewAndWhatComesMeanwhileWaitsForTheLink) {
+    SimRun sim({"--rate", "max", "--bluetooth", "5:up=300"});
+    ASSERT_TRUE(sim.ready) << sim.process->Stderr();
+    // The folder marks the port: COM5 -> rfcomm5 -> the pty.
+    EXPECT_EQ(LinkTarget(sim.Link(5)), "rfcomm5");
+    EXPECT_EQ(LinkTarget(sim.folder / "rfcomm5"), sim.ready->substr(sim.ready->rfind(' ') + 1));
+    for (int round = 0; round < 2; ++round) {
+        PortClient port(sim.Link(5));
+        ASSERT_TRUE(port.ok());
+        port.Send("R001");  // written at once, while the link is still being made
+        EXPECT_EQ(port.ReadLine(), "ZOR GX40") << "round " << round;
+    }
+    // The simulator learns of the second close a moment later.
+    const auto end = std::chrono::steady_clock::now() + seconds(10);
+    while (CountLines(sim.Log(), "COM5 LINK down") < 2 && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    EXPECT_EQ(sim.process->Stop(SIGTERM), 0);
+    EXPECT_FALSE(Exists(sim.Link(5)));
+    EXPECT_FALSE(Exists(sim.folder / "rfcomm5"));
+
+    const std::string log = sim.Log();
+    const auto connecting = Stamps(log, "COM5 LINK connecting (up in 300 ms)");
+    const auto up = Stamps(log, "COM5 LINK up");
+    const auto received = Stamps(log, "COM5 RX \"R001\"");
+    ASSERT_EQ(connecting.size(), 2u) << log;
+    ASSERT_EQ(up.size(), 2u) << log;
+    ASSERT_EQ(received.size(), 2u) << log;
+    EXPECT_EQ(CountLines(log, "COM5 LINK down"), 2);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_GE(up[i] - connecting[i], 0.3) << log;
+        EXPECT_GE(received[i], up[i]) << "the command was heard only once the link was up";
+    }
+}
+
+TEST(SimProcessBluetooth, FailingLinkHangsUpAfterEveryOpenAndThePortStays) {
+    SimRun sim({"--rate", "max", "--dead-port", "4", "--bluetooth", "4:fail=200"});
+    ASSERT_TRUE(sim.ready) << sim.process->Stderr();
+    for (int round = 0; round < 2; ++round) {
+        PortClient port(sim.Link(4));
+        ASSERT_TRUE(port.ok()) << "round " << round;
+        port.Send("SERVICE002");
+        EXPECT_TRUE(port.WaitHangup()) << "round " << round;
+    }
+    const std::string log = sim.Log();
+    EXPECT_EQ(CountLines(log, "COM4 LINK failed after 200 ms: hang-up"), 2) << log;
+    EXPECT_EQ(CountLines(log, "COM4 RX"), 0) << "nothing went over a link that never came up";
+    EXPECT_EQ(LinkTarget(sim.Link(4)), "rfcomm4");
+    PortClient analyser(sim.Link(5));
+    analyser.Send("R001");
+    EXPECT_EQ(analyser.ReadLine(), "ZOR GX40") << "the other ports serve on";
+    EXPECT_EQ(sim.process->Stop(SIGTERM), 0);
+    EXPECT_FALSE(Exists(sim.Link(4)));
+    EXPECT_FALSE(Exists(sim.folder / "rfcomm4"));
+}
+
 TEST(SimProcessFault, ForeignIdentityAndDeadPort) {
     SimRun sim({"--rate", "max", "--fault", "foreign", "--dead-port", "2"});
     ASSERT_TRUE(sim.ready);

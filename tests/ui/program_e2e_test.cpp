@@ -119,6 +119,62 @@ TEST_F(ProgramEndToEnd, TakeOverWritesTheTransferFileAndEndsTheProgram) {
               std::string::npos);
 }
 
+TEST_F(ProgramEndToEnd, AnalyserBehindABluetoothLinkIsFoundStreamsAndTakesOver) {
+    // Every open of the port makes the radio connection anew: the search's, and the one
+    // that opens the port again for the stream.
+    StartSim({"--port", "5", "--bluetooth", "5:up=2500", "--cycle-ms", "300"});
+    form->show();
+    ASSERT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }, 40000))
+        << form->StatusMessage().toStdString();
+    form->BtExit->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_NE(ReadTransferFile().find("\r\n9000=ZOR GX40\r\n9100=GX40 V2.31\r\n9200=SN42\r\n"),
+              std::string::npos);
+}
+
+TEST_F(ProgramEndToEnd, AbbrechenOrClosingDuringTheLinkWaitEndsTheProgramAtOnce) {
+    // A link that takes a minute: the search waits for it as long as the link may take.
+    StartSim({"--port", "5", "--bluetooth", "5:up=60000"});
+    for (const bool closeWindow : {false, true}) {
+        SCOPED_TRACE(closeWindow ? "closing" : "Abbrechen");
+        TFormmain window;
+        window.Link->SetSettingsPath(portDir + "/fumilink.ini");
+        window.Link->SetDebugLogPath(portDir + "/debug.log");
+        window.Arguments = form->Arguments;
+        const int connections = sim->Count("COM5 LINK connecting");
+        // The search runs inside the first poll tick; only a timer reaches into its wait,
+        // as the user's click would.
+        bool clicked = false;
+        int ticks = 0;
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            if (clicked || sim->Count("COM5 LINK connecting") == connections ||
+                !window.Link->Busy()) {
+                return;
+            }
+            clicked = true;
+            QObject::connect(window.Timeouttimer, &QTimer::timeout, [&] { ++ticks; });
+            if (closeWindow) {
+                window.close();
+            } else {
+                window.BTBreak->click();
+            }
+        });
+        user.start(20);
+        window.show();
+        // Ended: the first tick's search has returned, the port is closed, the window gone.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return clicked && !window.Link->Busy() && !window.Comm->Connected() &&
+                       !window.isVisible();
+            },
+            30000));
+        EXPECT_LE(ticks, 3) << "timeout ticks from the click to the end (the link may take 100)";
+        EXPECT_EQ(sim->Count("COM5 LINK up"), 0);
+    }
+}
+
 TEST_F(ProgramEndToEnd, AnalyserGoneBeforeTheTakeOverKeepsTheWindowAndTheValues) {
     StartSim({"--port", "5", "--cycle-ms", "300"});
     ShowAndWaitOnline();

@@ -41,6 +41,9 @@ public:
     /// Drops queued stream chunks that have not started, so a line is never cut in half.
     void DropUnsentStream();
 
+    /// Drops everything queued, a chunk half written included (the line went away).
+    void Clear() { chunks_.clear(); }
+
     /// Bytes still queued (not yet written).
     size_t Pending() const;
 

@@ -136,6 +136,15 @@ void SimDevice::PauseStream(SimTime now) {
     }
 }
 
+void SimDevice::LinkDown(SimTime now) {
+    output_.Clear();
+    framer_ = CommandFramer{};
+    if (streaming_ && !faults_.flood) {
+        streaming_ = false;
+        sink_(now, "STREAM pause");
+    }
+}
+
 void SimDevice::Advance(SimTime now) {
     if (wantsHangup_) {
         return;

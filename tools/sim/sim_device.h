@@ -41,6 +41,10 @@ public:
     /// Runs what is due at `now`: stream cycles, the end of the stream, a timed hang-up.
     void Advance(SimTime now);
 
+    /// The Bluetooth link to the program went down: what was queued is lost, a command
+    /// half received is forgotten, and the stream stops until the next w904.
+    void LinkDown(SimTime now);
+
     /// The bytes waiting to be written.
     PacedOutput& Output() { return output_; }
 

@@ -167,6 +167,35 @@ private:
         }
     }
 
+    // N, N:up=MS or N:fail=MS
+    void ParseBluetooth(const std::string& text) {
+        const auto colon = text.find(':');
+        const auto number = ParseInteger(text.substr(0, colon));
+        if (!number || *number < 1 || *number > kMaxPort) {
+            Fail("--bluetooth: '" + text + "' does not start with a port number (1.." +
+                 std::to_string(kMaxPort) + ")");
+            return;
+        }
+        SimBluetoothLink link;
+        link.port = static_cast<int>(*number);
+        if (colon != std::string::npos) {
+            const std::string when = text.substr(colon + 1);
+            const bool up = when.rfind("up=", 0) == 0;
+            const bool fail = when.rfind("fail=", 0) == 0;
+            if (!up && !fail) {
+                Fail("--bluetooth: expected N, N:up=MS or N:fail=MS, got '" + text + "'");
+                return;
+            }
+            const auto ms = MillisValue("--bluetooth", when.substr(up ? 3 : 5));
+            if (!ms) {
+                return;
+            }
+            link.after = SimMs(*ms);
+            link.fails = fail;
+        }
+        result_.options.bluetoothLinks.push_back(link);
+    }
+
     void ParseFaults(const std::string& list) {
         size_t start = 0;
         while (start <= list.size() && result_.error.empty()) {
@@ -205,6 +234,10 @@ private:
         } else if (name == "--foreign-port") {
             if (auto p = PortValue(name)) {
                 o.foreignPorts.push_back(*p);
+            }
+        } else if (name == "--bluetooth") {
+            if (auto v = Value(name)) {
+                ParseBluetooth(*v);
             }
         } else if (name == "--port-dir") {
             if (auto v = Value(name)) {
@@ -336,6 +369,19 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
             return result;
         }
     }
+    std::set<int> bluetooth;
+    for (const SimBluetoothLink& link : o.bluetoothLinks) {
+        if (!seen.count(link.port)) {
+            result.error = "--bluetooth: COM" + std::to_string(link.port) +
+                           " is none of the ports (give it with --port, --dead-port or "
+                           "--foreign-port)";
+            return result;
+        }
+        if (!bluetooth.insert(link.port).second) {
+            result.error = "--bluetooth: COM" + std::to_string(link.port) + " is given twice";
+            return result;
+        }
+    }
     if (o.faults.hangupOn && o.faults.hangupOn->find_first_of("\r\n") != std::string::npos) {
         result.error = "--fault hangup-on: the command must not contain CR or LF";
     }
@@ -360,6 +406,19 @@ Ports:
                         never containing "ZOR" (repeatable)
   --port-dir DIR        folder for the COM<n> links (default $FUMILINK_PORT_DIR; one of
                         the two is required). A COM<n> that already exists is refused.
+  --bluetooth N[:up=MS|:fail=MS]
+                        COM<n> (one of the ports above) is a Bluetooth serial link, as
+                        /dev/rfcommN is: the folder marks it as one (COM<n> is a link to
+                        rfcomm<n>, which links to the pty; fumilink reads that name as
+                        its Bluetooth rule), and every open of the port by the program
+                        starts a radio connection. up=MS: the link comes up MS ms after
+                        the open (default 0); bytes the program writes meanwhile are held
+                        and delivered then, as the kernel does. fail=MS: the connection
+                        fails MS ms after the open and the port hangs up (its pty is then
+                        replaced, so the port can be opened again). Closing the port ends
+                        the link: queued replies and data lines are lost and the stream
+                        stops until the next w904. The simulator learns of the program's
+                        opens and closes from inotify on the pty. Repeatable.
 
 Analyser:
   --id TEXT             reply to R001 (default 'ZOR GX40')
@@ -404,7 +463,8 @@ Output:
   --log FILE            command log to FILE instead of standard error; one line per
                         event: '<seconds since start> COM<n> RX "<command>"', also
                         TX "<reply>" (when queued), STREAM start/renew/pause/end/flood,
-                        OVERRUN, HANGUP, OPEN, CLOSED, EXIT
+                        OVERRUN, HANGUP, OPEN, CLOSED, EXIT, and for Bluetooth links
+                        LINK connecting/up/down/failed
   --log-sent            also log 'SENT <n> steady=<s>' after writes that complete stream
                         lines: n data lines written so far, s the monotonic clock in
                         seconds just before those writes (comparable across processes;
@@ -422,5 +482,7 @@ Examples:
   fumilink-sim --port-dir /tmp/ports --rate max --cycle-ms 0 --log sim.log
   fumilink-sim --port-dir /tmp/ports --fault hangup-on=w904 --stream-seconds 3
   fumilink-sim --port-dir /tmp/ports --fault endless-line
+  fumilink-sim --port-dir /tmp/ports --port 5 --bluetooth 5:up=2500 \
+               --dead-port 4 --bluetooth 4:fail=3000
 )";
 }

@@ -25,6 +25,15 @@ struct SimFaults {
     bool foreign = false;                 ///< behave like a foreign device (no "ZOR")
 };
 
+/// A port that stands for a Bluetooth serial link (`--bluetooth`). Opening it starts the
+/// radio connection, as opening /dev/rfcommN does: the link comes up `after` the open, or,
+/// with `fails`, the connection fails then and the port hangs up.
+struct SimBluetoothLink {
+    int port = 0;
+    SimTime after{0};
+    bool fails = false;
+};
+
 /// Number of quantities in one stream cycle.
 inline constexpr int kStreamParameterCount = 13;
 
@@ -34,16 +43,17 @@ inline constexpr std::array<int, kStreamParameterCount> kStreamParameters = {
 
 /// Everything the command line can set. Defaults are those of a healthy GX40.
 struct SimOptions {
-    std::optional<int> analyserPort = 5;    ///< COM number of the analyser, none with --no-analyser
-    std::vector<int> deadPorts;             ///< ports that take bytes and never answer
-    std::vector<int> foreignPorts;          ///< ports that answer, but not as the analyser
-    std::string portDir;                    ///< folder that receives the COM<n> links
-    std::string id = "ZOR GX40";            ///< reply to R001
-    std::string id2 = "GX40 V2.31";         ///< reply to R002
-    std::string serial = "SN42";            ///< reply to R004
-    std::string foreignReply = "MODEM OK";  ///< what foreign ports answer to anything
-    SimTime cycle = SimMs(1000);            ///< stream cycle; 0 = cycles back to back
-    std::optional<SimTime> streamDuration;  ///< stream stops this long after the last w904
+    std::optional<int> analyserPort = 5;  ///< COM number of the analyser, none with --no-analyser
+    std::vector<int> deadPorts;           ///< ports that take bytes and never answer
+    std::vector<int> foreignPorts;        ///< ports that answer, but not as the analyser
+    std::vector<SimBluetoothLink> bluetoothLinks;    ///< ports above that are Bluetooth links
+    std::string portDir;                             ///< folder that receives the COM<n> links
+    std::string id = "ZOR GX40";                     ///< reply to R001
+    std::string id2 = "GX40 V2.31";                  ///< reply to R002
+    std::string serial = "SN42";                     ///< reply to R004
+    std::string foreignReply = "MODEM OK";           ///< what foreign ports answer to anything
+    SimTime cycle = SimMs(1000);                     ///< stream cycle; 0 = cycles back to back
+    std::optional<SimTime> streamDuration;           ///< stream stops this long after the last w904
     std::array<char, kStreamParameterCount> status;  ///< status char per kStreamParameters entry
     std::optional<int> bytesPerSecond = 960;         ///< line pacing; nullopt = as fast as possible
     SimFaults faults;

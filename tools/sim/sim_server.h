@@ -4,11 +4,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/sim/sim_device.h"
+#include "tools/sim/sim_link.h"
 #include "tools/sim/sim_log.h"
+#include "tools/sim/sim_open_watch.h"
 #include "tools/sim/sim_options.h"
 #include "tools/sim/sim_pty.h"
 
@@ -50,14 +53,34 @@ private:
         bool writeBlocked = false;  // the pty took less than offered: wait for POLLOUT
         bool open = false;
         uint64_t sentLogged = 0;  // stream lines last reported by --log-sent
+
+        // A Bluetooth link: DIR/COM5 -> rfcomm5 -> the pty's slave.
+        std::optional<SimLink> link;
+        std::string rfcommName;  // "rfcomm5"
+        std::string rfcommPath;  // DIR/rfcomm5
+        int watch = -1;          // SimOpenWatch of the slave
+        int openers = 0;         // open descriptors of the slave besides our own
     };
 
+    /// What the program sees at DIR/COM<n>: the pty's slave, or the rfcomm link.
+    static const std::string& LinkTarget(const Port& port);
+    bool CreateLinks(Port& port, std::string& error);
+    void RemoveLinks(Port& port);
+    /// True while the analyser behind the port can be reached (always, unless it is a
+    /// Bluetooth link that is not up).
+    static bool Reachable(const Port& port);
     void Flush(Port& port, SimTime now);
     void LogSent(Port& port, double steadyBeforeFlush);
     void ReadFrom(Port& port);
     void Close(Port& port, const std::string& event);
+    void TakeOpenEvents();
+    void AdvanceLink(Port& port, SimTime now);
+    /// The link failed: the tty hangs up, as rfcomm's does, and a new pty takes its place
+    /// behind DIR/rfcomm<n>, so the port can be opened (and fail) again.
+    void HangUpLink(Port& port, SimTime now);
 
     SimOptions options_;
     SimLog& log_;
     std::vector<Port> ports_;
+    SimOpenWatch openWatch_;
 };

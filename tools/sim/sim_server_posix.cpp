@@ -1,6 +1,7 @@
 #include "tools/sim/sim_server.h"
 
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,13 @@ SimServer::SimServer(const SimOptions& options, SimLog& log) : options_(options)
         port.role = role;
         port.name = "COM" + std::to_string(number);
         port.linkPath = options_.portDir + "/" + port.name;
+        for (const SimBluetoothLink& link : options_.bluetoothLinks) {
+            if (link.port == number) {
+                port.link.emplace(link);
+                port.rfcommName = "rfcomm" + std::to_string(number);
+                port.rfcommPath = options_.portDir + "/" + port.rfcommName;
+            }
+        }
         ports_.push_back(std::move(port));
     };
     if (options_.analyserPort) {
@@ -43,17 +51,30 @@ int SimServer::Start(std::string& error) {
         return kSimExitUsage;
     }
     for (const Port& port : ports_) {
-        if (PathExists(port.linkPath)) {
-            error = port.name + " is already taken in " + options_.portDir + " (" + port.linkPath +
-                    " exists: another simulator runs there, or remove the stale link)";
-            return kSimExitUsage;
+        for (const std::string& path : {port.linkPath, port.rfcommPath}) {
+            if (!path.empty() && PathExists(path)) {
+                error = port.name + " is already taken in " + options_.portDir + " (" + path +
+                        " exists: another simulator runs there, or remove the stale link)";
+                return kSimExitUsage;
+            }
+        }
+        if (port.link && openWatch_.fd() < 0) {
+            error = "cannot watch the ports for opens (inotify): no Bluetooth links";
+            return kSimExitFailure;
         }
     }
     for (Port& port : ports_) {
         if (!OpenRawPty(port.pty, error)) {
             return kSimExitFailure;
         }
-        if (!CreatePortLink(port.pty.slavePath, port.linkPath, error)) {
+        // Watched before anyone can find it: no open may go unseen.
+        if (port.link && (port.watch = openWatch_.Add(port.pty.slavePath, error)) < 0) {
+            CloseSimPty(port.pty);
+            return kSimExitFailure;
+        }
+        if (!CreateLinks(port, error)) {
+            openWatch_.Remove(port.watch);
+            port.watch = -1;
             CloseSimPty(port.pty);
             return errno == EEXIST ? kSimExitUsage : kSimExitFailure;
         }
@@ -77,11 +98,133 @@ std::string SimServer::ReadyLine() const {
     return line;
 }
 
+const std::string& SimServer::LinkTarget(const Port& port) {
+    return port.link ? port.rfcommName : port.pty.slavePath;
+}
+
+bool SimServer::CreateLinks(Port& port, std::string& error) {
+    if (port.link && !CreatePortLink(port.pty.slavePath, port.rfcommPath, error)) {
+        return false;
+    }
+    if (!CreatePortLink(LinkTarget(port), port.linkPath, error)) {
+        if (port.link) {
+            RemovePortLink(port.pty.slavePath, port.rfcommPath);
+        }
+        return false;
+    }
+    return true;
+}
+
+void SimServer::RemoveLinks(Port& port) {
+    RemovePortLink(LinkTarget(port), port.linkPath);
+    if (port.link) {
+        RemovePortLink(port.pty.slavePath, port.rfcommPath);
+    }
+}
+
+bool SimServer::Reachable(const Port& port) {
+    return !port.link || port.link->state() == SimLink::State::Up;
+}
+
 void SimServer::Close(Port& port, const std::string& event) {
+    openWatch_.Remove(port.watch);
+    port.watch = -1;
     CloseSimPty(port.pty);
-    RemovePortLink(port.pty.slavePath, port.linkPath);
+    RemoveLinks(port);
     port.open = false;
     log_.Write(log_.Now(), port.name, event);
+}
+
+void SimServer::TakeOpenEvents() {
+    const std::vector<SimOpenWatch::Event> events = openWatch_.Take();
+    for (auto event = events.begin(); event != events.end(); ++event) {
+        const auto port = std::find_if(ports_.begin(), ports_.end(), [&](const Port& p) {
+            return p.open && p.link && p.watch == event->watch;
+        });
+        if (port == ports_.end()) {
+            continue;
+        }
+        const SimTime now = log_.Now();
+        if (event->opened) {
+            if (port->openers++ == 0) {
+                port->link->Open(now);
+                const SimBluetoothLink& spec = port->link->spec();
+                log_.Write(now, port->name,
+                           std::string("LINK connecting (") + (spec.fails ? "fails" : "up") +
+                               " in " + std::to_string(spec.after.count() / 1000) + " ms)");
+            }
+        } else if (port->openers > 0 && --port->openers == 0) {
+            // What the program wrote before it closed the port went out on this link,
+            // unless it has opened the port again already: then what waits may as well be
+            // the new connection's (a pty keeps no boundary between the two), and the
+            // program, which waits for its replies, sends nothing just before it closes.
+            const bool reopened = std::any_of(event + 1, events.end(), [&](const auto& later) {
+                return later.watch == event->watch && later.opened;
+            });
+            if (!reopened) {
+                ReadFrom(*port);
+            }
+            port->link->Close();
+            port->device->LinkDown(now);
+            port->writeBlocked = false;
+            // Replies the program never read went down with the link.
+            tcflush(port->pty.slave, TCIFLUSH);
+            log_.Write(now, port->name, "LINK down");
+        }
+    }
+}
+
+void SimServer::AdvanceLink(Port& port, SimTime now) {
+    std::string delivered;
+    switch (port.link->Advance(now, delivered)) {
+        case SimLink::Change::CameUp:
+            log_.Write(now, port.name, "LINK up");
+            if (!delivered.empty()) {
+                port.device->Receive(delivered.data(), delivered.size(), now);
+            }
+            break;
+        case SimLink::Change::Failed:
+            HangUpLink(port, now);
+            break;
+        case SimLink::Change::None:
+            break;
+    }
+}
+
+void SimServer::HangUpLink(Port& port, SimTime now) {
+    log_.Write(now, port.name,
+               "LINK failed after " + std::to_string(port.link->spec().after.count() / 1000) +
+                   " ms: hang-up");
+    port.device->LinkDown(now);
+    port.writeBlocked = false;
+    port.openers = 0;
+    openWatch_.Remove(port.watch);
+    port.watch = -1;
+    // The new pty is watched before it can be found, and goes behind the rfcomm name
+    // before the old one closes: the program, told of the hang-up, may open the port
+    // again at once, and a port list read meanwhile still holds the port.
+    std::string error;
+    SimPty fresh;
+    int watch = -1;
+    const std::string temporary = port.rfcommPath + ".new";
+    unlink(temporary.c_str());
+    if (!OpenRawPty(fresh, error) || (watch = openWatch_.Add(fresh.slavePath, error)) < 0 ||
+        !CreatePortLink(fresh.slavePath, temporary, error) ||
+        rename(temporary.c_str(), port.rfcommPath.c_str()) != 0) {
+        if (error.empty()) {
+            error = std::string("replacing the pty: ") + std::strerror(errno);
+        }
+        openWatch_.Remove(watch);
+        unlink(temporary.c_str());
+        CloseSimPty(fresh);
+        Close(port, "CLOSED " + error);
+        return;
+    }
+    CloseSimPty(port.pty);  // the program's descriptor sees the hang-up
+    port.pty = fresh;
+    port.watch = watch;
+    log_.Write(log_.Now(), port.name,
+               "OPEN " + std::string(PortRoleName(port.device->Role())) + " " + port.pty.slavePath);
 }
 
 void SimServer::Flush(Port& port, SimTime now) {
@@ -128,7 +271,13 @@ void SimServer::ReadFrom(Port& port) {
     for (;;) {
         const ssize_t n = read(port.pty.master, buffer, sizeof buffer);
         if (n > 0) {
-            port.device->Receive(buffer, static_cast<size_t>(n), log_.Now());
+            if (port.link) {
+                const std::string heard =
+                    port.link->Pass(std::string(buffer, static_cast<size_t>(n)));
+                port.device->Receive(heard.data(), heard.size(), log_.Now());
+            } else {
+                port.device->Receive(buffer, static_cast<size_t>(n), log_.Now());
+            }
             continue;
         }
         if (n < 0 && errno == EINTR) {
@@ -150,8 +299,19 @@ void SimServer::Run(int stopFd) {
         const SimTime now = log_.Now();
         std::optional<SimTime> deadline;
         bool anyOpen = false;
+        const auto consider = [&deadline](std::optional<SimTime> t) {
+            if (t) {
+                deadline = deadline ? std::min(*deadline, *t) : *t;
+            }
+        };
         for (Port& port : ports_) {
-            if (!port.open) {
+            if (port.open && port.link) {
+                AdvanceLink(port, now);
+                consider(port.link->NextDeadline());
+            }
+            // Behind a Bluetooth link that is not up, the analyser stands still.
+            if (!port.open || !Reachable(port)) {
+                anyOpen = anyOpen || port.open;
                 continue;
             }
             port.device->Advance(now);
@@ -167,9 +327,7 @@ void SimServer::Run(int stopFd) {
             Flush(port, now);
             LogSent(port, steady);
             anyOpen = true;
-            if (auto t = port.device->NextDeadline(!port.writeBlocked)) {
-                deadline = deadline ? std::min(*deadline, *t) : *t;
-            }
+            consider(port.device->NextDeadline(!port.writeBlocked));
         }
         if (!anyOpen) {
             log_.Write(log_.Now(), "-", "EXIT every port hung up");
@@ -179,6 +337,7 @@ void SimServer::Run(int stopFd) {
         fds.clear();
         polled.clear();
         fds.push_back(pollfd{stopFd, POLLIN, 0});
+        fds.push_back(pollfd{openWatch_.fd(), POLLIN, 0});  // poll() skips a negative fd
         for (Port& port : ports_) {
             if (port.open) {
                 const short events = POLLIN | (port.writeBlocked ? POLLOUT : 0);
@@ -203,9 +362,17 @@ void SimServer::Run(int stopFd) {
             log_.Write(log_.Now(), "-", "EXIT stop requested");
             return;
         }
+        // Opens first: bytes the program writes right after opening belong to the new
+        // connection. A close reads what came before it itself.
+        if (fds[1].revents != 0) {
+            TakeOpenEvents();
+        }
         for (size_t i = 0; i < polled.size(); ++i) {
             Port& port = *polled[i];
-            const short revents = fds[i + 1].revents;
+            if (!port.open) {
+                continue;
+            }
+            const short revents = fds[i + 2].revents;
             if ((revents & POLLOUT) != 0) {
                 port.writeBlocked = false;
             }

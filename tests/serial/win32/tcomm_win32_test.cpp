@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <string>
 
 #include "serial/comm_message.h"
@@ -128,7 +131,7 @@ TEST_F(WinePort, CloseWhileAHandlerHoldsTheHandshake) {
     EXPECT_EQ(comm_.Count(WM_COMM_RXCHAR), 1u);
 }
 
-TEST(WineHangUp, OtherEndHangingUpEndsNotificationsQuietly) {
+TEST(WineHangUp, OtherEndHangingUpIsToldByHungUpNotByANotification) {
     RecordingComm comm;
     comm.SetPort(kHangUpPort);
     comm.SetBaudRate(cbr9600);
@@ -136,8 +139,9 @@ TEST(WineHangUp, OtherEndHangingUpEndsNotificationsQuietly) {
     comm.SetParity(cpNONE);
     ASSERT_TRUE(comm.Open());
     comm.WriteByte('!');  // the other end takes it and hangs up
-    // The hang-up shows as a queue that cannot be read any more; no notification reports it.
-    PumpFor(1s);
+    // The hang-up shows as a queue that cannot be read any more; no notification reports
+    // it, HungUp does.
+    EXPECT_TRUE(PumpUntil([&] { return comm.HungUp(); }));
     EXPECT_EQ(comm.InQueueCount(), 0u);
     EXPECT_EQ(comm.ReadByte(), 0);
     EXPECT_EQ(comm.Count(WM_COMM_RXCHAR), 0u);
@@ -145,4 +149,41 @@ TEST(WineHangUp, OtherEndHangingUpEndsNotificationsQuietly) {
     EXPECT_TRUE(comm.Connected());  // until the owner closes it
     comm.Close();
     EXPECT_FALSE(comm.Connected());
+}
+
+// A Bluetooth COM port connects inside the open. Wine's open of a pty returns at once; the
+// back end's test hook holds its outcome back instead (FUMILINK_TEST_SLOW_OPEN).
+TEST(WineSlowOpen, EventsRunWhileTheSystemOpensTheOpenWakesTheWaitAndCanBeGivenUp) {
+    RecordingComm comm;
+    comm.SetPort(kPort);
+    int waits = 0;
+    comm.OnOpenWait = [&waits](TComm*) {
+        ++waits;
+        // Nothing else is due: only the component's wake-up ends this sleep.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return true;
+    };
+    qputenv("FUMILINK_TEST_SLOW_OPEN", "COM5:300");
+    EXPECT_TRUE(comm.Open());
+    EXPECT_GE(waits, 1);
+    EXPECT_TRUE(comm.Connected());
+    comm.Close();
+
+    // An open that never ends, given up by the owner after some timer ticks.
+    qputenv("FUMILINK_TEST_SLOW_OPEN", "COM8");
+    comm.SetPort(8);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    comm.OnOpenWait = [&ticks](TComm*) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return ticks < 5;
+    };
+    const size_t notifications = comm.seen.size();
+    EXPECT_FALSE(comm.Open());
+    EXPECT_GE(ticks, 5) << "the timer ran while the open waited";
+    EXPECT_FALSE(comm.Connected());
+    EXPECT_EQ(comm.seen.size(), notifications) << "no notification from an open given up";
+    qunsetenv("FUMILINK_TEST_SLOW_OPEN");
 }

@@ -1,0 +1,159 @@
+// The Win32 open of a serial device, on a thread of its own. CreateFile of a Bluetooth COM
+// port makes the radio connection before it returns: seconds for a device in reach, and
+// for one that is off it fails only after a long wait. The opening thread calls CreateFile;
+// the caller waits its own way (CommOpenWait) and may give up at any time. A given-up open
+// is cancelled as far as the driver allows (CancelSynchronousIo) and never waited for; the
+// thread closes the handle if one arrives after all.
+//
+// Test hook: FUMILINK_TEST_SLOW_OPEN=COM<n>[:MS] makes every open of COM<n> report its
+// outcome only MS ms after CreateFile returned, or never without MS: a CreateFile that
+// takes that long (the device itself is opened at once, as a Bluetooth port's device is
+// at the start of its connection). Wine cannot block in CreateFile the way Windows does.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "serial/comm_open.h"
+#include "serial/comm_open_probe_win32.h"
+
+namespace {
+
+std::atomic<void (*)()> lateDeviceProbe{nullptr};
+
+// An ordinary port opens at once; only an open that takes longer is waited for the
+// caller's way, so such a port's open runs exactly as a plain CreateFile would.
+constexpr DWORD kQuickOpenMs = 50;
+
+/// What the opening thread and the caller share. The thread holds it until CreateFile has
+/// returned, however long after the caller gave up.
+struct Opening {
+    Opening() : done(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Opening() {
+        if (done != nullptr) {
+            CloseHandle(done);
+        }
+    }
+    Opening(const Opening&) = delete;
+    Opening& operator=(const Opening&) = delete;
+
+    std::string path;
+    std::optional<DWORD> slowMs;  // test hook; INFINITE: never report
+    HANDLE done;                  // set once `device` holds the outcome
+    std::mutex mutex;             // guards what follows
+    HANDLE device = INVALID_HANDLE_VALUE;
+    bool reported = false;  // `device` holds the outcome
+    bool givenUp = false;
+    std::function<void()> wake;
+};
+
+/// The test hook's delay for `path` ("\\.\COM5"), if FUMILINK_TEST_SLOW_OPEN names its port.
+std::optional<DWORD> SlowOpenFor(const std::string& path) {
+    char hook[64];
+    const DWORD length = GetEnvironmentVariableA("FUMILINK_TEST_SLOW_OPEN", hook, sizeof hook);
+    if (length == 0 || length >= sizeof hook) {
+        return std::nullopt;
+    }
+    const std::string spec(hook, length);
+    const size_t colon = spec.find(':');
+    const std::string port = spec.substr(0, colon);
+    const size_t at = path.rfind('\\');
+    const std::string name = at == std::string::npos ? path : path.substr(at + 1);
+    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, port.c_str(), -1, name.c_str(), -1) !=
+        CSTR_EQUAL) {
+        return std::nullopt;
+    }
+    if (colon == std::string::npos) {
+        return INFINITE;
+    }
+    return static_cast<DWORD>(std::strtoul(spec.c_str() + colon + 1, nullptr, 10));
+}
+
+DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
+    const std::unique_ptr<std::shared_ptr<Opening>> owned(
+        static_cast<std::shared_ptr<Opening>*>(parameter));
+    Opening& opening = **owned;
+    HANDLE device = CreateFileA(opening.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (opening.slowMs) {
+        Sleep(*opening.slowMs);
+    }
+    std::lock_guard lock(opening.mutex);
+    if (opening.givenUp) {
+        // Nobody takes it any more: a late connection is ended at once.
+        if (device != INVALID_HANDLE_VALUE) {
+            CloseHandle(device);
+            if (const auto probe = lateDeviceProbe.load(std::memory_order_acquire)) {
+                probe();
+            }
+        }
+        return 0;
+    }
+    opening.device = device;
+    opening.reported = true;
+    SetEvent(opening.done);
+    // Under the lock: once the caller has given up (under the same lock), no wake-up
+    // reaches what it handed us.
+    if (opening.wake) {
+        opening.wake();
+    }
+    return 0;
+}
+
+}  // namespace
+
+CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait) {
+    auto opening = std::make_shared<Opening>();
+    if (opening->done == nullptr) {
+        return kNoCommHandle;
+    }
+    opening->path = path;
+    opening->slowMs = SlowOpenFor(path);
+    opening->wake = wait.wake;
+    auto* parameter = new std::shared_ptr<Opening>(opening);
+    HANDLE thread = CreateThread(nullptr, 0, OpenOnItsOwnThread, parameter, 0, nullptr);
+    if (thread == nullptr) {
+        delete parameter;
+        return kNoCommHandle;
+    }
+    bool done = WaitForSingleObject(opening->done, kQuickOpenMs) == WAIT_OBJECT_0;
+    if (!done && !wait.wait) {
+        done = WaitForSingleObject(opening->done, INFINITE) == WAIT_OBJECT_0;
+    }
+    while (!done) {
+        const bool keepWaiting = wait.wait();
+        done = WaitForSingleObject(opening->done, 0) == WAIT_OBJECT_0;
+        if (!done && !keepWaiting) {
+            break;
+        }
+    }
+    CommHandle device = kNoCommHandle;
+    {
+        // The outcome may have come since the last look: then it is ours after all.
+        std::lock_guard lock(opening->mutex);
+        done = opening->reported;
+        if (done) {
+            device = reinterpret_cast<CommHandle>(opening->device);
+        } else {
+            opening->givenUp = true;
+        }
+        opening->wake = nullptr;
+    }
+    if (!done) {
+        // Ends the connection attempt where the driver lets an open be cancelled; where it
+        // does not, CreateFile returns in its own time and the thread closes the handle.
+        CancelSynchronousIo(thread);
+    }
+    CloseHandle(thread);
+    return device;
+}
+
+void SetLateDeviceProbe(void (*probe)()) {
+    lateDeviceProbe.store(probe, std::memory_order_release);
+}
