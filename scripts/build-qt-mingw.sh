@@ -77,6 +77,7 @@ qt_options=(
   -DFEATURE_jalalicalendar=OFF -DFEATURE_hijricalendar=OFF -DFEATURE_islamiccivilcalendar=OFF
   -DFEATURE_sharedmemory=OFF -DFEATURE_systemsemaphore=OFF -DFEATURE_process=OFF
 )
+
 # The cache key: a hash of the Debian version, the options, the toolchain file and the
 # patch block below as written (a changed patch is a changed Qt).
 cache_key() {
