@@ -35,7 +35,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   for source in tests/fuzz/fuzz_*.cpp; do targets+=("$(basename "$source" .cpp)"); done
 fi
 
-build=build-fuzz
+build="build-fuzz"
 # Four times the longest line the program takes from the analyser (256 bytes): room for a
 # stream of several lines and for numbers longer than any double, while every execution
 # stays short (at 4096 bytes a data-line execution took ten times as long).
