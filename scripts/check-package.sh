@@ -62,6 +62,8 @@ chmod a-w "$work/root/usr/bin"
   export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
   # A real window on the virtual X server, whatever the test run set for the widget tests.
   unset QT_QPA_PLATFORM
+  # The unpacked program's window title is the one the build made.
+  export FUMILINK_VERSION_FILE=$build/app/fumilink-version.sh
   FUMILINK_SIM=$work/root/usr/bin/fumilink-sim xvfb-run -a -s "-noreset -screen 0 1024x768x24" \
     "$root/tools/sim/run-with-sim.sh" bash "$root/scripts/headless-demo.sh" \
     "$work/root/usr/bin/fumilink" "DEMO Heizung Müller" /ART=14 "$work/data.csv"

@@ -2,9 +2,12 @@
 # Drives Fumilink on a virtual X server as a user would: waits for live values, saves a
 # screenshot, clicks "Daten übernehmen" and waits until the program has ended.
 #   headless-demo.sh PROGRAM [ARGS...]      (DISPLAY and FUMILINK_PORT_DIR already set)
+# The window title comes from the build (fumilink-version.sh beside PROGRAM, or the file
+# FUMILINK_VERSION_FILE names).
 set -euo pipefail
 # shellcheck source=lib/x-session.sh
 source "$(dirname "$0")/lib/x-session.sh"
+use_version_of "$1"
 export FUMILINK_MESSAGE_BOXES=stderr
 "$@" &
 pid=$!

@@ -1,23 +1,43 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the program and the tests need.
+# Installs the Debian packages of the named groups that are missing, in one apt run.
 # Idempotent: when everything is there it only asks dpkg and returns.
+#   scripts/install-deps.sh GROUP...
+# Groups:
+#   build    compiler, CMake, Ninja, Qt and GoogleTest (the build configures the tests)
+#   display  a virtual X server, the tools that drive a window on it, the design fonts
+#   locale   a German locale (the tests prove that output never follows it)
+#   fuzz     clang and its libFuzzer run-time
+#   win32    the MinGW-w64 compiler, Wine and its fonts, socat (pty pairs as COM ports)
+#   package  building and checking the Debian package
+# scripts/run.sh needs build and display; scripts/test.sh adds what its stages need.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgtest-dev libgmock-dev
-  clang libclang-rt-dev
-  g++-mingw-w64-x86-64-posix wine wine64
-  xvfb xauth xdotool x11-utils imagemagick socat
-  fonts-liberation2 fonts-dejavu-core fonts-wine
-  locales
-  dpkg-dev fakeroot file lintian appstream desktop-file-utils
+declare -A group_packages=(
+  [build]="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
+           libgtest-dev libgmock-dev"
+  [display]="xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 fonts-dejavu-core"
+  [locale]="locales"
+  [fuzz]="clang libclang-rt-dev"
+  [win32]="g++-mingw-w64-x86-64-posix wine wine64 fonts-wine socat"
+  [package]="dpkg-dev fakeroot file lintian appstream desktop-file-utils"
 )
+
+usage() {
+  echo "usage: $0 GROUP...   (groups: build display locale fuzz win32 package)" >&2
+  exit 2
+}
+[ $# -gt 0 ] || usage
+
+packages=()
+for group in "$@"; do
+  [ -n "${group_packages[$group]:-}" ] || usage
+  # shellcheck disable=SC2206  # a group is a list of words
+  packages+=(${group_packages[$group]})
+done
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
 sudo_cmd=()
@@ -30,8 +50,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The tests also run under a German locale, to prove that output never follows it.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+if [[ " $* " == *" locale "* ]] && ! locale -a 2> /dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
-

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs Fumilink against the built-in analyser
-# simulator (no hardware needed). The transfer file goes to out/data.csv.
+# Installs what building and running need and is missing (the tests' tools come with
+# scripts/test.sh), builds, and runs Fumilink against the built-in analyser simulator (no
+# hardware needed). The transfer file goes to out/data.csv.
 #   With a display: the window opens; wait for live values, press "Daten übernehmen".
 #   Without one (a bare server): the same runs on a virtual X server, a screenshot is
 #   saved to out/fumilink.png, "Daten übernehmen" is clicked for you, and the transfer
@@ -9,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh build display
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > build.configure.log 2>&1 ||
   { cat build.configure.log; exit 1; }
 cmake --build build -j "$(nproc)" --target fumilink fumilink-sim

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test:
+# Installs what the chosen stages need and is missing, builds everything and runs every
+# test:
 #   1. the normal build (warnings as errors) and its CTest suite,
 #   2. the same suite built with AddressSanitizer + UndefinedBehaviorSanitizer,
 #   3. the threaded serial and link tests built with ThreadSanitizer,
-#   4. the fuzz targets (clang + libFuzzer) for a bounded time,
+#   4. the fuzz targets (clang + libFuzzer), 30 s each, starting from their corpora in
+#      tests/fuzz/corpus (scripts/fuzz-long.sh; FUMILINK_FUZZ_SECONDS sets the time),
 #   5. the Windows program: a static Qt for MinGW-w64 (built once into a cache by
 #      scripts/build-qt-mingw.sh), fumilink.exe and its zip, and the tests under Wine: the
 #      Qt-free unit tests, the Win32 serial back end on pty-backed COM ports, and
@@ -15,7 +17,25 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-bash scripts/install-deps.sh
+all_stages=(plain asan tsan fuzz win32 package)
+# The package groups of scripts/install-deps.sh each stage needs.
+declare -A stage_needs=(
+  [plain]="build display locale" [asan]="build display locale" [tsan]="build locale"
+  [fuzz]="build fuzz" [win32]="build display win32" [package]="build display package"
+)
+usage() {
+  echo "usage: $0 [stage ...]   (stages: ${all_stages[*]}; default: all, in this order)" >&2
+  exit 2
+}
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=("${all_stages[@]}")
+groups=()
+for s in "${stages[@]}"; do
+  [ -n "${stage_needs[$s]:-}" ] || usage
+  # shellcheck disable=SC2206  # a list of group names
+  groups+=(${stage_needs[$s]})
+done
+bash scripts/install-deps.sh "${groups[@]}"
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
@@ -46,27 +66,20 @@ stage_tsan() {
   echo "== ThreadSanitizer (serial and link threads)"
   configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DFUMILINK_SANITIZE=thread
   cmake --build build-tsan -j "$jobs"
-  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir build-tsan -L threads -j "$jobs" --timeout 600
 }
 
 stage_fuzz() {
-  echo "== fuzz targets, ${fuzz_seconds}s each"
-  CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=Debug -DFUMILINK_QT_FREE_ONLY=ON -DFUMILINK_FUZZ=ON
-  cmake --build build-fuzz -j "$jobs"
-  for target in build-fuzz/tests/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
-    echo "-- $(basename "$target")"
-    "$target" -max_total_time="$fuzz_seconds" -max_len=4096 -print_final_stats=1 2>&1 | tail -n 12
-  done
+  echo "== fuzz targets, ${fuzz_seconds}s each, from their corpora"
+  bash scripts/fuzz-long.sh --seconds "$fuzz_seconds"
 }
 
 stage_win32() {
   echo "== Windows program (MinGW-w64, static Qt) and its tests under Wine"
   local qt_prefix
-  # Builds Qt when the cache lacks it, saying what it does; then only asks for the prefix.
-  bash scripts/build-qt-mingw.sh >&2
-  qt_prefix=$(bash scripts/build-qt-mingw.sh --print-prefix)
+  # Builds Qt when the cache lacks it (saying so on stderr) and prints where it is.
+  qt_prefix=$(bash scripts/build-qt-mingw.sh)
   # A Qt built with other options lives under another prefix: the build folder starts anew
   # (CMake would keep finding the old one).
   if [ -f build-win32/CMakeCache.txt ] &&
@@ -76,7 +89,7 @@ stage_win32() {
   configure build-win32 -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_PREFIX_PATH="$qt_prefix" -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+    -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake"
   cmake --build build-win32 -j "$jobs"
   ctest --test-dir build-win32 -j "$jobs" --timeout 600
   # End to end: fumilink.exe against the Linux simulator, compared with the Linux program.
@@ -106,8 +119,6 @@ stage_package() {
   bash scripts/check-package.sh "$dir"
 }
 
-stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(plain asan tsan fuzz win32 package)
 for s in "${stages[@]}"; do
   "stage_$s"
 done

@@ -15,6 +15,7 @@
 #include "ui/compact_combo_style.h"
 #include "ui/ui_fonts.h"
 #include "ui/value_caption.h"
+#include "ui/version_text.h"
 #include "ui/window_placement.h"
 
 TFormmain* Formmain = nullptr;
@@ -298,7 +299,7 @@ void TFormmain::FormCreate() {
     Comm = new TComm(this);
     // The link's debug log is created empty with it.
     Link = new DeviceLink(*this, Record, *Comm, *Timer1, *Timer2, *Timeouttimer, this);
-    setWindowTitle(windowTitle() + QStringLiteral(" ") + QStringLiteral("1.0,007"));
+    setWindowTitle(windowTitle() + QStringLiteral(" ") + QString::fromLatin1(kVersionText));
     ShowConnectionPicture(0);
     StatusPanel0->setText(QStringLiteral("Status:"));
     SetStatusMessage(QString::fromUtf8("Gerätesuche ..."));

@@ -7,12 +7,24 @@
 #   BTBreak  "Abbrechen"        248,12  93 x 29
 #   BtWastun "Was ist zu tun?"   44,12 197 x 29
 declare -A FUMILINK_BUTTON_AT=([BtExit]="426 26" [BTBreak]="294 26" [BtWastun]="142 26")
-# Title of the main window, as a regular expression for xdotool.
-FUMILINK_TITLE_PATTERN=${FUMILINK_TITLE_PATTERN:-'^Fumilink 1\.0,007$'}
 
 x_fail() {
   echo "FAIL: $*" >&2
   exit 1
+}
+
+# The title of the main window as the build made it, read from the fumilink-version.sh the
+# build writes beside the program (FUMILINK_VERSION_FILE names another one, e.g. for an
+# unpacked package). Sets FUMILINK_WINDOW_TITLE and FUMILINK_TITLE_PATTERN, the title as
+# an anchored regular expression for xdotool.
+#   use_version_of PROGRAM
+use_version_of() {
+  local file=${FUMILINK_VERSION_FILE:-$(dirname "$1")/fumilink-version.sh}
+  [ -f "$file" ] || x_fail "no $file: the build writes it beside the program"
+  # shellcheck source=/dev/null
+  source "$file"
+  [ -n "${FUMILINK_WINDOW_TITLE:-}" ] || x_fail "$file names no window title"
+  FUMILINK_TITLE_PATTERN="^$(printf '%s' "$FUMILINK_WINDOW_TITLE" | sed 's/[][\\.*^$+?(){}|]/\\&/g')\$"
 }
 
 # Runs COMMAND... every 0.2 s until it succeeds; fails with WHAT after SECONDS.

@@ -27,6 +27,7 @@
 
 #include "tests/ui/qstring_printer.h"
 #include "ui/form1.h"
+#include "ui/version_text.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ TEST_F(FormmainTest, StartStateOfTheDisplay) {
     EXPECT_EQ(names.size(), 54);
     EXPECT_EQ(form->findChild<QWidget*>(QStringLiteral("SERZ2")), form->SERZ2);
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("label9")), form->label9);
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("Fumilink 1.0,007"));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Fumilink ") + QString::fromLatin1(kVersionText));
     EXPECT_EQ(form->minimumSize(), QSize(515, 286));
     EXPECT_EQ(form->maximumSize(), QSize(515, 286));
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);

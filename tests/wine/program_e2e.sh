@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # fumilink.exe end to end under Wine against fumilink-sim, the way a technician's Windows
 # laptop runs it, on a virtual X server:
-#   1. No settings file; COM3 is a dead port and COM5 the analyser. The window "Fumilink
-#      1.0,007" appears, the search finds COM5, fumilink.ini beside the exe gets comport=5,
-#      live values arrive, a click on "Daten übernehmen" writes the transfer file and ends
-#      the program with 0. The file must equal byte for byte what the Linux program writes
+#   1. No settings file; COM3 is a dead port and COM5 the analyser. The main window appears
+#      with the title the build made (fumilink-version.sh beside the exe), the search finds
+#      COM5, fumilink.ini beside the exe gets comport=5, live values arrive, a click on
+#      "Daten übernehmen" writes the transfer file and ends the program with 0. The file must equal byte for byte what the Linux program writes
 #      against the same (steady) simulator values.
 #   2. The remembered-port start touches COM5 only (the simulator's log shows nothing on
 #      COM3).
@@ -47,6 +47,7 @@ trap cleanup EXIT
 
 # shellcheck source=../../scripts/lib/x-session.sh
 source "$here/../../scripts/lib/x-session.sh"
+use_version_of "$exe"
 fail() { x_fail "$@"; }
 step() { echo "-- $*"; }
 
