@@ -43,6 +43,7 @@ trap cleanup EXIT
 
 # shellcheck source=../../scripts/lib/x-session.sh
 source "$here/../../scripts/lib/x-session.sh"
+use_version_of "$exe"
 # A failure shows the end of the step's simulator log: it tells what the program did.
 log=
 eval "plain_$(declare -f x_fail)"

@@ -28,6 +28,7 @@ trap cleanup EXIT
 
 # shellcheck source=../../scripts/lib/x-session.sh
 source "$here/../../scripts/lib/x-session.sh"
+use_version_of "$exe"
 step() { echo "-- $*"; }
 
 start_xvfb "$work" 1280x1024
