@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+class FileReplaceSteps;
+
 /// Writes `bytes` to a temporary file in the folder of `path`, flushes it to the disk and
 /// puts it in the place of `path`. On failure the temporary file is removed, an existing
 /// file at `path` is left as it was, `*error` (when not null) receives a short description
@@ -21,3 +23,7 @@
 /// - Temporary files that killed writers left beside the file (see temporary_file_name.h)
 ///   are removed; those of running processes are not.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error);
+
+/// The same sequence taking the given steps (file_replace_steps.h) in place of the system's.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
+                         FileReplaceSteps& steps);
