@@ -1,14 +1,16 @@
 #include <windows.h>
 
 #include "app/single_instance.h"
+#include "config/wide_path_win32.h"
 
 bool SingleInstanceGuard::Acquire() {
     if (Held()) {
         return true;
     }
     // No "Local\\" or "Global\\" prefix: the name lives in the namespace of the user's
-    // logon session, which is what "one copy per user logon" means.
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, fileName_.c_str());
+    // logon session, which is what "one copy per user logon" means. The wide name keeps
+    // letters the ANSI code page lacks: "Şahin.exe" is not "Sahin.exe".
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, Utf8ToUtf16(fileName_).c_str());
     DWORD lastError = GetLastError();
     if (mutex == nullptr) {
         return true;  // no guard possible: behave as the first copy

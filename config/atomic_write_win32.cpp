@@ -1,7 +1,10 @@
 #include <windows.h>
 
+#include <vector>
+
 #include "config/executable_path.h"
 #include "config/file_replace_steps.h"
+#include "config/wide_path_win32.h"
 
 namespace {
 
@@ -32,46 +35,40 @@ public:
     // Junctions on the way count as links too. A link that points at nothing is taken as
     // it is.
     std::optional<std::string> FollowLinks(const std::string& path) override {
-        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const std::wstring widePath = WidePath(path);
+        const DWORD attributes = GetFileAttributesW(widePath.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES ||
             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
             return path;
         }
         HANDLE file =
-            CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            CreateFileW(widePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             return path;
         }
-        char buffer[MAX_PATH + 16];
-        const DWORD length = GetFinalPathNameByHandleA(file, buffer, sizeof buffer,
-                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        // Paths of up to 32767 characters, the most the wide functions take.
+        std::vector<wchar_t> buffer(32768);
+        const DWORD length =
+            GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         CloseHandle(file);
-        if (length == 0 || length >= sizeof buffer) {
+        if (length == 0 || length >= buffer.size()) {
             return path;
         }
-        // The answer is "\\?\C:\..." or "\\?\UNC\server\share\..."; the ANSI functions
-        // want the ordinary forms.
-        std::string target(buffer, length);
-        if (target.rfind("\\\\?\\UNC\\", 0) == 0) {
-            return "\\\\" + target.substr(8);
-        }
-        if (target.rfind("\\\\?\\", 0) == 0) {
-            return target.substr(4);
-        }
-        return target;
+        return PathFromSystem(std::wstring_view(buffer.data(), length));
     }
 
     std::vector<std::string> CandidateLeftovers(const std::string& folder) override {
         std::vector<std::string> names;
-        WIN32_FIND_DATAA found{};
-        HANDLE search = FindFirstFileA((folder + "*.tmp-*").c_str(), &found);
+        WIN32_FIND_DATAW found{};
+        HANDLE search = FindFirstFileW(WidePath(folder + "*.tmp-*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) {
             return names;
         }
         do {
-            names.emplace_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
+            names.push_back(Utf16ToUtf8(found.cFileName));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
         return names;
     }
@@ -91,7 +88,7 @@ public:
     }
 
     ExistingFile Inspect(const std::string& path) override {
-        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             return {};
         }
@@ -99,7 +96,7 @@ public:
     }
 
     StepOutcome CreateNew(const std::string& path, FileHandle* file) override {
-        HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             *file = reinterpret_cast<FileHandle>(handle);
@@ -116,7 +113,7 @@ public:
     }
 
     StepOutcome OpenTruncated(const std::string& path, FileHandle* file) override {
-        HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             return LastFailure();
@@ -163,7 +160,7 @@ public:
     // ReplaceFile keeps what the replaced file carried (attributes, access rights,
     // creation time); a rename does not.
     StepOutcome Replace(const std::string& temporary, const std::string& target) override {
-        if (ReplaceFileA(target.c_str(), temporary.c_str(), nullptr,
+        if (ReplaceFileW(WidePath(target).c_str(), WidePath(temporary).c_str(), nullptr,
                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
             return Done();
         }
@@ -171,14 +168,14 @@ public:
     }
 
     StepOutcome Rename(const std::string& temporary, const std::string& target) override {
-        if (MoveFileExA(temporary.c_str(), target.c_str(),
+        if (MoveFileExW(WidePath(temporary).c_str(), WidePath(target).c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return Done();
         }
         return LastFailure();
     }
 
-    void Remove(const std::string& path) override { DeleteFileA(path.c_str()); }
+    void Remove(const std::string& path) override { DeleteFileW(WidePath(path).c_str()); }
 
     // MOVEFILE_WRITE_THROUGH has brought the rename to the disk already.
     void SyncFolder(const std::string&) override {}

@@ -1,5 +1,7 @@
 #include "config/command_line.h"
 
+#include "data/cp1252.h"
+
 namespace {
 
 // Only a-z: the calling program expects umlauts in the header exactly as it passed them.
@@ -31,4 +33,16 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     }
     commandLine.transferFilePath = arguments.size() >= 3 ? arguments[2] : std::string();
     return commandLine;
+}
+
+std::vector<std::string> FileTextAndPaths(std::vector<std::string> arguments) {
+    // Header and parameter become file text (Windows-1252); a path must stay as it is to
+    // name the file the caller meant. A calling program that hands over Windows-1252 bytes
+    // gives arguments that are not UTF-8: those bytes are the file text already.
+    for (size_t i = 0; i < arguments.size() && i < 2; ++i) {
+        if (IsWellFormedUtf8(arguments[i])) {
+            arguments[i] = Utf8ToCp1252(arguments[i]);
+        }
+    }
+    return arguments;
 }

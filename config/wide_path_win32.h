@@ -1,0 +1,20 @@
+#pragma once
+// Paths on Windows travel through the program as UTF-8 in std::string and meet the system
+// only here, at the wide (UTF-16) functions: the ANSI functions would replace every letter
+// the code page lacks by a look-alike and so name another file.
+
+#include <string>
+#include <string_view>
+
+/// UTF-8 to UTF-16; a malformed sequence becomes U+FFFD.
+std::wstring Utf8ToUtf16(std::string_view utf8);
+
+/// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::wstring_view utf16);
+
+/// `path` (UTF-8) as the wide file functions take it.
+std::wstring WidePath(const std::string& path);
+
+/// A path the system gave back, in the program's form: UTF-8, and "C:\..." or
+/// "\\server\share\..." where the system wrote "\\?\C:\..." or "\\?\UNC\server\share\...".
+std::string PathFromSystem(std::wstring_view path);
