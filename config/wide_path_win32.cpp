@@ -25,18 +25,61 @@ std::string Utf16ToUtf8(std::wstring_view utf16) {
     return utf8;
 }
 
+namespace {
+
+// The ordinary form of a path ends at MAX_PATH characters with its terminating zero, and a
+// folder's a dozen earlier (room for an 8.3 name in it). Longer paths need the "\\?\" form,
+// which Windows takes as it is, without making it absolute or tidying it up.
+constexpr size_t kLongestOrdinaryPath = MAX_PATH - 12 - 1;
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+/// `path` made absolute and tidied ("." and ".." resolved, '/' made '\\') as Windows does
+/// for the ordinary form; empty when it cannot.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return {};
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        return {};
+    }
+    full.resize(length);
+    return full;
+}
+
+}  // namespace
+
 std::wstring WidePath(const std::string& path) {
-    return Utf8ToUtf16(path);
+    std::wstring wide = Utf8ToUtf16(path);
+    if (wide.empty() || StartsWith(wide, L"\\\\?\\") || StartsWith(wide, L"\\\\.\\")) {
+        return wide;
+    }
+    // A short path stays exactly as the caller wrote it, as Windows has always taken it.
+    const std::wstring full = FullPath(wide);
+    if (full.size() <= kLongestOrdinaryPath) {
+        return wide;
+    }
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') {
+        return L"\\\\?\\" + full;
+    }
+    if (StartsWith(full, L"\\\\") && !StartsWith(full, L"\\\\?\\") &&
+        !StartsWith(full, L"\\\\.\\")) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return wide;
 }
 
 std::string PathFromSystem(std::wstring_view path) {
-    constexpr std::wstring_view kUncPrefix = L"\\\\?\\UNC\\";
-    constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
-    if (path.substr(0, kUncPrefix.size()) == kUncPrefix) {
-        return "\\\\" + Utf16ToUtf8(path.substr(kUncPrefix.size()));
+    if (StartsWith(path, L"\\\\?\\UNC\\")) {
+        return "\\\\" + Utf16ToUtf8(path.substr(8));
     }
-    if (path.substr(0, kLongPrefix.size()) == kLongPrefix) {
-        return Utf16ToUtf8(path.substr(kLongPrefix.size()));
+    if (StartsWith(path, L"\\\\?\\")) {
+        return Utf16ToUtf8(path.substr(4));
     }
     return Utf16ToUtf8(path);
 }

@@ -12,7 +12,10 @@ std::wstring Utf8ToUtf16(std::string_view utf8);
 /// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::wstring_view utf16);
 
-/// `path` (UTF-8) as the wide file functions take it.
+/// `path` (UTF-8) as the wide file functions take it. A path whose full form is longer than
+/// the ordinary form allows (MAX_PATH) becomes "\\?\C:\..." or "\\?\UNC\server\share\...",
+/// so that files deep in a profile can be written without the system's long-path setting.
+/// Relative paths are taken from the current folder, as the system takes them.
 std::wstring WidePath(const std::string& path);
 
 /// A path the system gave back, in the program's form: UTF-8, and "C:\..." or

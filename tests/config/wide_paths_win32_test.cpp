@@ -114,3 +114,56 @@ TEST(WidePaths, ExecutableInAFolderOutsideTheCodePageKnowsItsPath) {
     CloseHandle(process.hProcess);
     EXPECT_EQ(exitCode, 0u) << "the copy did not find itself at " << copy;
 }
+
+// Calling programs keep per-customer folders deep in a profile; past 260 characters only
+// the long form of a path reaches them.
+TEST(WidePaths, FilesInAFolderPastTheOrdinaryLengthLimitAreWrittenAndRead) {
+    TempDir dir;
+    std::string folder = dir.Path();
+    while (folder.size() < 300) {
+        folder += "\\" + std::string(50, 'k') + kNamed;
+    }
+    std::string error;
+    ASSERT_TRUE(MakeFolders(folder, &error)) << error;
+    const std::string transfer = folder + "\\out.csv";
+    ASSERT_GT(transfer.size(), 300u);
+    ASSERT_TRUE(WriteFileAtomically(transfer, "first", &error)) << error;
+    ASSERT_TRUE(WriteFileAtomically(transfer, "second", &error)) << error;
+    std::string bytes;
+    EXPECT_EQ(ReadFileBytes(transfer, 100, &bytes, &error), ReadFileResult::Ok) << error;
+    EXPECT_EQ(bytes, "second");
+    EXPECT_EQ(EntryCount(folder), 1u);
+
+    // The same folder named relative to a current folder part of the way down.
+    const size_t middle = folder.find('\\', dir.Path().size() + 1);
+    ASSERT_TRUE(SetCurrentDirectoryW(Utf8ToUtf16(folder.substr(0, middle)).c_str()));
+    const std::string relative = folder.substr(middle + 1) + "\\" + kSettingsFileName;
+    Settings saved;
+    saved.portNumber = 7;
+    const bool savedOk = SaveSettings(relative, saved, &error);
+    Settings loaded;
+    const bool loadedOk = LoadSettings(relative, loaded, &error);
+    SetCurrentDirectoryW(Utf8ToUtf16(dir.Path() + "\\..").c_str());
+    ASSERT_TRUE(savedOk) << error;
+    ASSERT_TRUE(loadedOk) << error;
+    EXPECT_EQ(loaded.portNumber, 7);
+    EXPECT_EQ(EntryCount(folder), 2u);
+}
+
+// Wine takes long ordinary paths in its wide functions; Windows does not without its
+// long-path setting. So the form handed to the system is checked here, not only the file.
+TEST(WidePaths, OnlyPathsTooLongForTheOrdinaryFormTakeTheLongForm) {
+    const std::string deep = std::string(150, 'a') + "\\" + std::string(150, 'b') + "\\out.csv";
+    const std::wstring wideDeep = Utf8ToUtf16(deep);
+    EXPECT_EQ(WidePath("C:\\Kunden\\out.csv"), L"C:\\Kunden\\out.csv");
+    EXPECT_EQ(WidePath("C:\\" + deep), L"\\\\?\\C:\\" + wideDeep);
+    EXPECT_EQ(
+        WidePath("C:/x/../" + std::string(150, 'a') + "/" + std::string(150, 'b') + "/out.csv"),
+        L"\\\\?\\C:\\" + wideDeep);
+    EXPECT_EQ(WidePath("\\\\server\\share\\" + deep), L"\\\\?\\UNC\\server\\share\\" + wideDeep);
+    EXPECT_EQ(WidePath("\\\\?\\C:\\x\\..\\y"), L"\\\\?\\C:\\x\\..\\y");
+
+    EXPECT_EQ(PathFromSystem(L"\\\\?\\C:\\" + wideDeep), "C:\\" + deep);
+    EXPECT_EQ(PathFromSystem(L"\\\\?\\UNC\\server\\share\\x"), "\\\\server\\share\\x");
+    EXPECT_EQ(PathFromSystem(L"C:\\x"), "C:\\x");
+}
