@@ -10,6 +10,24 @@ namespace {
 
 std::atomic<uint32_t> temporaryCounter{0};
 
+// Virus scanners, the search indexer and cloud-sync clients open a file for a moment
+// right after it was written; putting it in its place fails meanwhile. About a second of
+// retries outlasts them.
+constexpr int kMoveAttempts = 11;
+constexpr std::chrono::milliseconds kMovePause{100};
+
+/// `move` (a replace or a rename), repeated while the file is busy.
+template <typename Move>
+StepOutcome MoveWhenFree(FileReplaceSteps& steps, Move move) {
+    StepOutcome outcome = move();
+    for (int attempt = 1; outcome.result == StepResult::Busy && attempt < kMoveAttempts;
+         ++attempt) {
+        steps.Pause(kMovePause);
+        outcome = move();
+    }
+    return outcome;
+}
+
 bool Fail(std::string* error, const std::string& what, const std::string& reason) {
     if (error != nullptr) {
         *error = what + ": " + reason;
@@ -23,7 +41,8 @@ bool Fail(std::string* error, const std::string& what, const StepOutcome& outcom
 }
 
 /// Temporary files that writers of `fileName` left behind when they were killed. A living
-/// writer's file is left alone: it may be in the middle of its replace.
+/// writer's file is left alone: it may be in the middle of its replace. Call it only while
+/// the file itself exists: without it, a leftover may hold its only copy (see below).
 void RemoveLeftovers(FileReplaceSteps& steps, const std::string& folder,
                      const std::string& fileName) {
     const uint32_t self = steps.ThisProcess();
@@ -88,9 +107,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     const std::string& target = *followed;
     const std::string folder = DirectoryPart(target, steps.Separators());
     const std::string fileName = FileNamePart(target, steps.Separators());
-    RemoveLeftovers(steps, folder, fileName);
-
     const ExistingFile existing = steps.Inspect(target);
+    if (existing.isFile) {
+        RemoveLeftovers(steps, folder, fileName);
+    }
 
     std::string temporary;
     FileHandle file = kNoFile;
@@ -124,14 +144,19 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     }
 
     // Replacing keeps what the replaced file carried (on Windows its access rights and
-    // creation time too); where that fails, a plain rename is the next try.
-    outcome = existing.isFile ? steps.Replace(temporary, target) : steps.Rename(temporary, target);
+    // creation time too). Where that fails, a plain rename is the next try: after most
+    // failures both files are as they were, but after TargetGone the temporary file holds
+    // the only copy, and the rename gives it its proper name.
+    const auto replace = [&] { return steps.Replace(temporary, target); };
+    const auto rename = [&] { return steps.Rename(temporary, target); };
+    outcome = existing.isFile ? MoveWhenFree(steps, replace) : MoveWhenFree(steps, rename);
     if (!outcome.Done() && existing.isFile) {
-        outcome = steps.Rename(temporary, target);
+        outcome = MoveWhenFree(steps, rename);
     }
     if (!outcome.Done()) {
         // Where a failed replace took the target away, the temporary file holds the only
-        // copy: it stays.
+        // copy: it stays, and the clean-up of leftovers spares it while the target is
+        // missing.
         if (!existing.isFile || steps.Inspect(target).isFile) {
             steps.Remove(temporary);
         }

@@ -20,6 +20,26 @@ StepOutcome LastFailure() {
     return Failure(GetLastError());
 }
 
+/// A failed replace or rename: someone holding either file open for a moment (a virus
+/// scanner, the indexer, a sync client) gives a sharing violation, or access denied while
+/// a delete is pending.
+StepOutcome MoveFailure() {
+    const DWORD code = GetLastError();
+    switch (code) {
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_ACCESS_DENIED:
+            return {StepResult::Busy, static_cast<long>(code)};
+        // The replaced file is gone or under another name, the new one still under its
+        // temporary name.
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+            return {StepResult::TargetGone, static_cast<long>(code)};
+        default:
+            return Failure(code);
+    }
+}
+
 HANDLE Handle(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
@@ -164,7 +184,7 @@ public:
                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
             return Done();
         }
-        return LastFailure();
+        return MoveFailure();
     }
 
     StepOutcome Rename(const std::string& temporary, const std::string& target) override {
@@ -172,7 +192,7 @@ public:
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return Done();
         }
-        return LastFailure();
+        return MoveFailure();
     }
 
     void Remove(const std::string& path) override { DeleteFileW(WidePath(path).c_str()); }

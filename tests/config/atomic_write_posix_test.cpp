@@ -128,6 +128,9 @@ TEST(WriteFileAtomically, LeftoversOfKilledWritersGoLivingWritersStay) {
         "data.csv.tmp-" + std::to_string(deadWriter) + "-1.bak",
         "data.csv.bak",
     };
+    for (const std::string& name : {std::string("data.csv"), longName}) {
+        WriteBytes(dir.File(name), "old");  // without the file a leftover may be its only copy
+    }
     for (const std::string& name : gone) {
         WriteBytes(dir.File(name), "left behind");
     }
