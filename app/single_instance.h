@@ -23,8 +23,9 @@ public:
     SingleInstanceGuard& operator=(const SingleInstanceGuard&) = delete;
 
     /// Returns false when another process holds the guard of this name (this copy must
-    /// end). True otherwise — also when the guard cannot be created at all, because a
-    /// broken guard must not keep the user from working.
+    /// end), also when it does so but this process may not open the guard (Windows: a
+    /// mutex that refuses access). True otherwise — also when the guard cannot be created
+    /// at all, because a broken guard must not keep the user from working.
     bool Acquire();
 
     /// Gives the guard up; harmless when not held.

@@ -13,7 +13,10 @@ bool SingleInstanceGuard::Acquire() {
     HANDLE mutex = CreateMutexW(nullptr, TRUE, Utf8ToUtf16(fileName_).c_str());
     DWORD lastError = GetLastError();
     if (mutex == nullptr) {
-        return true;  // no guard possible: behave as the first copy
+        // The mutex exists but this user may not open it (the first copy runs elevated, say,
+        // and so its mutex refuses the others): a copy is running all the same. Any other
+        // failure leaves no guard at all: behave as the first copy.
+        return lastError != ERROR_ACCESS_DENIED;
     }
     if (lastError == ERROR_ALREADY_EXISTS) {
         // The second copy only opened the first copy's mutex; it is about to end anyway.
