@@ -1,17 +1,17 @@
 #include "config/command_line.h"
 
 #include "data/cp1252.h"
+#include "data/single_line.h"
 
 namespace {
 
 // Only a-z: the calling program expects umlauts in the header exactly as it passed them.
 // The header is one line of the transfer file, so a line break inside it becomes a blank.
-std::string HeaderLineOf(std::string text) {
+std::string HeaderLineOf(std::string_view argument) {
+    std::string text = SingleLine(argument);
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
-        } else if (c == '\r' || c == '\n') {
-            c = ' ';
         }
     }
     return text;
@@ -29,7 +29,9 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     }
     commandLine.headerLine = HeaderLineOf(arguments[0]);
     if (arguments.size() >= 2 && arguments[1].size() > kFiringTypePrefixLength) {
-        commandLine.firingTypeParameter = arguments[1].substr(kFiringTypePrefixLength);
+        // The value of one line of the transfer file too.
+        commandLine.firingTypeParameter =
+            SingleLine(std::string_view(arguments[1]).substr(kFiringTypePrefixLength));
     }
     commandLine.transferFilePath = arguments.size() >= 3 ? arguments[2] : std::string();
     return commandLine;

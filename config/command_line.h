@@ -20,8 +20,8 @@ struct CommandLine {
 /// Reads the arguments (program name excluded). No arguments: path "data.csv", header and
 /// parameter empty. Otherwise header = argument 1 with a-z upper-cased and CR and LF
 /// turned into blanks (umlauts and every other byte unchanged), parameter = argument 2 from its
-/// sixth character (empty when it is shorter or missing), path = argument 3 (empty when missing).
-/// Further arguments are ignored.
+/// sixth character with CR and LF turned into blanks (empty when it is shorter or missing),
+/// path = argument 3 (empty when missing). Further arguments are ignored.
 CommandLine ReadCommandLine(const std::vector<std::string>& arguments);
 
 /// The arguments of main() (program name excluded) prepared for ReadCommandLine: arguments

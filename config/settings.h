@@ -44,7 +44,8 @@ std::string SettingsFilePath();
 /// caller then shows kLoadSettingsFailedText.
 bool LoadSettings(const std::string& path, Settings& settings, std::string* error);
 
-/// Writes comport (decimal, no padding) and SerNr into [Main] of the file at `path`,
+/// Writes comport (decimal, no padding) and SerNr (CR and LF turned into blanks) into [Main]
+/// of the file at `path`,
 /// keeping every other line, and replaces the file atomically. SO2Key is not written.
 /// Missing folders of `path` are created first (the first save in a fresh home).
 /// On failure (existing file unreadable, write or rename failing) the old file stays,
