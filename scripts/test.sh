@@ -84,6 +84,7 @@ stage_win32() {
   cmake --build build -j "$jobs" --target fumilink fumilink-sim
   bash tests/wine/program_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
     build/app/fumilink out
+  bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim
   mkdir -p dist
   cp build-win32/dist/fumilink-*-windows-x64.zip dist/
   echo "-- $(ls dist/fumilink-*-windows-x64.zip)"
