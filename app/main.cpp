@@ -50,6 +50,13 @@ private:
     char* argv_[2];
 };
 
+/// The title made of the executable's file name, which is UTF-8 on Windows and, as a rule,
+/// on Linux; the title's rules are those of Windows-1252 text.
+QString TitleOf(const std::string& fileName) {
+    const std::string text = IsWellFormedUtf8(fileName) ? Utf8ToCp1252(fileName) : fileName;
+    return FromCp1252(ApplicationTitle(text));
+}
+
 /// The second copy says that the first one runs, and ends; it creates no window of its own.
 int RefuseSecondCopy(ToolkitArguments& toolkit, const std::string& fileName) {
     const QString message = FromCp1252(AlreadyRunningMessage(ReadLocaleText()));
@@ -57,8 +64,7 @@ int RefuseSecondCopy(ToolkitArguments& toolkit, const std::string& fileName) {
     if (!MessagesToStderrOnly() && DisplayAvailable()) {
         QApplication app(toolkit.Count(), toolkit.Values());
         UseUiFontAsApplicationFont();
-        QMessageBox box(QMessageBox::NoIcon, FromCp1252(ApplicationTitle(fileName)), message,
-                        QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, TitleOf(fileName), message, QMessageBox::Ok);
         box.exec();
     }
     return 0;

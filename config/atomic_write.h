@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+class FileReplaceSteps;
+
 /// Writes `bytes` to a temporary file in the folder of `path`, flushes it to the disk and
 /// puts it in the place of `path`. On failure the temporary file is removed, an existing
 /// file at `path` is left as it was, `*error` (when not null) receives a short description
@@ -18,6 +20,16 @@
 /// - Where no file can be created in the folder but the existing file may be written (a
 ///   folder the user may not write to), the file is rewritten in place instead: truncated,
 ///   written and flushed to the disk. Only then can a failure leave it half written.
-/// - Temporary files that killed writers left beside the file (see temporary_file_name.h)
-///   are removed; those of running processes are not.
+/// - A file that is busy for a moment (a virus scanner, the indexer or a sync client has
+///   it open) is put in its place again over about a second before the call gives up.
+/// - Where a failed replace has taken the old file away (Windows' ReplaceFile can), the
+///   temporary file is renamed into its place; where even that fails, it stays as the
+///   only copy.
+/// - Temporary files that killed writers left beside an existing file (see
+///   temporary_file_name.h) are removed; those of running processes are not, nor any while
+///   the file itself is missing, as one of them may then be its only copy.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error);
+
+/// The same sequence taking the given steps (file_replace_steps.h) in place of the system's.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
+                         FileReplaceSteps& steps);

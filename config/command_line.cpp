@@ -1,15 +1,17 @@
 #include "config/command_line.h"
 
+#include "data/cp1252.h"
+#include "data/single_line.h"
+
 namespace {
 
 // Only a-z: the calling program expects umlauts in the header exactly as it passed them.
 // The header is one line of the transfer file, so a line break inside it becomes a blank.
-std::string HeaderLineOf(std::string text) {
+std::string HeaderLineOf(std::string_view argument) {
+    std::string text = SingleLine(argument);
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
-        } else if (c == '\r' || c == '\n') {
-            c = ' ';
         }
     }
     return text;
@@ -27,8 +29,22 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     }
     commandLine.headerLine = HeaderLineOf(arguments[0]);
     if (arguments.size() >= 2 && arguments[1].size() > kFiringTypePrefixLength) {
-        commandLine.firingTypeParameter = arguments[1].substr(kFiringTypePrefixLength);
+        // The value of one line of the transfer file too.
+        commandLine.firingTypeParameter =
+            SingleLine(std::string_view(arguments[1]).substr(kFiringTypePrefixLength));
     }
     commandLine.transferFilePath = arguments.size() >= 3 ? arguments[2] : std::string();
     return commandLine;
+}
+
+std::vector<std::string> FileTextAndPaths(std::vector<std::string> arguments) {
+    // Header and parameter become file text (Windows-1252); a path must stay as it is to
+    // name the file the caller meant. A calling program that hands over Windows-1252 bytes
+    // gives arguments that are not UTF-8: those bytes are the file text already.
+    for (size_t i = 0; i < arguments.size() && i < 2; ++i) {
+        if (IsWellFormedUtf8(arguments[i])) {
+            arguments[i] = Utf8ToCp1252(arguments[i]);
+        }
+    }
+    return arguments;
 }

@@ -1,11 +1,26 @@
-#include "config/command_line.h"
+// windows.h first: shellapi.h relies on its definitions.
+#include <windows.h>
 
-std::vector<std::string> CommandLineArguments(int argc, const char* const* argv) {
-    // The C runtime hands the arguments over in the ANSI code page, which is the file's
-    // Windows-1252 on the systems this program runs on.
+#include <shellapi.h>
+
+#include "config/command_line.h"
+#include "config/wide_command_line_win32.h"
+#include "config/wide_path_win32.h"
+
+std::vector<std::string> ArgumentsOfWideCommandLine(const wchar_t* commandLine) {
+    int count = 0;
+    wchar_t** values = CommandLineToArgvW(commandLine, &count);
     std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
+    if (values == nullptr) {
+        return arguments;
     }
-    return arguments;
+    for (int i = 1; i < count; ++i) {
+        arguments.push_back(Utf16ToUtf8(values[i]));
+    }
+    LocalFree(values);
+    return FileTextAndPaths(std::move(arguments));
+}
+
+std::vector<std::string> CommandLineArguments(int, const char* const*) {
+    return ArgumentsOfWideCommandLine(GetCommandLineW());
 }

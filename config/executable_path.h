@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-/// Full path of the running executable in the system's byte encoding; empty when the
-/// system cannot tell.
+/// Full path of the running executable (POSIX: the system's bytes; Windows: UTF-8); empty
+/// when the system cannot tell.
 std::string ExecutablePath();
 
 /// Folder of the running executable including the trailing separator; empty when unknown.

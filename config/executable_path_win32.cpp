@@ -3,18 +3,19 @@
 #include <vector>
 
 #include "config/executable_path.h"
+#include "config/wide_path_win32.h"
 
 std::string ExecutablePath() {
-    // GetModuleFileNameA cuts a long name silently and returns the buffer size; grow then.
-    std::vector<char> buffer(MAX_PATH);
+    // GetModuleFileNameW cuts a long name silently and returns the buffer size; grow then.
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        DWORD length =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             return {};
         }
         if (length < buffer.size()) {
-            return std::string(buffer.data(), length);
+            return PathFromSystem(std::wstring_view(buffer.data(), length));
         }
         if (buffer.size() >= 32768) {
             return {};

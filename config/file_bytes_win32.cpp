@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "config/file_bytes.h"
+#include "config/wide_path_win32.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ std::string SystemError(DWORD code) {
 ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::string* bytes,
                              std::string* error) {
     bytes->clear();
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+    HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

@@ -1,11 +1,12 @@
 #include <windows.h>
 
 #include "config/make_folders.h"
+#include "config/wide_path_win32.h"
 
 namespace {
 
 bool IsFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -33,7 +34,7 @@ bool MakeFolders(const std::string& directory, std::string* error) {
          end = directory.find_first_of("\\/", end + 1)) {
         const std::string folder = directory.substr(0, end);
         const char last = folder.empty() ? '\\' : folder.back();
-        if (last != '\\' && last != '/' && !CreateDirectoryA(folder.c_str(), nullptr)) {
+        if (last != '\\' && last != '/' && !CreateDirectoryW(WidePath(folder).c_str(), nullptr)) {
             const DWORD code = GetLastError();
             if (!(code == ERROR_ALREADY_EXISTS && IsFolder(folder))) {
                 if (error != nullptr) {

@@ -6,6 +6,7 @@
 #include "config/ini_file.h"
 #include "config/make_folders.h"
 #include "data/conversions.h"
+#include "data/single_line.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     }
     IniFile file = IniFile::Parse(bytes);
     file.SetValue(kSection, kPortKey, IntToStrPad(settings.portNumber, 0));
-    file.SetValue(kSection, kIdentificationKey, settings.identification);
+    // The analyser's reply may hold a line break, which would split the SerNr line.
+    file.SetValue(kSection, kIdentificationKey, SingleLine(settings.identification));
     if (!MakeFolders(DirectoryPart(path, PathSeparators()), error)) {
         return false;
     }

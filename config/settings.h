@@ -1,8 +1,8 @@
 #pragma once
 // The settings file "fumilink.ini" remembers the COM port and the identification of the
 // analyser found last, so the next search tries that port first. It sits beside the
-// executable; on Linux only when that folder is writable, otherwise in the user's
-// configuration folder (SettingsFilePath).
+// executable where the user may write it there, otherwise in the user's own settings
+// folder (settings_location.h).
 // Section [Main], keys comport and SerNr; the optional key SO2Key names the key under
 // which the transfer file carries SO2. Every other line of the file is kept as it is.
 // Values are Windows-1252 bytes, exactly as in the file.
@@ -30,9 +30,9 @@ struct Settings {
     std::string so2Key;          ///< transfer file key for SO2 ("SO2Key"); empty = no SO2 line
 };
 
-/// Path of the settings file. Windows: executable folder + kSettingsFileName. Linux: the
-/// same when the executable's folder is writable, otherwise
-/// $XDG_CONFIG_HOME/fumilink/fumilink.ini (default ~/.config). settings_path_*.cpp.
+/// Path of the settings file: ChooseSettingsFilePath (settings_location.h) for the
+/// executable's folder and the user's own settings file. May copy a read-only file beside
+/// the program to the user's folder.
 std::string SettingsFilePath();
 
 /// Reads the settings file at `path`. With a [Main] section: portNumber = ParseIntLoose of
@@ -44,7 +44,8 @@ std::string SettingsFilePath();
 /// caller then shows kLoadSettingsFailedText.
 bool LoadSettings(const std::string& path, Settings& settings, std::string* error);
 
-/// Writes comport (decimal, no padding) and SerNr into [Main] of the file at `path`,
+/// Writes comport (decimal, no padding) and SerNr (CR and LF turned into blanks) into [Main]
+/// of the file at `path`,
 /// keeping every other line, and replaces the file atomically. SO2Key is not written.
 /// Missing folders of `path` are created first (the first save in a fresh home).
 /// On failure (existing file unreadable, write or rename failing) the old file stays,

@@ -1,6 +1,7 @@
 #include "data/transfer_file.h"
 
 #include "data/conversions.h"
+#include "data/single_line.h"
 
 namespace {
 
@@ -83,7 +84,8 @@ void TransferFileBuilder::AddValueLines(const MeasurementRecord& record,
 }
 
 void TransferFileBuilder::AddIdentificationLine(int key, std::string_view reply) {
-    lines_.push_back(KeyLine(key, reply));
+    // The analyser's reply ends at its CR, but may hold an LF.
+    lines_.push_back(KeyLine(key, SingleLine(reply)));
 }
 
 std::string TransferFileBuilder::Bytes() const {

@@ -48,7 +48,8 @@ public:
     void AddValueLines(const MeasurementRecord& record, const ManualEntries& entries,
                        std::string_view firingTypeParameter, std::string_view so2Key);
 
-    /// One identification line, "<key>=<reply>" (see kIdentificationRequests).
+    /// One identification line, "<key>=<reply>" with CR and LF in the reply turned into
+    /// blanks (see kIdentificationRequests).
     void AddIdentificationLine(int key, std::string_view reply);
 
     /// The lines collected so far, without line ends.

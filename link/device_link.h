@@ -52,7 +52,7 @@ struct LinkState {
     // command line
     std::string headerLine;           ///< Windows-1252
     std::string firingTypeParameter;  ///< Windows-1252
-    std::string transferFilePath;     ///< in the system's file name encoding
+    std::string transferFilePath;     ///< POSIX: the system's bytes; Windows: UTF-8
     std::string so2Key;               ///< key for the SO2 line; empty = no SO2 line
 
     // figures for diagnostics and benchmarks

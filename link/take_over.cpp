@@ -86,10 +86,11 @@ bool DeviceLink::schreibeCSV_Datei() {
             std::string error;
             written = WriteFileAtomically(state.transferFilePath, file.Bytes(), &error);
             if (!written) {
-                // The link is as healthy as before: only the file failed.
+                // The link is as healthy as before: only the file failed. Paths are UTF-8
+                // on Windows, and Qt takes a Linux file name as UTF-8 too.
                 view_.SetStatusMessage(statusBefore);
                 view_.ShowInfoBox(QStringLiteral("Fehler beim Speichern der Datei ") +
-                                  QString::fromLocal8Bit(state.transferFilePath));
+                                  QString::fromUtf8(state.transferFilePath));
             }
         }
     }

@@ -27,3 +27,22 @@ TEST(SingleInstanceGuard, SecondGuardOfTheNameIsRefusedUntilTheFirstIsReleased) 
     SingleInstanceGuard third(name);
     EXPECT_TRUE(third.Acquire());
 }
+
+// A first copy that runs elevated creates a mutex the user's copies may not open:
+// CreateMutex then fails with access denied instead of reporting that it exists.
+TEST(SingleInstanceGuard, AGuardThatMayNotBeOpenedMeansACopyIsRunning) {
+    const std::string name = "fumilink-denied-" + std::to_string(GetCurrentProcessId()) + ".exe";
+    SECURITY_DESCRIPTOR nobodyMayOpen;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&nobodyMayOpen, SECURITY_DESCRIPTOR_REVISION));
+    ACL empty;
+    ASSERT_TRUE(InitializeAcl(&empty, sizeof empty, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&nobodyMayOpen, TRUE, &empty, FALSE));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &nobodyMayOpen, FALSE};
+    HANDLE first = CreateMutexA(&attributes, TRUE, name.c_str());
+    ASSERT_NE(first, nullptr);
+
+    SingleInstanceGuard second(name);
+    EXPECT_FALSE(second.Acquire());
+    EXPECT_FALSE(second.Held());
+    CloseHandle(first);
+}

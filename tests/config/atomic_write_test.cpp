@@ -5,8 +5,18 @@
 #include <filesystem>
 
 #include "config/temporary_file_name.h"
-
+#include "tests/config/forwarding_file_replace_steps.h"
 #include "tests/support/temp_dir.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+StepOutcome Busy(const std::string&, const std::string&) {
+    return {StepResult::Busy, 32};
+}
+
+}  // namespace
 
 TEST(WriteFileAtomically, CreatesAndReplacesFilesWithExactBytes) {
     TempDir dir;
@@ -65,4 +75,69 @@ TEST(TemporaryFileName, StaysWithinTheLimitAndIsRecognisedForItsFileOnly) {
           "xdata.csv.tmp-812-3", "data.cs.tmp-812-3", "data.csv.tmp-812-3-4"}) {
         EXPECT_EQ(TemporaryFileWriter(other, "data.csv"), std::nullopt) << other;
     }
+}
+
+// A scanner or sync client opening the new file for a moment must not fail the take-over.
+TEST(WriteFileAtomically, AFileBusyForAMomentIsPutInPlaceOnALaterTry) {
+    TempDir dir;
+    const std::string path = dir.File("data.csv");
+    WriteBytes(path, "old");
+    ForwardingFileReplaceSteps steps;
+    int busy = 3;
+    steps.replace = [&busy](const std::string& temporary, const std::string& target) {
+        return busy-- > 0 ? Busy(temporary, target)
+                          : NativeFileReplaceSteps().Replace(temporary, target);
+    };
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(path, "new", &error, steps)) << error;
+    EXPECT_EQ(ReadBytes(path), "new");
+    EXPECT_EQ(steps.pauses, 3);
+    EXPECT_EQ(dir.EntryCount(), 1u);
+
+    // Busy for good: about a second for the replace and one for the rename, then the old
+    // file stays as it was.
+    steps.pauses = 0;
+    steps.replace = Busy;
+    steps.rename = Busy;
+    EXPECT_FALSE(WriteFileAtomically(path, "newer", &error, steps));
+    EXPECT_EQ(ReadBytes(path), "new");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+    EXPECT_GE(steps.paused, 1500ms);
+    EXPECT_LE(steps.paused, 2500ms);
+}
+
+// Windows' ReplaceFile can fail after the old file is gone, the new one still under its
+// temporary name.
+TEST(WriteFileAtomically, AReplaceThatTookTheOldFileAwayIsNotALoss) {
+    TempDir dir;
+    const std::string path = dir.File("fumilink.ini");
+    WriteBytes(path, "old");
+    ForwardingFileReplaceSteps steps;
+    steps.replace = [](const std::string&, const std::string& target) {
+        std::filesystem::remove(target);
+        return StepOutcome{StepResult::TargetGone, 1176};
+    };
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(path, "new", &error, steps)) << error;
+    EXPECT_EQ(ReadBytes(path), "new");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+
+    // Not even the rename can: the temporary file is the only copy, and the next start's
+    // clean-up spares it as long as no file stands in its place.
+    steps.rename = [](const std::string&, const std::string&) {
+        return StepOutcome{StepResult::Failed, 5};
+    };
+    EXPECT_FALSE(WriteFileAtomically(path, "newer", &error, steps));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_EQ(dir.EntryCount(), 1u);
+    const std::string copy = std::filesystem::directory_iterator(dir.Path())->path().string();
+    EXPECT_EQ(ReadBytes(copy), "newer");
+
+    ForwardingFileReplaceSteps nextStart;
+    nextStart.processId = 1;
+    ASSERT_TRUE(WriteFileAtomically(path, "next", &error, nextStart)) << error;
+    EXPECT_EQ(ReadBytes(copy), "newer");
+    ASSERT_TRUE(WriteFileAtomically(path, "again", &error, nextStart)) << error;
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_EQ(dir.EntryCount(), 1u);
 }

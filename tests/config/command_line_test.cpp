@@ -45,8 +45,9 @@ TEST(ReadCommandLine, HeaderUpperCasesOnlyAsciiLetters) {
               "E \xE4\xF6 CAF\xE9 X-1,5");
 }
 
-TEST(ReadCommandLine, LineBreaksInTheHeaderBecomeBlanks) {
-    // The header is one line of the transfer file; the caller's line break must not split it.
-    EXPECT_EQ(ReadCommandLine({"line1\nline2\r\nx\r", "/ART=7", "p"}).headerLine,
-              "LINE1 LINE2  X ");
+TEST(ReadCommandLine, LineBreaksInHeaderAndFiringTypeBecomeBlanks) {
+    // Each is one line of the transfer file; the caller's line break must not split it.
+    const CommandLine line = ReadCommandLine({"line1\nline2\r\nx\r", "/ART=1\r\n4\n", "p"});
+    EXPECT_EQ(line.headerLine, "LINE1 LINE2  X ");
+    EXPECT_EQ(line.firingTypeParameter, "1  4 ");
 }

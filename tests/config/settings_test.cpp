@@ -154,6 +154,16 @@ TEST(SaveSettings, NewFileRoundTripsThroughLoad) {
     EXPECT_EQ(loaded.identification, saved.identification);
 }
 
+TEST(SaveSettings, ALineBreakInTheIdentificationStaysInTheSerNrLine) {
+    TempDir dir;
+    const std::string path = dir.File(kSettingsFileName);
+    Settings saved;
+    saved.portNumber = 5;
+    saved.identification = "ZOR GX40\nSN42\r";  // an analyser's reply with an LF in it
+    ASSERT_TRUE(SaveSettings(path, saved, nullptr));
+    EXPECT_EQ(ReadBytes(path), "[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 SN42 \r\n");
+}
+
 TEST(SaveSettings, FailuresAreReportedAndLeaveNoFileBehind) {
     TempDir dir;
     Settings settings;

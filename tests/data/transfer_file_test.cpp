@@ -147,6 +147,10 @@ TEST(TransferFile, HeaderAndRepliesKeepWindows1252Bytes) {
               "M\xFCLLER STRA\xDF"
               "E \xC4\xD6\xDC\r\n");
     EXPECT_NE(file.find("\r\n9200=SN\xE9\r\n"), std::string::npos);
+
+    // A reply holding a line break stays one line.
+    content.identificationReplies[0] = "ZOR\nGX40\r";
+    EXPECT_NE(ComposeTransferFile(content).find("\r\n9000=ZOR GX40 \r\n9100="), std::string::npos);
 }
 
 TEST(TransferFile, So2IsLeftOutUnlessAKeyIsConfigured) {

@@ -1,19 +1,14 @@
-#include "config/settings_path_posix.h"
+#include "config/settings_location_posix.h"
 
 #include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "config/executable_path.h"
 #include "config/settings.h"
+#include "config/settings_location.h"
 
-std::string ChooseSettingsFilePath(const std::string& executableDirectory,
-                                   bool executableDirectoryWritable, const char* xdgConfigHome,
-                                   const char* home) {
-    if (!executableDirectory.empty() && executableDirectoryWritable) {
-        return executableDirectory + kSettingsFileName;
-    }
+std::string PerUserSettingsFilePathFor(const char* xdgConfigHome, const char* home) {
     std::string configHome;
     // The XDG base directory rules ignore a relative XDG_CONFIG_HOME.
     if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
@@ -26,13 +21,19 @@ std::string ChooseSettingsFilePath(const std::string& executableDirectory,
     return configHome + "/fumilink/" + kSettingsFileName;
 }
 
-std::string SettingsFilePath() {
-    const std::string directory = ExecutableDirectory();
-    const bool writable = !directory.empty() && ::access(directory.c_str(), W_OK) == 0;
+std::string PerUserSettingsFilePath() {
     const char* home = std::getenv("HOME");
     if (home == nullptr || home[0] == '\0') {
         const struct passwd* user = ::getpwuid(::getuid());
         home = user != nullptr ? user->pw_dir : nullptr;
     }
-    return ChooseSettingsFilePath(directory, writable, std::getenv("XDG_CONFIG_HOME"), home);
+    return PerUserSettingsFilePathFor(std::getenv("XDG_CONFIG_HOME"), home);
+}
+
+bool MayWriteFile(const std::string& path) {
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
+bool MayCreateFileIn(const std::string& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }

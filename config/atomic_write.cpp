@@ -1,0 +1,171 @@
+#include "config/atomic_write.h"
+
+#include <atomic>
+
+#include "config/executable_path.h"
+#include "config/file_replace_steps.h"
+#include "config/temporary_file_name.h"
+
+namespace {
+
+std::atomic<uint32_t> temporaryCounter{0};
+
+// Virus scanners, the search indexer and cloud-sync clients open a file for a moment
+// right after it was written; putting it in its place fails meanwhile. About a second of
+// retries outlasts them.
+constexpr int kMoveAttempts = 11;
+constexpr std::chrono::milliseconds kMovePause{100};
+
+/// `move` (a replace or a rename), repeated while the file is busy.
+template <typename Move>
+StepOutcome MoveWhenFree(FileReplaceSteps& steps, Move move) {
+    StepOutcome outcome = move();
+    for (int attempt = 1; outcome.result == StepResult::Busy && attempt < kMoveAttempts;
+         ++attempt) {
+        steps.Pause(kMovePause);
+        outcome = move();
+    }
+    return outcome;
+}
+
+bool Fail(std::string* error, const std::string& what, const std::string& reason) {
+    if (error != nullptr) {
+        *error = what + ": " + reason;
+    }
+    return false;
+}
+
+bool Fail(std::string* error, const std::string& what, const StepOutcome& outcome,
+          FileReplaceSteps& steps) {
+    return Fail(error, what, steps.Describe(outcome.systemError));
+}
+
+/// Temporary files that writers of `fileName` left behind when they were killed. A living
+/// writer's file is left alone: it may be in the middle of its replace. Call it only while
+/// the file itself exists: without it, a leftover may hold its only copy (see below).
+void RemoveLeftovers(FileReplaceSteps& steps, const std::string& folder,
+                     const std::string& fileName) {
+    const uint32_t self = steps.ThisProcess();
+    for (const std::string& name : steps.CandidateLeftovers(folder)) {
+        const std::optional<uint32_t> writer = TemporaryFileWriter(name, fileName);
+        if (writer && *writer != self && !steps.ProcessRuns(*writer)) {
+            steps.Remove(folder + name);
+        }
+    }
+}
+
+/// The fallback where no file can be created beside the target (a folder the user may
+/// not write to, holding a file the user may): the file itself is rewritten. A crash in
+/// between can leave it short; that beats never being able to save it.
+bool WriteInPlace(FileReplaceSteps& steps, const std::string& path, std::string_view bytes,
+                  std::string* error) {
+    FileHandle file = kNoFile;
+    StepOutcome outcome = steps.OpenTruncated(path, &file);
+    if (!outcome.Done()) {
+        return Fail(error, "cannot write " + path, outcome, steps);
+    }
+    outcome = steps.Write(file, bytes);
+    if (outcome.Done()) {
+        outcome = steps.Flush(file);
+    }
+    if (!outcome.Done()) {
+        steps.Close(file);
+        return Fail(error, "cannot write " + path, outcome, steps);
+    }
+    outcome = steps.Close(file);
+    if (!outcome.Done()) {
+        return Fail(error, "cannot write " + path, outcome, steps);
+    }
+    return true;
+}
+
+/// Creates a temporary file beside `target` that no other writer uses: unique per process
+/// and call, and created only where no file of its name exists.
+StepOutcome CreateTemporary(FileReplaceSteps& steps, const std::string& folder,
+                            const std::string& fileName, std::string* temporary, FileHandle* file) {
+    StepOutcome outcome{StepResult::Exists, 0};
+    for (int attempt = 0; attempt < 100 && outcome.result == StepResult::Exists; ++attempt) {
+        *temporary = folder + TemporaryFileName(fileName, steps.ThisProcess(),
+                                                temporaryCounter.fetch_add(1));
+        outcome = steps.CreateNew(*temporary, file);
+    }
+    return outcome;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
+                         FileReplaceSteps& steps) {
+    if (path.empty()) {
+        return Fail(error, "empty file name", "no file named");
+    }
+    // A link stays a link: what it points at is the file to replace.
+    const std::optional<std::string> followed = steps.FollowLinks(path);
+    if (!followed) {
+        return Fail(error, "cannot resolve " + path, "a loop of links");
+    }
+    const std::string& target = *followed;
+    const std::string folder = DirectoryPart(target, steps.Separators());
+    const std::string fileName = FileNamePart(target, steps.Separators());
+    const ExistingFile existing = steps.Inspect(target);
+    if (existing.isFile) {
+        RemoveLeftovers(steps, folder, fileName);
+    }
+
+    std::string temporary;
+    FileHandle file = kNoFile;
+    StepOutcome outcome = CreateTemporary(steps, folder, fileName, &temporary, &file);
+    if (outcome.result == StepResult::Exists) {
+        return Fail(error, "cannot create a temporary file beside " + target, outcome, steps);
+    }
+    if (outcome.result == StepResult::Denied && existing.isFile) {
+        return WriteInPlace(steps, target, bytes, error);
+    }
+    if (!outcome.Done()) {
+        return Fail(error, "cannot create " + temporary, outcome, steps);
+    }
+    if (existing.isFile) {
+        // The calling program may have made the file readable for others on purpose.
+        steps.KeepProperties(file, existing);
+    }
+    outcome = steps.Write(file, bytes);
+    if (outcome.Done()) {
+        outcome = steps.Flush(file);
+    }
+    if (!outcome.Done()) {
+        steps.Close(file);
+        steps.Remove(temporary);
+        return Fail(error, "cannot write " + temporary, outcome, steps);
+    }
+    outcome = steps.Close(file);
+    if (!outcome.Done()) {
+        steps.Remove(temporary);
+        return Fail(error, "cannot write " + temporary, outcome, steps);
+    }
+
+    // Replacing keeps what the replaced file carried (on Windows its access rights and
+    // creation time too). Where that fails, a plain rename is the next try: after most
+    // failures both files are as they were, but after TargetGone the temporary file holds
+    // the only copy, and the rename gives it its proper name.
+    const auto replace = [&] { return steps.Replace(temporary, target); };
+    const auto rename = [&] { return steps.Rename(temporary, target); };
+    outcome = existing.isFile ? MoveWhenFree(steps, replace) : MoveWhenFree(steps, rename);
+    if (!outcome.Done() && existing.isFile) {
+        outcome = MoveWhenFree(steps, rename);
+    }
+    if (!outcome.Done()) {
+        // Where a failed replace took the target away, the temporary file holds the only
+        // copy: it stays, and the clean-up of leftovers spares it while the target is
+        // missing.
+        if (!existing.isFile || steps.Inspect(target).isFile) {
+            steps.Remove(temporary);
+        }
+        return Fail(error, "cannot replace " + target, outcome, steps);
+    }
+    steps.SyncFolder(folder);
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
+    return WriteFileAtomically(path, bytes, error, NativeFileReplaceSteps());
+}

@@ -1,0 +1,47 @@
+#include "config/settings_location.h"
+
+#include "config/atomic_write.h"
+#include "config/executable_path.h"
+#include "config/file_bytes.h"
+#include "config/make_folders.h"
+#include "config/settings.h"
+
+namespace {
+
+/// Makes `copy` a copy of the file `original`; false when either step fails.
+bool CopySettingsFile(const std::string& original, const std::string& copy) {
+    std::string bytes;
+    return ReadFileBytes(original, kMaxSettingsFileBytes, &bytes, nullptr) == ReadFileResult::Ok &&
+           MakeFolders(DirectoryPart(copy, PathSeparators()), nullptr) &&
+           WriteFileAtomically(copy, bytes, nullptr);
+}
+
+}  // namespace
+
+std::string ChooseSettingsFilePath(const std::string& executableDirectory,
+                                   const std::string& perUserPath) {
+    if (executableDirectory.empty()) {
+        return perUserPath;
+    }
+    const std::string beside = executableDirectory + kSettingsFileName;
+    std::string ignored;
+    const ReadFileResult besideFile =
+        ReadFileBytes(beside, kMaxSettingsFileBytes, &ignored, nullptr);
+    if (besideFile == ReadFileResult::Missing) {
+        return MayCreateFileIn(executableDirectory) || perUserPath.empty() ? beside : perUserPath;
+    }
+    if (MayWriteFile(beside) || perUserPath.empty()) {
+        return beside;
+    }
+    if (besideFile == ReadFileResult::Ok &&
+        ReadFileBytes(perUserPath, kMaxSettingsFileBytes, &ignored, nullptr) ==
+            ReadFileResult::Missing &&
+        !CopySettingsFile(beside, perUserPath)) {
+        return beside;
+    }
+    return perUserPath;
+}
+
+std::string SettingsFilePath() {
+    return ChooseSettingsFilePath(ExecutableDirectory(), PerUserSettingsFilePath());
+}

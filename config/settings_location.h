@@ -1,0 +1,33 @@
+#pragma once
+// Where the settings file lives. One rule on every system: beside the program when the
+// user may write it there, otherwise in the user's own settings folder. A calling program
+// installed under Program Files, or a package in /usr/bin, cannot keep it beside itself;
+// an unpacked copy in a folder of its own can, as can a prepared file the user may write
+// in a folder the user may not.
+
+#include <string>
+
+/// The settings file for a program in `executableDirectory` (with its trailing separator;
+/// empty when unknown), `perUserPath` being the user's own (empty when unknown):
+/// - executableDirectory + "fumilink.ini" when that file exists and may be written, or
+///   when it does not exist and may be created there;
+/// - otherwise `perUserPath`. When the per-user file does not exist yet and a file the
+///   user may read but not write stands beside the program (an installer's, with SO2Key
+///   say), the per-user file is first made a copy of it, folders included, so its keys
+///   keep working. Where that copy cannot be made, the file beside the program is the
+///   answer: its keys are read, and saving it reports the failure.
+/// - the file beside the program when no per-user file is known.
+std::string ChooseSettingsFilePath(const std::string& executableDirectory,
+                                   const std::string& perUserPath);
+
+/// The user's own settings file (settings_location_*.cpp): Linux
+/// $XDG_CONFIG_HOME/fumilink/fumilink.ini (see PerUserSettingsFilePathFor); Windows
+/// %LOCALAPPDATA%\Fumilink\fumilink.ini. Empty when the system does not say.
+std::string PerUserSettingsFilePath();
+
+/// True when this user may write the existing file `path` (settings_location_*.cpp).
+bool MayWriteFile(const std::string& path);
+
+/// True when this user may create a file in `folder`, which ends with a separator
+/// (settings_location_*.cpp).
+bool MayCreateFileIn(const std::string& folder);

@@ -1,0 +1,55 @@
+// windows.h first: shlobj.h relies on its definitions.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include "config/settings.h"
+#include "config/settings_location.h"
+#include "config/temporary_file_name.h"
+#include "config/wide_path_win32.h"
+
+std::string PerUserSettingsFilePath() {
+    wchar_t* folder = nullptr;
+    std::string path;
+    if (SUCCEEDED(
+            SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &folder))) {
+        path = PathFromSystem(folder) + "\\Fumilink\\" + kSettingsFileName;
+    }
+    CoTaskMemFree(folder);
+    return path;
+}
+
+// Access rights on Windows are lists that only an attempt reads reliably (and Wine maps
+// them from the Unix permissions): the file is opened for writing and closed unchanged.
+// The read-only attribute refuses writing to everyone, administrators included (Wine lets
+// root write all the same).
+bool MayWriteFile(const std::string& path) {
+    const std::wstring widePath = WidePath(path);
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return false;
+    }
+    HANDLE file = CreateFileW(widePath.c_str(), FILE_WRITE_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        // Someone else holding it open says nothing about the user's rights.
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+// A file is created and deleted again. It bears a temporary file's name, so that one a
+// killed process left behind is cleaned up by the next save of the settings file.
+bool MayCreateFileIn(const std::string& folder) {
+    const std::string probe =
+        folder + TemporaryFileName(kSettingsFileName, GetCurrentProcessId(), UINT32_MAX);
+    HANDLE file = CreateFileW(WidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_FILE_EXISTS;
+    }
+    CloseHandle(file);
+    return true;
+}

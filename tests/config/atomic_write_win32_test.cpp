@@ -1,0 +1,40 @@
+// The safe replace against what Windows programs do to a file: one that holds it open
+// without sharing, as a virus scanner does for a moment after it was written.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "config/atomic_write.h"
+#include "config/temporary_file_name.h"
+#include "config/wide_path_win32.h"
+#include "tests/config/forwarding_file_replace_steps.h"
+#include "tests/support/temp_dir.h"
+
+TEST(WriteFileAtomically, AFileHeldOpenByAnotherProgramIsReplacedWhenItLetsGo) {
+    TempDir dir;
+    const std::string path = dir.Path() + "\\data.csv";
+    WriteBytes(path, "old");
+    HANDLE holder = CreateFileW(Utf8ToUtf16(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    ForwardingFileReplaceSteps steps;
+    steps.pause = [&holder] {
+        if (holder != INVALID_HANDLE_VALUE) {
+            CloseHandle(holder);
+            holder = INVALID_HANDLE_VALUE;
+        }
+    };
+    std::string error;
+    const bool written = WriteFileAtomically(path, "new", &error, steps);
+    steps.pause();
+    ASSERT_TRUE(written) << error;
+    EXPECT_EQ(steps.pauses, 1);
+    EXPECT_EQ(ReadBytes(path), "new");
+    // (Wine's ReplaceFileW leaves an empty "rf*.tmp" of its own after the refused try.)
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_FALSE(TemporaryFileWriter(name, "data.csv").has_value()) << name;
+    }
+}
