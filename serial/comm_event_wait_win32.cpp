@@ -52,7 +52,7 @@ EventWait::Result EventWait::Wait(bool probing) {
         if (which != WAIT_OBJECT_0) {
             // The mask changed (or the wait could not be waited for): the wait is over.
             Cancel();
-            port_.TakeWake();
+            port_.ClearWake();
             return {Outcome::Woken, 0, held};
         }
         DWORD unused = 0;

@@ -78,7 +78,7 @@ public:
         }
         baud_ = 0;
         SetTimeouts();
-        ResetEvent(port_.wake);
+        port_.ClearWake();
         port_.mask.store(0, std::memory_order_relaxed);
         port_.arrivals.Reset();
         port_.heldErrors.store(0, std::memory_order_relaxed);
@@ -129,7 +129,7 @@ public:
         }
         port_.mask.store(evMask, std::memory_order_release);
         Comm().SetCommMask(port_.handle, evMask);
-        SetEvent(port_.wake);
+        port_.RequestWake();
     }
 
     CommWaitResult WaitEvent() override {
@@ -162,7 +162,7 @@ public:
                     // (Wine, while unread bytes wait) waits at the polling pace.
                     if (!polled_ && ++emptyWaits_ > 1 &&
                         WaitForSingleObject(port_.wake, kPollIntervalMs) == WAIT_OBJECT_0) {
-                        ResetEvent(port_.wake);
+                        port_.ClearWake();
                         return {CommWaitStatus::Woken, 0};
                     }
                     continue;

@@ -12,8 +12,7 @@ constexpr int kPollsBetweenProbes = 50;
 }  // namespace
 
 std::optional<CommWaitResult> QueuePolling::Next() {
-    if (WaitForSingleObject(port_.wake, kPollIntervalMs) == WAIT_OBJECT_0) {
-        ResetEvent(port_.wake);
+    if (port_.SleepUnlessWoken(kPollIntervalMs)) {
         return CommWaitResult{CommWaitStatus::Woken, 0};
     }
     ++pollsSinceProbe_;

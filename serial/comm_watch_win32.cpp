@@ -42,12 +42,32 @@ WatchedPort::QueuePeek WatchedPort::PeekQueue() {
     return {true, 0, status.cbInQue};
 }
 
+static_assert(std::atomic<uint32_t>::is_always_lock_free && sizeof(std::atomic<uint32_t>) == 4,
+              "the wake-up flag is waited on by its address");
+
+void WatchedPort::RequestWake() {
+    wakeRequested.store(1, std::memory_order_release);
+    WakeByAddressAll(&wakeRequested);
+    SetEvent(wake);
+}
+
 bool WatchedPort::TakeWake() {
-    if (WaitForSingleObject(wake, 0) != WAIT_OBJECT_0) {
+    if (wakeRequested.exchange(0, std::memory_order_acq_rel) == 0) {
         return false;
     }
     ResetEvent(wake);
     return true;
+}
+
+bool WatchedPort::SleepUnlessWoken(DWORD milliseconds) {
+    uint32_t notWoken = 0;
+    WaitOnAddress(&wakeRequested, &notWoken, sizeof notWoken, milliseconds);
+    return TakeWake();
+}
+
+void WatchedPort::ClearWake() {
+    wakeRequested.store(0, std::memory_order_release);
+    ResetEvent(wake);
 }
 
 std::optional<CommWaitResult> WatchedPort::CheckQueue() {

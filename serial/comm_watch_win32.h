@@ -22,7 +22,7 @@ inline constexpr DWORD kPollIntervalMs = 20;
 /// Drivers report a removed device in several ways; all of them mean "gone for good".
 bool IsGoneError(DWORD error);
 
-/// The port as the watcher sees it. The owner's thread writes `mask` and sets `wake`
+/// The port as the watcher sees it. The owner's thread writes `mask` and asks for a wake-up
 /// (SetEventMask), counts reads into `arrivals` and takes `heldErrors`; everything else is
 /// the watcher's.
 struct WatchedPort {
@@ -35,15 +35,27 @@ struct WatchedPort {
     /// ClearCommError for the watcher's own use: the error word it clears is kept in
     /// `heldErrors` for the next QueueStatus, so no caller loses it.
     QueuePeek PeekQueue();
-    /// True, and cleared, when SetEventMask has set the wake-up.
+    /// Ends the watcher's wait: sets `wakeRequested` and the event `wake`.
+    void RequestWake();
+    /// True, and cleared, when a wake-up was asked for. Looks at the flag only, so the
+    /// fallback's passes cost no system call while nobody asks.
     bool TakeWake();
+    /// Sleeps up to `milliseconds` unless a wake-up is asked for; TakeWake afterwards.
+    /// Waits on the flag's address, not on the event: under Wine a wait on an event with a
+    /// time-out costs two requests to its server and a timer there (fifty times a second
+    /// while polling); a wait on an address is a futex.
+    bool SleepUnlessWoken(DWORD milliseconds);
+    /// Clears the wake-up after a wait ended on the event `wake`, whether or not the flag
+    /// still says so (a wake-up asked for meanwhile then ends the next wait at once).
+    void ClearWake();
     /// One look at the receive queue: EV_RXCHAR for new bytes, EV_ERR for a line error,
     /// each only when in the mask; Gone when the device went away; nothing when all is
     /// quiet (or the look failed for a passing reason).
     std::optional<CommWaitResult> CheckQueue();
 
     HANDLE handle = INVALID_HANDLE_VALUE;
-    HANDLE wake = nullptr;
+    HANDLE wake = nullptr;  ///< manual-reset; what a real wait waits on besides the port
+    std::atomic<uint32_t> wakeRequested{0};
     std::atomic<uint32_t> mask{0};
     ArrivalCounter arrivals;
     std::atomic<uint32_t> heldErrors{0};
@@ -92,8 +104,8 @@ class QueuePolling {
 public:
     explicit QueuePolling(WatchedPort& port) : port_(port) {}
 
-    /// Sleeps one interval (SetEventMask cuts it short), then looks at the queue. Woken
-    /// when the sleep was cut short.
+    /// Sleeps one interval, then looks at the queue; Woken instead when SetEventMask asks
+    /// for a wake-up meanwhile.
     std::optional<CommWaitResult> Next();
     /// True about once a second: time to find out whether the port can wait again.
     bool ProbeDue();
