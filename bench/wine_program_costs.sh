@@ -51,7 +51,10 @@ cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 watcher_ns() {
   local task
   for task in /proc/"$1"/task/*; do
-    [ "$(cat "$task/comm" 2> /dev/null)" = comm-watcher ] && { cut -d' ' -f1 "$task/schedstat"; return; }
+    if [ "$(cat "$task/comm" 2> /dev/null)" = comm-watcher ]; then
+      cut -d' ' -f1 "$task/schedstat"
+      return
+    fi
   done
   echo 0
 }
@@ -75,7 +78,9 @@ wineserver_pid() {
     esac
   done
 }
-percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", 100 * t / hz / s }'; }
+percent() { # ticks seconds
+  awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", 100 * t / hz / s }'
+}
 
 start_xvfb "$work" 1280x1024
 background+=("$XVFB_PID")
@@ -136,7 +141,11 @@ measure() {
   # gives the offset to the monotonic clock.
   awk -v click="$click" -v ended="$ended" -v name="$name" '
     / SENT / { split($NF, s, "="); offset = s[2] - $1 }
-    / RX / { rx = $1 + offset; if (rx > click && first == "") first = rx; if (rx > click) last = rx }
+    / RX / {
+      rx = $1 + offset
+      if (rx > click && first == "") first = rx
+      if (rx > click) last = rx
+    }
     END {
       printf "%s.takeover_exchanges = %.3f s\n", name, last - first
       printf "%s.exit_after_last_command = %.3f s\n", name, ended - last
