@@ -1,7 +1,9 @@
 #pragma once
 // The operating-system side of one serial port: the operations TComm needs, with the same
-// meaning on every platform. comm_port_posix.cpp implements them with termios and poll(),
-// comm_port_win32.cpp with the Win32 communications functions; CMake picks the file.
+// meaning on every platform. comm_port.cpp holds what is the same everywhere and forwards
+// the rest to the platform's back end (comm_port_backend.h): comm_port_posix.cpp with
+// termios and poll(), comm_port_win32.cpp with the Win32 communications functions; CMake
+// picks the file.
 //
 // Thread safety: one thread (the component's creating thread) calls Open, Close,
 // ApplySettings, SetEventMask, SetDtr, Purge, Read, Write and QueueStatus; one other thread
@@ -9,6 +11,7 @@
 // SetEventMask is the one call meant to reach across: it ends a pending WaitEvent.
 // Open and Close must not run while a watcher is inside WaitEvent.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,7 +38,7 @@ struct CommQueueStatus {
     uint32_t inQueue;  ///< bytes waiting in the receive queue
 };
 
-class CommPortImpl;
+class CommPortBackend;
 
 /// One opened (or not yet opened) serial port of the system.
 class CommPort {
@@ -84,10 +87,14 @@ public:
     int32_t Read(void* buffer, int32_t count);
     /// Writes `count` bytes; returns when they are handed to the driver, or when a bounded
     /// wait (WriteDeadlineMs) runs out or the device fails. Returns the bytes written.
+    /// Once a write has run out of time, the line counts as stalled: later writes return
+    /// 0 at once, until a byte arrives (a Read returns bytes or a wait reports EV_RXCHAR)
+    /// or the port is opened again.
     int32_t Write(const void* buffer, int32_t count);
 
 private:
-    std::unique_ptr<CommPortImpl> impl_;
+    std::unique_ptr<CommPortBackend> backend_;
+    std::atomic<bool> writeStalled_{false};
 };
 
 /// Called by the watcher thread as it starts: lowers its priority one step below normal and

@@ -19,9 +19,11 @@
 #include <cerrno>
 #include <chrono>
 #include <mutex>
+#include <optional>
 
+#include "serial/arrival_counter.h"
 #include "serial/comm_port.h"
-#include "serial/comm_port_probe_posix.h"
+#include "serial/comm_port_backend.h"
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
 #include "serial/custom_baud_linux.h"
@@ -57,8 +59,6 @@ uint32_t ErrorBits(const serial_icounter_struct& now, const serial_icounter_stru
     return errors;
 }
 
-std::atomic<void (*)()> receiveCountProbe{nullptr};
-
 // Unix98 pseudo-terminal slaves (/dev/pts/N) have the majors 136..143, the old BSD ones
 // (/dev/ttyp0 ...) major 3.
 bool IsPseudoTerminal(int fd) {
@@ -80,16 +80,16 @@ struct LineSnapshot {
 
 }  // namespace
 
-class CommPortImpl {
+class PosixCommPort final : public CommPortBackend {
 public:
-    CommPortImpl() {
+    PosixCommPort() {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
             wakeRead_ = fds[0];
             wakeWrite_ = fds[1];
         }
     }
-    ~CommPortImpl() {
+    ~PosixCommPort() override {
         Close();
         if (wakeRead_ >= 0) {
             close(wakeRead_);
@@ -97,7 +97,7 @@ public:
         }
     }
 
-    bool Open(uint8_t port, const CommOpenWait& wait) {
+    bool Open(uint8_t port, const CommOpenWait& wait) override {
         // Without its wake-up pipe a watcher could never be stopped: refuse to open.
         if (fd_ >= 0 || wakeRead_ < 0) {
             return false;
@@ -126,10 +126,8 @@ public:
             ioctl(fd, TIOCEXCL);
         }
         fd_ = fd;
-        bytesRead_.store(0, std::memory_order_relaxed);
-        rxBaseline_.store(0, std::memory_order_relaxed);
+        arrivals_.Reset();
         evMask_.store(0, std::memory_order_relaxed);
-        reportedArrivals_ = 0;
         snapshot_ = TakeSnapshot();
         {
             std::lock_guard lock(errorMutex_);
@@ -139,9 +137,9 @@ public:
         return true;
     }
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const override { return fd_ >= 0; }
 
-    void Close() {
+    void Close() override {
         if (fd_ < 0) {
             return;
         }
@@ -153,7 +151,8 @@ public:
         fd_ = -1;
     }
 
-    bool ApplySettings(const DCB& dcb) {
+    // Linux tty buffers have a fixed size: the buffer sizes have nothing to go to.
+    bool ApplySettings(const DCB& dcb, uint32_t, uint32_t) override {
         termios tio{};
         if (fd_ < 0 || tcgetattr(fd_, &tio) != 0) {
             return false;
@@ -175,16 +174,12 @@ public:
         return ok;
     }
 
-    void SetEventMask(uint32_t evMask) {
+    void SetEventMask(uint32_t evMask) override {
         const uint32_t before = evMask_.load(std::memory_order_acquire);
         if ((evMask & EV_RXCHAR_BIT) != 0 && (before & EV_RXCHAR_BIT) == 0 && fd_ >= 0) {
-            // Bytes that came while EV_RXCHAR was off are not events, as on Windows: only
-            // arrivals from now on count.
             int queued = 0;
             ioctl(fd_, FIONREAD, &queued);
-            rxBaseline_.store(bytesRead_.load(std::memory_order_acquire) +
-                                  static_cast<uint64_t>(queued > 0 ? queued : 0),
-                              std::memory_order_release);
+            arrivals_.IgnoreWaiting(static_cast<uint32_t>(queued > 0 ? queued : 0));
         }
         evMask_.store(evMask, std::memory_order_release);
         const char wake = 1;
@@ -192,33 +187,27 @@ public:
         [[maybe_unused]] const ssize_t written = write(wakeWrite_, &wake, 1);
     }
 
-    CommWaitResult WaitEvent() {
+    CommWaitResult WaitEvent() override {
         for (;;) {
             const uint32_t mask = evMask_.load(std::memory_order_acquire);
             uint32_t events = 0;
             bool unreadWaiting = false;
             if ((mask & EV_RXCHAR_BIT) != 0) {
-                // Counter first, queue second: a Read in between moves its bytes from the
-                // queue to the counter unseen, so they are missed this time and counted on
-                // the next pass. The other order counts them twice, and that many later
-                // arrivals would raise no event.
-                const uint64_t readSoFar = bytesRead_.load(std::memory_order_acquire);
-                if (const auto probe = receiveCountProbe.load(std::memory_order_acquire)) {
-                    probe();
-                }
                 int queued = 0;
-                if (ioctl(fd_, FIONREAD, &queued) != 0) {
-                    return {IsGoneErrno(errno) ? CommWaitStatus::Gone : CommWaitStatus::Failed, 0};
+                int queueError = 0;
+                const std::optional<bool> arrived =
+                    arrivals_.Arrived([this, &queued, &queueError]() -> std::optional<uint32_t> {
+                        if (ioctl(fd_, FIONREAD, &queued) != 0) {
+                            queueError = errno;
+                            return std::nullopt;
+                        }
+                        return static_cast<uint32_t>(queued);
+                    });
+                if (!arrived) {
+                    return {IsGoneErrno(queueError) ? CommWaitStatus::Gone : CommWaitStatus::Failed,
+                            0};
                 }
-                // Arrival, not presence: bytes already reported and still unread must not
-                // be reported again (Windows raises EV_RXCHAR only when bytes come in).
-                const uint64_t baseline = rxBaseline_.load(std::memory_order_acquire);
-                if (baseline > reportedArrivals_) {
-                    reportedArrivals_ = baseline;
-                }
-                const uint64_t arrivals = readSoFar + static_cast<uint64_t>(queued);
-                if (arrivals > reportedArrivals_) {
-                    reportedArrivals_ = arrivals;
+                if (*arrived) {
                     events |= EV_RXCHAR_BIT;
                 }
                 unreadWaiting = queued > 0;
@@ -253,7 +242,7 @@ public:
         }
     }
 
-    uint32_t ModemStatus() {
+    uint32_t ModemStatus() override {
         int lines = 0;
         if (fd_ < 0 || ioctl(fd_, TIOCMGET, &lines) != 0) {
             return 0;
@@ -261,20 +250,20 @@ public:
         return ModemBits(lines);
     }
 
-    void SetDtr(bool raise) {
+    void SetDtr(bool raise) override {
         int dtr = TIOCM_DTR;
         if (fd_ >= 0) {
             ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &dtr);
         }
     }
 
-    void Purge() {
+    void Purge() override {
         if (fd_ >= 0) {
             tcflush(fd_, TCIOFLUSH);
         }
     }
 
-    CommQueueStatus QueueStatus() {
+    CommQueueStatus QueueStatus() override {
         int queued = 0;
         if (fd_ < 0 || ioctl(fd_, FIONREAD, &queued) != 0) {
             return {0, 0};
@@ -289,7 +278,7 @@ public:
         return {errors, static_cast<uint32_t>(queued)};
     }
 
-    int32_t Read(void* buffer, int32_t count) {
+    int32_t Read(void* buffer, int32_t count) override {
         if (fd_ < 0) {
             return 0;
         }
@@ -300,13 +289,13 @@ public:
         if (got <= 0) {
             return 0;
         }
-        bytesRead_.fetch_add(static_cast<uint64_t>(got), std::memory_order_release);
+        arrivals_.CountRead(static_cast<uint32_t>(got));
         return static_cast<int32_t>(got);
     }
 
-    int32_t Write(const void* buffer, int32_t count) {
+    CommWriteResult Write(const void* buffer, int32_t count) override {
         if (fd_ < 0) {
-            return 0;
+            return {0, false};
         }
         using Clock = std::chrono::steady_clock;
         const auto deadline =
@@ -328,7 +317,7 @@ public:
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) {
-                break;
+                return {done, true};  // the tty's output does not drain
             }
             pollfd out{fd_, POLLOUT, 0};
             if (poll(&out, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) {
@@ -338,7 +327,7 @@ public:
                 break;
             }
         }
-        return done;
+        return {done, false};
     }
 
 private:
@@ -408,57 +397,14 @@ private:
     int wakeWrite_ = -1;
     uint32_t baud_ = 0;
     std::atomic<uint32_t> evMask_{0};
-    std::atomic<uint64_t> bytesRead_{0};
-    std::atomic<uint64_t> rxBaseline_{0};  // arrivals already counted when EV_RXCHAR came on
-    uint64_t reportedArrivals_ = 0;        // watcher thread only
-    LineSnapshot snapshot_;                // watcher thread only
-    std::mutex errorMutex_;                // both threads take the error word
+    ArrivalCounter arrivals_;
+    LineSnapshot snapshot_;  // watcher thread only
+    std::mutex errorMutex_;  // both threads take the error word
     serial_icounter_struct errorBase_{};
 };
 
-CommPort::CommPort() : impl_(std::make_unique<CommPortImpl>()) {}
-CommPort::~CommPort() = default;
-
-bool CommPort::Open(uint8_t port, const CommOpenWait& wait) {
-    return impl_->Open(port, wait);
-}
-bool CommPort::IsOpen() const {
-    return impl_->IsOpen();
-}
-void CommPort::Close() {
-    impl_->Close();
-}
-bool CommPort::ApplySettings(const DCB& settings, uint32_t, uint32_t) {
-    // Linux tty buffers have a fixed size: the buffer sizes have nothing to go to.
-    return impl_->ApplySettings(settings);
-}
-void CommPort::SetEventMask(uint32_t evMask) {
-    impl_->SetEventMask(evMask);
-}
-CommWaitResult CommPort::WaitEvent() {
-    return impl_->WaitEvent();
-}
-uint32_t CommPort::ModemStatus() {
-    return impl_->ModemStatus();
-}
-void CommPort::SetDtr(bool raise) {
-    impl_->SetDtr(raise);
-}
-void CommPort::Purge() {
-    impl_->Purge();
-}
-CommQueueStatus CommPort::QueueStatus() {
-    return impl_->QueueStatus();
-}
-int32_t CommPort::Read(void* buffer, int32_t count) {
-    return impl_->Read(buffer, count);
-}
-int32_t CommPort::Write(const void* buffer, int32_t count) {
-    return impl_->Write(buffer, count);
-}
-
-void SetReceiveCountProbe(void (*probe)()) {
-    receiveCountProbe.store(probe, std::memory_order_release);
+std::unique_ptr<CommPortBackend> MakeCommPortBackend() {
+    return std::make_unique<PosixCommPort>();
 }
 
 void EnterWatcherThread() {

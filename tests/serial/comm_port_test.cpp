@@ -1,6 +1,9 @@
-// The POSIX layer under TComm: port numbering, the port list, and the watcher's wait.
+// The POSIX layer under TComm: port numbering, the port list, exclusive opening, and a
+// wait with no events in its mask.
 
+#include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,16 +14,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
+#include <cerrno>
 #include <functional>
 #include <map>
-#include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
 
 #include "serial/comm_handshake.h"
 #include "serial/comm_port.h"
-#include "serial/comm_port_probe_posix.h"
+#include "serial/comm_tables.h"
 #include "serial/comm_types.h"
 #include "serial/port_list.h"
 #include "tests/serial/pty_pair.h"
@@ -146,133 +149,49 @@ TEST(PortList, BluetoothLinksAreRfcommTtysOrPortsLinkedToAnRfcommName) {
     EXPECT_FALSE(IsBluetoothLink(6));
 }
 
-class CommPortWait : public ::testing::Test {
-protected:
-    PortDir dir_;
-    PtyPair pty_{dir_, 8};
-    CommPort port_;
-
-    void SetUp() override {
-        ASSERT_TRUE(port_.Open(8));
-        ASSERT_TRUE(port_.ApplySettings(DefaultLineSettings(), 2048, 2048));
-        port_.SetEventMask(EV_RXCHAR_BIT);
-        ASSERT_EQ(port_.WaitEvent().status, CommWaitStatus::Woken);  // the mask change
-    }
-};
-
-TEST_F(CommPortWait, ReportsArrivalsNotWaitingBytes) {
-    pty_.DeviceWrite("AB");
-    CommWaitResult result = port_.WaitEvent();
-    EXPECT_EQ(result.status, CommWaitStatus::Event);
-    EXPECT_EQ(result.events, EV_RXCHAR_BIT);
-
-    // The two bytes stay unread: the next wait must block until something else happens.
-    std::thread wake([this] {
-        std::this_thread::sleep_for(100ms);
-        port_.SetEventMask(EV_RXCHAR_BIT);
-    });
-    result = port_.WaitEvent();
-    wake.join();
-    EXPECT_EQ(result.status, CommWaitStatus::Woken);
-
-    char byte = 0;
-    EXPECT_EQ(port_.Read(&byte, 1), 1);
-    EXPECT_EQ(byte, 'A');
-    pty_.DeviceWrite("C");
-    result = port_.WaitEvent();
-    EXPECT_EQ(result.status, CommWaitStatus::Event);
-    EXPECT_EQ(port_.QueueStatus().inQueue, 2u);
+TEST(CommPortWait, EmptyMaskStillEndsOnHangUp) {
+    PortDir dir;
+    PtyPair pty(dir, 8);
+    CommPort port;
+    ASSERT_TRUE(port.Open(8));
+    port.SetEventMask(0);
+    EXPECT_EQ(port.WaitEvent().status, CommWaitStatus::Woken);
+    pty.DeviceWrite("ignored");
+    pty.HangUp();
+    EXPECT_EQ(port.WaitEvent().status, CommWaitStatus::Gone);
 }
 
-namespace {
-
-// The probe runs on the waiting thread; the test's state lives here for it.
-struct ReadInTheWindow {
-    CommPort* port = nullptr;
-    std::mutex mutex;
-    std::condition_variable changed;
-    int calls = 0;
-};
-ReadInTheWindow* readInTheWindow = nullptr;
-
-void ReadEverythingOnTheFirstCall() {
-    std::lock_guard lock(readInTheWindow->mutex);
-    if (readInTheWindow->calls++ == 0) {
-        char buffer[64];
-        while (readInTheWindow->port->Read(buffer, sizeof buffer) > 0) {
+// A tty whose output never drains (here: a pty whose other side stops reading) stalls a
+// write for its whole deadline; later writes fail at once until a byte comes in.
+TEST(CommPortWrite, AStalledLineFailsLaterWritesAtOnce) {
+    PortDir dir;
+    PtyPair pty(dir, 8);
+    CommPort port;
+    ASSERT_TRUE(port.Open(8));
+    ASSERT_TRUE(port.ApplySettings(DefaultLineSettings(), 2048, 2048));
+    // Fill the tty's output through the test's own descriptor of it, until it stays full
+    // (the kernel moves bytes on to the other side's buffer a moment later).
+    ASSERT_EQ(fcntl(pty.SlaveFd(), F_SETFL, fcntl(pty.SlaveFd(), F_GETFL) | O_NONBLOCK), 0);
+    const std::string block(4096, 'f');
+    size_t filled = 0;
+    pollfd room{pty.SlaveFd(), POLLOUT, 0};
+    do {
+        for (ssize_t put; (put = write(pty.SlaveFd(), block.data(), block.size())) > 0;) {
+            filled += static_cast<size_t>(put);
         }
-    }
-    readInTheWindow->changed.notify_all();
-}
+        ASSERT_EQ(errno, EAGAIN);
+    } while (poll(&room, 1, 200) > 0);
 
-}  // namespace
+    EXPECT_EQ(port.Write("S", 1), 0);  // waits its deadline, about two seconds
+    EXPECT_EQ(pty.DeviceRead(filled).size(), filled);
+    EXPECT_EQ(port.Write("ERVICE", 6), 0);  // room again, but the line counts as stalled
+    EXPECT_EQ(pty.DeviceRead(1, 100ms), "");
 
-TEST_F(CommPortWait, AReadDuringTheCountNeverCostsALaterArrivalItsEvent) {
-    pty_.DeviceWrite("12345");
-    ASSERT_TRUE(WaitUntil([this] { return port_.QueueStatus().inQueue == 5; }));
-    ReadInTheWindow state;
-    state.port = &port_;
-    readInTheWindow = &state;
-    SetReceiveCountProbe(ReadEverythingOnTheFirstCall);
-
-    // The next bytes come once the wait that met the read has done its counting: when
-    // it looks again (it reported something), or after a while (it went back to sleep).
-    std::atomic<bool> nextBytesSent{false};
-    std::thread device([&] {
-        std::unique_lock lock(state.mutex);
-        state.changed.wait(lock, [&] { return state.calls >= 1; });
-        state.changed.wait_for(lock, 300ms, [&] { return state.calls >= 2; });
-        nextBytesSent = true;
-        pty_.DeviceWrite("67890");
-    });
-    // Only a failing wait needs waking, so that the test can end and report.
-    std::atomic<bool> finished{false};
-    std::thread guard([&] {
-        for (int i = 0; i < 1000 && !finished; ++i) {
-            std::this_thread::sleep_for(10ms);
-        }
-        while (!finished) {
-            port_.SetEventMask(EV_RXCHAR_BIT);
-            std::this_thread::sleep_for(100ms);
-        }
-    });
-
-    bool nextBytesNotified = false;
-    for (int wait = 0; wait < 3 && !nextBytesNotified; ++wait) {
-        const CommWaitResult result = port_.WaitEvent();
-        if (result.status != CommWaitStatus::Event) {
-            break;
-        }
-        nextBytesNotified = nextBytesSent;
-    }
-    finished = true;
-    device.join();
-    guard.join();
-    SetReceiveCountProbe(nullptr);
-    readInTheWindow = nullptr;
-    EXPECT_TRUE(nextBytesNotified) << "the bytes sent after the read raised no event";
-}
-
-TEST_F(CommPortWait, HangUpEndsTheWaitAsGone) {
-    std::thread hangUp([this] {
-        std::this_thread::sleep_for(50ms);
-        pty_.HangUp();
-    });
-    const CommWaitResult result = port_.WaitEvent();
-    hangUp.join();
-    EXPECT_EQ(result.status, CommWaitStatus::Gone);
-    EXPECT_EQ(port_.QueueStatus().inQueue, 0u);
-    char buffer[4];
-    EXPECT_EQ(port_.Read(buffer, 4), 0);
-    EXPECT_EQ(port_.Write("abcd", 4), 0);
-}
-
-TEST_F(CommPortWait, EmptyMaskStillEndsOnHangUp) {
-    port_.SetEventMask(0);
-    EXPECT_EQ(port_.WaitEvent().status, CommWaitStatus::Woken);
-    pty_.DeviceWrite("ignored");
-    pty_.HangUp();
-    EXPECT_EQ(port_.WaitEvent().status, CommWaitStatus::Gone);
+    pty.DeviceWrite("R");
+    char got = 0;
+    ASSERT_TRUE(WaitUntil([&] { return port.Read(&got, 1) == 1; }));
+    EXPECT_EQ(port.Write("x", 1), 1);
+    EXPECT_EQ(pty.DeviceRead(1), "x");
 }
 
 TEST(CommPortOpen, RefusesWhatIsNoTerminal) {

@@ -1,6 +1,5 @@
 #include "tests/serial/pty_pair.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -9,7 +8,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 PortDir::PortDir() {
@@ -84,22 +82,4 @@ void PtyPair::HangUp() {
         close(master_);
         master_ = -1;
     }
-}
-
-int WatcherCount() {
-    // Only watcher threads: sanitizers start helper threads of their own.
-    int count = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(tasks)) {
-            if (entry->d_name[0] == '.') {
-                continue;
-            }
-            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-            std::string name;
-            std::getline(comm, name);
-            count += name == "comm-watcher" ? 1 : 0;
-        }
-        closedir(tasks);
-    }
-    return count;
 }

@@ -48,6 +48,3 @@ private:
     std::string slavePath_;
     std::string link_;
 };
-
-/// Number of watcher threads (named "comm-watcher") in this process.
-int WatcherCount();

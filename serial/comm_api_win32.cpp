@@ -1,0 +1,27 @@
+#include "serial/comm_api_win32.h"
+
+#include <atomic>
+
+namespace {
+
+const CommApi kSystem = {
+    ::SetCommState,  ::GetCommState,   ::SetupComm,           ::SetCommTimeouts,    ::SetCommMask,
+    ::WaitCommEvent, ::ClearCommError, ::GetCommModemStatus,  ::EscapeCommFunction, ::PurgeComm,
+    ::ReadFile,      ::WriteFile,      ::GetOverlappedResult, ::CancelIoEx,
+};
+
+std::atomic<const CommApi*> current{&kSystem};
+
+}  // namespace
+
+const CommApi& Comm() {
+    return *current.load(std::memory_order_acquire);
+}
+
+const CommApi& SystemCommApi() {
+    return kSystem;
+}
+
+void ReplaceCommApi(const CommApi* api) {
+    current.store(api != nullptr ? api : &kSystem, std::memory_order_release);
+}

@@ -1,0 +1,292 @@
+// The Win32 back end against drivers that Wine cannot imitate: a test table of
+// communications calls (comm_api_win32.h) stands in for the driver where Windows is
+// stricter or slower than Wine, and passes everything else to Wine's port.
+
+#include "serial/windows_dcb_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <future>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "serial/comm_api_win32.h"
+#include "serial/comm_port.h"
+#include "serial/comm_tables.h"
+#include "serial/comm_types.h"
+#include "tests/serial/test_line.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr ULONG_PTR kStatusCancelled = 0xC0000120;
+
+// What the stand-in driver does; the test sets it, the table's functions read it.
+struct Driver {
+    // SetCommState refuses what Windows' serial drivers refuse.
+    bool strict = false;
+    DCB lastState{};
+    std::optional<COMMTIMEOUTS> lastTimeouts;
+    // Writes that never complete (a Bluetooth link whose analyser went out of range), or
+    // that the driver's write time-out ends with nothing written.
+    enum class Writes { Pass, Hang, TimeOut } writes = Writes::Pass;
+    std::atomic<int> writeCalls{0};
+    // Waits: complete at once with EV_RXCHAR the first `rememberedRxChars` times (Windows
+    // remembers bytes that came after the previous wait ended), then stay pending.
+    bool ownWaits = false;
+    std::atomic<int> rememberedRxChars{0};
+    std::atomic<int> waitCalls{0};
+    // An adapter pulled out: the wait or the queue look fails with this error (0: no).
+    DWORD waitError = 0;
+    DWORD queueError = 0;
+    // Records the driver holds pending until they are cancelled.
+    std::set<LPOVERLAPPED> pending;
+};
+Driver* driver = nullptr;
+
+void HoldPending(LPOVERLAPPED record) {
+    record->Internal = STATUS_PENDING;
+    driver->pending.insert(record);
+    SetLastError(ERROR_IO_PENDING);
+}
+
+BOOL WINAPI StrictSetCommState(HANDLE handle, LPDCB state) {
+    std::memcpy(&driver->lastState, state, sizeof(DCB));
+    const Win32Dcb& dcb = *state;
+    const bool invalid = dcb.ByteSize < 5 || dcb.ByteSize > 8 || !dcb.fBinary ||
+                         (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize > 5) ||
+                         (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5) ||
+                         dcb.XonChar == dcb.XoffChar || dcb.BaudRate == 0;
+    if (driver->strict && invalid) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return SystemCommApi().SetCommState(handle, state);
+}
+
+BOOL WINAPI RecordedSetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
+    driver->lastTimeouts = *timeouts;
+    return SystemCommApi().SetCommTimeouts(handle, timeouts);
+}
+
+BOOL WINAPI SlowWriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written,
+                          LPOVERLAPPED record) {
+    ++driver->writeCalls;
+    switch (driver->writes) {
+        case Driver::Writes::Pass:
+            break;
+        case Driver::Writes::Hang:
+            HoldPending(record);
+            return FALSE;
+        case Driver::Writes::TimeOut:
+            // As Windows reports it: the write succeeded, with nothing written.
+            record->Internal = 0;
+            record->InternalHigh = 0;
+            SetEvent(record->hEvent);
+            SetLastError(ERROR_IO_PENDING);
+            return FALSE;
+    }
+    return SystemCommApi().WriteFile(handle, buffer, count, written, record);
+}
+
+BOOL WINAPI OwnWaitCommEvent(HANDLE handle, LPDWORD events, LPOVERLAPPED record) {
+    ++driver->waitCalls;
+    if (driver->waitError != 0) {
+        SetLastError(driver->waitError);
+        return FALSE;
+    }
+    if (!driver->ownWaits) {
+        return SystemCommApi().WaitCommEvent(handle, events, record);
+    }
+    if (driver->rememberedRxChars > 0) {
+        --driver->rememberedRxChars;
+        *events = EV_RXCHAR;
+        return TRUE;
+    }
+    HoldPending(record);
+    return FALSE;
+}
+
+BOOL WINAPI PulledClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
+    if (driver->queueError != 0) {
+        SetLastError(driver->queueError);
+        return FALSE;
+    }
+    return SystemCommApi().ClearCommError(handle, errors, status);
+}
+
+BOOL WINAPI CancelHeld(HANDLE handle, LPOVERLAPPED record) {
+    if (driver->pending.erase(record) == 0) {
+        return SystemCommApi().CancelIoEx(handle, record);
+    }
+    record->Internal = kStatusCancelled;
+    record->InternalHigh = 0;
+    SetEvent(record->hEvent);
+    return TRUE;
+}
+
+// Puts the stand-in driver in place for one test; Wine's port is behind it.
+class StandInDriver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        driver = &state_;
+        api_ = SystemCommApi();
+        api_.SetCommState = StrictSetCommState;
+        api_.SetCommTimeouts = RecordedSetCommTimeouts;
+        api_.WriteFile = SlowWriteFile;
+        api_.WaitCommEvent = OwnWaitCommEvent;
+        api_.ClearCommError = PulledClearCommError;
+        api_.CancelIoEx = CancelHeld;
+        ReplaceCommApi(&api_);
+        ASSERT_TRUE(port_.Open(line_.Port()));
+    }
+    void TearDown() override {
+        port_.Close();
+        ReplaceCommApi(nullptr);
+        driver = nullptr;
+    }
+
+    /// WaitEvent on a thread of its own, as the watcher calls it; ended by `during`.
+    CommWaitResult WaitDuring(const std::function<void()>& during) {
+        std::future<CommWaitResult> result =
+            std::async(std::launch::async, [this] { return port_.WaitEvent(); });
+        during();
+        return result.get();
+    }
+    /// WaitEvent as the watcher calls it, again after each failed wait: the first other
+    /// result, or nothing when none comes within 10 s.
+    std::optional<CommWaitStatus> FirstNotFailed() {
+        std::atomic<bool> giveUp{false};
+        std::future<CommWaitStatus> result = std::async(std::launch::async, [this, &giveUp] {
+            for (;;) {
+                const CommWaitResult waited = port_.WaitEvent();
+                if (waited.status != CommWaitStatus::Failed || giveUp) {
+                    return waited.status;
+                }
+                std::this_thread::sleep_for(10ms);
+            }
+        });
+        if (result.wait_for(10s) == std::future_status::ready) {
+            return result.get();
+        }
+        giveUp = true;
+        port_.SetEventMask(EV_RXCHAR_BIT);
+        result.wait();
+        return std::nullopt;
+    }
+
+    Driver state_;
+    CommApi api_{};
+    TestLine line_;
+    CommPort port_;
+};
+
+}  // namespace
+
+// Windows refuses the whole record for one field it cannot do, and the port then keeps
+// what the last program left; what the program asks for must reach the driver valid.
+TEST_F(StandInDriver, SettingsWindowsRefusesReachTheDriverValid) {
+    state_.strict = true;
+    DCB search = DefaultLineSettings();
+    search.StopBits = kOne5StopBits;  // what the port search sets, with 8 data bits
+    EXPECT_TRUE(port_.ApplySettings(search, 2048, 2048));
+    EXPECT_EQ(state_.lastState.StopBits, kOneStopBit);
+    EXPECT_EQ(state_.lastState.ByteSize, 8);
+
+    // A PC without COM1 gives the component a zero-filled record to start from.
+    DCB zero{};
+    zero.BaudRate = 9600;
+    zero.StopBits = kOne5StopBits;
+    EXPECT_TRUE(port_.ApplySettings(zero, 2048, 2048));
+    EXPECT_EQ(state_.lastState.ByteSize, 8);
+    EXPECT_NE(state_.lastState.Flags & kDcbBinary, 0u);
+}
+
+TEST_F(StandInDriver, TimeOutsAreSetOnOpenAndFollowTheRate) {
+    ASSERT_TRUE(state_.lastTimeouts);
+    EXPECT_EQ(state_.lastTimeouts->ReadIntervalTimeout, MAXDWORD);  // reads take what is there
+    EXPECT_EQ(state_.lastTimeouts->ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(state_.lastTimeouts->ReadTotalTimeoutConstant, 0u);
+    EXPECT_EQ(state_.lastTimeouts->WriteTotalTimeoutConstant, 2000u);
+    DCB fast = DefaultLineSettings();
+    fast.BaudRate = 115200;
+    ASSERT_TRUE(port_.ApplySettings(fast, 2048, 2048));
+    EXPECT_EQ(state_.lastTimeouts->WriteTotalTimeoutMultiplier, 1u);
+    ASSERT_TRUE(port_.ApplySettings(DefaultLineSettings(), 2048, 2048));
+    EXPECT_EQ(state_.lastTimeouts->WriteTotalTimeoutMultiplier, 3u);  // 2 x 11 bits at 9600
+    EXPECT_EQ(state_.lastTimeouts->WriteTotalTimeoutConstant, 2000u);
+}
+
+// After one write missed its deadline, further writes fail without waiting, until a byte
+// comes in or the port is opened again.
+TEST_F(StandInDriver, AStalledLineFailsLaterWritesAtOnce) {
+    ASSERT_TRUE(port_.ApplySettings(DefaultLineSettings(), 2048, 2048));
+    for (const Driver::Writes stall : {Driver::Writes::Hang, Driver::Writes::TimeOut}) {
+        const char* what = stall == Driver::Writes::Hang ? "hanging write" : "timed-out write";
+        state_.writes = stall;
+        state_.writeCalls = 0;
+        EXPECT_EQ(port_.Write("S", 1), 0) << what;
+        EXPECT_EQ(state_.writeCalls, 1) << what;
+        state_.writes = Driver::Writes::Pass;
+        EXPECT_EQ(port_.Write("ERVICE", 6), 0) << what;
+        EXPECT_EQ(state_.writeCalls, 1) << what << ": the stalled line was written to again";
+
+        // A byte from the other end shows the line is back.
+        line_.DeviceWrite("R");
+        char got = 0;
+        for (int i = 0; i < 1000 && port_.Read(&got, 1) == 0; ++i) {
+            std::this_thread::sleep_for(5ms);
+        }
+        ASSERT_EQ(got, 'R') << what;
+        EXPECT_EQ(port_.Write("x", 1), 1) << what;
+        EXPECT_EQ(line_.DeviceRead(1), "x") << what;
+    }
+
+    state_.writes = Driver::Writes::TimeOut;
+    EXPECT_EQ(port_.Write("S", 1), 0);
+    port_.Close();
+    ASSERT_TRUE(port_.Open(line_.Port()));
+    state_.writes = Driver::Writes::Pass;
+    EXPECT_EQ(port_.Write("y", 1), 1);  // opened again: no longer stalled
+    EXPECT_EQ(line_.DeviceRead(1), "y");
+}
+
+// A wait that Windows completes for bytes the watcher has already counted is no failure:
+// the watcher waits again at once instead of pausing and, after three, polling.
+TEST_F(StandInDriver, AWaitForBytesAlreadyCountedIsWaitedAgain) {
+    state_.ownWaits = true;
+    port_.SetEventMask(EV_RXCHAR_BIT);
+    ASSERT_EQ(port_.WaitEvent().status, CommWaitStatus::Woken);  // the mask change
+    state_.rememberedRxChars = 1;
+    const CommWaitResult result = WaitDuring([this] {
+        for (int i = 0; i < 2000 && state_.waitCalls < 2; ++i) {
+            std::this_thread::sleep_for(5ms);
+        }
+        port_.SetEventMask(EV_RXCHAR_BIT);
+    });
+    EXPECT_EQ(result.status, CommWaitStatus::Woken);
+    EXPECT_EQ(state_.waitCalls, 2);  // the remembered one, and one held until the mask change
+}
+
+// USB adapters pulled out report ERROR_DEVICE_NOT_CONNECTED or ERROR_NO_SUCH_DEVICE, from
+// a wait and from the queue look of the polling fallback alike.
+TEST_F(StandInDriver, AnAdapterPulledOutEndsTheWatchAsGone) {
+    port_.SetEventMask(EV_RXCHAR_BIT);
+    ASSERT_EQ(port_.WaitEvent().status, CommWaitStatus::Woken);
+    for (const DWORD error : {DWORD{ERROR_DEVICE_NOT_CONNECTED}, DWORD{433}}) {
+        state_.waitError = error;
+        EXPECT_EQ(FirstNotFailed(), CommWaitStatus::Gone) << "wait failing with " << error;
+        state_.waitError = 0;
+
+        // Wine cannot wait on a pty: the watcher polls, and the queue look fails.
+        state_.queueError = error;
+        EXPECT_EQ(FirstNotFailed(), CommWaitStatus::Gone) << "queue look failing with " << error;
+        state_.queueError = 0;
+    }
+}

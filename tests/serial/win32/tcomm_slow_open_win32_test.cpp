@@ -1,0 +1,56 @@
+// A Bluetooth COM port connects inside the open. Wine's open of a pty returns at once; the
+// back end's test hook holds its outcome back instead (FUMILINK_TEST_SLOW_OPEN), so the
+// component's wait for a slow open can be seen under Wine.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <string>
+
+#include "tests/serial/recording_comm.h"
+#include "tests/serial/test_line.h"
+
+namespace {
+
+std::string SlowOpenOf(uint8_t port, const std::string& delay) {
+    return "COM" + std::to_string(port) + delay;
+}
+
+}  // namespace
+
+TEST(WineSlowOpen, EventsRunWhileTheSystemOpensTheOpenWakesTheWaitAndCanBeGivenUp) {
+    TestLine line;
+    RecordingComm comm;
+    comm.SetPort(line.Port());
+    int waits = 0;
+    comm.OnOpenWait = [&waits](TComm*) {
+        ++waits;
+        // Nothing else is due: only the component's wake-up ends this sleep.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return true;
+    };
+    qputenv("FUMILINK_TEST_SLOW_OPEN", SlowOpenOf(line.Port(), ":300").c_str());
+    EXPECT_TRUE(comm.Open());
+    EXPECT_GE(waits, 1);
+    EXPECT_TRUE(comm.Connected());
+    comm.Close();
+
+    // An open that never ends, given up by the owner after some timer ticks.
+    qputenv("FUMILINK_TEST_SLOW_OPEN", SlowOpenOf(line.Port(), "").c_str());
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    comm.OnOpenWait = [&ticks](TComm*) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return ticks < 5;
+    };
+    const size_t notifications = comm.seen.size();
+    EXPECT_FALSE(comm.Open());
+    EXPECT_GE(ticks, 5) << "the timer ran while the open waited";
+    EXPECT_FALSE(comm.Connected());
+    EXPECT_EQ(comm.seen.size(), notifications) << "no notification from an open given up";
+    qunsetenv("FUMILINK_TEST_SLOW_OPEN");
+}
