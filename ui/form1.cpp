@@ -12,6 +12,7 @@
 #include "data/conversions.h"
 #include "data/cp1252.h"
 #include "ui/help_pages.h"
+#include "ui/push_button.h"
 #include "ui/shell_open.h"
 #include "ui/ui_fonts.h"
 #include "ui/window_placement.h"
@@ -48,10 +49,10 @@ TForm1::TForm1(QWidget* parent)
     Panel1->setFixedHeight(kPanelHeight);
     Panel1->installEventFilter(this);
 
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), Panel1);
+    // Return presses it when it has the focus, as on Windows (TButton).
+    BitBtn1 = new TButton(QStringLiteral("OK"), Panel1);
     BitBtn1->setFont(UiFont(13));
     BitBtn1->setGeometry(0, 8, kButtonWidth, 25);
-    BitBtn1->setAutoDefault(true);  // Return presses it when it has the focus, as on Windows
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
     HTMLView->setObjectName(QStringLiteral("HTMLView"));

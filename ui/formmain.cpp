@@ -13,6 +13,7 @@
 
 #include "data/conversions.h"
 #include "ui/compact_combo_style.h"
+#include "ui/push_button.h"
 #include "ui/ui_fonts.h"
 #include "ui/value_caption.h"
 #include "ui/version_text.h"
@@ -125,12 +126,12 @@ TSpinEdit* MakeSpinEdit(QWidget* parent, const char* name, QRect rect, double ma
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, QRect rect,
                         bool bold) {
-    auto* button = Named(new QPushButton(text, parent), name);
+    // As on Windows, Return and keypad Enter press the focused button (TButton). These
+    // windows are no dialogs, so there is no default button that Enter would press from
+    // elsewhere.
+    auto* button = Named(new TButton(text, parent), name);
     button->setFont(UiFont(16, bold));
     button->setGeometry(rect);
-    // As on Windows, Return and keypad Enter press the focused button. These windows are
-    // no dialogs, so there is no default button that Enter would press from elsewhere.
-    button->setAutoDefault(true);
     return button;
 }
 
