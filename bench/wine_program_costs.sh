@@ -43,6 +43,7 @@ cleanup() {
 trap cleanup EXIT
 # shellcheck source=../scripts/lib/x-session.sh
 source "$here/../scripts/lib/x-session.sh"
+use_version_of "$exe"
 
 monotonic() { python3 -c 'import time; print(f"{time.monotonic():.6f}")'; }
 # Processor time of a process so far, in clock ticks (user + system, all threads).
@@ -103,9 +104,11 @@ measure() {
   "$sim" --port-dir "$ports" --port 5 --steady --log "$log" --log-sent \
     --ready-file "$work/ready" > /dev/null &
   local sim_pid=$!
+  background+=("$sim_pid")  # a failed run must not leave it behind
   wait_for 20 "the simulator did not start" test -s "$work/ready"
   (cd "$run" && exec "$@") 2> "$work/program.stderr" &
   pid=$!
+  background+=("$pid")
   wait_for 90 "the main window did not appear" has_window "$FUMILINK_TITLE_PATTERN"
   window=$(window_of "$FUMILINK_TITLE_PATTERN")
   wait_for 60 "the stream did not start" grep -q 'STREAM start' "$log"
