@@ -21,29 +21,17 @@
 # Usage: wine_program_costs.sh FUMILINK_EXE FUMILINK_SIM [SECONDS] [RUNS] [LINUX_FUMILINK]
 #   (defaults: 20 s, 3 runs). Needs wine, Xvfb, xdotool, python3.
 set -euo pipefail
-exe=$(realpath "${1:?fumilink.exe}")
-sim=$(realpath "${2:?fumilink-sim of the Linux build}")
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../scripts/lib/wine-session.sh
+source "$here/../scripts/lib/wine-session.sh"
+use_windows_program "${1:?fumilink.exe}"
+use_simulator "${2:?fumilink-sim of the Linux build}"
 seconds=${3:-20}
 runs=${4:-3}
 linux_program=${5:+$(realpath "$5")}
-here=$(cd "$(dirname "$0")" && pwd)
 
-work=$(mktemp -d /tmp/fumilink-wine-costs-XXXXXX)
-export LANG=C.UTF-8 WINEPREFIX=$work/prefix WINEDEBUG=-all
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-background=()
-cleanup() {
-  local pid
-  for pid in "${background[@]}"; do kill "$pid" 2> /dev/null || true; done
-  wineserver -k > /dev/null 2>&1 || true
-  for pid in "${background[@]}"; do wait "$pid" 2> /dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# shellcheck source=../scripts/lib/x-session.sh
-source "$here/../scripts/lib/x-session.sh"
-use_version_of "$exe"
+start_wine_session costs
+use_own_runtime_folder
 
 monotonic() { python3 -c 'import time; print(f"{time.monotonic():.6f}")'; }
 # Processor time of a process so far, in clock ticks (user + system, all threads).
@@ -83,12 +71,8 @@ percent() { # ticks seconds
   awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", 100 * t / hz / s }'
 }
 
-start_xvfb "$work" 1280x1024
-background+=("$XVFB_PID")
 ports=$work/ports
-mkdir -p "$ports"
-"$here/../tests/wine/wine-prefix.sh" create "$WINEPREFIX" "COM5=$ports/COM5"
-wineserver -p 2> /dev/null
+make_wine_prefix "COM5=$ports/COM5"
 managed=${FUMILINK_WINE_MANAGED:-Y}
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f > /dev/null 2>&1
 server=$(wineserver_pid)
@@ -100,17 +84,11 @@ measure() {
   local name=$1
   shift
   local log=$work/sim.log pid window before_p before_s before_w after_p after_s after_w click ended
-  rm -f "$work/ready" "$log"
-  "$sim" --port-dir "$ports" --port 5 --steady --log "$log" --log-sent \
-    --ready-file "$work/ready" > /dev/null &
-  local sim_pid=$!
-  background+=("$sim_pid")  # a failed run must not leave it behind
-  wait_for 20 "the simulator did not start" test -s "$work/ready"
-  (cd "$run" && exec "$@") 2> "$work/program.stderr" &
-  pid=$!
-  background+=("$pid")
-  wait_for 90 "the main window did not appear" has_window "$FUMILINK_TITLE_PATTERN"
-  window=$(window_of "$FUMILINK_TITLE_PATTERN")
+  rm -f "$log"
+  start_sim "$ports" "$log" --port 5
+  start_program "$run" "$work/program.stderr" "$@"
+  pid=$program_pid
+  window=$(main_window)
   wait_for 60 "the stream did not start" grep -q 'STREAM start' "$log"
   sleep 3
   before_p=$(cpu_ticks "$pid")
@@ -138,8 +116,7 @@ measure() {
   wait "$watcher"
   ended=$(cat "$work/ended")
   wait "$pid" || x_fail "$name ended with $?"
-  kill "$sim_pid"
-  wait "$sim_pid" 2> /dev/null || true
+  stop_sim
   # The log's times count from the simulator's start; its last SENT line before the click
   # gives the offset to the monotonic clock.
   awk -v click="$click" -v ended="$ended" -v name="$name" '
@@ -161,8 +138,7 @@ measure() {
 }
 
 run=$work/run
-mkdir -p "$run"
-cp "$exe" "$run/fumilink.exe"
+install_program "$run"
 transfer=$(winepath -w "$run/data.csv" 2> /dev/null)
 for ((i = 1; i <= runs; i++)); do
   printf '[Main]\r\ncomport=5\r\n' > "$run/fumilink.ini"

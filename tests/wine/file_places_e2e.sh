@@ -16,101 +16,54 @@
 #   FUMILINK_SIM comes from the Linux build. Needs wine, Xvfb, xdotool; as root also the
 #   user nobody and setpriv.
 set -euo pipefail
-exe=$(realpath "${1:?fumilink.exe}")
-sim=$(realpath "${2:?fumilink-sim of the Linux build}")
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/lib/wine-session.sh
+source "$here/../../scripts/lib/wine-session.sh"
+use_windows_program "${1:?fumilink.exe}"
+use_simulator "${2:?fumilink-sim of the Linux build}"
 
-# The ordinary user: nobody when we are root, else ourselves. "${user[@]}" COMMAND runs
-# COMMAND as that user in the same process (so $! of a background run is the command's).
+# The ordinary user: nobody when we are root, else ourselves (session_user runs a command
+# as that user in the same process, so $! of a background run is the command's).
 if [ "$(id -u)" -eq 0 ]; then
   user_id=$(id -u nobody)
   group_id=$(id -g nobody)
-  user=(setpriv --reuid="$user_id" --regid="$group_id" --clear-groups)
+  session_user=(setpriv --reuid="$user_id" --regid="$group_id" --clear-groups)
   give_to_user() { chown -R "$user_id:$group_id" "$@"; }
   keep_from_user() { chmod 755 "$@"; }
 else
-  user=()
   give_to_user() { :; }
   keep_from_user() { chmod 555 "$@"; }
 fi
-as_user() { "${user[@]}" "$@"; }
 
-work=$(mktemp -d /tmp/fumilink-wine-places-XXXXXX)
+start_wine_session places
 chmod 755 "$work"
-export LANG=C.UTF-8 # one locale for Wine's file names and ours
-unset LC_ALL LC_MESSAGES
-export HOME=$work/home WINEDEBUG=-all
+export HOME=$work/home
 export WINEPREFIX=$HOME/prefix
 mkdir -p "$HOME" "$work/ports" "$work/logs" "$work/Kunden"
 give_to_user "$HOME" "$work/ports" "$work/logs" "$work/Kunden"
 
-background=()
-cleanup() {
-  local pid
-  for pid in "${background[@]}"; do kill "$pid" 2> /dev/null || true; done
-  as_user wineserver -k > /dev/null 2>&1 || true
-  as_user wineserver -w > /dev/null 2>&1 || true
-  for pid in "${background[@]}"; do wait "$pid" 2> /dev/null || true; done
-  chmod -R u+w "$work" 2> /dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# shellcheck source=../../scripts/lib/x-session.sh
-source "$here/../../scripts/lib/x-session.sh"
-use_version_of "$exe"
-fail() { x_fail "$@"; }
-step() { echo "-- $*"; }
-file_has() { [ -f "$1" ] && grep -q -a -- "$2" "$1"; }
-lines_sent() { sed -n 's/.* SENT \([0-9]*\) .*/\1/p' "$1" | tail -n 1; }
-sent_at_least() { local n; n=$(lines_sent "$1"); [ "${n:-0}" -ge "$2" ]; }
 # The message boxes a run showed (FUMILINK_MESSAGE_BOXES=stderr makes them lines).
 no_message_box() { ! grep -a -E '^(Fehler|Information): ' "$1" >&2; }
 # A Unix path as the Windows program names it: Wine's drive Z: is the root folder.
 # (winepath cuts its answer at 260 characters.)
 windows_path() { local path=${1//\//\\}; printf 'Z:%s' "$path"; }
 
-start_xvfb "$work" 1280x1024
-background+=("$XVFB_PID")
-
 step "Wine prefix of user $(as_user id -un) with COM5 mapped to the simulator's port"
-as_user "$here/wine-prefix.sh" create "$WINEPREFIX" "COM5=$work/ports/COM5"
-# A persistent server keeps the port list edited below; Wine lists every /dev/ttyS* of the
-# machine as well, and the search must not write to a real console port.
-as_user wineserver -p 2> "$work/logs/wineserver.log"
-serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
-as_user wine reg query "$serialcomm" 2> /dev/null | tr -d '\r' |
-  awk '$2 == "REG_SZ" && $3 != "COM5" { print $1 }' |
-  while read -r value; do
-    as_user wine reg delete "$serialcomm" /v "$value" /f > /dev/null 2>&1
-  done
+make_wine_prefix "COM5=$work/ports/COM5"
+keep_listed_ports COM5
 
 # One run of fumilink.exe from FOLDER until "Daten übernehmen" has ended it:
 # take_over NAME FOLDER HEADER TRANSFER_PATH (a Unix path, handed over in Windows form)
 take_over() {
-  local name=$1 folder=$2 header=$3 transfer log=$work/logs/sim-$1.log window pid status=0
+  local name=$1 folder=$2 header=$3 transfer log=$work/logs/sim-$1.log window
   transfer=$(windows_path "$4")
-  "${user[@]}" "$sim" --port-dir "$work/ports" --port 5 --steady --log "$log" --log-sent \
-    --ready-file "$work/logs/ready-$name" > /dev/null &
-  local sim_pid=$!
-  background+=("$sim_pid")
-  wait_for 20 "the simulator did not start" test -s "$work/logs/ready-$name"
-  (cd "$folder" && FUMILINK_MESSAGE_BOXES=stderr exec "${user[@]}" wine fumilink.exe "$header" \
-    /ART=14 "$transfer") 2> "$work/logs/$name.stderr" &
-  pid=$!
-  background+=("$pid")
-  wait_for 90 "$name: the main window did not appear" has_window "$FUMILINK_TITLE_PATTERN"
-  window=$(window_of "$FUMILINK_TITLE_PATTERN")
-  wait_for 60 "$name: the stream did not start (no analyser found)" file_has "$log" 'STREAM start'
-  local start
-  start=$(lines_sent "$log")
-  wait_for 60 "$name: the simulator did not stream" sent_at_least "$log" $((${start:-0} + 39))
-  click_button "$window" BtExit
-  wait_for 60 "$name: the program did not end after 'Daten übernehmen'" has_ended "$pid"
-  wait "$pid" || status=$?
-  [ "$status" -eq 0 ] || fail "$name: fumilink.exe ended with $status"
-  kill "$sim_pid" 2> /dev/null || true
-  wait "$sim_pid" 2> /dev/null || true
+  start_sim "$work/ports" "$log" --port 5
+  start_program "$folder" "$work/logs/$name.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
+    wine fumilink.exe "$header" /ART=14 "$transfer"
+  window=$(main_window "$name")
+  wait_for_live_values "$log" "$name"
+  end_by_button "$window" BtExit "$program_pid" "$name"
+  stop_sim
   no_message_box "$work/logs/$name.stderr" || fail "$name: a message box reported a failure"
 }
 settings_bytes=$(printf '[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 SN42\r\n' | od -An -tx1)
@@ -118,8 +71,7 @@ settings_are() { [ -f "$1" ] && [ "$(od -An -tx1 < "$1")" = "$settings_bytes" ];
 
 step "1. installed in a folder the user may not write: the settings go to %LOCALAPPDATA%"
 installed=$work/Programme/Fumilink
-mkdir -p "$installed"
-cp "$exe" "$installed/fumilink.exe"
+install_program "$installed"
 keep_from_user "$installed"
 take_over installed "$installed" "Kunde" "$work/Kunden/installed.csv"
 [ -s "$work/Kunden/installed.csv" ] || fail "installed: no transfer file"
@@ -133,7 +85,7 @@ step "2. letters outside Windows-1252 in the program's folder, the transfer path
 named="Şahin Łukasz"
 program="$work/$named Programm"
 mkdir -p "$program" "$work/Kunden/$named" "$work/Kunden/Sahin Lukasz"
-cp "$exe" "$program/fumilink.exe"
+install_program "$program"
 give_to_user "$program" "$work/Kunden"
 take_over letters "$program" "Şahin Müller €" "$work/Kunden/$named/out.csv"
 settings_are "$program/fumilink.ini" || fail "letters: no fumilink.ini with comport=5 beside the program"

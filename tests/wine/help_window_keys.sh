@@ -7,61 +7,23 @@
 # Usage: help_window_keys.sh FUMILINK_EXE
 #   Needs wine, Xvfb and xdotool.
 set -euo pipefail
-exe=$(realpath "${1:?fumilink.exe}")
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/lib/wine-session.sh
+source "$here/../../scripts/lib/wine-session.sh"
+use_windows_program "${1:?fumilink.exe}"
 
-work=$(mktemp -d /tmp/fumilink-wine-help-XXXXXX)
-export LANG=C.UTF-8
-unset LC_ALL LC_MESSAGES
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
-
-background=()
-cleanup() {
-  local pid
-  for pid in "${background[@]}"; do kill "$pid" 2> /dev/null || true; done
-  wineserver -k > /dev/null 2>&1 || true
-  wineserver -w > /dev/null 2>&1 || true
-  for pid in "${background[@]}"; do wait "$pid" 2> /dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# shellcheck source=../../scripts/lib/x-session.sh
-source "$here/../../scripts/lib/x-session.sh"
-use_version_of "$exe"
-step() { echo "-- $*"; }
-
-start_xvfb "$work" 1280x1024
-background+=("$XVFB_PID")
+start_wine_session help
 
 step "Wine prefix without serial ports"
-"$here/wine-prefix.sh" create "$WINEPREFIX"
-wineserver -p 2> /dev/null
-# Wine gives every /dev/ttyS* of this machine a COM number: none may stay listed, so the
-# search fails at once and never writes to a real port.
-serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
-wine reg query "$serialcomm" 2> /dev/null | tr -d '\r' |
-  awk '$2 == "REG_SZ" { print $1 }' |
-  while read -r value; do
-    wine reg delete "$serialcomm" /v "$value" /f > /dev/null 2>&1
-  done
+make_wine_prefix
+# No port listed: the search fails at once and never writes to a real port.
+keep_listed_ports
 
 run=$work/run
-mkdir -p "$run"
-cp "$exe" "$run/fumilink.exe"
-(cd "$run" && FUMILINK_MESSAGE_BOXES=stderr exec wine fumilink.exe) 2> "$work/stderr" &
-pid=$!
-background+=("$pid")
-wait_for 90 "the main window did not appear" has_window "$FUMILINK_TITLE_PATTERN"
-main_window=$(window_of "$FUMILINK_TITLE_PATTERN")
+install_program "$run"
+start_program "$run" "$work/stderr" env FUMILINK_MESSAGE_BOXES=stderr wine fumilink.exe
+main_window=$(main_window)
 
-help_shown() { has_window '^Was ist zu tun'; }
-help_hidden() { ! help_shown; }
-open_help() {
-  click_button "$main_window" BtWastun
-  sleep 0.3
-  help_shown
-}
 # Xvfb has no window manager: a click gives a window the keyboard. The panel at the bottom
 # (41 pixels high) takes no focus itself, so a click on it beside "OK" leaves the focus
 # where the window put it.
@@ -78,24 +40,23 @@ click_text() {
 }
 
 step "the failed search shows \"Was ist zu tun?\"; Return on the focused OK closes the help"
-wait_for 60 "no help window after the failed search" open_help
-click_panel "$(window_of '^Was ist zu tun')"
+wait_for 60 "no help window after the failed search" help_opens_from "$main_window"
+click_panel "$(window_of "$HELP_TITLE_PATTERN")"
 xdotool key Return
-wait_for 10 "Return did not close the help window (OK had no focus)" help_hidden
+wait_for 10 "Return did not close the help window (OK had no focus)" help_is_hidden
 
 step "Escape closes it with the focus on OK"
-wait_for 30 "the help window did not open again" open_help
-click_panel "$(window_of '^Was ist zu tun')"
+wait_for 30 "the help window did not open again" help_opens_from "$main_window"
+click_panel "$(window_of "$HELP_TITLE_PATTERN")"
 xdotool key Escape
-wait_for 10 "Escape did not close the help window" help_hidden
+wait_for 10 "Escape did not close the help window" help_is_hidden
 
 step "Escape closes it with the focus in the page"
-wait_for 30 "the help window did not open again" open_help
-click_text "$(window_of '^Was ist zu tun')"
+wait_for 30 "the help window did not open again" help_opens_from "$main_window"
+click_text "$(window_of "$HELP_TITLE_PATTERN")"
 xdotool key Escape
-wait_for 10 "Escape did not close the help window from the page view" help_hidden
+wait_for 10 "Escape did not close the help window from the page view" help_is_hidden
 
 has_window "$FUMILINK_TITLE_PATTERN" || x_fail "the main window went away"
-click_button "$main_window" BTBreak
-wait_for 60 "the program did not end after 'Abbrechen'" has_ended "$pid"
+end_by_button "$main_window" BTBreak "$program_pid"
 echo "help window keys under Wine: passed"

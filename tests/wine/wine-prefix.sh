@@ -11,15 +11,12 @@ action=${1:?create or remove}
 prefix=$(realpath -m "${2:?prefix folder}")
 shift 2
 export WINEPREFIX=$prefix WINEDEBUG=-all
-
-stop_server() {
-  wineserver -k > /dev/null 2>&1 || true
-  wineserver -w > /dev/null 2>&1 || true
-}
+# shellcheck source=../../scripts/lib/wine-session.sh
+source "$(dirname "$0")/../../scripts/lib/wine-session.sh"
 
 case $action in
   create)
-    [ -d "$prefix" ] && { stop_server; rm -rf "$prefix"; }
+    [ -d "$prefix" ] && { stop_wine_server; rm -rf "$prefix"; }
     mkdir -p "$(dirname "$prefix")"
     # wineboot without a display (it would only open a progress window).
     DISPLAY= wineboot -i > /dev/null 2>&1
@@ -29,15 +26,15 @@ case $action in
       mkdir -p "$(dirname "$path")"
       wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$path" /f > /dev/null 2>&1
     done
-    stop_server
+    stop_wine_server
     # One start with the mapping in place: the first start after it sets up the port
     # devices, and a serial port opened meanwhile can hang on its first write.
     wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' > /dev/null 2>&1
-    stop_server
+    stop_wine_server
     ;;
   remove)
     if [ -d "$prefix" ]; then
-      stop_server
+      stop_wine_server
       rm -rf "$prefix"
     fi
     ;;

@@ -1,0 +1,194 @@
+# shellcheck shell=bash
+# Shared by the scripts that run fumilink.exe under Wine against fumilink-sim on a virtual X
+# server (tests/wine/*_e2e.sh, tests/wine/help_window_keys.sh,
+# bench/wine_program_costs.sh) and by tests/wine/wine-prefix.sh. Source it; it sources
+# x-session.sh (the X server, waits, windows, buttons) and defines functions only.
+#
+# The functions keep a session's state in a few variables the scripts read:
+#   work          the session's own temporary folder, removed at exit
+#   session_user  a command prefix that runs a command as the user Wine runs as, in the same
+#                 process (empty: ourselves; a script running as root sets it)
+#   fumilink_exe  the Windows program under test (use_windows_program)
+#   sim_pid       the simulator started last; program_pid the program started last
+
+# shellcheck source=x-session.sh
+source "$(dirname "${BASH_SOURCE[0]}")/x-session.sh"
+wine_session_tools=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../tests/wine" && pwd)
+
+session_user=()
+background=()
+serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+declare -A FUMILINK_BUTTON_LABEL=(
+  [BtExit]="Daten übernehmen" [BTBreak]="Abbrechen" [BtWastun]="Was ist zu tun?")
+
+step() { echo "-- $*"; }
+fail() { x_fail "$@"; }
+as_user() { "${session_user[@]}" "$@"; }
+file_has() { [ -f "$1" ] && grep -q -a -- "$2" "$1"; }
+
+# Has PID killed (when it still runs) and reaped when the script exits.
+stop_at_exit() { background+=("$1"); }
+
+# Stops the server of WINEPREFIX and waits until it has gone (it writes the registry then).
+stop_wine_server() {
+  as_user wineserver -k > /dev/null 2>&1 || true
+  as_user wineserver -w > /dev/null 2>&1 || true
+}
+
+end_wine_session() {
+  local pid
+  for pid in "${background[@]}"; do kill "$pid" 2> /dev/null || true; done
+  stop_wine_server
+  for pid in "${background[@]}"; do wait "$pid" 2> /dev/null || true; done
+  chmod -R u+w "$work" 2> /dev/null || true
+  rm -rf "$work"
+}
+
+# start_wine_session KIND: a folder of its own (/tmp/fumilink-wine-KIND-*) in $work, removed
+# at exit with every process handed to stop_at_exit; the prefix $work/prefix (made by
+# make_wine_prefix); a virtual X server of its own (1280 x 1024: the help window's designed
+# place, 490,297 with 600 x 409, needs more than 1024 x 768).
+start_wine_session() {
+  work=$(mktemp -d "/tmp/fumilink-wine-${1:?kind of session}-XXXXXX")
+  trap end_wine_session EXIT
+  # Wine follows the Unix locale for its own settings and for file names: one locale for
+  # every Wine call, so that what is written into its registry stays as written.
+  export LANG=C.UTF-8
+  unset LC_ALL LC_MESSAGES
+  export WINEPREFIX=$work/prefix WINEDEBUG=-all
+  start_xvfb "$work" 1280x1024
+  stop_at_exit "$XVFB_PID"
+}
+
+# The Linux program keeps its single-instance lock in XDG_RUNTIME_DIR: one of the session's.
+use_own_runtime_folder() {
+  export XDG_RUNTIME_DIR=$work/runtime
+  mkdir -p "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+}
+
+# use_windows_program FUMILINK_EXE: the program under test, and its window title as the
+# build made it (use_version_of).
+use_windows_program() {
+  fumilink_exe=$(realpath "${1:?fumilink.exe}")
+  use_version_of "$fumilink_exe"
+}
+
+# install_program FOLDER: a copy of the program under test as FOLDER/fumilink.exe.
+install_program() {
+  mkdir -p "$1"
+  cp "$fumilink_exe" "$1/fumilink.exe"
+}
+
+# make_wine_prefix [COM<n>=PATH ...]: the session's prefix with these ports mapped, and a
+# persistent server for the rest of the session (its errors in $work/wineserver.log). The
+# port list in SERIALCOMM is volatile: Wine's device manager fills it anew whenever it
+# starts, so only a server that stays keeps an edit of it.
+make_wine_prefix() {
+  as_user "$wine_session_tools/wine-prefix.sh" create "$WINEPREFIX" "$@"
+  as_user wineserver -p 2> "$work/wineserver.log"
+}
+
+# The ports SERIALCOMM lists, a line "VALUE=PORT" each, in the registry's order (which is
+# the search's order).
+listed_ports() {
+  as_user wine reg query "$serialcomm" 2> /dev/null | tr -d '\r' |
+    awk '$2 == "REG_SZ" { print $1 "=" $3 }'
+}
+
+# list_port VALUE PORT: SERIALCOMM lists PORT under the value name VALUE.
+list_port() {
+  as_user wine reg add "$serialcomm" /v "$1" /d "$2" /f > /dev/null 2>&1 ||
+    x_fail "could not list $2 as $1"
+}
+
+# keep_listed_ports [COM<n> ...]: only these ports stay in SERIALCOMM. Wine gives every
+# /dev/ttyS* of this machine a COM number too, and a search must not write to a real
+# console port. Fails unless exactly these ports remain.
+keep_listed_ports() {
+  local keep=" $* " value port listed
+  listed_ports | while IFS='=' read -r value port; do
+    [[ $keep == *" $port "* ]] ||
+      as_user wine reg delete "$serialcomm" /v "$value" /f > /dev/null 2>&1
+  done
+  listed=$(listed_ports | cut -d= -f2- | sort | paste -sd ' ')
+  [ "$listed" = "$(printf '%s\n' "$@" | sort | paste -sd ' ')" ] ||
+    x_fail "port list is '$listed', not '$*'"
+}
+
+# use_simulator FUMILINK_SIM: the simulator of the Linux build that start_sim runs.
+use_simulator() {
+  sim_program=$(realpath "${1:?fumilink-sim of the Linux build}")
+  [ -x "$sim_program" ] || x_fail "no simulator at $sim_program"
+}
+
+# start_sim PORT_DIR LOG [OPTION ...]: the simulator as the session's user, steady values,
+# its ports in PORT_DIR, every line it sends in LOG; returns once its ports are there
+# (sim_pid). LOG's folder must be the user's: the ready file goes beside it.
+start_sim() {
+  local ports=$1 log=$2
+  shift 2
+  rm -f "$log.ready"
+  "${session_user[@]}" "$sim_program" --port-dir "$ports" --steady --log "$log" --log-sent \
+    --ready-file "$log.ready" "$@" > /dev/null &
+  sim_pid=$!
+  stop_at_exit "$sim_pid"
+  wait_for 20 "the simulator did not start (no $log.ready)" test -s "$log.ready"
+}
+stop_sim() {
+  kill "$sim_pid" 2> /dev/null || true
+  wait "$sim_pid" 2> /dev/null || true
+}
+
+# Data lines the simulator has written so far (its --log-sent lines); 0 before the first.
+lines_sent() { sed -n 's/.* SENT \([0-9]*\) .*/\1/p' "$1" 2> /dev/null | tail -n 1 | grep . || echo 0; }
+# sent_at_least LOG N
+sent_at_least() { [ "$(lines_sent "$1")" -ge "$2" ]; }
+
+# wait_for_live_values LOG [WHO]: the stream has started and three more cycles are
+# written: the first two have been in the port for a second or more, ten of the program's
+# 100 ms poll ticks, so the window shows them.
+wait_for_live_values() {
+  local log=$1 who=${2:+$2: } start
+  wait_for 60 "${who}the stream did not start (no analyser found)" file_has "$log" 'STREAM start'
+  start=$(lines_sent "$log")
+  wait_for 60 "${who}the simulator did not stream" sent_at_least "$log" $((start + 39))
+}
+
+# start_program FOLDER ERRORS COMMAND...: COMMAND in FOLDER as the session's user, in the
+# background (program_pid), its standard error into the file ERRORS.
+start_program() {
+  local folder=$1 errors=$2
+  shift 2
+  (cd "$folder" && exec "${session_user[@]}" "$@") 2> "$errors" &
+  program_pid=$!
+  stop_at_exit "$program_pid"
+}
+
+# Waits for the main window and prints its id: main_window [WHO]
+main_window() {
+  wait_for 90 "${1:+$1: }the main window did not appear" has_window "$FUMILINK_TITLE_PATTERN"
+  window_of "$FUMILINK_TITLE_PATTERN"
+}
+
+# end_by_button WINDOW BtExit|BTBreak PID [WHO]: presses the button; the program PID must
+# end, and with 0.
+end_by_button() {
+  local window=$1 button=$2 pid=$3 who=${4:+$4: } status=0
+  local label=${FUMILINK_BUTTON_LABEL[$button]:?unknown button $button}
+  click_button "$window" "$button"
+  wait_for 60 "${who}the program did not end after '$label'" has_ended "$pid"
+  wait "$pid" || status=$?
+  [ "$status" -eq 0 ] || x_fail "${who}the program ended with $status after '$label'"
+}
+
+# The help window "Was ist zu tun?", shown or not.
+HELP_TITLE_PATTERN='^Was ist zu tun'
+help_is_hidden() { ! has_window "$HELP_TITLE_PATTERN"; }
+# help_opens_from MAIN_WINDOW: presses "Was ist zu tun?" (shown only once the analyser is
+# missing) and tells whether the help window appeared.
+help_opens_from() {
+  click_button "$1" BtWastun
+  sleep 0.3
+  has_window "$HELP_TITLE_PATTERN"
+}
