@@ -84,6 +84,7 @@ install_program() {
 # persistent server for the rest of the session (its errors in $work/wineserver.log). The
 # port list in SERIALCOMM is volatile: Wine's device manager fills it anew whenever it
 # starts, so only a server that stays keeps an edit of it.
+# shellcheck disable=SC2120  # its arguments are optional
 make_wine_prefix() {
   as_user "$wine_session_tools/wine-prefix.sh" create "$WINEPREFIX" "$@"
   as_user wineserver -p 2> "$work/wineserver.log"
@@ -105,6 +106,7 @@ list_port() {
 # keep_listed_ports [COM<n> ...]: only these ports stay in SERIALCOMM. Wine gives every
 # /dev/ttyS* of this machine a COM number too, and a search must not write to a real
 # console port. Fails unless exactly these ports remain.
+# shellcheck disable=SC2120  # its arguments are optional
 keep_listed_ports() {
   local keep=" $* " value port listed
   listed_ports | while IFS='=' read -r value port; do
@@ -166,6 +168,7 @@ start_program() {
 }
 
 # Waits for the main window and prints its id: main_window [WHO]
+# shellcheck disable=SC2120  # its arguments are optional
 main_window() {
   wait_for 90 "${1:+$1: }the main window did not appear" has_window "$FUMILINK_TITLE_PATTERN"
   window_of "$FUMILINK_TITLE_PATTERN"
