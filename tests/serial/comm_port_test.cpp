@@ -189,7 +189,7 @@ TEST(CommPortWrite, AStalledLineFailsLaterWritesAtOnce) {
 
     pty.DeviceWrite("R");
     char got = 0;
-    ASSERT_TRUE(WaitUntil([&] { return port.Read(&got, 1) == 1; }));
+    ASSERT_TRUE(SpinUntil([&] { return port.Read(&got, 1) == 1; }));
     EXPECT_EQ(port.Write("x", 1), 1);
     EXPECT_EQ(pty.DeviceRead(1), "x");
 }

@@ -7,22 +7,17 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 
 PortDir::PortDir() {
-    char pattern[] = "/tmp/fumilink-ports-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    if (dir_.Path().empty()) {
+        throw std::runtime_error("no temporary folder");
     }
-    path_ = pattern;
-    setenv("FUMILINK_PORT_DIR", path_.c_str(), 1);
+    setenv("FUMILINK_PORT_DIR", dir_.Path().c_str(), 1);
 }
 
 PortDir::~PortDir() {
     unsetenv("FUMILINK_PORT_DIR");
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
 }
 
 PtyPair::PtyPair(const PortDir& dir, int port) {

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/serial/event_pump.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/waits.h"
 
 /// Temporary port folder, set as FUMILINK_PORT_DIR for the life of the object.
 class PortDir {
@@ -16,10 +17,10 @@ public:
     ~PortDir();
     PortDir(const PortDir&) = delete;
     PortDir& operator=(const PortDir&) = delete;
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return dir_.Path(); }
 
 private:
-    std::string path_;
+    TempDir dir_;
 };
 
 /// One pty pair linked as `dir`/COM<port>.
