@@ -176,7 +176,7 @@ TEST_F(AgainstSimulator, NoiseInFrontOfEveryLineKeepsTheLinkAliveAndShowsNothing
     StartSim({"--port", "5", "--fault", "noise", "--cycle-ms", "200", "--rate", "max"});
     Run();
     ASSERT_TRUE(PumpUntil([&] { return link->state.connected && comm->Connected(); }, 20s));
-    PumpFor(2000ms);
+    PumpFor(2s);
     EXPECT_TRUE(comm->Connected());
     EXPECT_EQ(link->state.errorCode, 0);
     for (int channel = 1; channel <= 13; ++channel) {
