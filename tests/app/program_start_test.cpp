@@ -3,8 +3,6 @@
 // hold it back.
 
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -19,12 +17,11 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/waits.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 class ProgramStart : public ::testing::Test {
 protected:
@@ -148,29 +145,10 @@ TEST_F(ProgramStart, ToolkitOptionsOnTheCommandLineAreTheCallersArguments) {
     // QApplication would take "-platform X" for itself and end the program on the unknown
     // platform; as the caller's header it must reach the program, which then starts and
     // searches its ports (here one pty as COM5).
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    ASSERT_EQ(symlink(ttyname(slave), dir.File("ports/COM5").c_str()), 0);
+    PtyPair analyser(dir.File("ports"), 5);
 
     ChildProcess& copy = Start(program, {}, {"-platform", "nosuchplatform", "out.csv"});
-    std::string received;
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (received.empty() && Clock::now() < deadline) {
-        pollfd in{master, POLLIN, 0};
-        if (poll(&in, 1, 100) > 0 && (in.revents & POLLIN) != 0) {
-            char buffer[64];
-            const ssize_t n = read(master, buffer, sizeof buffer);
-            if (n > 0) {
-                received.append(buffer, static_cast<size_t>(n));
-            }
-        }
-        if (!copy.Running()) {
-            break;
-        }
-    }
-    EXPECT_FALSE(received.empty()) << "the program did not get as far as its port search";
+    EXPECT_FALSE(analyser.DeviceRead(1, std::chrono::seconds(30)).empty())
+        << "the program did not get as far as its port search";
     EXPECT_TRUE(copy.Running()) << "the program ended";
-    close(slave);
-    close(master);
 }

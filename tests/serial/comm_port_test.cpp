@@ -26,7 +26,8 @@
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
 #include "serial/port_list.h"
-#include "tests/serial/pty_pair.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/waits.h"
 
 using namespace std::chrono_literals;
 

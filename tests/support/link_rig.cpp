@@ -1,11 +1,8 @@
 #include "tests/support/link_rig.h"
 
-#include <cstdlib>
-
 #include "serial/tcomm.h"
 
-LinkRig::LinkRig(LinkView& view) : portDir(dir_.Path()) {
-    setenv("FUMILINK_PORT_DIR", portDir.c_str(), 1);
+LinkRig::LinkRig(LinkView& view) : portDir(ports_.Path()) {
     comm = new TComm(&owner);
     timer1.setInterval(100);
     timer2.setInterval(5000);
@@ -25,5 +22,4 @@ LinkRig::~LinkRig() {
         link->ClosePort();
         link.reset();
     }
-    unsetenv("FUMILINK_PORT_DIR");
 }

@@ -11,6 +11,7 @@
 
 #include "data/measurement.h"
 #include "link/device_link.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/temp_dir.h"
 
 class TComm;
@@ -26,13 +27,13 @@ public:
 
     bool Valid() const { return !portDir.empty(); }
 
-    std::string ReadFile(const std::string& name) const { return ReadBytes(dir_.File(name)); }
+    std::string ReadFile(const std::string& name) const { return ReadBytes(portDir + "/" + name); }
     void WriteFile(const std::string& name, const std::string& bytes) const {
-        WriteBytes(dir_.File(name), bytes);
+        WriteBytes(portDir + "/" + name, bytes);
     }
 
 private:
-    TempDir dir_;
+    PortDir ports_;
 
 public:
     const std::string portDir;

@@ -1,4 +1,4 @@
-#include "tests/serial/pty_pair.h"
+#include "tests/support/pty_pair.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -20,7 +20,7 @@ PortDir::~PortDir() {
     unsetenv("FUMILINK_PORT_DIR");
 }
 
-PtyPair::PtyPair(const PortDir& dir, int port) {
+PtyPair::PtyPair(const std::string& folder, int port) {
     if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
         throw std::runtime_error("openpty failed");
     }
@@ -30,15 +30,22 @@ PtyPair::PtyPair(const PortDir& dir, int port) {
     cfmakeraw(&tio);
     tcsetattr(slave_, TCSANOW, &tio);
     slavePath_ = ttyname(slave_);
-    link_ = dir.Path() + "/COM" + std::to_string(port);
+    link_ = folder + "/COM" + std::to_string(port);
     if (symlink(slavePath_.c_str(), link_.c_str()) != 0) {
-        throw std::runtime_error("symlink failed");
+        throw std::runtime_error("symlink failed: " + link_);
     }
 }
 
 PtyPair::~PtyPair() {
     HangUp();
-    unlink(link_.c_str());
+    RemoveLink();
+}
+
+void PtyPair::RemoveLink() {
+    if (!link_.empty()) {
+        unlink(link_.c_str());
+        link_.clear();
+    }
 }
 
 void PtyPair::DeviceWrite(const std::string& bytes) {
