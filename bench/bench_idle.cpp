@@ -17,12 +17,15 @@
 
 #include "bench/bench_clock.h"
 #include "bench/bench_options.h"
-#include "bench/bench_rig.h"
+#include "bench/bench_view.h"
+#include "bench/figures.h"
 #include "bench/process_cpu_time.h"
 #include "bench/sim_log_reader.h"
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
-#include "tools/sim/sim_child.h"
+#include "tests/support/link_rig.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/waits.h"
 #include "ui/form1.h"
 #include "ui/formmain.h"
 #include "ui/message_boxes.h"
@@ -52,7 +55,7 @@ struct Span {
 Span Measure(int milliseconds) {
     const CpuTimes cpuStart = ProcessCpuTime();
     const double wallStart = SteadySeconds();
-    RunFor(milliseconds);
+    PumpFor(std::chrono::milliseconds(milliseconds));
     return {ProcessCpuTime() - cpuStart, SteadySeconds() - wallStart};
 }
 
@@ -67,13 +70,14 @@ void PrintSpan(const std::string& prefix, const Span& span) {
 /// Standby and timed-out exchanges on the link alone. False when the run went wrong
 /// (warnings printed); `setupFailed` when it could not even start.
 bool MeasureLink(double seconds, int exchanges, bool& setupFailed) {
-    LinkRig rig;
+    BenchView view;
+    LinkRig rig(view);
     if (!rig.Valid()) {
         std::fprintf(stderr, "bench_idle: no temporary folder\n");
         setupFailed = true;
         return false;
     }
-    SimChild sim(rig.PortDir(), {"--port", QString::number(kAnalyserPort), "--dead-port",
+    SimProcess sim(rig.portDir, {"--port", QString::number(kAnalyserPort), "--dead-port",
                                  QString::number(kDeadPort), "--stream-seconds", "0"});
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_idle: %s\n", sim.Problem().c_str());
@@ -81,7 +85,7 @@ bool MeasureLink(double seconds, int exchanges, bool& setupFailed) {
         return false;
     }
     {
-        std::ofstream settings(rig.PortDir() + "/fumilink.ini", std::ios::binary);
+        std::ofstream settings(rig.portDir + "/fumilink.ini", std::ios::binary);
         settings << "[Main]\r\ncomport=" << kAnalyserPort << "\r\nSerNr=ZOR GX40 SN42\r\n";
     }
     DeviceLink& link = *rig.link;
@@ -89,15 +93,14 @@ bool MeasureLink(double seconds, int exchanges, bool& setupFailed) {
     // As showing the window does: the first tick searches and connects.
     link.state.firstTick = true;
     rig.timer1.start();
-    const bool standby = RunUntil(
+    const bool standby = PumpUntil(
         [&] {
-            return link.state.connected && !link.state.firstTick &&
-                   rig.view.status == kStatusStandby;
+            return link.state.connected && !link.state.firstTick && view.status == kStatusStandby;
         },
-        30000);
+        std::chrono::seconds(30), std::chrono::milliseconds(50));
     if (!standby) {
         std::fprintf(stderr, "bench_idle: no standby (status '%s', error code %d)\n",
-                     qPrintable(rig.view.status), link.state.errorCode);
+                     qPrintable(view.status), link.state.errorCode);
         setupFailed = true;
         return false;
     }
@@ -105,13 +108,13 @@ bool MeasureLink(double seconds, int exchanges, bool& setupFailed) {
     SimLogReader log(sim.LogPath());
     log.Poll();
     const int w904Before = log.Count("COM5 RX \"w904\"");
-    const long ticksBefore = rig.view.dispDataCalls;
+    const long ticksBefore = view.dispDataCalls;
     const Span span = Measure(static_cast<int>(seconds * 1000));
-    const long ticks = rig.view.dispDataCalls - ticksBefore;
+    const long ticks = view.dispDataCalls - ticksBefore;
     log.Poll();
     const int keepAlives = log.Count("COM5 RX \"w904\"") - w904Before;
-    const bool stillStandby = link.state.errorCode == kErrNone &&
-                              rig.view.status == kStatusStandby && link.state.dataLinesDecoded == 0;
+    const bool stillStandby = link.state.errorCode == kErrNone && view.status == kStatusStandby &&
+                              link.state.dataLinesDecoded == 0;
 
     PrintSpan("idle.standby", span);
     Count("idle.standby_poll_ticks", static_cast<unsigned long long>(ticks), "ticks");
@@ -173,7 +176,7 @@ bool MeasureErrorState(double seconds, bool& setupFailed) {
     }
     const std::string portDir = dir.path().toStdString();
     setenv("FUMILINK_PORT_DIR", portDir.c_str(), 1);
-    SimChild sim(portDir, {"--no-analyser", "--dead-port", QString::number(kDeadPort)});
+    SimProcess sim(portDir, {"--no-analyser", "--dead-port", QString::number(kDeadPort)});
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_idle: %s\n", sim.Problem().c_str());
         setupFailed = true;
@@ -193,12 +196,12 @@ bool MeasureErrorState(double seconds, bool& setupFailed) {
     QObject::connect(formmain.Timer1, &QTimer::timeout, [&] { ++ticks; });
     formmain.show();
     const DeviceLink& link = *formmain.Link;
-    const bool errorShown = RunUntil(
+    const bool errorShown = PumpUntil(
         [&] {
             return !link.state.firstTick && !link.Busy() && link.state.errorCode > 0 &&
                    formmain.BtWastun->isVisible();
         },
-        30000);
+        std::chrono::seconds(30), std::chrono::milliseconds(50));
     if (!errorShown) {
         std::fprintf(stderr, "bench_idle: no error state (status '%s', error code %d)\n",
                      qPrintable(formmain.StatusMessage()), link.state.errorCode);
@@ -215,7 +218,8 @@ bool MeasureErrorState(double seconds, bool& setupFailed) {
           "ticks");
 
     formmain.BtWastunClick();
-    RunFor(500);  // the help window's first paint is no part of its idle cost
+    PumpFor(std::chrono::milliseconds(
+        500));  // the help window's first paint is no part of its idle cost
     ticksBefore = ticks;
     PrintSpan("idle.error_help_shown", Measure(milliseconds));
     Count("idle.error_help_shown_poll_ticks", static_cast<unsigned long long>(ticks - ticksBefore),

@@ -11,9 +11,12 @@
 
 #include "bench/bench_clock.h"
 #include "bench/bench_options.h"
-#include "bench/bench_rig.h"
+#include "bench/bench_view.h"
+#include "bench/figures.h"
 #include "bench/process_cpu_time.h"
-#include "tools/sim/sim_child.h"
+#include "tests/support/link_rig.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/waits.h"
 
 namespace {
 
@@ -36,7 +39,8 @@ struct SearchRun {
 
 SearchRun SearchOnce(int deadPorts) {
     SearchRun run;
-    LinkRig rig;
+    BenchView view;
+    LinkRig rig(view);
     if (!rig.Valid()) {
         std::fprintf(stderr, "bench_search: no temporary folder\n");
         run.setupFailed = true;
@@ -46,7 +50,7 @@ SearchRun SearchOnce(int deadPorts) {
     for (int i = 0; i < deadPorts; ++i) {
         arguments << "--dead-port" << QString::number(kFirstDeadPort + i);
     }
-    SimChild sim(rig.PortDir(), arguments);
+    SimProcess sim(rig.portDir, arguments);
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_search: %s\n", sim.Problem().c_str());
         run.setupFailed = true;
@@ -62,7 +66,7 @@ SearchRun SearchOnce(int deadPorts) {
         std::fprintf(stderr,
                      "bench_search: k=%d: not found (port %d, error code %d, status '%s')\n",
                      deadPorts, rig.link->state.portNumber, rig.link->state.errorCode,
-                     qPrintable(rig.view.status));
+                     qPrintable(view.status));
     }
     return run;
 }

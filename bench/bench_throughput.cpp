@@ -11,12 +11,15 @@
 
 #include "bench/bench_clock.h"
 #include "bench/bench_options.h"
-#include "bench/bench_rig.h"
+#include "bench/bench_view.h"
+#include "bench/figures.h"
 #include "bench/lag.h"
 #include "bench/process_cpu_time.h"
-#include "tools/sim/sim_child.h"
 #include "bench/sim_log_reader.h"
 #include "serial/tcomm.h"
+#include "tests/support/link_rig.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/waits.h"
 
 namespace {
 
@@ -55,7 +58,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    LinkRig rig;
+    BenchView view;
+    LinkRig rig(view);
     if (!rig.Valid()) {
         std::fprintf(stderr, "bench_throughput: no temporary folder\n");
         return 1;
@@ -64,9 +68,9 @@ int main(int argc, char** argv) {
     // final once its queue has gone out, and nothing of the run is cut off by a stop.
     const QString rate =
         baud > 0 ? QString::number(static_cast<long>(baud)) : QStringLiteral("max");
-    SimChild sim(rig.PortDir(),
-                 {"--port", QString::number(kAnalyserPort), "--rate", rate, "--cycle-ms", "0",
-                  "--stream-seconds", QString::number(seconds), "--log-sent"});
+    SimProcess sim(rig.portDir,
+                   {"--port", QString::number(kAnalyserPort), "--rate", rate, "--cycle-ms", "0",
+                    "--stream-seconds", QString::number(seconds), "--log-sent"});
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_throughput: %s\n", sim.Problem().c_str());
         return 1;
@@ -86,7 +90,7 @@ int main(int argc, char** argv) {
 
     std::vector<LineMark> shown;
     shown.reserve(static_cast<size_t>(seconds + drainSeconds) * 12 + 64);
-    rig.view.onDispData = [&] { shown.push_back({link.state.dataLinesDecoded, SteadySeconds()}); };
+    view.onDispData = [&] { shown.push_back({link.state.dataLinesDecoded, SteadySeconds()}); };
 
     const CpuTimes cpuStart = ProcessCpuTime();
     const double wallStart = SteadySeconds();
@@ -97,7 +101,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     rig.timer1.start();
-    RunFor(static_cast<int>(seconds * 1000));
+    PumpFor(std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
     const CpuTimes cpu = ProcessCpuTime() - cpuStart;
     const double wall = SteadySeconds() - wallStart;
     const uint64_t decodedInRun = link.state.dataLinesDecoded;
@@ -106,7 +110,7 @@ int main(int argc, char** argv) {
     // is over when the link has decoded as many lines as were sent and nothing more comes.
     SimLogReader log(sim.LogPath());
     int stableChecks = 0;
-    const bool drained = RunUntil(
+    const bool drained = PumpUntil(
         [&] {
             log.Poll();
             const bool caughtUp = log.Count("STREAM end") > 0 &&
@@ -115,7 +119,8 @@ int main(int argc, char** argv) {
             stableChecks = caughtUp ? stableChecks + 1 : 0;
             return stableChecks >= 2;
         },
-        static_cast<int>(drainSeconds * 1000), 200);
+        std::chrono::milliseconds(static_cast<int>(drainSeconds * 1000)),
+        std::chrono::milliseconds(200));
     rig.timer1.stop();
     sim.Stop();
     log.Poll();

@@ -3,11 +3,7 @@
 // hold it back.
 
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -15,21 +11,17 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/waits.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-/// A started copy of the program with its standard error on a pipe.
-struct Copy {
-    pid_t pid = -1;
-    int stderrFd = -1;
-};
 
 class ProgramStart : public ::testing::Test {
 protected:
@@ -39,79 +31,36 @@ protected:
         std::filesystem::create_directory(dir.File("runtime"));
     }
 
-    void TearDown() override {
-        for (Copy& copy : started) {
-            if (copy.pid > 0) {
-                kill(copy.pid, SIGKILL);
-                waitpid(copy.pid, nullptr, 0);
-            }
-            if (copy.stderrFd >= 0) {
-                close(copy.stderrFd);
-            }
-        }
-    }
-
     /// Starts `program` headless, with a private port folder and lock folder, the locale
-    /// variables given (all others of LC_ALL, LC_MESSAGES, LANG unset) and `arguments`.
-    Copy Start(const std::string& program, const std::map<std::string, std::string>& locale,
-               const std::vector<std::string>& arguments = {}) {
-        std::vector<const char*> argv = {program.c_str()};
-        for (const std::string& argument : arguments) {
-            argv.push_back(argument.c_str());
+    /// variables given (all others of LC_ALL, LC_MESSAGES, LANG unset) and `arguments`;
+    /// its standard error goes to a file of its own.
+    ChildProcess& Start(const std::string& program,
+                        const std::map<std::string, std::string>& locale,
+                        const std::vector<std::string>& arguments = {}) {
+        ChildProcess::Options options;
+        options.argv = {program};
+        options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
+        options.workingDir = dir.Path();
+        options.stderrPath = dir.File("stderr." + std::to_string(started.size()));
+        options.environment = {{"QT_QPA_PLATFORM", "offscreen"},
+                               {"FUMILINK_MESSAGE_BOXES", "stderr"},
+                               {"FUMILINK_PORT_DIR", dir.File("ports")},
+                               {"XDG_RUNTIME_DIR", dir.File("runtime")},
+                               {"LC_ALL", std::nullopt},
+                               {"LC_MESSAGES", std::nullopt},
+                               {"LANG", std::nullopt}};
+        for (const auto& [name, value] : locale) {
+            options.environment[name] = value;
         }
-        argv.push_back(nullptr);
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) {
-            return {};
-        }
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(pipeFds[1], STDERR_FILENO);
-            close(pipeFds[0]);
-            close(pipeFds[1]);
-            if (chdir(dir.Path().c_str()) != 0) {
-                _exit(126);
-            }
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            setenv("FUMILINK_MESSAGE_BOXES", "stderr", 1);
-            setenv("FUMILINK_PORT_DIR", dir.File("ports").c_str(), 1);
-            setenv("XDG_RUNTIME_DIR", dir.File("runtime").c_str(), 1);
-            for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-                unsetenv(name);
-            }
-            for (const auto& [name, value] : locale) {
-                setenv(name.c_str(), value.c_str(), 1);
-            }
-            execv(program.c_str(), const_cast<char* const*>(argv.data()));
-            _exit(127);
-        }
-        close(pipeFds[1]);
-        started.push_back({pid, pipeFds[0]});
-        return started.back();
+        started.push_back(std::make_unique<ChildProcess>(std::move(options)));
+        return *started.back();
     }
 
-    /// Waits for a copy to end; returns its exit status and what it wrote on stderr.
-    static std::pair<int, std::string> Finish(Copy& copy, std::chrono::seconds limit) {
-        std::string text;
-        const auto deadline = Clock::now() + limit;
-        int status = -1;
-        fcntl(copy.stderrFd, F_SETFL, O_NONBLOCK);
-        while (Clock::now() < deadline) {
-            char buffer[512];
-            ssize_t n;
-            while ((n = read(copy.stderrFd, buffer, sizeof buffer)) > 0) {
-                text.append(buffer, static_cast<size_t>(n));
-            }
-            if (waitpid(copy.pid, &status, WNOHANG) == copy.pid) {
-                copy.pid = -1;
-                while ((n = read(copy.stderrFd, buffer, sizeof buffer)) > 0) {
-                    text.append(buffer, static_cast<size_t>(n));
-                }
-                return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return {-2, text};
+    /// Waits for a copy to end; returns its exit status (-2 when it still runs) and what
+    /// it wrote on stderr.
+    static std::pair<int, std::string> Finish(ChildProcess& copy, std::chrono::seconds limit) {
+        const std::optional<int> code = copy.WaitExit(limit);
+        return {code.value_or(-2), copy.Stderr()};
     }
 
     /// True once some process holds the guard lock of `fileName`.
@@ -130,18 +79,11 @@ protected:
     }
 
     bool WaitForGuard(const std::string& fileName) const {
-        const auto deadline = Clock::now() + std::chrono::seconds(20);
-        while (Clock::now() < deadline) {
-            if (GuardHeld(fileName)) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
+        return SpinUntil([&] { return GuardHeld(fileName); }, std::chrono::seconds(20));
     }
 
     TempDir dir;
-    std::vector<Copy> started;
+    std::vector<std::unique_ptr<ChildProcess>> started;
     const std::string program = FUMILINK_PROGRAM_PATH;
 };
 
@@ -166,7 +108,7 @@ TEST_F(ProgramStart, SecondCopySaysSoInTheUsersLanguageAndEndsWithZero) {
          "Programm läuft schon auf diesem Arbeitsplatz!"},
     };
     for (const auto& c : cases) {
-        Copy second = Start(program, c.locale);
+        ChildProcess& second = Start(program, c.locale);
         const auto [code, text] = Finish(second, std::chrono::seconds(20));
         EXPECT_EQ(code, 0) << c.message;
         EXPECT_EQ(text, c.message + "\n");
@@ -185,51 +127,28 @@ TEST_F(ProgramStart, CopyUnderAnotherFileNameStartsBesideTheFirst) {
 }
 
 TEST_F(ProgramStart, NewCopyStartsAfterTheFirstWasKilled) {
-    Copy first = Start(program, {});
+    ChildProcess& first = Start(program, {});
     ASSERT_TRUE(WaitForGuard("fumilink"));
-    kill(first.pid, SIGKILL);
-    waitpid(first.pid, nullptr, 0);
-    started.front().pid = -1;
+    first.Kill();
 
-    Copy next = Start(program, {{"LANG", "de_DE.UTF-8"}});
+    ChildProcess& next = Start(program, {{"LANG", "de_DE.UTF-8"}});
     EXPECT_TRUE(WaitForGuard("fumilink"));
     // It runs, rather than refusing: a third copy is the one that is refused.
-    Copy third = Start(program, {{"LANG", "en_US.UTF-8"}});
+    ChildProcess& third = Start(program, {{"LANG", "en_US.UTF-8"}});
     const auto [code, text] = Finish(third, std::chrono::seconds(20));
     EXPECT_EQ(code, 0);
     EXPECT_EQ(text, "Program is already running!\n");
-    EXPECT_GT(next.pid, 0);
-    EXPECT_EQ(kill(next.pid, 0), 0) << "the new copy is still running";
+    EXPECT_TRUE(next.Running()) << "the new copy is still running";
 }
 
 TEST_F(ProgramStart, ToolkitOptionsOnTheCommandLineAreTheCallersArguments) {
     // QApplication would take "-platform X" for itself and end the program on the unknown
     // platform; as the caller's header it must reach the program, which then starts and
     // searches its ports (here one pty as COM5).
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    ASSERT_EQ(symlink(ttyname(slave), dir.File("ports/COM5").c_str()), 0);
+    PtyPair analyser(dir.File("ports"), 5);
 
-    Copy copy = Start(program, {}, {"-platform", "nosuchplatform", "out.csv"});
-    std::string received;
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (received.empty() && Clock::now() < deadline) {
-        pollfd in{master, POLLIN, 0};
-        if (poll(&in, 1, 100) > 0 && (in.revents & POLLIN) != 0) {
-            char buffer[64];
-            const ssize_t n = read(master, buffer, sizeof buffer);
-            if (n > 0) {
-                received.append(buffer, static_cast<size_t>(n));
-            }
-        }
-        if (waitpid(copy.pid, nullptr, WNOHANG) == copy.pid) {
-            started.back().pid = -1;
-            break;
-        }
-    }
-    EXPECT_FALSE(received.empty()) << "the program did not get as far as its port search";
-    EXPECT_NE(started.back().pid, -1) << "the program ended";
-    close(slave);
-    close(master);
+    ChildProcess& copy = Start(program, {}, {"-platform", "nosuchplatform", "out.csv"});
+    EXPECT_FALSE(analyser.DeviceRead(1, std::chrono::seconds(30)).empty())
+        << "the program did not get as far as its port search";
+    EXPECT_TRUE(copy.Running()) << "the program ended";
 }

@@ -6,11 +6,14 @@
 #include <QCoreApplication>
 
 #include "bench/bench_clock.h"
-#include "bench/bench_rig.h"
+#include "bench/bench_view.h"
+#include "bench/figures.h"
 #include "bench/lag.h"
-#include "tools/sim/sim_child.h"
 #include "bench/sim_log_reader.h"
 #include "serial/tcomm.h"
+#include "tests/support/link_rig.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/waits.h"
 
 namespace {
 
@@ -20,9 +23,10 @@ TEST(LinkAgainstSimulator, DecodesExactlyTheLinesTheSimulatorCountsOnOneClock) {
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
 
-    LinkRig rig;
+    BenchView view;
+    LinkRig rig(view);
     ASSERT_TRUE(rig.Valid());
-    SimChild sim(rig.PortDir(), {"--port", "5", "--rate", "max", "--cycle-ms", "0",
+    SimProcess sim(rig.portDir, {"--port", "5", "--rate", "max", "--cycle-ms", "0",
                                  "--stream-seconds", "0.5", "--log-sent"});
     ASSERT_TRUE(sim.Ready()) << sim.Problem();
     DeviceLink& link = *rig.link;
@@ -32,20 +36,20 @@ TEST(LinkAgainstSimulator, DecodesExactlyTheLinesTheSimulatorCountsOnOneClock) {
     link.state.connected = true;
 
     std::vector<LineMark> shown;
-    rig.view.onDispData = [&] { shown.push_back({link.state.dataLinesDecoded, SteadySeconds()}); };
+    view.onDispData = [&] { shown.push_back({link.state.dataLinesDecoded, SteadySeconds()}); };
     const double before = SteadySeconds();
     link.Exchange("w904");
     ASSERT_EQ(link.state.replyLine, "OK");
     rig.timer1.start();
 
     SimLogReader log(sim.LogPath());
-    const bool caughtUp = RunUntil(
+    const bool caughtUp = PumpUntil(
         [&] {
             log.Poll();
             return log.Count("STREAM end") > 0 && log.LastSent() > 0 &&
                    link.state.dataLinesDecoded == log.LastSent() && rig.comm->InQueueCount() == 0;
         },
-        60000);
+        std::chrono::seconds(60), std::chrono::milliseconds(50));
     rig.timer1.stop();
     const double after = SteadySeconds();
     EXPECT_TRUE(caughtUp) << "sent " << log.LastSent() << ", decoded "

@@ -5,6 +5,8 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 class CommandExchange : public LinkFixture {
 protected:
     void SetUp() override {
@@ -25,7 +27,7 @@ TEST_F(CommandExchange, ReplyUpToCarriageReturnLeavesErrorFlagAlone) {
     EXPECT_EQ(link->state.errorCode, 0);
     EXPECT_EQ(peer->Commands(), (std::vector<std::string>{"R001"}));
     // The bytes after the CR belong to whatever comes next.
-    EXPECT_TRUE(WaitUntil([&] { return comm->InQueueCount() == 4; }));
+    EXPECT_TRUE(PumpUntil([&] { return comm->InQueueCount() == 4; }));
 }
 
 TEST_F(CommandExchange, PartialReplyTimesOutWithCodeTwoAndKeepsThePart) {
@@ -44,7 +46,7 @@ TEST_F(CommandExchange, StickyErrorFlagSendsNothingAndEmptiesTheReply) {
     link->Drain();
     EXPECT_EQ(link->state.replyLine, "");
     // Give the peer time to see anything that might have been sent.
-    WaitUntil([] { return false; }, 300);
+    PumpFor(300ms);
     EXPECT_TRUE(peer->Commands().empty());
 }
 
@@ -89,7 +91,7 @@ TEST_F(CommandExchange, ReplyArrivingByteByByteAcrossTicksIsAssembled) {
 
 TEST_F(CommandExchange, DrainDiscardsWhatArrivesUntilTheNextTick) {
     peer->Send("junk\rmore junk");
-    ASSERT_TRUE(WaitUntil([&] { return comm->InQueueCount() > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return comm->InQueueCount() > 0; }));
     link->Drain();
     EXPECT_EQ(comm->InQueueCount(), 0u);
     EXPECT_EQ(link->state.timeoutCounter, 0);
@@ -113,7 +115,7 @@ TEST_F(CommandExchange, WaitsGoBackToTheEventLoopWhileBytesAreStillWaiting) {
         SCOPED_TRACE(drain ? "drain" : "exchange");
         link->state.errorFlag = false;
         peer->Send(std::string(kQueued, 'x'));
-        ASSERT_TRUE(WaitUntil([&] { return comm->InQueueCount() == kQueued; }));
+        ASSERT_TRUE(PumpUntil([&] { return comm->InQueueCount() == kQueued; }));
         passesWithBytesWaiting = 0;
         if (drain) {
             link->Drain();

@@ -1,43 +1,24 @@
 #pragma once
-// A link wired to a recording view, real timers and a real TComm on pseudo-terminals
-// in a private port folder.
+// The link rig wired to a recording view, with scripted analysers on pseudo-terminals in
+// its port folder.
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QTemporaryDir>
 #include <QTimer>
 
-#include <cstdlib>
-#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "link/device_link.h"
 #include "recording_view.h"
 #include "scripted_peer.h"
 #include "serial/tcomm.h"
-#include "wait_until.h"
+#include "tests/support/link_rig.h"
+#include "tests/support/waits.h"
 
 class LinkFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        portDir = dir.path().toStdString();
-        setenv("FUMILINK_PORT_DIR", portDir.c_str(), 1);
-        comm = new TComm(&owner);
-        timer1.setInterval(100);
-        timer2.setInterval(5000);
-        timeouttimer.setInterval(100);
-        link = std::make_unique<DeviceLink>(view, record, *comm, timer1, timer2, timeouttimer);
-        link->SetSettingsPath(portDir + "/fumilink.ini");
-        link->SetDebugLogPath(portDir + "/debug.log");
-        timeouttimer.start();
-    }
-
-    void TearDown() override {
-        link.reset();
-        unsetenv("FUMILINK_PORT_DIR");
-    }
+    void SetUp() override { ASSERT_TRUE(rig.Valid()); }
 
     ScriptedPeer& AddPeer(int port, ScriptedPeer::Responder responder = AnalyserReply) {
         peers.push_back(std::make_unique<ScriptedPeer>(portDir, port));
@@ -53,16 +34,20 @@ protected:
         link->state.connected = true;
     }
 
-    std::string ReadFile(const std::string& name) const;
-    void WriteFile(const std::string& name, const std::string& bytes) const;
+    std::string ReadFile(const std::string& name) const { return rig.ReadFile(name); }
+    void WriteFile(const std::string& name, const std::string& bytes) const {
+        rig.WriteFile(name, bytes);
+    }
 
-    QTemporaryDir dir;
-    std::string portDir;
-    QObject owner;
-    TComm* comm = nullptr;
-    QTimer timer1, timer2, timeouttimer;
-    RecordingView view;
-    MeasurementRecord record;
-    std::unique_ptr<DeviceLink> link;
+    // The peers go last, after the link has closed its ports.
     std::vector<std::unique_ptr<ScriptedPeer>> peers;
+    RecordingView view;
+    LinkRig rig{view};
+    const std::string& portDir = rig.portDir;
+    MeasurementRecord& record = rig.record;
+    TComm* const comm = rig.comm;
+    QTimer& timer1 = rig.timer1;
+    QTimer& timer2 = rig.timer2;
+    QTimer& timeouttimer = rig.timeouttimer;
+    std::unique_ptr<DeviceLink>& link = rig.link;
 };

@@ -3,6 +3,8 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 class PollLoop : public LinkFixture {
 protected:
     /// One poll tick by hand; the timer itself stays off so ticks can be counted.
@@ -15,7 +17,7 @@ protected:
     void Arrive(ScriptedPeer& peer, const std::string& bytes) {
         const uint32_t before = comm->InQueueCount();
         peer.Send(bytes);
-        ASSERT_TRUE(WaitUntil([&] { return comm->InQueueCount() >= before + bytes.size(); }));
+        ASSERT_TRUE(PumpUntil([&] { return comm->InQueueCount() >= before + bytes.size(); }));
     }
 };
 
@@ -214,5 +216,5 @@ TEST_F(PollLoop, RetryTimerFiresAlthoughEveryTickSwitchesItOnAgain) {
     QTimer ticks;
     QObject::connect(&ticks, &QTimer::timeout, [this] { link->ShowErrorState(); });
     ticks.start(100);
-    EXPECT_TRUE(WaitUntil([&] { return retries > 0; }, 20000));
+    EXPECT_TRUE(PumpUntil([&] { return retries > 0; }, 20s));
 }

@@ -1,30 +1,14 @@
 #include "scripted_peer.h"
 
 #include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <stdexcept>
 
-ScriptedPeer::ScriptedPeer(const std::string& portDir, int port) {
-    int slave = -1;
-    char name[256] = {};
-    if (openpty(&master_, &slave, name, nullptr, nullptr) != 0) {
-        throw std::runtime_error("openpty failed");
-    }
-    termios tio{};
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
-    slaveKeeper_ = slave;
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    linkPath_ = portDir + "/COM" + std::to_string(port);
-    if (symlink(name, linkPath_.c_str()) != 0) {
-        throw std::runtime_error("symlink failed: " + linkPath_);
-    }
-    notifier_ = new QSocketNotifier(master_, QSocketNotifier::Read);
+ScriptedPeer::ScriptedPeer(const std::string& portDir, int port) : pty_(portDir, port) {
+    const int master = pty_.MasterFd();
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    notifier_ = new QSocketNotifier(master, QSocketNotifier::Read);
     QObject::connect(notifier_, &QSocketNotifier::activated, [this] { OnReadable(); });
 }
 
@@ -35,24 +19,14 @@ ScriptedPeer::~ScriptedPeer() {
 void ScriptedPeer::HangUp() {
     delete notifier_;
     notifier_ = nullptr;
-    if (!linkPath_.empty()) {
-        unlink(linkPath_.c_str());
-        linkPath_.clear();
-    }
-    if (slaveKeeper_ >= 0) {
-        close(slaveKeeper_);
-        slaveKeeper_ = -1;
-    }
-    if (master_ >= 0) {
-        close(master_);
-        master_ = -1;
-    }
+    pty_.RemoveLink();
+    pty_.HangUp();
 }
 
 void ScriptedPeer::Send(const std::string& bytes) {
     size_t done = 0;
-    while (master_ >= 0 && done < bytes.size()) {
-        const ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
+    while (pty_.MasterFd() >= 0 && done < bytes.size()) {
+        const ssize_t n = write(pty_.MasterFd(), bytes.data() + done, bytes.size() - done);
         if (n <= 0) {
             break;
         }
@@ -62,7 +36,7 @@ void ScriptedPeer::Send(const std::string& bytes) {
 
 void ScriptedPeer::OnReadable() {
     char buffer[512];
-    const ssize_t n = read(master_, buffer, sizeof buffer);
+    const ssize_t n = read(pty_.MasterFd(), buffer, sizeof buffer);
     if (n <= 0) {
         return;
     }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pty_pair.h"
+
 class ScriptedPeer {
 public:
     /// Returns the bytes to send back for one command (the CR is not part of it).
@@ -32,9 +34,7 @@ public:
 private:
     void OnReadable();
 
-    int master_ = -1;
-    int slaveKeeper_ = -1;  // keeps the tty alive while the program closes and reopens it
-    std::string linkPath_;
+    PtyPair pty_;
     std::string pending_;
     std::vector<std::string> commands_;
     Responder responder_;

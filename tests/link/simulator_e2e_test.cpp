@@ -3,9 +3,11 @@
 
 #include "link/status_texts.h"
 #include "link_fixture.h"
-#include "sim_process.h"
+#include "tests/support/sim_process.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 class AgainstSimulator : public LinkFixture {
 protected:
@@ -42,7 +44,7 @@ bool IsOnline(const RecordingView& view) {
 TEST_F(AgainstSimulator, FindsTheAnalyserBehindDeadAndForeignPortsAndShowsLiveValues) {
     StartSim({"--port", "5", "--dead-port", "2", "--foreign-port", "3"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 20000)) << view.status.toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return IsOnline(view); }, 20s)) << view.status.toStdString();
 
     EXPECT_EQ(view.identification, QStringLiteral("ZOR GX40 SN42"));
     EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("Teste COM2")));
@@ -63,7 +65,7 @@ TEST_F(AgainstSimulator, FindsTheAnalyserBehindDeadAndForeignPortsAndShowsLiveVa
         }
         return true;
     };
-    EXPECT_TRUE(WaitUntil(allValid, 10000));
+    EXPECT_TRUE(PumpUntil(allValid, 10s));
     EXPECT_GT(record.Value(9), 100.0);  // flue-gas temperature
 }
 
@@ -71,7 +73,7 @@ TEST_F(AgainstSimulator, RememberedPortIsTheOnlyOneTouched) {
     WriteFile("fumilink.ini", "[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 SN42\r\n");
     StartSim({"--port", "5", "--foreign-port", "3"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return IsOnline(view); }, 20s));
     EXPECT_EQ(sim->ReceivedAny(3), 0);
     EXPECT_EQ(sim->Received(5, "R001"), 1);
 }
@@ -79,7 +81,7 @@ TEST_F(AgainstSimulator, RememberedPortIsTheOnlyOneTouched) {
 TEST_F(AgainstSimulator, NothingAnsweringShowsTheErrorStateAndItsHelpPage) {
     StartSim({"--no-analyser", "--dead-port", "4", "--dead-port", "6"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return view.btWastunVisible; }, 20s));
     EXPECT_EQ(link->state.errorCode, kErrNoDevice);
     EXPECT_EQ(view.status, QStringLiteral("kein Messgerät gefunden - bitte Einschalten!"));
     EXPECT_EQ(view.picture, 1);
@@ -92,7 +94,7 @@ TEST_F(AgainstSimulator, NothingAnsweringShowsTheErrorStateAndItsHelpPage) {
 TEST_F(AgainstSimulator, OnlyPortOneDeadAsksToPairTheAnalyser) {
     StartSim({"--no-analyser", "--dead-port", "1"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return view.btWastunVisible; }, 20s));
     EXPECT_EQ(link->state.errorCode, kErrNotPaired);
     EXPECT_EQ(view.status, QStringLiteral("Bitte ZOR Bluetooth-Messgerät am Computer anmelden"));
     EXPECT_EQ(view.helpPage, 4);
@@ -104,7 +106,7 @@ TEST_F(AgainstSimulator, OnlyPortOneDeadAsksToPairTheAnalyser) {
 TEST_F(AgainstSimulator, LinkThatComesUpAfterTwoAndAHalfSecondsIsFoundAndStreams) {
     StartSim({"--port", "5", "--bluetooth", "5:up=2500", "--cycle-ms", "300"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 40000)) << sim->Log();
+    ASSERT_TRUE(PumpUntil([&] { return IsOnline(view); }, 40s)) << sim->Log();
     EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("Gerät am COM5 gefunden")));
     EXPECT_EQ(sim->Received(5, "SERVICE002"), 3) << "the first command waited for the link";
     // The port was opened again for the stream: a second connection, waited for as well.
@@ -116,7 +118,7 @@ TEST_F(AgainstSimulator, LinkThatFailsIsAPortThatCannotBeOpenedAndTheSearchGoesO
     StartSim({"--port", "5", "--bluetooth", "5:up=500", "--dead-port", "4", "--bluetooth",
               "4:fail=3000"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 40000)) << sim->Log();
+    ASSERT_TRUE(PumpUntil([&] { return IsOnline(view); }, 40s)) << sim->Log();
     const QStringList expected = {QStringLiteral("Teste COM4"), QStringLiteral("TDA-Error COM4"),
                                   QStringLiteral("Teste COM5"),
                                   QStringLiteral("Gerät am COM5 gefunden")};
@@ -131,7 +133,7 @@ TEST_F(AgainstSimulator, ReplyWithoutCarriageReturnIsNoReply) {
     WriteFile("fumilink.ini", "[Main]\r\ncomport=5\r\n");
     StartSim({"--port", "5", "--fault", "no-cr"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return view.btWastunVisible; }, 20s));
     EXPECT_EQ(link->state.errorCode, kErrNoReply);
     EXPECT_EQ(view.status, QStringLiteral("Fehler: Keine Antwort vom Gerät"));
     EXPECT_EQ(view.helpPage, 2);
@@ -149,7 +151,7 @@ TEST_F(AgainstSimulator, AbortDuringTheScanClosesWithoutAcceptingAPort) {
     });
     pressAbort.start(20);
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return view.closed; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return view.closed; }, 20s));
     EXPECT_FALSE(link->state.connected);
     EXPECT_EQ(sim->Received(7, "R001"), 0);
     EXPECT_FALSE(comm->Connected());
@@ -158,13 +160,13 @@ TEST_F(AgainstSimulator, AbortDuringTheScanClosesWithoutAcceptingAPort) {
 TEST_F(AgainstSimulator, KeepAliveRenewsAStreamThatStopped) {
     StartSim({"--port", "5", "--stream-seconds", "1", "--cycle-ms", "200"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return IsOnline(view); }, 20s));
     const int afterSearch = sim->Received(5, "w904");
     EXPECT_EQ(afterSearch, 3);
     // The stream ends one second after the last w904; ten idle ticks later the
     // keep-alive asks for it again, and values keep coming.
-    ASSERT_TRUE(WaitUntil([&] { return sim->Received(5, "w904") > afterSearch; }, 10000));
-    ASSERT_TRUE(WaitUntil([&] { return sim->Received(5, "w904") > afterSearch + 1; }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return sim->Received(5, "w904") > afterSearch; }, 10s));
+    ASSERT_TRUE(PumpUntil([&] { return sim->Received(5, "w904") > afterSearch + 1; }, 10s));
     EXPECT_TRUE(IsOnline(view));
 }
 
@@ -173,8 +175,8 @@ TEST_F(AgainstSimulator, NoiseInFrontOfEveryLineKeepsTheLinkAliveAndShowsNothing
     // read and must not be read as something else.
     StartSim({"--port", "5", "--fault", "noise", "--cycle-ms", "200", "--rate", "max"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return link->state.connected && comm->Connected(); }, 20000));
-    WaitUntil([] { return false; }, 2000);
+    ASSERT_TRUE(PumpUntil([&] { return link->state.connected && comm->Connected(); }, 20s));
+    PumpFor(2s);
     EXPECT_TRUE(comm->Connected());
     EXPECT_EQ(link->state.errorCode, 0);
     for (int channel = 1; channel <= 13; ++channel) {
@@ -188,8 +190,8 @@ TEST_F(AgainstSimulator, NoiseInFrontOfEveryLineKeepsTheLinkAliveAndShowsNothing
 TEST_F(AgainstSimulator, StreamWithoutLineEndsNeverGoesOnline) {
     StartSim({"--port", "5", "--fault", "no-newline-stream", "--rate", "max", "--cycle-ms", "0"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return view.status == kStatusStandby; }, 20000));
-    WaitUntil([] { return false; }, 1500);
+    ASSERT_TRUE(PumpUntil([&] { return view.status == kStatusStandby; }, 20s));
+    PumpFor(1500ms);
     EXPECT_FALSE(IsOnline(view));
     EXPECT_FALSE(record.Valid(1));
 }
@@ -197,9 +199,9 @@ TEST_F(AgainstSimulator, StreamWithoutLineEndsNeverGoesOnline) {
 TEST_F(AgainstSimulator, HangUpMidStreamEndsInTheNoReplyState) {
     StartSim({"--port", "5", "--fault", "hangup-after=4000"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return IsOnline(view); }, 20000));
-    ASSERT_TRUE(WaitUntil([&] { return link->state.errorCode == kErrNoReply; }, 20000));
-    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return IsOnline(view); }, 20s));
+    ASSERT_TRUE(PumpUntil([&] { return link->state.errorCode == kErrNoReply; }, 20s));
+    ASSERT_TRUE(PumpUntil([&] { return view.btWastunVisible; }, 5s));
     EXPECT_EQ(view.picture, 1);
     EXPECT_TRUE(record.Valid(1)) << "the last values stay";
 }
@@ -207,7 +209,7 @@ TEST_F(AgainstSimulator, HangUpMidStreamEndsInTheNoReplyState) {
 TEST_F(AgainstSimulator, AnalyserAnsweringOnlyEmptyLinesIsNotAccepted) {
     StartSim({"--port", "5", "--fault", "empty"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return view.btWastunVisible; }, 30000));
+    ASSERT_TRUE(PumpUntil([&] { return view.btWastunVisible; }, 30s));
     EXPECT_FALSE(link->state.connected);
     EXPECT_EQ(sim->Received(5, "R001"), DeviceLink::kMaxEmptyReplies);
 }
@@ -254,7 +256,7 @@ TEST_F(AgainstAFlood, AbbrechenDuringTheSearchClosesTheWindow) {
     });
     pressAbort.start(20);
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return view.closed; }, 30000));
+    ASSERT_TRUE(PumpUntil([&] { return view.closed; }, 30s));
     EXPECT_FALSE(link->state.connected);
     EXPECT_FALSE(comm->Connected());
 }
@@ -263,10 +265,10 @@ TEST_F(AgainstAFlood, PollTicksKeepComingAndAbbrechenClosesTheWindow) {
     Flood("flood");
     timer1.start();
     // Each tick takes what is queued when it starts and ends with a redraw.
-    ASSERT_TRUE(WaitUntil([&] { return view.dispDataCalls >= 25; }, 60000));
+    ASSERT_TRUE(PumpUntil([&] { return view.dispDataCalls >= 25; }, 60s));
     EXPECT_TRUE(record.Valid(1));
     link->state.abortFlag = true;
-    ASSERT_TRUE(WaitUntil([&] { return view.closed; }, 30000));
+    ASSERT_TRUE(PumpUntil([&] { return view.closed; }, 30s));
     EXPECT_FALSE(comm->Connected());
 }
 
@@ -283,10 +285,10 @@ TEST_F(AgainstSimulator, KeepAliveReplyGluedToAStreamWithoutLineEndsIsNotDecoded
     // one reply line that starts like a data line.
     StartSim({"--port", "5", "--fault", "no-newline-stream"});
     Run();
-    ASSERT_TRUE(WaitUntil([&] { return view.status == kStatusStandby; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return view.status == kStatusStandby; }, 20s));
     const int afterSearch = sim->Received(5, "w904");
-    ASSERT_TRUE(WaitUntil([&] { return sim->Received(5, "w904") >= afterSearch + 2; }, 20000));
-    ASSERT_TRUE(WaitUntil([&] { return !link->Busy(); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return sim->Received(5, "w904") >= afterSearch + 2; }, 20s));
+    ASSERT_TRUE(PumpUntil([&] { return !link->Busy(); }, 5s));
     EXPECT_FALSE(IsOnline(view));
     EXPECT_FALSE(view.btExitEnabled);
     EXPECT_EQ(record.onlineCountdown, 0);

@@ -18,6 +18,7 @@
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
 #include "serial/receive_count_probe.h"
+#include "tests/serial/open_line.h"
 #include "tests/serial/test_line.h"
 
 using namespace std::chrono_literals;
@@ -68,15 +69,8 @@ bool QueueReaches(CommPort& port, uint32_t count) {
     return false;
 }
 
-class CommPortLine : public ::testing::Test {
+class CommPortLine : public OpenLine {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(port_.Open(line_.Port()));
-        ASSERT_TRUE(port_.ApplySettings(DefaultLineSettings(), 2048, 2048));
-        port_.Purge();
-    }
-    void TearDown() override { port_.Close(); }
-
     /// Switches EV_RXCHAR on and takes the wake-up that the mask change itself gives.
     void WatchArrivals() {
         port_.SetEventMask(EV_RXCHAR_BIT);
@@ -84,9 +78,6 @@ protected:
         ASSERT_TRUE(woken);
         ASSERT_EQ(woken->status, CommWaitStatus::Woken);
     }
-
-    TestLine line_;
-    CommPort port_;
 };
 
 }  // namespace

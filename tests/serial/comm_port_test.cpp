@@ -26,7 +26,8 @@
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
 #include "serial/port_list.h"
-#include "tests/serial/pty_pair.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/waits.h"
 
 using namespace std::chrono_literals;
 
@@ -189,7 +190,7 @@ TEST(CommPortWrite, AStalledLineFailsLaterWritesAtOnce) {
 
     pty.DeviceWrite("R");
     char got = 0;
-    ASSERT_TRUE(WaitUntil([&] { return port.Read(&got, 1) == 1; }));
+    ASSERT_TRUE(SpinUntil([&] { return port.Read(&got, 1) == 1; }));
     EXPECT_EQ(port.Write("x", 1), 1);
     EXPECT_EQ(pty.DeviceRead(1), "x");
 }

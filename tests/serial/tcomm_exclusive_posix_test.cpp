@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/tcomm.h"
-#include "tests/serial/pty_pair.h"
+#include "tests/support/pty_pair.h"
 
 TEST(TCommExclusive, PortIsExclusiveAndReleasedAgainOnClose) {
     PortDir dir;

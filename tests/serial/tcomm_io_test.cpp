@@ -8,13 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/comm_message.h"
 #include "serial/tcomm.h"
-#include "tests/serial/event_pump.h"
 #include "tests/serial/recording_comm.h"
 #include "tests/serial/test_line.h"
+#include "tests/support/waits.h"
 
 using namespace std::chrono_literals;
 
@@ -61,10 +62,10 @@ TEST_F(TCommPort, OpenCallsTheFirstNotificationDirectlyWithAllEventBits) {
 
 TEST_F(TCommPort, OpenTwiceFailsAndChangesNothing) {
     ASSERT_TRUE(comm_.Open());
-    ASSERT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
+    ASSERT_TRUE(SpinUntil([] { return WatcherCount() == 1; }));
     EXPECT_FALSE(comm_.Open());
     EXPECT_TRUE(comm_.Connected());
-    EXPECT_FALSE(WaitUntil([] { return WatcherCount() > 1; }, 200ms));
+    EXPECT_FALSE(SpinUntil([] { return WatcherCount() > 1; }, 200ms));
     EXPECT_EQ(comm_.Count(WM_COMM_EVENT), 1u);
 }
 
@@ -73,7 +74,7 @@ TEST_F(TCommPort, OpenOfAMissingPortFailsQuietly) {
     EXPECT_FALSE(comm_.Open());
     EXPECT_FALSE(comm_.Connected());
     EXPECT_TRUE(comm_.seen.empty());
-    EXPECT_FALSE(WaitUntil([] { return WatcherCount() > 0; }, 200ms));
+    EXPECT_FALSE(SpinUntil([] { return WatcherCount() > 0; }, 200ms));
 }
 
 TEST_F(TCommPort, BytesTravelBothWaysEightBitClean) {
@@ -134,12 +135,12 @@ TEST_F(TCommPort, ClosedComponentReadsWritesAndCountsNothing) {
 TEST_F(TCommPort, CloseDiscardsWhatWasNotRead) {
     ASSERT_TRUE(comm_.Open());
     line_.DeviceWrite("stale");
-    ASSERT_TRUE(WaitUntil([&] { return comm_.InQueueCount() == 5; }));
+    ASSERT_TRUE(SpinUntil([&] { return comm_.InQueueCount() == 5; }));
     comm_.Close();
     ASSERT_TRUE(comm_.Open());
     EXPECT_EQ(comm_.InQueueCount(), 0u);
     line_.DeviceWrite("fresh");
-    ASSERT_TRUE(WaitUntil([&] { return comm_.InQueueCount() == 5; }));
+    ASSERT_TRUE(SpinUntil([&] { return comm_.InQueueCount() == 5; }));
     EXPECT_EQ(comm_.ReadAll(), "fresh");
 }
 
@@ -189,17 +190,17 @@ TEST_F(TCommPort, NoSecondNotificationBeforeTheFirstIsHandled) {
 
 TEST_F(TCommPort, CloseReturnsWhileTheWatcherWaitsBehindAnUnhandledNotification) {
     ASSERT_TRUE(comm_.Open());
-    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
+    EXPECT_TRUE(SpinUntil([] { return WatcherCount() == 1; }));
     // Nothing is pumped: the first notification stays queued and the watcher, seeing more
     // data, blocks in its hand-shake.
     line_.DeviceWrite("A");
-    ASSERT_TRUE(WaitUntil([&] { return comm_.InQueueCount() == 1; }));
+    ASSERT_TRUE(SpinUntil([&] { return comm_.InQueueCount() == 1; }));
     line_.DeviceWrite("B");
-    ASSERT_TRUE(WaitUntil([&] { return comm_.InQueueCount() == 2; }));
-    WaitUntil([] { return false; }, 100ms);  // lets the watcher reach its hand-shake
+    ASSERT_TRUE(SpinUntil([&] { return comm_.InQueueCount() == 2; }));
+    std::this_thread::sleep_for(100ms);  // lets the watcher reach its hand-shake
     comm_.Close();
     EXPECT_FALSE(comm_.Connected());
-    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 0; }));
+    EXPECT_TRUE(SpinUntil([] { return WatcherCount() == 0; }));
 
     // What was posted before Close still arrives; nothing after it.
     PumpFor(200ms);
@@ -210,7 +211,7 @@ TEST_F(TCommPort, CloseReturnsWhileTheWatcherWaitsBehindAnUnhandledNotification)
 
     // The component opens again, with a fresh watcher that reports again.
     ASSERT_TRUE(comm_.Open());
-    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
+    EXPECT_TRUE(SpinUntil([] { return WatcherCount() == 1; }));
     line_.DeviceWrite("C");
     const size_t before = comm_.Count(WM_COMM_RXCHAR);
     ASSERT_TRUE(PumpUntil([&] { return comm_.Count(WM_COMM_RXCHAR) > before; }));
@@ -225,7 +226,7 @@ TEST_F(TCommPort, CloseWhileAHandlerHoldsTheHandshake) {
     line_.DeviceWrite("B");
     PumpFor(100ms);
     comm_.Close();
-    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 0; }));
+    EXPECT_TRUE(SpinUntil([] { return WatcherCount() == 0; }));
     PumpFor(200ms);
     EXPECT_EQ(comm_.Count(WM_COMM_RXCHAR), 1u);
 }
@@ -276,7 +277,7 @@ TEST_F(TCommPort, DeviceGoingAwayStopsTheWatcherAndSaysSo) {
     EventCounter counter(WM_COMM_WAKE, wakeUps);
     comm_.MessageWindow()->installEventFilter(&counter);
     ASSERT_TRUE(comm_.Open());
-    ASSERT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
+    ASSERT_TRUE(SpinUntil([] { return WatcherCount() == 1; }));
     EXPECT_FALSE(comm_.HungUp());
     line_.HangUp();
     // The watcher notices the hang-up and ends by itself, posting no notification.
@@ -301,11 +302,11 @@ TEST_F(TCommPort, DestroyingAnOpenComponentClosesIt) {
         TComm other(nullptr);
         other.SetPort(line_.Port());
         ASSERT_TRUE(other.Open());
-        ASSERT_TRUE(WaitUntil([] { return WatcherCount() == 1; }));
+        ASSERT_TRUE(SpinUntil([] { return WatcherCount() == 1; }));
         line_.DeviceWrite("A");  // leaves a notification queued for a window that goes
-        ASSERT_TRUE(WaitUntil([&] { return other.InQueueCount() == 1; }));
+        ASSERT_TRUE(SpinUntil([&] { return other.InQueueCount() == 1; }));
     }
-    EXPECT_TRUE(WaitUntil([] { return WatcherCount() == 0; }));
+    EXPECT_TRUE(SpinUntil([] { return WatcherCount() == 0; }));
     PumpFor(100ms);
     ASSERT_TRUE(comm_.Open());
 }

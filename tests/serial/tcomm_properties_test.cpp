@@ -8,7 +8,7 @@
 #include "serial/comm_tables.h"
 #include "serial/custom_baud_linux.h"
 #include "serial/tcomm.h"
-#include "tests/serial/pty_pair.h"
+#include "tests/support/pty_pair.h"
 
 TEST(TCommDefaults, NewComponentReadsDocumentedValues) {
     QObject owner;

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "tests/serial/pty_pair.h"
+#include "tests/support/pty_pair.h"
 #include "tests/serial/test_line.h"
 
 namespace {

@@ -9,10 +9,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <thread>
 
-#include "tests/sim/sim_process.h"
+#include "tests/sim/port_client.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 #include "tools/sim/sim_options.h"
 
 namespace {
@@ -25,21 +28,48 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+/// fumilink-sim with exactly `args`; its standard output and error go to files in `folder`.
+std::unique_ptr<ChildProcess> StartSim(const TempDir& folder,
+                                       const std::vector<std::string>& args) {
+    ChildProcess::Options options;
+    options.argv = {FUMILINK_SIM_PATH};
+    options.argv.insert(options.argv.end(), args.begin(), args.end());
+    options.stdoutPath = folder.File("sim.stdout");
+    options.stderrPath = folder.File("sim.stderr");
+    return std::make_unique<ChildProcess>(std::move(options));
+}
+
+/// Waits for the READY line; returns it, or nothing if the simulator ended first or it
+/// took longer than `timeout`.
+std::optional<std::string> WaitReady(ChildProcess& sim, milliseconds timeout = seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (sim.Running() && std::chrono::steady_clock::now() <= end) {
+        const std::string out = sim.Stdout();
+        const auto newline = out.find('\n');
+        if (out.rfind("READY ", 0) == 0 && newline != std::string::npos) {
+            return out.substr(0, newline);
+        }
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    return std::nullopt;
+}
+
 // A simulator in its own folder; most tests want a fast, unpaced analyser on COM5.
 class SimRun {
 public:
     explicit SimRun(std::vector<std::string> args, bool addDefaults = true) {
         if (addDefaults) {
-            args.insert(args.begin(), {"--port-dir", folder.path(), "--log", folder / "sim.log"});
+            args.insert(args.begin(),
+                        {"--port-dir", folder.Path(), "--log", folder.File("sim.log")});
         }
-        process.emplace(folder, args);
-        ready = process->WaitReady();
+        process = StartSim(folder, args);
+        ready = WaitReady(*process);
     }
-    std::string Link(int port) const { return folder / ("COM" + std::to_string(port)); }
-    std::string Log() const { return ReadWholeFile(folder / "sim.log"); }
+    std::string Link(int port) const { return folder.File("COM" + std::to_string(port)); }
+    std::string Log() const { return ReadBytes(folder.File("sim.log")); }
 
-    TempFolder folder;
-    std::optional<SimProcess> process;
+    TempDir folder;
+    std::unique_ptr<ChildProcess> process;
     std::optional<std::string> ready;
 };
 
@@ -323,7 +353,7 @@ TEST(SimProcessBluetooth, EveryOpenConnectsAnewAndWhatComesMeanwhileWaitsForTheL
     ASSERT_TRUE(sim.ready) << sim.process->Stderr();
     // The folder marks the port: COM5 -> rfcomm5 -> the pty.
     EXPECT_EQ(LinkTarget(sim.Link(5)), "rfcomm5");
-    EXPECT_EQ(LinkTarget(sim.folder / "rfcomm5"), sim.ready->substr(sim.ready->rfind(' ') + 1));
+    EXPECT_EQ(LinkTarget(sim.folder.File("rfcomm5")), sim.ready->substr(sim.ready->rfind(' ') + 1));
     for (int round = 0; round < 2; ++round) {
         PortClient port(sim.Link(5));
         ASSERT_TRUE(port.ok());
@@ -337,7 +367,7 @@ TEST(SimProcessBluetooth, EveryOpenConnectsAnewAndWhatComesMeanwhileWaitsForTheL
     }
     EXPECT_EQ(sim.process->Stop(SIGTERM), 0);
     EXPECT_FALSE(Exists(sim.Link(5)));
-    EXPECT_FALSE(Exists(sim.folder / "rfcomm5"));
+    EXPECT_FALSE(Exists(sim.folder.File("rfcomm5")));
 
     const std::string log = sim.Log();
     const auto connecting = Stamps(log, "COM5 LINK connecting (up in 300 ms)");
@@ -371,7 +401,7 @@ TEST(SimProcessBluetooth, FailingLinkHangsUpAfterEveryOpenAndThePortStays) {
     EXPECT_EQ(analyser.ReadLine(), "ZOR GX40") << "the other ports serve on";
     EXPECT_EQ(sim.process->Stop(SIGTERM), 0);
     EXPECT_FALSE(Exists(sim.Link(4)));
-    EXPECT_FALSE(Exists(sim.folder / "rfcomm4"));
+    EXPECT_FALSE(Exists(sim.folder.File("rfcomm4")));
 }
 
 TEST(SimProcessFault, ForeignIdentityAndDeadPort) {
@@ -405,10 +435,11 @@ TEST(SimProcessLifecycle, TermAndIntRemoveTheLinks) {
 TEST(SimProcessLifecycle, RefusesAPortTakenInTheFolderAndLeavesItAlone) {
     SimRun first({"--port", "5"});
     ASSERT_TRUE(first.ready);
-    SimProcess second(first.folder,
-                      {"--port-dir", first.folder.path(), "--port", "7", "--dead-port", "5"});
-    EXPECT_EQ(second.WaitExit(), 2);
-    EXPECT_NE(second.Stderr().find("COM5 is already taken"), std::string::npos) << second.Stderr();
+    auto second = StartSim(first.folder,
+                           {"--port-dir", first.folder.Path(), "--port", "7", "--dead-port", "5"});
+    EXPECT_EQ(second->WaitExit(), 2);
+    EXPECT_NE(second->Stderr().find("COM5 is already taken"), std::string::npos)
+        << second->Stderr();
     EXPECT_FALSE(Exists(first.Link(7))) << "refused before creating anything";
     PortClient port(first.Link(5));
     port.Send("R004");
@@ -416,35 +447,35 @@ TEST(SimProcessLifecycle, RefusesAPortTakenInTheFolderAndLeavesItAlone) {
 }
 
 TEST(SimProcessLifecycle, BadOptionsAndHelp) {
-    TempFolder folder;
+    TempDir folder;
     {
-        SimProcess sim(folder, {"--port-dir", folder.path(), "--fault", "wobble"});
-        EXPECT_EQ(sim.WaitExit(), 2);
-        EXPECT_NE(sim.Stderr().find("fumilink-sim: --fault: unknown fault 'wobble'"),
+        auto sim = StartSim(folder, {"--port-dir", folder.Path(), "--fault", "wobble"});
+        EXPECT_EQ(sim->WaitExit(), 2);
+        EXPECT_NE(sim->Stderr().find("fumilink-sim: --fault: unknown fault 'wobble'"),
                   std::string::npos);
     }
     {
-        SimProcess sim(folder, {"--port-dir", folder / "missing"});
-        EXPECT_EQ(sim.WaitExit(), 2);
-        EXPECT_NE(sim.Stderr().find("does not exist"), std::string::npos);
+        auto sim = StartSim(folder, {"--port-dir", folder.File("missing")});
+        EXPECT_EQ(sim->WaitExit(), 2);
+        EXPECT_NE(sim->Stderr().find("does not exist"), std::string::npos);
     }
     {
-        SimProcess sim(folder, {"--help"});
-        EXPECT_EQ(sim.WaitExit(), 0);
-        EXPECT_NE(sim.Stdout().find("--fault"), std::string::npos);
+        auto sim = StartSim(folder, {"--help"});
+        EXPECT_EQ(sim->WaitExit(), 0);
+        EXPECT_NE(sim->Stdout().find("--fault"), std::string::npos);
     }
 }
 
 TEST(SimProcessLifecycle, PortFolderFromTheEnvironmentAndReadyFile) {
-    TempFolder folder;
-    setenv("FUMILINK_PORT_DIR", folder.path().c_str(), 1);
-    SimProcess sim(folder, {"--port", "9", "--ready-file", folder / "ready"});
+    TempDir folder;
+    setenv("FUMILINK_PORT_DIR", folder.Path().c_str(), 1);
+    auto sim = StartSim(folder, {"--port", "9", "--ready-file", folder.File("ready")});
     unsetenv("FUMILINK_PORT_DIR");
-    const auto ready = sim.WaitReady();
-    ASSERT_TRUE(ready) << sim.Stderr();
-    EXPECT_EQ(ReadWholeFile(folder / "ready"), *ready + "\n");
-    EXPECT_TRUE(Exists(folder / "COM9"));
-    EXPECT_EQ(sim.Stop(SIGTERM), 0);
+    const auto ready = WaitReady(*sim);
+    ASSERT_TRUE(ready) << sim->Stderr();
+    EXPECT_EQ(ReadBytes(folder.File("ready")), *ready + "\n");
+    EXPECT_TRUE(Exists(folder.File("COM9")));
+    EXPECT_EQ(sim->Stop(SIGTERM), 0);
 }
 
 }  // namespace

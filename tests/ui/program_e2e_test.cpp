@@ -18,13 +18,15 @@
 #include <utility>
 
 #include "data/transfer_file.h"
-#include "tests/link/sim_process.h"
-#include "tests/link/wait_until.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/waits.h"
 #include "ui/form1.h"
 #include "ui/formmain.h"
 #include "ui/message_boxes.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 class ProgramEndToEnd : public ::testing::Test {
 protected:
@@ -59,7 +61,7 @@ protected:
     /// Shows the window (which starts the search) and waits for live values.
     void ShowAndWaitOnline() {
         form->show();
-        ASSERT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }, 20000))
+        ASSERT_TRUE(PumpUntil([&] { return form->BtExit->isEnabled(); }, 20s))
             << form->StatusMessage().toStdString();
     }
 
@@ -98,7 +100,7 @@ TEST_F(ProgramEndToEnd, TakeOverWritesTheTransferFileAndEndsTheProgram) {
         edit->selectAll();
         QTest::keyClicks(edit, QString::fromLatin1(text));
     }
-    ASSERT_TRUE(WaitUntil([&] { return form->Record.Valid(13) && form->Record.Valid(1); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return form->Record.Valid(13) && form->Record.Valid(1); }, 20s));
 
     form->BtExit->click();
 
@@ -124,7 +126,7 @@ TEST_F(ProgramEndToEnd, AnalyserBehindABluetoothLinkIsFoundStreamsAndTakesOver) 
     // that opens the port again for the stream.
     StartSim({"--port", "5", "--bluetooth", "5:up=2500", "--cycle-ms", "300"});
     form->show();
-    ASSERT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }, 40000))
+    ASSERT_TRUE(PumpUntil([&] { return form->BtExit->isEnabled(); }, 40s))
         << form->StatusMessage().toStdString();
     form->BtExit->click();
     EXPECT_FALSE(form->isVisible());
@@ -164,12 +166,12 @@ TEST_F(ProgramEndToEnd, AbbrechenOrClosingDuringTheLinkWaitEndsTheProgramAtOnce)
         user.start(20);
         window.show();
         // Ended: the first tick's search has returned, the port is closed, the window gone.
-        ASSERT_TRUE(WaitUntil(
+        ASSERT_TRUE(PumpUntil(
             [&] {
                 return clicked && !window.Link->Busy() && !window.Comm->Connected() &&
                        !window.isVisible();
             },
-            30000));
+            30s));
         EXPECT_LE(ticks, 3) << "timeout ticks from the click to the end (the link may take 100)";
         EXPECT_EQ(sim->Count("COM5 LINK up"), 0);
     }
@@ -178,7 +180,7 @@ TEST_F(ProgramEndToEnd, AbbrechenOrClosingDuringTheLinkWaitEndsTheProgramAtOnce)
 TEST_F(ProgramEndToEnd, AnalyserGoneBeforeTheTakeOverKeepsTheWindowAndTheValues) {
     StartSim({"--port", "5", "--cycle-ms", "300"});
     ShowAndWaitOnline();
-    ASSERT_TRUE(WaitUntil([&] { return form->LabelO2->text() != QStringLiteral("-"); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return form->LabelO2->text() != QStringLiteral("-"); }, 20s));
     const double o2 = form->Record.Value(1);
     sim->Stop();  // the analyser is switched off; its link disappears
 
@@ -240,14 +242,14 @@ TEST_F(ProgramEndToEnd, TransferFileInAMissingFolderIsReportedAndTheWindowStays)
     EXPECT_EQ(messages[0],
               QString::fromStdString("Fehler beim Speichern der Datei " + transferFile));
     // Still connected: once data flows again the button comes back for a second try.
-    EXPECT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }, 20000));
+    EXPECT_TRUE(PumpUntil([&] { return form->BtExit->isEnabled(); }, 20s));
 }
 
 TEST_F(ProgramEndToEnd, AbbrechenEndsWithoutATransferFile) {
     StartSim({"--port", "5", "--cycle-ms", "300"});
     ShowAndWaitOnline();
     form->BTBreak->click();
-    EXPECT_TRUE(WaitUntil([&] { return !form->isVisible(); }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return !form->isVisible(); }, 5s));
     EXPECT_FALSE(form->Comm->Connected());
     EXPECT_FALSE(TransferFileExists());
 }
@@ -302,7 +304,7 @@ protected:
             }
         });
         watch.start(10);
-        ASSERT_TRUE(WaitUntil([&] { return clicked; }, 20000));
+        ASSERT_TRUE(PumpUntil([&] { return clicked; }, 20s));
     }
 
     int searchW904 = 0;
@@ -310,7 +312,7 @@ protected:
 
 TEST_F(ClickDuringTheKeepAlive, TakeOverRunsWhenTheWaitEnds) {
     ClickDuringTheWait([&] { form->BtExit->click(); });
-    ASSERT_TRUE(WaitUntil([&] { return !form->isVisible(); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return !form->isVisible(); }, 20s));
     EXPECT_TRUE(TransferFileExists());
     EXPECT_NE(ReadTransferFile().find("\r\n9200=SN42\r\n"), std::string::npos);
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
@@ -319,8 +321,8 @@ TEST_F(ClickDuringTheKeepAlive, TakeOverRunsWhenTheWaitEnds) {
 TEST_F(ClickDuringTheKeepAlive, SearchRunsWhenTheWaitEnds) {
     const int searchR001 = sim->Received(5, "R001");
     ClickDuringTheWait([&] { emit form->Image->doubleClicked(); });
-    ASSERT_TRUE(WaitUntil([&] { return sim->Received(5, "R001") > searchR001; }, 20000));
-    EXPECT_TRUE(WaitUntil([&] { return form->BtExit->isEnabled(); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return sim->Received(5, "R001") > searchR001; }, 20s));
+    EXPECT_TRUE(PumpUntil([&] { return form->BtExit->isEnabled(); }, 20s));
 }
 
 TEST_F(ProgramEndToEnd, ClickRememberedDuringASearchThatFailsStartsNoTakeOver) {

@@ -7,7 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "tests/link/sim_process.h"
+#include "tests/support/sim_process.h"
 
 namespace {
 

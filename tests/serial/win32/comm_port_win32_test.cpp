@@ -13,6 +13,7 @@
 #include "serial/comm_port.h"
 #include "serial/comm_tables.h"
 #include "serial/port_list.h"
+#include "tests/serial/open_line.h"
 #include "tests/serial/test_line.h"
 
 using namespace std::chrono_literals;
@@ -35,18 +36,7 @@ std::string ReadUpTo(CommPort& port, size_t expected, std::chrono::milliseconds 
     return got;
 }
 
-class Line : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(port_.Open(line_.Port()));
-        ASSERT_TRUE(port_.ApplySettings(DefaultLineSettings(), 2048, 2048));
-        port_.Purge();
-    }
-    void TearDown() override { port_.Close(); }
-
-    TestLine line_;
-    CommPort port_;
-};
+class Line : public OpenLine {};
 
 }  // namespace
 

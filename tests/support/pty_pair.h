@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/serial/event_pump.h"
+#include "tests/support/temp_dir.h"
 
 /// Temporary port folder, set as FUMILINK_PORT_DIR for the life of the object.
 class PortDir {
@@ -16,16 +16,17 @@ public:
     ~PortDir();
     PortDir(const PortDir&) = delete;
     PortDir& operator=(const PortDir&) = delete;
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return dir_.Path(); }
 
 private:
-    std::string path_;
+    TempDir dir_;
 };
 
-/// One pty pair linked as `dir`/COM<port>.
+/// One pty pair, its slave raw and linked as `folder`/COM<port>.
 class PtyPair {
 public:
-    PtyPair(const PortDir& dir, int port);
+    PtyPair(const std::string& folder, int port);
+    PtyPair(const PortDir& dir, int port) : PtyPair(dir.Path(), port) {}
     ~PtyPair();
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
@@ -38,7 +39,12 @@ public:
                            std::chrono::milliseconds deadline = std::chrono::seconds(10));
     /// The device disappears: closes the master (and the test's own slave descriptor).
     void HangUp();
-    /// The test's own descriptor of the slave, for looking at its termios.
+    /// The port disappears from the folder.
+    void RemoveLink();
+    /// The device side's descriptor, for a test that reads it from its event loop.
+    int MasterFd() const { return master_; }
+    /// The test's own descriptor of the slave, for looking at its termios; it keeps the
+    /// tty alive while the program closes and reopens it.
     int SlaveFd() const { return slave_; }
     const std::string& SlavePath() const { return slavePath_; }
 

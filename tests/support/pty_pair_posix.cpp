@@ -1,4 +1,4 @@
-#include "tests/serial/pty_pair.h"
+#include "tests/support/pty_pair.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,25 +7,20 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 
 PortDir::PortDir() {
-    char pattern[] = "/tmp/fumilink-ports-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    if (dir_.Path().empty()) {
+        throw std::runtime_error("no temporary folder");
     }
-    path_ = pattern;
-    setenv("FUMILINK_PORT_DIR", path_.c_str(), 1);
+    setenv("FUMILINK_PORT_DIR", dir_.Path().c_str(), 1);
 }
 
 PortDir::~PortDir() {
     unsetenv("FUMILINK_PORT_DIR");
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
 }
 
-PtyPair::PtyPair(const PortDir& dir, int port) {
+PtyPair::PtyPair(const std::string& folder, int port) {
     if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
         throw std::runtime_error("openpty failed");
     }
@@ -35,15 +30,22 @@ PtyPair::PtyPair(const PortDir& dir, int port) {
     cfmakeraw(&tio);
     tcsetattr(slave_, TCSANOW, &tio);
     slavePath_ = ttyname(slave_);
-    link_ = dir.Path() + "/COM" + std::to_string(port);
+    link_ = folder + "/COM" + std::to_string(port);
     if (symlink(slavePath_.c_str(), link_.c_str()) != 0) {
-        throw std::runtime_error("symlink failed");
+        throw std::runtime_error("symlink failed: " + link_);
     }
 }
 
 PtyPair::~PtyPair() {
     HangUp();
-    unlink(link_.c_str());
+    RemoveLink();
+}
+
+void PtyPair::RemoveLink() {
+    if (!link_.empty()) {
+        unlink(link_.c_str());
+        link_.clear();
+    }
 }
 
 void PtyPair::DeviceWrite(const std::string& bytes) {

@@ -1,21 +1,11 @@
-#include "tests/sim/sim_process.h"
+#include "tests/sim/port_client.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
-
-extern char** environ;
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -27,99 +17,6 @@ bool PollOnce(int fd, short events, std::chrono::milliseconds wait, short& reven
     return n > 0;
 }
 }  // namespace
-
-TempFolder::TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/simtest.XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) {
-        path_ = pattern;
-    }
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-SimProcess::SimProcess(const TempFolder& folder, const std::vector<std::string>& args)
-    : stdoutPath_(folder / "sim.stdout"), stderrPath_(folder / "sim.stderr") {
-    std::vector<std::string> argv = {FUMILINK_SIM_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> cargs;
-    for (auto& a : argv) {
-        cargs.push_back(a.data());
-    }
-    cargs.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, stderrPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    if (posix_spawn(&pid_, cargs[0], &actions, nullptr, cargs.data(), environ) != 0) {
-        pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-}
-
-SimProcess::~SimProcess() {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-}
-
-std::optional<std::string> SimProcess::WaitReady(std::chrono::milliseconds timeout) {
-    const auto end = Clock::now() + timeout;
-    while (pid_ > 0) {
-        const std::string out = Stdout();
-        const auto nl = out.find('\n');
-        if (out.rfind("READY ", 0) == 0 && nl != std::string::npos) {
-            return out.substr(0, nl);
-        }
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            break;
-        }
-        if (Clock::now() > end) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return std::nullopt;
-}
-
-int SimProcess::Stop(int signal, std::chrono::milliseconds timeout) {
-    if (pid_ > 0) {
-        kill(pid_, signal);
-    }
-    return WaitExit(timeout);
-}
-
-int SimProcess::WaitExit(std::chrono::milliseconds timeout) {
-    const auto end = Clock::now() + timeout;
-    while (pid_ > 0) {
-        int status = 0;
-        const pid_t r = waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        if (Clock::now() > end) {
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return -1;
-}
 
 PortClient::PortClient(const std::string& path) {
     fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
