@@ -249,15 +249,8 @@ int main(int argc, char** argv) {
         {"seconds", 60, 1, 3600, "time measured in each idle state"},
         {"exchanges", 3, 1, 100, "timed-out exchanges measured"},
     };
-    const BenchParse parsed =
-        ParseBenchOptions(std::vector<std::string>(argv + 1, argv + argc), options);
-    if (parsed.help) {
-        std::fputs(BenchUsage("bench_idle", kPurpose, options).c_str(), stdout);
-        return 0;
-    }
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "bench_idle: %s\n", parsed.error.c_str());
-        return 2;
+    if (const auto exitCode = TakeBenchCommandLine(argc, argv, "bench_idle", kPurpose, options)) {
+        return *exitCode;
     }
     const double seconds = OptionValue(options, "seconds");
     const int exchanges = static_cast<int>(OptionValue(options, "exchanges"));

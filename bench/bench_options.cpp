@@ -81,3 +81,18 @@ double OptionValue(const std::vector<BenchOption>& options, const std::string& n
     }
     throw std::logic_error("no benchmark option --" + name);
 }
+
+std::optional<int> TakeBenchCommandLine(int argc, char** argv, const char* program,
+                                        const char* purpose, std::vector<BenchOption>& options) {
+    const BenchParse parsed =
+        ParseBenchOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+    if (parsed.help) {
+        std::fputs(BenchUsage(program, purpose, options).c_str(), stdout);
+        return 0;
+    }
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "%s: %s\n", program, parsed.error.c_str());
+        return 2;
+    }
+    return std::nullopt;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The numeric command-line options of the benchmarks ("--seconds 60" or "--seconds=60").
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,3 +30,9 @@ std::string BenchUsage(const std::string& program, const std::string& purpose,
 
 /// The value of option `name` (which must be one of `options`).
 double OptionValue(const std::vector<BenchOption>& options, const std::string& name);
+
+/// Reads a benchmark's command line into `options`. After "--help" it prints the usage and
+/// gives 0, after a rejected command line the reason and 2: the exit code to end with at
+/// once. Nothing means run.
+std::optional<int> TakeBenchCommandLine(int argc, char** argv, const char* program,
+                                        const char* purpose, std::vector<BenchOption>& options);

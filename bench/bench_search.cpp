@@ -78,15 +78,8 @@ int main(int argc, char** argv) {
     std::vector<BenchOption> options = {
         {"repeat", 1, 1, 100, "searches per k; the figures are their mean"},
     };
-    const BenchParse parsed =
-        ParseBenchOptions(std::vector<std::string>(argv + 1, argv + argc), options);
-    if (parsed.help) {
-        std::fputs(BenchUsage("bench_search", kPurpose, options).c_str(), stdout);
-        return 0;
-    }
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "bench_search: %s\n", parsed.error.c_str());
-        return 2;
+    if (const auto exitCode = TakeBenchCommandLine(argc, argv, "bench_search", kPurpose, options)) {
+        return *exitCode;
     }
     const int repeat = static_cast<int>(OptionValue(options, "repeat"));
 

@@ -40,15 +40,9 @@ int main(int argc, char** argv) {
         {"drain", 60, 1, 600, "seconds allowed for the backlog after the stream ended"},
         {"baud", 0, 0, 4000000, "pace the simulator like a line of this baud rate; 0 = max"},
     };
-    const BenchParse parsed =
-        ParseBenchOptions(std::vector<std::string>(argv + 1, argv + argc), options);
-    if (parsed.help) {
-        std::fputs(BenchUsage("bench_throughput", kPurpose, options).c_str(), stdout);
-        return 0;
-    }
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "bench_throughput: %s\n", parsed.error.c_str());
-        return 2;
+    if (const auto exitCode =
+            TakeBenchCommandLine(argc, argv, "bench_throughput", kPurpose, options)) {
+        return *exitCode;
     }
     const double seconds = OptionValue(options, "seconds");
     const double drainSeconds = OptionValue(options, "drain");
