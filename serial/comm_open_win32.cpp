@@ -60,9 +60,9 @@ std::optional<DWORD> SlowOpenFor(const std::string& path) {
     if (length == 0 || length >= sizeof hook) {
         return std::nullopt;
     }
-    const std::string spec(hook, length);
-    const size_t colon = spec.find(':');
-    const std::string port = spec.substr(0, colon);
+    const std::string setting(hook, length);
+    const size_t colon = setting.find(':');
+    const std::string port = setting.substr(0, colon);
     const size_t at = path.rfind('\\');
     const std::string name = at == std::string::npos ? path : path.substr(at + 1);
     if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, port.c_str(), -1, name.c_str(), -1) !=
@@ -72,7 +72,7 @@ std::optional<DWORD> SlowOpenFor(const std::string& path) {
     if (colon == std::string::npos) {
         return INFINITE;
     }
-    return static_cast<DWORD>(std::strtoul(spec.c_str() + colon + 1, nullptr, 10));
+    return static_cast<DWORD>(std::strtoul(setting.c_str() + colon + 1, nullptr, 10));
 }
 
 DWORD WINAPI OpenOnItsOwnThread(void* parameter) {

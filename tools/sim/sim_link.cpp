@@ -2,7 +2,7 @@
 
 void SimLink::Open(SimTime now) {
     state_ = State::Connecting;
-    decidedAt_ = now + spec_.after;
+    decidedAt_ = now + settings_.after;
     held_.clear();
 }
 
@@ -28,7 +28,7 @@ SimLink::Change SimLink::Advance(SimTime now, std::string& delivered) {
     if (state_ != State::Connecting || now < decidedAt_) {
         return Change::None;
     }
-    if (spec_.fails) {
+    if (settings_.fails) {
         Close();
         return Change::Failed;
     }

@@ -17,7 +17,7 @@ public:
     /// What Advance found due.
     enum class Change { None, CameUp, Failed };
 
-    explicit SimLink(const SimBluetoothLink& spec) : spec_(spec) {}
+    explicit SimLink(const SimBluetoothLink& settings) : settings_(settings) {}
 
     /// The program opened the port at `now` (nobody had it open): the connection starts.
     void Open(SimTime now);
@@ -36,10 +36,10 @@ public:
     std::optional<SimTime> NextDeadline() const;
 
     State state() const { return state_; }
-    const SimBluetoothLink& spec() const { return spec_; }
+    const SimBluetoothLink& settings() const { return settings_; }
 
 private:
-    SimBluetoothLink spec_;
+    SimBluetoothLink settings_;
     State state_ = State::Down;
     SimTime decidedAt_{0};  // when the connection comes up or fails
     std::string held_;

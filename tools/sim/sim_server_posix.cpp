@@ -148,10 +148,10 @@ void SimServer::TakeOpenEvents() {
         if (event->opened) {
             if (port->openers++ == 0) {
                 port->link->Open(now);
-                const SimBluetoothLink& spec = port->link->spec();
+                const SimBluetoothLink& settings = port->link->settings();
                 log_.Write(now, port->name,
-                           std::string("LINK connecting (") + (spec.fails ? "fails" : "up") +
-                               " in " + std::to_string(spec.after.count() / 1000) + " ms)");
+                           std::string("LINK connecting (") + (settings.fails ? "fails" : "up") +
+                               " in " + std::to_string(settings.after.count() / 1000) + " ms)");
             }
         } else if (port->openers > 0 && --port->openers == 0) {
             // What the program wrote before it closed the port went out on this link,
@@ -193,7 +193,7 @@ void SimServer::AdvanceLink(Port& port, SimTime now) {
 
 void SimServer::HangUpLink(Port& port, SimTime now) {
     log_.Write(now, port.name,
-               "LINK failed after " + std::to_string(port.link->spec().after.count() / 1000) +
+               "LINK failed after " + std::to_string(port.link->settings().after.count() / 1000) +
                    " ms: hang-up");
     port.device->LinkDown(now);
     port.writeBlocked = false;

@@ -19,7 +19,9 @@ const std::string kPath = "\\\\.\\COM5";
 class SlowOpen : public ::testing::Test {
 protected:
     void TearDown() override { SetEnvironmentVariableA("FUMILINK_TEST_SLOW_OPEN", nullptr); }
-    static void Slow(const char* spec) { SetEnvironmentVariableA("FUMILINK_TEST_SLOW_OPEN", spec); }
+    static void Slow(const char* setting) {
+        SetEnvironmentVariableA("FUMILINK_TEST_SLOW_OPEN", setting);
+    }
 };
 
 HANDLE lateDeviceClosed = nullptr;
