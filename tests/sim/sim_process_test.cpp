@@ -16,6 +16,7 @@
 #include "tests/sim/port_client.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/waits.h"
 #include "tools/sim/sim_options.h"
 
 namespace {
@@ -42,16 +43,18 @@ std::unique_ptr<ChildProcess> StartSim(const TempDir& folder,
 /// Waits for the READY line; returns it, or nothing if the simulator ended first or it
 /// took longer than `timeout`.
 std::optional<std::string> WaitReady(ChildProcess& sim, milliseconds timeout = seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (sim.Running() && std::chrono::steady_clock::now() <= end) {
-        const std::string out = sim.Stdout();
-        const auto newline = out.find('\n');
-        if (out.rfind("READY ", 0) == 0 && newline != std::string::npos) {
-            return out.substr(0, newline);
-        }
-        std::this_thread::sleep_for(milliseconds(5));
-    }
-    return std::nullopt;
+    std::optional<std::string> line;
+    SpinUntil(
+        [&] {
+            const std::string out = sim.Stdout();
+            const auto newline = out.find('\n');
+            if (out.rfind("READY ", 0) == 0 && newline != std::string::npos) {
+                line = out.substr(0, newline);
+            }
+            return line.has_value() || !sim.Running();
+        },
+        timeout);
+    return line;
 }
 
 // A simulator in its own folder; most tests want a fast, unpaced analyser on COM5.
@@ -319,10 +322,7 @@ TEST(SimProcessFault, HangupAfterTimeKeepsOtherPortsServing) {
     if (port.ok()) {  // not opened in time only when this test was stalled for a second
         EXPECT_TRUE(port.WaitHangup());
     }
-    const auto end = std::chrono::steady_clock::now() + seconds(10);
-    while (Exists(sim.Link(5)) && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(milliseconds(20));
-    }
+    SpinUntil([&] { return !Exists(sim.Link(5)); });
     EXPECT_FALSE(Exists(sim.Link(5)));
     EXPECT_EQ(CountLines(sim.Log(), "COM5 HANGUP after 1000 ms"), 1);
     PortClient foreign(sim.Link(6));
@@ -361,10 +361,7 @@ TEST(SimProcessBluetooth, EveryOpenConnectsAnewAndWhatComesMeanwhileWaitsForTheL
         EXPECT_EQ(port.ReadLine(), "ZOR GX40") << "round " << round;
     }
     // The simulator learns of the second close a moment later.
-    const auto end = std::chrono::steady_clock::now() + seconds(10);
-    while (CountLines(sim.Log(), "COM5 LINK down") < 2 && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(milliseconds(20));
-    }
+    SpinUntil([&] { return CountLines(sim.Log(), "COM5 LINK down") >= 2; });
     EXPECT_EQ(sim.process->Stop(SIGTERM), 0);
     EXPECT_FALSE(Exists(sim.Link(5)));
     EXPECT_FALSE(Exists(sim.folder.File("rfcomm5")));

@@ -7,9 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include "tests/support/temp_dir.h"
+#include "tests/support/waits.h"
 
 namespace {
 
@@ -83,12 +82,8 @@ bool ChildProcess::Running() {
 }
 
 std::optional<int> ChildProcess::WaitExit(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (Running()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!SpinUntil([this] { return !Running(); }, timeout)) {
+        return std::nullopt;
     }
     return exitCode_;
 }

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <thread>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/waits.h"
 
 namespace {
 
@@ -42,21 +42,16 @@ SimProcess::SimProcess(const std::string& portDir, const QStringList& arguments)
         return;
     }
     // Blocking here is fine: nothing of the link runs yet.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (FileHasContent(readyPath)) {
-            ready_ = true;
-            return;
-        }
-        if (!child_->Running()) {
-            problem_ = program + " ended before it was ready (exit " +
-                       std::to_string(child_->WaitExit().value_or(-1)) +
-                       "): " + ReadBytes(outputPath);
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    SpinUntil([&] { return FileHasContent(readyPath) || !child_->Running(); },
+              std::chrono::seconds(20));
+    if (FileHasContent(readyPath)) {
+        ready_ = true;
+    } else if (!child_->Running()) {
+        problem_ = program + " ended before it was ready (exit " +
+                   std::to_string(child_->WaitExit().value_or(-1)) + "): " + ReadBytes(outputPath);
+    } else {
+        problem_ = program + " was not ready within 20 s";
     }
-    problem_ = program + " was not ready within 20 s";
 }
 
 SimProcess::~SimProcess() {

@@ -15,26 +15,11 @@
 #include "serial/port_list.h"
 #include "tests/serial/open_line.h"
 #include "tests/serial/test_line.h"
+#include "tests/serial/win32/read_up_to_win32.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-/// Everything `port` can read within `deadline`, stopping once `expected` bytes have come.
-std::string ReadUpTo(CommPort& port, size_t expected, std::chrono::milliseconds deadline = 10s) {
-    std::string got;
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    char buffer[512];
-    while (got.size() < expected && std::chrono::steady_clock::now() < end) {
-        const int32_t n = port.Read(buffer, sizeof buffer);
-        if (n > 0) {
-            got.append(buffer, static_cast<size_t>(n));
-        } else {
-            std::this_thread::sleep_for(5ms);
-        }
-    }
-    return got;
-}
 
 class Line : public OpenLine {};
 

@@ -16,6 +16,7 @@
 #include "serial/comm_port.h"
 #include "serial/comm_tables.h"
 #include "tests/serial/test_line.h"
+#include "tests/serial/win32/read_up_to_win32.h"
 
 using namespace std::chrono_literals;
 
@@ -93,12 +94,12 @@ void TestLine::DeviceWrite(const std::string& bytes) {
     }
 }
 
-std::string TestLine::DeviceRead(size_t expected, std::chrono::milliseconds deadline) {
+std::string ReadUpTo(CommPort& port, size_t expected, std::chrono::milliseconds deadline) {
     std::string got;
     const auto end = std::chrono::steady_clock::now() + deadline;
     char buffer[512];
     while (got.size() < expected && std::chrono::steady_clock::now() < end) {
-        const int32_t n = device_->port.Read(buffer, sizeof buffer);
+        const int32_t n = port.Read(buffer, sizeof buffer);
         if (n > 0) {
             got.append(buffer, static_cast<size_t>(n));
         } else {
@@ -106,6 +107,10 @@ std::string TestLine::DeviceRead(size_t expected, std::chrono::milliseconds dead
         }
     }
     return got;
+}
+
+std::string TestLine::DeviceRead(size_t expected, std::chrono::milliseconds deadline) {
+    return ReadUpTo(device_->port, expected, deadline);
 }
 
 void TestLine::HangUp() {
