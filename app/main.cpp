@@ -12,8 +12,8 @@
 #include "config/command_line.h"
 #include "config/executable_path.h"
 #include "data/cp1252.h"
-#include "ui/form1.h"
 #include "ui/formmain.h"
+#include "ui/help_window.h"
 #include "ui/message_boxes.h"
 #include "ui/ui_fonts.h"
 

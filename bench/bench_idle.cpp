@@ -26,8 +26,8 @@
 #include "tests/support/link_rig.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/waits.h"
-#include "ui/form1.h"
 #include "ui/formmain.h"
+#include "ui/help_window.h"
 #include "ui/message_boxes.h"
 
 namespace {

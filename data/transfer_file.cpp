@@ -96,15 +96,3 @@ std::string TransferFileBuilder::Bytes() const {
     }
     return bytes;
 }
-
-std::string ComposeTransferFile(const TransferFileContent& content) {
-    TransferFileBuilder builder;
-    builder.AddHeaderLine(content.headerLine);
-    builder.AddValueLines(content.record, content.entries, content.firingTypeParameter,
-                          content.so2Key);
-    for (size_t i = 0; i < kIdentificationRequests.size(); ++i) {
-        builder.AddIdentificationLine(kIdentificationRequests[i].key,
-                                      content.identificationReplies[i]);
-    }
-    return builder.Bytes();
-}

@@ -61,16 +61,3 @@ public:
 private:
     std::vector<std::string> lines_;
 };
-
-/// Everything one transfer file is made of.
-struct TransferFileContent {
-    std::string headerLine;  ///< Windows-1252
-    MeasurementRecord record;
-    ManualEntries entries;
-    std::string firingTypeParameter;                   ///< empty = no 6420 line
-    std::array<std::string, 3> identificationReplies;  ///< replies to R001, R002, R004
-    std::string so2Key;                                ///< empty = no SO2 line
-};
-
-/// The complete file bytes for `content`.
-std::string ComposeTransferFile(const TransferFileContent& content);

@@ -1,4 +1,5 @@
-// The command exchange: one command out, one CR-framed reply line back.
+// The command exchange: one command out, one CR-framed reply line back; and the command
+// sequences the search and the take-over send.
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -51,8 +52,9 @@ void DeviceLink::Exchange(std::string_view command) {
     if (linkWait) {
         state.timeoutCounter = std::max(kReplyTicks, LinkTicksLeft());
     }
-    // A reply longer than any the analyser sends is dropped rather than kept growing.
-    bool overlong = false;
+    // The reply is framed like a data line: one longer than any the analyser sends is
+    // dropped rather than kept growing, and its CR still ends the wait.
+    LineAssembler reply;
     bool complete = false;
     do {
         // Byte by byte: whatever follows the CR stays queued for the poll tick.
@@ -60,20 +62,12 @@ void DeviceLink::Exchange(std::string_view command) {
         uint32_t taken = 0;
         while (taken < queued && comm_.ReadBuffer(&state.lastByte, 1) == 1) {
             ++taken;
-            if (state.lastByte == kCR) {
+            if (reply.Feed(state.lastByte) || state.lastByte == kCR) {
                 complete = true;
                 break;
             }
-            if (overlong) {
-                continue;
-            }
-            if (state.replyLine.size() >= LineAssembler::kDefaultMaxLength) {
-                overlong = true;
-                state.replyLine.clear();
-                continue;
-            }
-            state.replyLine.push_back(static_cast<char>(state.lastByte));
         }
+        state.replyLine = reply.Line();
         if (complete) {
             break;
         }
@@ -112,5 +106,18 @@ void DeviceLink::Drain() {
 void DeviceLink::TimeouttimerTimer() {
     if (state.timeoutCounter > 0) {
         --state.timeoutCounter;
+    }
+}
+
+void DeviceLink::ServiceSequence() {
+    for (int i = 0; i < 3; ++i) {
+        Exchange("SERVICE002");
+        Exchange("SERVICE001");
+    }
+}
+
+void DeviceLink::StreamRequest() {
+    for (int i = 0; i < 3; ++i) {
+        Exchange("w904");
     }
 }

@@ -85,6 +85,11 @@ public:
 
     LinkState state;
 
+    // --- shared by all parts (device_link.cpp) ---
+    void ClosePort();
+    void LoadSettings();
+    void SaveSettings();
+
     // --- command exchange ---
     /// Sends `command` + CR and waits up to 1 s for the reply line; see LinkState.
     void Exchange(std::string_view command);
@@ -94,11 +99,8 @@ public:
 
     // --- search ---
     void OpenDevicePort();
-    void ClosePort();
     /// 1 when the analyser was found, else 0.
     int SearchDevice();
-    void LoadSettings();
-    void SaveSettings();
 
     // --- poll loop ---
     void StartLink();
@@ -169,7 +171,9 @@ private:
     /// appends the serial number (R004) to the identification label. False when R004 went
     /// unanswered (error code 2).
     bool IdentifyAnalyser();
+    /// "SERVICE002", "SERVICE001", three times: the analyser's command mode.
     void ServiceSequence();
+    /// "w904" three times: the data stream.
     void StreamRequest();
     void TellNoReply();
     void AddDebug(std::string_view cp1252Line);

@@ -9,15 +9,6 @@
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
 
-DeviceLink::DeviceLink(LinkView& view, MeasurementRecord& record, TComm& comm, QTimer& timer1,
-                       QTimer& timer2, QTimer& timeouttimer, QObject* parent)
-    : QObject(parent), view_(view), record_(record), comm_(comm), timer1_(timer1), timer2_(timer2) {
-    state.keepAliveCounter = kKeepAliveTicks;
-    connect(&timer1, &QTimer::timeout, this, &DeviceLink::Timer1Timer);
-    connect(&timer2, &QTimer::timeout, this, &DeviceLink::Timer2Timer);
-    connect(&timeouttimer, &QTimer::timeout, this, &DeviceLink::TimeouttimerTimer);
-}
-
 void DeviceLink::CheckData730(std::string_view line) {
     ++state.dataLinesDecoded;
     DecodeDataLine(record_, line);

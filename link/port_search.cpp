@@ -2,9 +2,7 @@
 // asked for its identification; the one whose reply contains "ZOR" is the analyser.
 
 #include <exception>
-#include <fstream>
 
-#include "config/settings.h"
 #include "data/conversions.h"
 #include "data/cp1252.h"
 #include "link/busy_scope.h"
@@ -41,21 +39,6 @@ bool IsAnalyserReply(const std::string& reply) {
 }
 
 }  // namespace
-
-void DeviceLink::AddDebug(std::string_view cp1252Line) {
-    state.debugLog.emplace_back(cp1252Line);
-}
-
-void DeviceLink::SaveDebugLog() {
-    std::ofstream file(debugLogPath_, std::ios::binary | std::ios::trunc);
-    for (const std::string& line : state.debugLog) {
-        file << line << "\r\n";
-    }
-    file.flush();
-    if (!file) {
-        view_.ShowErrorBox(QStringLiteral("Logdatei konnte nicht geschrieben werden!"));
-    }
-}
 
 void DeviceLink::OpenDevicePort() {
     AddDebug("START -> openrs232");
@@ -126,23 +109,6 @@ int32_t DeviceLink::LinkTicksLeft() const {
     return left > 0 ? static_cast<int32_t>((left + 99) / 100) : 0;
 }
 
-void DeviceLink::ClosePort() {
-    comm_.Close();
-}
-
-void DeviceLink::ServiceSequence() {
-    for (int i = 0; i < 3; ++i) {
-        Exchange("SERVICE002");
-        Exchange("SERVICE001");
-    }
-}
-
-void DeviceLink::StreamRequest() {
-    for (int i = 0; i < 3; ++i) {
-        Exchange("w904");
-    }
-}
-
 bool DeviceLink::RequestIdentification(std::string_view request) {
     for (int attempt = 0; attempt < kMaxEmptyReplies; ++attempt) {
         Drain();
@@ -170,34 +136,6 @@ bool DeviceLink::IdentifyAnalyser() {
     view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' ') +
                                  FromCp1252(state.replyLine));
     return true;
-}
-
-void DeviceLink::LoadSettings() {
-    if (settingsPath_.empty()) {
-        settingsPath_ = SettingsFilePath();
-    }
-    Settings settings{state.portNumber, state.identification, state.settingsFound, state.so2Key};
-    std::string error;
-    const bool ok = ::LoadSettings(settingsPath_, settings, &error);
-    state.portNumber = settings.portNumber;
-    state.identification = settings.identification;
-    state.settingsFound = settings.settingsFound;
-    state.so2Key = settings.so2Key;
-    if (!ok) {
-        view_.ShowInfoBox(QString::fromUtf8(kLoadSettingsFailedText));
-    }
-}
-
-void DeviceLink::SaveSettings() {
-    if (settingsPath_.empty()) {
-        settingsPath_ = SettingsFilePath();
-    }
-    const Settings settings{state.portNumber, state.identification, state.settingsFound,
-                            state.so2Key};
-    std::string error;
-    if (!::SaveSettings(settingsPath_, settings, &error)) {
-        view_.ShowInfoBox(QString::fromUtf8(kSaveSettingsFailedText));
-    }
 }
 
 DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {

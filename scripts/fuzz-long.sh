@@ -41,10 +41,8 @@ build="build-fuzz"
 # stays short (at 4096 bytes a data-line execution took ten times as long).
 max_len=1024
 
-CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DFUMILINK_QT_FREE_ONLY=ON -DFUMILINK_FUZZ=ON > "$build.configure.log" 2>&1 ||
-  { cat "$build.configure.log"; exit 1; }
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+cmake --preset fuzz > "$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+cmake --build --preset fuzz -j "$(nproc)" --target "${targets[@]}"
 
 # The value of a field such as "cov: 123" in libFuzzer's last status line.
 status_field() { # log, field

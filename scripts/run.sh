@@ -11,9 +11,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 bash scripts/install-deps.sh build display
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > build.configure.log 2>&1 ||
-  { cat build.configure.log; exit 1; }
-cmake --build build -j "$(nproc)" --target fumilink fumilink-sim
+cmake --preset plain > build.configure.log 2>&1 || { cat build.configure.log; exit 1; }
+cmake --build --preset plain -j "$(nproc)" --target fumilink fumilink-sim
 
 mkdir -p out
 rm -f out/data.csv

@@ -38,36 +38,38 @@ done
 bash scripts/install-deps.sh "${groups[@]}"
 
 jobs=$(nproc)
+# Programs the scripts start headless (the package check) need no display either.
 export QT_QPA_PLATFORM=offscreen
-export CTEST_OUTPUT_ON_FAILURE=1
 fuzz_seconds=${FUMILINK_FUZZ_SECONDS:-30}
 
-configure() { # dir, extra cmake args...
-  local dir=$1; shift
-  cmake -S "$root" -B "$dir" -G Ninja "$@" > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+# The stages are the presets of CMakePresets.json (configure, build, test); the output of
+# a configure goes to a log that is shown only when it fails.
+configure() { # preset
+  local dir=build-$1
+  [ "$1" = plain ] && dir=build
+  [ "$1" = package ] && dir=build-pkg
+  cmake --preset "$1" > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
 }
 
 stage_plain() {
   echo "== plain build and tests"
-  configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build build -j "$jobs"
-  ctest --test-dir build -j "$jobs" --timeout 300
+  configure plain
+  cmake --build --preset plain -j "$jobs"
+  ctest --preset plain -j "$jobs"
 }
 
 stage_asan() {
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-  configure build-asan -DCMAKE_BUILD_TYPE=Debug "-DFUMILINK_SANITIZE=address;undefined"
-  cmake --build build-asan -j "$jobs"
-  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan -j "$jobs" --timeout 600
+  configure asan
+  cmake --build --preset asan -j "$jobs"
+  ctest --preset asan -j "$jobs"
 }
 
 stage_tsan() {
   echo "== ThreadSanitizer (serial and link threads)"
-  configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DFUMILINK_SANITIZE=thread
-  cmake --build build-tsan -j "$jobs"
-  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ctest --test-dir build-tsan -L threads -j "$jobs" --timeout 600
+  configure tsan
+  cmake --build --preset tsan -j "$jobs"
+  ctest --preset tsan -j "$jobs"
 }
 
 stage_fuzz() {
@@ -86,15 +88,14 @@ stage_win32() {
     ! grep -qx "CMAKE_PREFIX_PATH:[A-Z]*=$qt_prefix" build-win32/CMakeCache.txt; then
     rm -rf build-win32
   fi
-  configure build-win32 -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_PREFIX_PATH="$qt_prefix" -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake"
-  cmake --build build-win32 -j "$jobs"
-  ctest --test-dir build-win32 -j "$jobs" --timeout 600
+  FUMILINK_QT_MINGW=$qt_prefix \
+    FUMILINK_QT_HOST_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" \
+    configure win32
+  cmake --build --preset win32 -j "$jobs"
+  ctest --preset win32 -j "$jobs"
   # End to end: fumilink.exe against the Linux simulator, compared with the Linux program.
-  [ -f build/build.ninja ] || configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build build -j "$jobs" --target fumilink fumilink-sim
+  [ -f build/build.ninja ] || configure plain
+  cmake --build --preset plain -j "$jobs" --target fumilink fumilink-sim
   bash tests/wine/program_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
     build/app/fumilink out
   bash tests/wine/help_window_keys.sh build-win32/app/fumilink.exe
@@ -113,8 +114,7 @@ stage_package() {
   local dir=build
   if [ ! -f build/CMakeCache.txt ]; then
     dir=build-pkg
-    configure build-pkg -DCMAKE_BUILD_TYPE=Release -DFUMILINK_TESTS=OFF \
-      "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
+    configure package
   fi
   cmake --build "$dir" -j "$jobs"
   bash scripts/check-package.sh "$dir"

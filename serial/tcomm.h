@@ -12,10 +12,13 @@
 //     comm->Close();
 //
 // Thread safety: every member is called on the thread that created the component, which
-// must run a Qt event loop for the posted notifications to arrive. Only one notification
-// is ever outstanding: the watcher waits until the previous one has been handled before it
-// looks at the port again. A notification posted before Close may still be delivered after
-// Close has returned; handlers must not assume the port is open.
+// must run a Qt event loop for the posted notifications to arrive. A notification only
+// wakes that event loop and says what happened; the bytes stay in the port until the
+// creating thread reads them (in this program, the poll tick and the waits of the command
+// exchange do). At most one notification is outstanding: the watcher goes on watching the
+// port, but posts the next one only once the previous one has been handled. A
+// notification posted before Close may still be delivered after Close has returned;
+// handlers must not assume the port is open.
 //
 // Failures are never thrown or shown: Open returns false, everything else does nothing.
 

@@ -19,8 +19,6 @@
 #include "ui/version_text.h"
 #include "ui/window_placement.h"
 
-TFormmain* Formmain = nullptr;
-
 // Resources of a static library are not registered by themselves: nothing references
 // the generated initialiser, so the linker would drop it.
 static void InitUiResources() {
@@ -141,7 +139,6 @@ TFormmain::TFormmain(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint) {
-    Formmain = this;
     InitUiResources();
     LoadUiFonts();
     BuildControls();
@@ -150,11 +147,7 @@ TFormmain::TFormmain(QWidget* parent)
     new TShowPlacement(this, [this] { CenterOnScreen(); });
 }
 
-TFormmain::~TFormmain() {
-    if (Formmain == this) {
-        Formmain = nullptr;
-    }
-}
+TFormmain::~TFormmain() = default;
 
 void TFormmain::BuildControls() {
     setWindowTitle(QStringLiteral("Fumilink"));

@@ -157,8 +157,6 @@ public:
     void CloseMainWindow() override { close(); }
     void ShowErrorBox(const QString& message) override;
     void ShowInfoBox(const QString& message) override;
-    /// Decodes one data line into `Record`.
-    void CheckData730(std::string_view line) { Link->CheckData730(line); }
 
     // ---- actions ----
     /// First show: reads the command line, sets the smoke inputs by the firing type and

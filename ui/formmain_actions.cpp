@@ -7,8 +7,8 @@
 
 #include "config/command_line.h"
 #include "link/status_texts.h"
-#include "ui/form1.h"
 #include "ui/formmain.h"
+#include "ui/help_window.h"
 #include "ui/message_boxes.h"
 
 namespace {

@@ -14,6 +14,7 @@
 #include "data/transfer_file.h"
 #include "tests/support/as_restricted_user_posix.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/transfer_file_content.h"
 
 TEST(PerUserSettingsFilePathFor, FollowsTheXdgBaseDirectoryRules) {
     struct Case {

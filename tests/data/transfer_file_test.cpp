@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/transfer_file_content.h"
+
 namespace {
 
 void SetChannel(MeasurementRecord& record, int channel, double value) {

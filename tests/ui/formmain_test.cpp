@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "tests/ui/qstring_printer.h"
-#include "ui/form1.h"
+#include "ui/help_window.h"
 #include "ui/version_text.h"
 
 namespace {

@@ -19,9 +19,10 @@
 
 #include "data/transfer_file.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/transfer_file_content.h"
 #include "tests/support/waits.h"
-#include "ui/form1.h"
 #include "ui/formmain.h"
+#include "ui/help_window.h"
 #include "ui/message_boxes.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QWidget>
 
-#include "ui/form1.h"
+#include "ui/help_window.h"
 
 namespace {
 

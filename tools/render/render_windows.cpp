@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ui/form1.h"
 #include "ui/formmain.h"
+#include "ui/help_window.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/form1.h"
+#include "ui/help_window.h"
 
 #include <QEvent>
 #include <QKeyEvent>
