@@ -118,6 +118,11 @@ stage_package() {
   fi
   cmake --build "$dir" -j "$jobs"
   bash scripts/check-package.sh "$dir"
+  # One place for the package, whichever build folder made it.
+  mkdir -p dist
+  rm -f dist/fumilink_*.deb
+  cp "$dir"/fumilink_*.deb dist/
+  echo "-- $(ls dist/fumilink_*.deb)"
 }
 
 for s in "${stages[@]}"; do
