@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package in a configured build folder and checks it without installing
 # anything into the system:
-#   1. cpack makes fumilink_<version>_<arch>.deb; lintian must report no errors,
+#   1. cpack makes fumilink_<version>_<arch>.deb; lintian must report no errors and no
+#      missing hardening,
 #   2. the unpacked desktop entry and AppStream metainfo validate, every icon size is there,
 #   3. the unpacked fumilink runs headless against the unpacked fumilink-sim (as
 #      scripts/run.sh does) and must write the expected transfer file, and its settings
@@ -27,8 +28,12 @@ echo "-- $(basename "$deb"): Depends: $(dpkg-deb -f "$deb" Depends)"
 
 echo "-- lintian $(basename "$deb")"
 status=0
-lintian --fail-on error "$deb" || status=$?
+lintian --fail-on error "$deb" > "$build/lintian.log" 2>&1 || status=$?
+cat "$build/lintian.log"
 [ "$status" -eq 0 ] || fail "lintian reports errors"
+# The programs are built with Debian's hardening flags (fortify, relro, bindnow).
+! grep -E 'hardening-no-(fortify-functions|bindnow|relro)' "$build/lintian.log" ||
+  fail "the programs lack hardening flags"
 
 work=$(mktemp -d)
 cleanup() { chmod -R u+w "$work" 2> /dev/null || true; rm -rf "$work"; }
