@@ -2,8 +2,9 @@
 
 #include <atomic>
 
-#include "config/executable_path.h"
 #include "config/file_replace_steps.h"
+#include "config/path_parts.h"
+#include "config/system_error.h"
 #include "config/temporary_file_name.h"
 
 namespace {
@@ -35,9 +36,8 @@ bool Fail(std::string* error, const std::string& what, const std::string& reason
     return false;
 }
 
-bool Fail(std::string* error, const std::string& what, const StepOutcome& outcome,
-          FileReplaceSteps& steps) {
-    return Fail(error, what, steps.Describe(outcome.systemError));
+bool Fail(std::string* error, const std::string& what, const StepOutcome& outcome) {
+    return Fail(error, what, DescribeSystemError(outcome.systemError));
 }
 
 /// Temporary files that writers of `fileName` left behind when they were killed. A living
@@ -62,7 +62,7 @@ bool WriteInPlace(FileReplaceSteps& steps, const std::string& path, std::string_
     FileHandle file = kNoFile;
     StepOutcome outcome = steps.OpenTruncated(path, &file);
     if (!outcome.Done()) {
-        return Fail(error, "cannot write " + path, outcome, steps);
+        return Fail(error, "cannot write " + path, outcome);
     }
     outcome = steps.Write(file, bytes);
     if (outcome.Done()) {
@@ -70,11 +70,11 @@ bool WriteInPlace(FileReplaceSteps& steps, const std::string& path, std::string_
     }
     if (!outcome.Done()) {
         steps.Close(file);
-        return Fail(error, "cannot write " + path, outcome, steps);
+        return Fail(error, "cannot write " + path, outcome);
     }
     outcome = steps.Close(file);
     if (!outcome.Done()) {
-        return Fail(error, "cannot write " + path, outcome, steps);
+        return Fail(error, "cannot write " + path, outcome);
     }
     return true;
 }
@@ -116,13 +116,13 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     FileHandle file = kNoFile;
     StepOutcome outcome = CreateTemporary(steps, folder, fileName, &temporary, &file);
     if (outcome.result == StepResult::Exists) {
-        return Fail(error, "cannot create a temporary file beside " + target, outcome, steps);
+        return Fail(error, "cannot create a temporary file beside " + target, outcome);
     }
     if (outcome.result == StepResult::Denied && existing.isFile) {
         return WriteInPlace(steps, target, bytes, error);
     }
     if (!outcome.Done()) {
-        return Fail(error, "cannot create " + temporary, outcome, steps);
+        return Fail(error, "cannot create " + temporary, outcome);
     }
     if (existing.isFile) {
         // The calling program may have made the file readable for others on purpose.
@@ -135,12 +135,12 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     if (!outcome.Done()) {
         steps.Close(file);
         steps.Remove(temporary);
-        return Fail(error, "cannot write " + temporary, outcome, steps);
+        return Fail(error, "cannot write " + temporary, outcome);
     }
     outcome = steps.Close(file);
     if (!outcome.Done()) {
         steps.Remove(temporary);
-        return Fail(error, "cannot write " + temporary, outcome, steps);
+        return Fail(error, "cannot write " + temporary, outcome);
     }
 
     // Replacing keeps what the replaced file carried (on Windows its access rights and
@@ -160,7 +160,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
         if (!existing.isFile || steps.Inspect(target).isFile) {
             steps.Remove(temporary);
         }
-        return Fail(error, "cannot replace " + target, outcome, steps);
+        return Fail(error, "cannot replace " + target, outcome);
     }
     steps.SyncFolder(folder);
     return true;

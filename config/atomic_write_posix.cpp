@@ -6,11 +6,10 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <ctime>
 
-#include "config/executable_path.h"
 #include "config/file_replace_steps.h"
+#include "config/path_parts.h"
 
 namespace {
 
@@ -171,10 +170,6 @@ public:
                       static_cast<long>((duration - seconds).count() * 1000000)};
         while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
         }
-    }
-
-    std::string Describe(long systemError) override {
-        return std::strerror(static_cast<int>(systemError));
     }
 };
 

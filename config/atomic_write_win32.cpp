@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "config/executable_path.h"
 #include "config/file_replace_steps.h"
+#include "config/path_parts.h"
 #include "config/wide_path_win32.h"
 
 namespace {
@@ -202,10 +202,6 @@ public:
 
     void Pause(std::chrono::milliseconds duration) override {
         Sleep(static_cast<DWORD>(duration.count()));
-    }
-
-    std::string Describe(long systemError) override {
-        return "system error " + std::to_string(static_cast<unsigned long>(systemError));
     }
 };
 

@@ -11,26 +11,7 @@
 #include <string_view>
 #include <vector>
 
-/// How one step ended.
-enum class StepResult {
-    Done,
-    Exists,      ///< creating: a file of that name is there already
-    Denied,      ///< creating: the user may not create files in that folder
-    Busy,        ///< someone has the file open for a moment (a scanner, the indexer): try again
-    TargetGone,  ///< replacing: the replaced file is gone, but the new one is not in its place
-    Failed,      ///< anything else
-};
-
-struct StepOutcome {
-    StepResult result = StepResult::Done;
-    long systemError = 0;  ///< errno or GetLastError() of a failure, 0 when done
-
-    bool Done() const { return result == StepResult::Done; }
-};
-
-/// An open file: a file descriptor or a HANDLE.
-using FileHandle = std::intptr_t;
-inline constexpr FileHandle kNoFile = -1;
+#include "config/step_outcome.h"
 
 /// What stands at the target before it is replaced, and what of it the new file keeps.
 struct ExistingFile {
@@ -80,8 +61,6 @@ public:
     /// Makes a rename in `folder` reach the disk; best effort.
     virtual void SyncFolder(const std::string& folder) = 0;
     virtual void Pause(std::chrono::milliseconds duration) = 0;
-    /// The system's words for an error number.
-    virtual std::string Describe(long systemError) = 0;
 };
 
 /// The steps of this operating system.

@@ -1,10 +1,10 @@
 #include "config/settings.h"
 
 #include "config/atomic_write.h"
-#include "config/executable_path.h"
 #include "config/file_bytes.h"
 #include "config/ini_file.h"
 #include "config/make_folders.h"
+#include "config/path_parts.h"
 #include "data/conversions.h"
 #include "data/single_line.h"
 

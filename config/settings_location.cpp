@@ -4,6 +4,7 @@
 #include "config/executable_path.h"
 #include "config/file_bytes.h"
 #include "config/make_folders.h"
+#include "config/path_parts.h"
 #include "config/settings.h"
 
 namespace {

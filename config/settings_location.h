@@ -20,6 +20,11 @@
 std::string ChooseSettingsFilePath(const std::string& executableDirectory,
                                    const std::string& perUserPath);
 
+/// Path of the settings file of this program: ChooseSettingsFilePath for the executable's
+/// folder and the user's own settings file. May copy a read-only file beside the program to
+/// the user's folder.
+std::string SettingsFilePath();
+
 /// The user's own settings file (settings_location_*.cpp): Linux
 /// $XDG_CONFIG_HOME/fumilink/fumilink.ini (see PerUserSettingsFilePathFor); Windows
 /// %LOCALAPPDATA%\Fumilink\fumilink.ini. Empty when the system does not say.

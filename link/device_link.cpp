@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "config/settings.h"
+#include "config/settings_location.h"
 #include "link/device_link.h"
 #include "serial/tcomm.h"
 

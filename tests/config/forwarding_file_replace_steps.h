@@ -64,7 +64,6 @@ public:
             pause();
         }
     }
-    std::string Describe(long systemError) override { return system_.Describe(systemError); }
 
 private:
     FileReplaceSteps& system_ = NativeFileReplaceSteps();

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "config/settings_location.h"
 #include "tests/config/remembered_settings.h"
 #include "tests/support/temp_dir.h"
 
