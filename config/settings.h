@@ -5,7 +5,9 @@
 // folder (SettingsFilePath, settings_location.h).
 // Section [Main], keys comport and SerNr; the optional key SO2Key names the key under
 // which the transfer file carries SO2. Every other line of the file is kept as it is.
-// Values are Windows-1252 bytes, exactly as in the file.
+// Values are Windows-1252 bytes, exactly as in a file in the ANSI code page; a file an
+// editor saved as UTF-8 or UTF-16 with a byte-order mark is read and written back in its
+// own form (text_form.h).
 
 #include <cstddef>
 #include <cstdint>

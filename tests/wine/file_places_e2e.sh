@@ -11,6 +11,9 @@
 #      arrives in Windows-1252 byte for byte ("?AHIN M\xFCLLER \x80": the S with cedilla
 #      has no form there).
 #   3. A transfer path of more than 300 characters to an existing folder receives the file.
+#   4. A fumilink.ini beside the program that Notepad saved as UTF-8 with a byte-order mark
+#      is read (its SO2Key gives the SO2 line) and saved back with its mark and its one
+#      [Main] section.
 #
 # Usage: file_places_e2e.sh FUMILINK_EXE FUMILINK_SIM
 #   FUMILINK_SIM comes from the Linux build. Needs wine, Xvfb, xdotool; as root also the
@@ -107,5 +110,20 @@ take_over long "$program" "Kunde" "$deep/out.csv"
 [ -s "$deep/out.csv" ] || fail "long: no transfer file at the long path"
 [ "$(ls -A "$deep")" = out.csv ] || fail "long: the folder holds $(ls -A "$deep" | tr "\n" " ")"
 echo "written at a path of $(windows_path "$deep/out.csv" | wc -m) characters"
+
+step "4. a fumilink.ini that Notepad saved as UTF-8 with a byte-order mark"
+notepad="$work/Notepad Programm"
+install_program "$notepad"
+printf '\357\273\277[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 SN42\r\nSO2Key=2204\r\n' \
+  > "$notepad/fumilink.ini"
+give_to_user "$notepad"
+take_over notepad "$notepad" "Kunde" "$work/Kunden/notepad.csv"
+grep -q -a '^2204=' "$work/Kunden/notepad.csv" ||
+  fail "notepad: the SO2Key of the file with a byte-order mark was not read (no 2204= line)"
+[ "$(head -c 3 "$notepad/fumilink.ini" | od -An -tx1 | xargs)" = "ef bb bf" ] ||
+  fail "notepad: the saved fumilink.ini lost its byte-order mark"
+[ "$(grep -c -a -F '[Main]' "$notepad/fumilink.ini")" -eq 1 ] ||
+  fail "notepad: the saved fumilink.ini has $(grep -c -a -F '[Main]' "$notepad/fumilink.ini") [Main] sections"
+echo "read and saved with its byte-order mark: $(od -An -c "$notepad/fumilink.ini" | head -n 1 | xargs)"
 
 echo "Files of fumilink.exe in their places under Wine: passed"
