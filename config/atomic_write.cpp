@@ -17,14 +17,16 @@ std::atomic<uint32_t> temporaryCounter{0};
 constexpr int kMoveAttempts = 11;
 constexpr std::chrono::milliseconds kMovePause{100};
 
-/// `move` (a replace or a rename), repeated while the file is busy.
-template <typename Move>
-StepOutcome MoveWhenFree(FileReplaceSteps& steps, Move move) {
-    StepOutcome outcome = move();
-    for (int attempt = 1; outcome.result == StepResult::Busy && attempt < kMoveAttempts;
-         ++attempt) {
+/// `step` (a replace or a rename), repeated while the file is busy or in use.
+template <typename Step>
+StepOutcome MoveWhenFree(FileReplaceSteps& steps, Step step) {
+    const auto refusedForNow = [](const StepOutcome& outcome) {
+        return outcome.result == StepResult::Busy || outcome.result == StepResult::InUse;
+    };
+    StepOutcome outcome = step();
+    for (int attempt = 1; refusedForNow(outcome) && attempt < kMoveAttempts; ++attempt) {
         steps.Pause(kMovePause);
-        outcome = move();
+        outcome = step();
     }
     return outcome;
 }
@@ -54,29 +56,29 @@ void RemoveLeftovers(FileReplaceSteps& steps, const std::string& folder,
     }
 }
 
-/// The fallback where no file can be created beside the target (a folder the user may
-/// not write to, holding a file the user may): the file itself is rewritten. A crash in
-/// between can leave it short; that beats never being able to save it.
-bool WriteInPlace(FileReplaceSteps& steps, const std::string& path, std::string_view bytes,
-                  std::string* error) {
+/// The fallback where the file cannot be replaced but may be written (a folder the user
+/// may not write to holding a file the user may; a file another program keeps open without
+/// letting it be renamed): the file itself is rewritten. A crash in between can leave it
+/// short; that beats never being able to save it.
+StepOutcome RewriteInPlace(FileReplaceSteps& steps, const std::string& path,
+                           std::string_view bytes) {
     FileHandle file = kNoFile;
     StepOutcome outcome = steps.OpenTruncated(path, &file);
     if (!outcome.Done()) {
-        return Fail(error, "cannot write " + path, outcome);
+        return outcome;
     }
     outcome = steps.Write(file, bytes);
     if (outcome.Done()) {
         outcome = steps.Flush(file);
     }
-    if (!outcome.Done()) {
-        steps.Close(file);
-        return Fail(error, "cannot write " + path, outcome);
-    }
-    outcome = steps.Close(file);
-    if (!outcome.Done()) {
-        return Fail(error, "cannot write " + path, outcome);
-    }
-    return true;
+    const StepOutcome closed = steps.Close(file);
+    return outcome.Done() ? closed : outcome;
+}
+
+bool WriteInPlace(FileReplaceSteps& steps, const std::string& path, std::string_view bytes,
+                  std::string* error) {
+    const StepOutcome outcome = RewriteInPlace(steps, path, bytes);
+    return outcome.Done() || Fail(error, "cannot write " + path, outcome);
 }
 
 /// Creates a temporary file beside `target` that no other writer uses: unique per process
@@ -133,8 +135,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
         outcome = steps.Flush(file);
     }
     if (!outcome.Done()) {
-        steps.Close(file);
-        steps.Remove(temporary);
+        steps.Discard(file, temporary);
         return Fail(error, "cannot write " + temporary, outcome);
     }
     outcome = steps.Close(file);
@@ -144,20 +145,22 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     }
 
     // Replacing keeps what the replaced file carried (on Windows its access rights and
-    // creation time too). Where that fails, a plain rename is the next try: after most
-    // failures both files are as they were, but after TargetGone the temporary file holds
-    // the only copy, and the rename gives it its proper name.
+    // creation time too). Where the replace itself fails, a plain rename is the next try:
+    // after most failures both files are as they were, but after TargetGone the temporary
+    // file holds the only copy, and the rename gives it its proper name. A file held open
+    // against renaming refuses the rename just as well.
     const auto replace = [&] { return steps.Replace(temporary, target); };
     const auto rename = [&] { return steps.Rename(temporary, target); };
     outcome = existing.isFile ? MoveWhenFree(steps, replace) : MoveWhenFree(steps, rename);
-    if (!outcome.Done() && existing.isFile) {
+    if (!outcome.Done() && existing.isFile && outcome.result != StepResult::InUse) {
         outcome = MoveWhenFree(steps, rename);
     }
     if (!outcome.Done()) {
         // Where a failed replace took the target away, the temporary file holds the only
         // copy: it stays, and the clean-up of leftovers spares it while the target is
         // missing.
-        if (!existing.isFile || steps.Inspect(target).isFile) {
+        const bool targetThere = steps.Inspect(target).isFile;
+        if (!existing.isFile || targetThere) {
             steps.Remove(temporary);
         }
         return Fail(error, "cannot replace " + target, outcome);

@@ -142,6 +142,11 @@ public:
         return ::close(Descriptor(file)) == 0 ? Done() : Failure(errno);
     }
 
+    void Discard(FileHandle file, const std::string& path) override {
+        ::close(Descriptor(file));
+        ::unlink(path.c_str());
+    }
+
     // A rename keeps nothing of the replaced file; the owner and permission bits were
     // given to the new file before it was written.
     StepOutcome Replace(const std::string& temporary, const std::string& target) override {

@@ -51,6 +51,10 @@ public:
     /// Makes the written bytes reach the disk.
     virtual StepOutcome Flush(FileHandle file) = 0;
     virtual StepOutcome Close(FileHandle file) = 0;
+    /// Closes the new file `file`, created as `path`, and removes it: through the handle
+    /// where the system can, so a folder that lets the user create files but not delete
+    /// them keeps nothing either.
+    virtual void Discard(FileHandle file, const std::string& path) = 0;
 
     /// Puts `temporary` in the place of the existing file `target`, keeping what the
     /// replaced file carries where the system can.

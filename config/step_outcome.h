@@ -8,10 +8,14 @@
 /// How one step ended.
 enum class StepResult {
     Done,
-    Missing,     ///< opening: no file of that name
-    Exists,      ///< creating: a file or folder of that name is there already
-    Denied,      ///< creating: the user may not create files in that folder
-    Busy,        ///< someone has the file open for a moment (a scanner, the indexer): try again
+    Missing,  ///< opening: no file of that name
+    Exists,   ///< creating: a file or folder of that name is there already
+    Denied,   ///< creating: the user may not create files in that folder
+    Busy,     ///< someone has the file open for a moment (a scanner, the indexer): try again
+    /// Another program holds the file open and lets nobody delete or rename it (a
+    /// sharing violation): try again, as for Busy. Where that lasts (the calling program,
+    /// an editor, a sync client keeps it open), the file may still be written in place.
+    InUse,
     TargetGone,  ///< replacing: the replaced file is gone, but the new one is not in its place
     Failed,      ///< anything else
 };

@@ -141,3 +141,42 @@ TEST(WriteFileAtomically, AReplaceThatTookTheOldFileAwayIsNotALoss) {
     EXPECT_FALSE(std::filesystem::exists(copy));
     EXPECT_EQ(dir.EntryCount(), 1u);
 }
+
+// A scanner that has the old file open for a moment refuses the replace as in use (or, on
+// Windows, as "unable to remove the replaced file"); a later try succeeds, and the plain
+// rename, which would lose the replaced file's access rights, is never needed.
+TEST(WriteFileAtomically, AReplaceRefusedAsInUseForAMomentIsTriedAgain) {
+    TempDir dir;
+    const std::string path = dir.File("data.csv");
+    WriteBytes(path, "old");
+    ForwardingFileReplaceSteps steps;
+    int refusals = 2;
+    steps.replace = [&refusals](const std::string& temporary, const std::string& target) {
+        return refusals-- > 0 ? StepOutcome{StepResult::InUse, 1175}
+                              : NativeFileReplaceSteps().Replace(temporary, target);
+    };
+    steps.rename = [](const std::string&, const std::string&) {
+        ADD_FAILURE() << "renamed instead of replaced";
+        return StepOutcome{StepResult::Failed, 0};
+    };
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(path, "new", &error, steps)) << error;
+    EXPECT_EQ(ReadBytes(path), "new");
+    EXPECT_EQ(steps.pauses, 2);
+    EXPECT_EQ(dir.EntryCount(), 1u);
+}
+
+TEST(WriteFileAtomically, AFailedWriteLeavesTheOldFileAndNoTemporary) {
+    TempDir dir;
+    const std::string path = dir.File("data.csv");
+    WriteBytes(path, "old");
+    ForwardingFileReplaceSteps steps;
+    steps.write = [](FileHandle, std::string_view) { return StepOutcome{StepResult::Failed, 28}; };
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically(path, "new", &error, steps));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+    EXPECT_FALSE(WriteFileAtomically(dir.File("fresh.csv"), "new", &error, steps));
+    EXPECT_EQ(dir.EntryCount(), 1u);
+}

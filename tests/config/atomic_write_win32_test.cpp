@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "config/atomic_write.h"
+#include "config/move_failure_win32.h"
 #include "config/temporary_file_name.h"
 #include "config/wide_path_win32.h"
 #include "tests/config/forwarding_file_replace_steps.h"
@@ -36,5 +37,25 @@ TEST(WriteFileAtomically, AFileHeldOpenByAnotherProgramIsReplacedWhenItLetsGo) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         const std::string name = entry.path().filename().string();
         EXPECT_FALSE(TemporaryFileWriter(name, "data.csv").has_value()) << name;
+    }
+}
+
+TEST(MoveFailureOutcome, TellsWhatIsWorthAnotherTry) {
+    const struct {
+        unsigned long code;
+        StepResult result;
+    } cases[] = {
+        {ERROR_SHARING_VIOLATION, StepResult::InUse},
+        {ERROR_UNABLE_TO_REMOVE_REPLACED, StepResult::InUse},
+        {ERROR_ACCESS_DENIED, StepResult::Busy},
+        {ERROR_LOCK_VIOLATION, StepResult::Busy},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, StepResult::TargetGone},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, StepResult::TargetGone},
+        {ERROR_DISK_FULL, StepResult::Failed},
+    };
+    for (const auto& c : cases) {
+        const StepOutcome outcome = MoveFailureOutcome(c.code);
+        EXPECT_EQ(outcome.result, c.result) << c.code;
+        EXPECT_EQ(outcome.systemError, static_cast<long>(c.code));
     }
 }

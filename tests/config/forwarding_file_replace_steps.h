@@ -13,6 +13,8 @@ public:
     /// Replace and Rename run these when set (the system's step otherwise); so does Pause.
     Move replace;
     Move rename;
+    /// Write runs this when set.
+    std::function<StepOutcome(FileHandle, std::string_view)> write;
     std::function<void()> pause;
     /// The process id this "process" writes under (the real one when 0). With another id
     /// the real process counts as ended, as the writer before a new start has.
@@ -45,10 +47,11 @@ public:
         system_.KeepProperties(file, replaced);
     }
     StepOutcome Write(FileHandle file, std::string_view bytes) override {
-        return system_.Write(file, bytes);
+        return write ? write(file, bytes) : system_.Write(file, bytes);
     }
     StepOutcome Flush(FileHandle file) override { return system_.Flush(file); }
     StepOutcome Close(FileHandle file) override { return system_.Close(file); }
+    void Discard(FileHandle file, const std::string& path) override { system_.Discard(file, path); }
     StepOutcome Replace(const std::string& temporary, const std::string& target) override {
         return replace ? replace(temporary, target) : system_.Replace(temporary, target);
     }
