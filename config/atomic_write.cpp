@@ -17,7 +17,8 @@ std::atomic<uint32_t> temporaryCounter{0};
 constexpr int kMoveAttempts = 11;
 constexpr std::chrono::milliseconds kMovePause{100};
 
-/// `step` (a replace or a rename), repeated while the file is busy or in use.
+/// `step` (a replace, a rename, or the look whether one may succeed), repeated while the
+/// file is busy or in use.
 template <typename Step>
 StepOutcome MoveWhenFree(FileReplaceSteps& steps, Step step) {
     const auto refusedForNow = [](const StepOutcome& outcome) {
@@ -112,6 +113,12 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     const ExistingFile existing = steps.Inspect(target);
     if (existing.isFile) {
         RemoveLeftovers(steps, folder, fileName);
+        // While another program keeps the file open without letting it be renamed, no
+        // replace can succeed: nothing is created beside it for a try bound to fail.
+        const StepOutcome held = MoveWhenFree(steps, [&] { return steps.MayReplace(target); });
+        if (held.result == StepResult::InUse) {
+            return WriteInPlace(steps, target, bytes, error);
+        }
     }
 
     std::string temporary;
@@ -162,6 +169,9 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
         const bool targetThere = steps.Inspect(target).isFile;
         if (!existing.isFile || targetThere) {
             steps.Remove(temporary);
+        }
+        if (outcome.result == StepResult::InUse && targetThere) {
+            return WriteInPlace(steps, target, bytes, error);
         }
         return Fail(error, "cannot replace " + target, outcome);
     }

@@ -84,6 +84,9 @@ public:
         return {true, static_cast<std::uint32_t>(info.st_mode & 07777), info.st_uid, info.st_gid};
     }
 
+    // A rename replaces a file whoever has it open: the holders keep reading the old one.
+    StepOutcome MayReplace(const std::string&) override { return Done(); }
+
     StepOutcome CreateNew(const std::string& path, FileHandle* file) override {
         // The mode 0666 lets the umask decide the permissions of a new file.
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

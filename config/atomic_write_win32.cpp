@@ -131,6 +131,24 @@ public:
         return {true, attributes, 0, 0};
     }
 
+    // Another handle that refuses delete sharing refuses every open for DELETE with a
+    // sharing violation, and every replace and rename needs one. Asking first spares the
+    // futile tries (Wine's ReplaceFileW also leaves an empty "rf*.tmp" of its own after
+    // each one refused so). The look holds the file for an instant and shares everything.
+    StepOutcome MayReplace(const std::string& target) override {
+        HANDLE probe = CreateFileW(WidePath(target).c_str(), DELETE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe != INVALID_HANDLE_VALUE) {
+            CloseHandle(probe);
+            return Done();
+        }
+        const DWORD code = GetLastError();
+        return code == ERROR_SHARING_VIOLATION
+                   ? StepOutcome{StepResult::InUse, static_cast<long>(code)}
+                   : Done();
+    }
+
     // The creator of a file is granted the access it asks for at creation, whatever the
     // folder's rights say about deleting: with DELETE the handle can remove the file again
     // (Discard) in a folder that lets the user create files but not delete them.
@@ -152,8 +170,11 @@ public:
     }
 
     StepOutcome OpenTruncated(const std::string& path, FileHandle* file) override {
-        HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Sharing writing: this is how a file is written that its holder (the calling
+        // program) keeps open for reading and writing itself.
+        HANDLE handle =
+            CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             return LastFailure();
         }

@@ -39,10 +39,15 @@ public:
     /// True while process `id` runs, also under another user.
     virtual bool ProcessRuns(std::uint32_t id) = 0;
     virtual ExistingFile Inspect(const std::string& path) = 0;
+    /// InUse while another program holds the existing file `target` open so that no
+    /// replace or rename can succeed; otherwise Done (what else may refuse the replace,
+    /// the replace itself tells). Changes nothing, never blocks.
+    virtual StepOutcome MayReplace(const std::string& target) = 0;
 
     /// Creates `path`, which must not exist, for writing.
     virtual StepOutcome CreateNew(const std::string& path, FileHandle* file) = 0;
-    /// Opens the existing file `path` for writing, emptied.
+    /// Opens the existing file `path` for writing, emptied, alongside any other program
+    /// that has it open and shares writing.
     virtual StepOutcome OpenTruncated(const std::string& path, FileHandle* file) = 0;
     /// Gives a new file what the file it is about to replace carries (owner and permission
     /// bits; attributes); best effort.

@@ -10,9 +10,11 @@ class ForwardingFileReplaceSteps : public FileReplaceSteps {
 public:
     using Move = std::function<StepOutcome(const std::string&, const std::string&)>;
 
-    /// Replace and Rename run these when set (the system's step otherwise); so does Pause.
+    /// Replace and Rename run these when set (the system's step otherwise); so do
+    /// MayReplace and Pause.
     Move replace;
     Move rename;
+    std::function<StepOutcome(const std::string&)> mayReplace;
     /// Write runs this when set.
     std::function<StepOutcome(FileHandle, std::string_view)> write;
     std::function<void()> pause;
@@ -37,6 +39,9 @@ public:
         return (processId == 0 || id != system_.ThisProcess()) && system_.ProcessRuns(id);
     }
     ExistingFile Inspect(const std::string& path) override { return system_.Inspect(path); }
+    StepOutcome MayReplace(const std::string& target) override {
+        return mayReplace ? mayReplace(target) : system_.MayReplace(target);
+    }
     StepOutcome CreateNew(const std::string& path, FileHandle* file) override {
         return system_.CreateNew(path, file);
     }

@@ -14,9 +14,13 @@
 #   4. A fumilink.ini beside the program that Notepad saved as UTF-8 with a byte-order mark
 #      is read (its SO2Key gives the SO2 line) and saved back with its mark and its one
 #      [Main] section.
+#   5. A transfer file that the calling program keeps open for reading and writing, sharing
+#      both but not deletion (hold_file.exe): the measurement is written into it, no message
+#      box appears, and nothing else is left in its folder.
 #
-# Usage: file_places_e2e.sh FUMILINK_EXE FUMILINK_SIM
-#   FUMILINK_SIM comes from the Linux build. Needs wine, Xvfb, xdotool; as root also the
+# Usage: file_places_e2e.sh FUMILINK_EXE FUMILINK_SIM HOLD_FILE_EXE
+#   FUMILINK_SIM comes from the Linux build, HOLD_FILE_EXE (tests/config/win32/hold_file.cpp)
+#   from the Windows one. Needs wine, Xvfb, xdotool; as root also the
 #   user nobody and setpriv.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,6 +28,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/lib/wine-session.sh"
 use_windows_program "${1:?fumilink.exe}"
 use_simulator "${2:?fumilink-sim of the Linux build}"
+hold_file_exe=$(realpath "${3:?hold_file.exe of the Windows build}")
 
 # The ordinary user: nobody when we are root, else ourselves (session_user runs a command
 # as that user in the same process, so $! of a background run is the command's).
@@ -125,5 +130,27 @@ grep -q -a '^2204=' "$work/Kunden/notepad.csv" ||
 [ "$(grep -c -a -F '[Main]' "$notepad/fumilink.ini")" -eq 1 ] ||
   fail "notepad: the saved fumilink.ini has $(grep -c -a -F '[Main]' "$notepad/fumilink.ini") [Main] sections"
 echo "read and saved with its byte-order mark: $(od -An -c "$notepad/fumilink.ini" | head -n 1 | xargs)"
+
+step "5. a transfer file that the calling program keeps open for reading and writing"
+caller=$work/Kunden/Halter
+mkdir -p "$caller" "$work/tools"
+cp "$hold_file_exe" "$work/tools/hold_file.exe"
+printf 'old\r\n' > "$caller/held.csv"
+give_to_user "$caller"
+(cd "$caller" && exec "${session_user[@]}" wine "$work/tools/hold_file.exe" \
+  "$(windows_path "$caller/held.csv")" "$(windows_path "$work/logs/hold.ready")" \
+  "$(windows_path "$work/logs/hold.release")") > "$work/logs/hold.out" 2>&1 &
+holder_pid=$!
+stop_at_exit "$holder_pid"
+wait_for 60 "held: the holder did not open the file ($(cat "$work/logs/hold.out"))" \
+  test -e "$work/logs/hold.ready"
+take_over held "$program" "Kunde" "$caller/held.csv"
+as_user touch "$work/logs/hold.release"
+wait "$holder_pid" || fail "held: the holder failed ($(cat "$work/logs/hold.out"))"
+[ "$(head -n 1 "$caller/held.csv")" = $'KUNDE\r' ] && grep -q -a '^9000=' "$caller/held.csv" ||
+  fail "held: the held file did not receive the measurement: $(head -c 80 "$caller/held.csv")"
+[ "$(ls -A "$caller")" = held.csv ] ||
+  fail "held: the folder holds $(ls -A "$caller" | tr "\n" " ")"
+echo "written into the held file: $(wc -l < "$caller/held.csv") lines, nothing beside it"
 
 echo "Files of fumilink.exe in their places under Wine: passed"
