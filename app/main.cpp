@@ -11,6 +11,7 @@
 #include "app/single_instance.h"
 #include "config/command_line.h"
 #include "config/executable_path.h"
+#include "config/path_parts.h"
 #include "data/cp1252.h"
 #include "ui/formmain.h"
 #include "ui/help_window.h"

@@ -2,8 +2,9 @@
 
 #include <atomic>
 
-#include "config/executable_path.h"
 #include "config/file_replace_steps.h"
+#include "config/path_parts.h"
+#include "config/system_error.h"
 #include "config/temporary_file_name.h"
 
 namespace {
@@ -16,14 +17,17 @@ std::atomic<uint32_t> temporaryCounter{0};
 constexpr int kMoveAttempts = 11;
 constexpr std::chrono::milliseconds kMovePause{100};
 
-/// `move` (a replace or a rename), repeated while the file is busy.
-template <typename Move>
-StepOutcome MoveWhenFree(FileReplaceSteps& steps, Move move) {
-    StepOutcome outcome = move();
-    for (int attempt = 1; outcome.result == StepResult::Busy && attempt < kMoveAttempts;
-         ++attempt) {
+/// `step` (a replace, a rename, or the look whether one may succeed), repeated while the
+/// file is busy or in use.
+template <typename Step>
+StepOutcome MoveWhenFree(FileReplaceSteps& steps, Step step) {
+    const auto refusedForNow = [](const StepOutcome& outcome) {
+        return outcome.result == StepResult::Busy || outcome.result == StepResult::InUse;
+    };
+    StepOutcome outcome = step();
+    for (int attempt = 1; refusedForNow(outcome) && attempt < kMoveAttempts; ++attempt) {
         steps.Pause(kMovePause);
-        outcome = move();
+        outcome = step();
     }
     return outcome;
 }
@@ -35,9 +39,8 @@ bool Fail(std::string* error, const std::string& what, const std::string& reason
     return false;
 }
 
-bool Fail(std::string* error, const std::string& what, const StepOutcome& outcome,
-          FileReplaceSteps& steps) {
-    return Fail(error, what, steps.Describe(outcome.systemError));
+bool Fail(std::string* error, const std::string& what, const StepOutcome& outcome) {
+    return Fail(error, what, DescribeSystemError(outcome.systemError));
 }
 
 /// Temporary files that writers of `fileName` left behind when they were killed. A living
@@ -54,29 +57,29 @@ void RemoveLeftovers(FileReplaceSteps& steps, const std::string& folder,
     }
 }
 
-/// The fallback where no file can be created beside the target (a folder the user may
-/// not write to, holding a file the user may): the file itself is rewritten. A crash in
-/// between can leave it short; that beats never being able to save it.
-bool WriteInPlace(FileReplaceSteps& steps, const std::string& path, std::string_view bytes,
-                  std::string* error) {
+/// The fallback where the file cannot be replaced but may be written (a folder the user
+/// may not write to holding a file the user may; a file another program keeps open without
+/// letting it be renamed): the file itself is rewritten. A crash in between can leave it
+/// short; that beats never being able to save it.
+StepOutcome RewriteInPlace(FileReplaceSteps& steps, const std::string& path,
+                           std::string_view bytes) {
     FileHandle file = kNoFile;
     StepOutcome outcome = steps.OpenTruncated(path, &file);
     if (!outcome.Done()) {
-        return Fail(error, "cannot write " + path, outcome, steps);
+        return outcome;
     }
     outcome = steps.Write(file, bytes);
     if (outcome.Done()) {
         outcome = steps.Flush(file);
     }
-    if (!outcome.Done()) {
-        steps.Close(file);
-        return Fail(error, "cannot write " + path, outcome, steps);
-    }
-    outcome = steps.Close(file);
-    if (!outcome.Done()) {
-        return Fail(error, "cannot write " + path, outcome, steps);
-    }
-    return true;
+    const StepOutcome closed = steps.Close(file);
+    return outcome.Done() ? closed : outcome;
+}
+
+bool WriteInPlace(FileReplaceSteps& steps, const std::string& path, std::string_view bytes,
+                  std::string* error) {
+    const StepOutcome outcome = RewriteInPlace(steps, path, bytes);
+    return outcome.Done() || Fail(error, "cannot write " + path, outcome);
 }
 
 /// Creates a temporary file beside `target` that no other writer uses: unique per process
@@ -110,19 +113,25 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     const ExistingFile existing = steps.Inspect(target);
     if (existing.isFile) {
         RemoveLeftovers(steps, folder, fileName);
+        // While another program keeps the file open without letting it be renamed, no
+        // replace can succeed: nothing is created beside it for a try bound to fail.
+        const StepOutcome held = MoveWhenFree(steps, [&] { return steps.MayReplace(target); });
+        if (held.result == StepResult::InUse) {
+            return WriteInPlace(steps, target, bytes, error);
+        }
     }
 
     std::string temporary;
     FileHandle file = kNoFile;
     StepOutcome outcome = CreateTemporary(steps, folder, fileName, &temporary, &file);
     if (outcome.result == StepResult::Exists) {
-        return Fail(error, "cannot create a temporary file beside " + target, outcome, steps);
+        return Fail(error, "cannot create a temporary file beside " + target, outcome);
     }
     if (outcome.result == StepResult::Denied && existing.isFile) {
         return WriteInPlace(steps, target, bytes, error);
     }
     if (!outcome.Done()) {
-        return Fail(error, "cannot create " + temporary, outcome, steps);
+        return Fail(error, "cannot create " + temporary, outcome);
     }
     if (existing.isFile) {
         // The calling program may have made the file readable for others on purpose.
@@ -133,34 +142,38 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
         outcome = steps.Flush(file);
     }
     if (!outcome.Done()) {
-        steps.Close(file);
-        steps.Remove(temporary);
-        return Fail(error, "cannot write " + temporary, outcome, steps);
+        steps.Discard(file, temporary);
+        return Fail(error, "cannot write " + temporary, outcome);
     }
     outcome = steps.Close(file);
     if (!outcome.Done()) {
         steps.Remove(temporary);
-        return Fail(error, "cannot write " + temporary, outcome, steps);
+        return Fail(error, "cannot write " + temporary, outcome);
     }
 
     // Replacing keeps what the replaced file carried (on Windows its access rights and
-    // creation time too). Where that fails, a plain rename is the next try: after most
-    // failures both files are as they were, but after TargetGone the temporary file holds
-    // the only copy, and the rename gives it its proper name.
+    // creation time too). Where the replace itself fails, a plain rename is the next try:
+    // after most failures both files are as they were, but after TargetGone the temporary
+    // file holds the only copy, and the rename gives it its proper name. A file held open
+    // against renaming refuses the rename just as well.
     const auto replace = [&] { return steps.Replace(temporary, target); };
     const auto rename = [&] { return steps.Rename(temporary, target); };
     outcome = existing.isFile ? MoveWhenFree(steps, replace) : MoveWhenFree(steps, rename);
-    if (!outcome.Done() && existing.isFile) {
+    if (!outcome.Done() && existing.isFile && outcome.result != StepResult::InUse) {
         outcome = MoveWhenFree(steps, rename);
     }
     if (!outcome.Done()) {
         // Where a failed replace took the target away, the temporary file holds the only
         // copy: it stays, and the clean-up of leftovers spares it while the target is
         // missing.
-        if (!existing.isFile || steps.Inspect(target).isFile) {
+        const bool targetThere = steps.Inspect(target).isFile;
+        if (!existing.isFile || targetThere) {
             steps.Remove(temporary);
         }
-        return Fail(error, "cannot replace " + target, outcome, steps);
+        if (outcome.result == StepResult::InUse && targetThere) {
+            return WriteInPlace(steps, target, bytes, error);
+        }
+        return Fail(error, "cannot replace " + target, outcome);
     }
     steps.SyncFolder(folder);
     return true;

@@ -1,7 +1,7 @@
 #pragma once
 // Replacing a file so that a reader never sees it half written: the settings file and
 // the transfer file both go through here. A crash or a full disk leaves either the old
-// file or the new one, never a mixture (save in the in-place fallback described below).
+// file or the new one, never a mixture (save in the in-place fallbacks described below).
 
 #include <string>
 #include <string_view>
@@ -22,6 +22,9 @@ class FileReplaceSteps;
 ///   written and flushed to the disk. Only then can a failure leave it half written.
 /// - A file that is busy for a moment (a virus scanner, the indexer or a sync client has
 ///   it open) is put in its place again over about a second before the call gives up.
+/// - A file that another program keeps open without letting it be replaced (Windows: the
+///   calling program or an editor holding it without delete sharing) is rewritten in
+///   place, as above, once that has lasted about a second; no temporary file is left.
 /// - Where a failed replace has taken the old file away (Windows' ReplaceFile can), the
 ///   temporary file is renamed into its place; where even that fails, it stays as the
 ///   only copy.

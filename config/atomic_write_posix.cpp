@@ -6,11 +6,10 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <ctime>
 
-#include "config/executable_path.h"
 #include "config/file_replace_steps.h"
+#include "config/path_parts.h"
 
 namespace {
 
@@ -85,6 +84,9 @@ public:
         return {true, static_cast<std::uint32_t>(info.st_mode & 07777), info.st_uid, info.st_gid};
     }
 
+    // A rename replaces a file whoever has it open: the holders keep reading the old one.
+    StepOutcome MayReplace(const std::string&) override { return Done(); }
+
     StepOutcome CreateNew(const std::string& path, FileHandle* file) override {
         // The mode 0666 lets the umask decide the permissions of a new file.
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -143,6 +145,11 @@ public:
         return ::close(Descriptor(file)) == 0 ? Done() : Failure(errno);
     }
 
+    void Discard(FileHandle file, const std::string& path) override {
+        ::close(Descriptor(file));
+        ::unlink(path.c_str());
+    }
+
     // A rename keeps nothing of the replaced file; the owner and permission bits were
     // given to the new file before it was written.
     StepOutcome Replace(const std::string& temporary, const std::string& target) override {
@@ -171,10 +178,6 @@ public:
                       static_cast<long>((duration - seconds).count() * 1000000)};
         while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
         }
-    }
-
-    std::string Describe(long systemError) override {
-        return std::strerror(static_cast<int>(systemError));
     }
 };
 

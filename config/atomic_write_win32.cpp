@@ -2,8 +2,9 @@
 
 #include <vector>
 
-#include "config/executable_path.h"
 #include "config/file_replace_steps.h"
+#include "config/move_failure_win32.h"
+#include "config/path_parts.h"
 #include "config/wide_path_win32.h"
 
 namespace {
@@ -20,18 +21,31 @@ StepOutcome LastFailure() {
     return Failure(GetLastError());
 }
 
-/// A failed replace or rename: someone holding either file open for a moment (a virus
-/// scanner, the indexer, a sync client) gives a sharing violation, or access denied while
-/// a delete is pending.
 StepOutcome MoveFailure() {
-    const DWORD code = GetLastError();
+    return MoveFailureOutcome(GetLastError());
+}
+
+}  // namespace
+
+/// A failed replace or rename. Someone holding either file open without delete sharing
+/// gives a sharing violation: a scanner for a moment, the calling program or an editor for
+/// as long as it has the file open. ReplaceFile reports the same as "unable to remove the
+/// replaced file" (both files keep their names, so trying again is safe). Access denied
+/// comes while a delete is pending, and a lock violation while a range is locked.
+StepOutcome MoveFailureOutcome(unsigned long code) {
     switch (code) {
         case ERROR_SHARING_VIOLATION:
+        case ERROR_UNABLE_TO_REMOVE_REPLACED:
+            return {StepResult::InUse, static_cast<long>(code)};
         case ERROR_LOCK_VIOLATION:
         case ERROR_ACCESS_DENIED:
             return {StepResult::Busy, static_cast<long>(code)};
-        // The replaced file is gone or under another name, the new one still under its
-        // temporary name.
+        // The replaced file is gone, the new one still under its temporary name; the
+        // sequence renames it into place. After ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 the
+        // new file has already taken over the replaced file's attributes and streams,
+        // and the old content lives on under a name ReplaceFile chose (without a backup
+        // name it does not say which): that file is Windows', we cannot know it and
+        // leave it; nothing of the new content is lost.
         case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
         case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
             return {StepResult::TargetGone, static_cast<long>(code)};
@@ -39,6 +53,8 @@ StepOutcome MoveFailure() {
             return Failure(code);
     }
 }
+
+namespace {
 
 HANDLE Handle(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
@@ -115,9 +131,30 @@ public:
         return {true, attributes, 0, 0};
     }
 
+    // Another handle that refuses delete sharing refuses every open for DELETE with a
+    // sharing violation, and every replace and rename needs one. Asking first spares the
+    // futile tries (Wine's ReplaceFileW also leaves an empty "rf*.tmp" of its own after
+    // each one refused so). The look holds the file for an instant and shares everything.
+    StepOutcome MayReplace(const std::string& target) override {
+        HANDLE probe = CreateFileW(WidePath(target).c_str(), DELETE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe != INVALID_HANDLE_VALUE) {
+            CloseHandle(probe);
+            return Done();
+        }
+        const DWORD code = GetLastError();
+        return code == ERROR_SHARING_VIOLATION
+                   ? StepOutcome{StepResult::InUse, static_cast<long>(code)}
+                   : Done();
+    }
+
+    // The creator of a file is granted the access it asks for at creation, whatever the
+    // folder's rights say about deleting: with DELETE the handle can remove the file again
+    // (Discard) in a folder that lets the user create files but not delete them.
     StepOutcome CreateNew(const std::string& path, FileHandle* file) override {
-        HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             *file = reinterpret_cast<FileHandle>(handle);
             return Done();
@@ -133,8 +170,11 @@ public:
     }
 
     StepOutcome OpenTruncated(const std::string& path, FileHandle* file) override {
-        HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Sharing writing: this is how a file is written that its holder (the calling
+        // program) keeps open for reading and writing itself.
+        HANDLE handle =
+            CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             return LastFailure();
         }
@@ -177,6 +217,16 @@ public:
         return CloseHandle(Handle(file)) ? Done() : LastFailure();
     }
 
+    void Discard(FileHandle file, const std::string& path) override {
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        const bool marked =
+            SetFileInformationByHandle(Handle(file), FileDispositionInfo, &dispose, sizeof dispose);
+        CloseHandle(Handle(file));
+        if (!marked) {
+            DeleteFileW(WidePath(path).c_str());
+        }
+    }
+
     // ReplaceFile keeps what the replaced file carried (attributes, access rights,
     // creation time); a rename does not.
     StepOutcome Replace(const std::string& temporary, const std::string& target) override {
@@ -202,10 +252,6 @@ public:
 
     void Pause(std::chrono::milliseconds duration) override {
         Sleep(static_cast<DWORD>(duration.count()));
-    }
-
-    std::string Describe(long systemError) override {
-        return "system error " + std::to_string(static_cast<unsigned long>(systemError));
     }
 };
 

@@ -18,7 +18,3 @@ std::string ExecutablePath() {
         buffer.resize(buffer.size() * 2);
     }
 }
-
-std::string_view PathSeparators() {
-    return "/";
-}

@@ -23,7 +23,3 @@ std::string ExecutablePath() {
         buffer.resize(buffer.size() * 2);
     }
 }
-
-std::string_view PathSeparators() {
-    return "\\/:";
-}

@@ -1,10 +1,13 @@
 #pragma once
 // Reading a whole small file while telling "not there" from "there but unreadable": a
 // missing settings file is normal, an unreadable one is an error the user must see.
-// file_bytes_posix.cpp and file_bytes_win32.cpp implement it.
+// The sequence is file_bytes.cpp; file_bytes_posix.cpp and file_bytes_win32.cpp implement
+// its steps (file_read_steps.h).
 
 #include <cstddef>
 #include <string>
+
+class FileReadSteps;
 
 enum class ReadFileResult {
     Ok,       ///< bytes hold the whole file
@@ -18,3 +21,7 @@ enum class ReadFileResult {
 /// unless the result is Ok; `*error` (when not null) is filled on Failed.
 ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::string* bytes,
                              std::string* error);
+
+/// The same sequence taking the given steps (file_read_steps.h) in place of the system's.
+ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::string* bytes,
+                             std::string* error, FileReadSteps& steps);

@@ -3,73 +3,61 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
-#include "config/file_bytes.h"
+#include "config/file_read_steps.h"
 
 namespace {
 
-ReadFileResult Fail(std::string* error, const std::string& what, const std::string& reason) {
-    if (error != nullptr) {
-        *error = what + ": " + reason;
-    }
-    return ReadFileResult::Failed;
+StepOutcome Failure(int errorNumber) {
+    return {StepResult::Failed, errorNumber};
 }
+
+int Descriptor(FileHandle file) {
+    return static_cast<int>(file);
+}
+
+class PosixFileReadSteps final : public FileReadSteps {
+public:
+    StepOutcome Open(const std::string& path, FileHandle* file) override {
+        // O_NONBLOCK: opening a named pipe would otherwise wait for a writer, for ever.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return errno == ENOENT ? StepOutcome{StepResult::Missing, ENOENT} : Failure(errno);
+        }
+        *file = fd;
+        return {};
+    }
+
+    StepOutcome Inspect(FileHandle file, OpenFileKind* kind) override {
+        struct stat info {};
+        if (::fstat(Descriptor(file), &info) != 0) {
+            return Failure(errno);
+        }
+        kind->regularFile = S_ISREG(info.st_mode);
+        kind->size = static_cast<std::uint64_t>(info.st_size);
+        return {};
+    }
+
+    StepOutcome Read(FileHandle file, char* buffer, std::size_t capacity,
+                     std::size_t* count) override {
+        for (;;) {
+            const ssize_t read = ::read(Descriptor(file), buffer, capacity);
+            if (read >= 0) {
+                *count = static_cast<std::size_t>(read);
+                return {};
+            }
+            if (errno != EINTR) {
+                return Failure(errno);
+            }
+        }
+    }
+
+    void Close(FileHandle file) override { ::close(Descriptor(file)); }
+};
 
 }  // namespace
 
-ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::string* bytes,
-                             std::string* error) {
-    bytes->clear();
-    // O_NONBLOCK: opening a named pipe would otherwise wait for a writer, for ever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) {
-            return ReadFileResult::Missing;
-        }
-        return Fail(error, "cannot open " + path, std::strerror(errno));
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        return Fail(error, "cannot read " + path, std::strerror(saved));
-    }
-    // A device such as /dev/zero never ends; only a regular file has a size to trust.
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return Fail(error, "cannot read " + path, "not a regular file");
-    }
-    if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
-        ::close(fd);
-        return Fail(error, "cannot read " + path,
-                    "larger than " + std::to_string(maxBytes) + " bytes");
-    }
-    bytes->reserve(static_cast<size_t>(info.st_size));
-    char buffer[4096];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            const int saved = errno;
-            ::close(fd);
-            bytes->clear();
-            return Fail(error, "cannot read " + path, std::strerror(saved));
-        }
-        if (count == 0) {
-            break;
-        }
-        // The file may grow while it is read.
-        if (bytes->size() + static_cast<size_t>(count) > maxBytes) {
-            ::close(fd);
-            bytes->clear();
-            return Fail(error, "cannot read " + path,
-                        "larger than " + std::to_string(maxBytes) + " bytes");
-        }
-        bytes->append(buffer, static_cast<size_t>(count));
-    }
-    ::close(fd);
-    return ReadFileResult::Ok;
+FileReadSteps& NativeFileReadSteps() {
+    static PosixFileReadSteps steps;
+    return steps;
 }

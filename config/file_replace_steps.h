@@ -11,26 +11,7 @@
 #include <string_view>
 #include <vector>
 
-/// How one step ended.
-enum class StepResult {
-    Done,
-    Exists,      ///< creating: a file of that name is there already
-    Denied,      ///< creating: the user may not create files in that folder
-    Busy,        ///< someone has the file open for a moment (a scanner, the indexer): try again
-    TargetGone,  ///< replacing: the replaced file is gone, but the new one is not in its place
-    Failed,      ///< anything else
-};
-
-struct StepOutcome {
-    StepResult result = StepResult::Done;
-    long systemError = 0;  ///< errno or GetLastError() of a failure, 0 when done
-
-    bool Done() const { return result == StepResult::Done; }
-};
-
-/// An open file: a file descriptor or a HANDLE.
-using FileHandle = std::intptr_t;
-inline constexpr FileHandle kNoFile = -1;
+#include "config/step_outcome.h"
 
 /// What stands at the target before it is replaced, and what of it the new file keeps.
 struct ExistingFile {
@@ -58,10 +39,15 @@ public:
     /// True while process `id` runs, also under another user.
     virtual bool ProcessRuns(std::uint32_t id) = 0;
     virtual ExistingFile Inspect(const std::string& path) = 0;
+    /// InUse while another program holds the existing file `target` open so that no
+    /// replace or rename can succeed; otherwise Done (what else may refuse the replace,
+    /// the replace itself tells). Changes nothing, never blocks.
+    virtual StepOutcome MayReplace(const std::string& target) = 0;
 
     /// Creates `path`, which must not exist, for writing.
     virtual StepOutcome CreateNew(const std::string& path, FileHandle* file) = 0;
-    /// Opens the existing file `path` for writing, emptied.
+    /// Opens the existing file `path` for writing, emptied, alongside any other program
+    /// that has it open and shares writing.
     virtual StepOutcome OpenTruncated(const std::string& path, FileHandle* file) = 0;
     /// Gives a new file what the file it is about to replace carries (owner and permission
     /// bits; attributes); best effort.
@@ -70,6 +56,10 @@ public:
     /// Makes the written bytes reach the disk.
     virtual StepOutcome Flush(FileHandle file) = 0;
     virtual StepOutcome Close(FileHandle file) = 0;
+    /// Closes the new file `file`, created as `path`, and removes it: through the handle
+    /// where the system can, so a folder that lets the user create files but not delete
+    /// them keeps nothing either.
+    virtual void Discard(FileHandle file, const std::string& path) = 0;
 
     /// Puts `temporary` in the place of the existing file `target`, keeping what the
     /// replaced file carries where the system can.
@@ -80,8 +70,6 @@ public:
     /// Makes a rename in `folder` reach the disk; best effort.
     virtual void SyncFolder(const std::string& folder) = 0;
     virtual void Pause(std::chrono::milliseconds duration) = 0;
-    /// The system's words for an error number.
-    virtual std::string Describe(long systemError) = 0;
 };
 
 /// The steps of this operating system.

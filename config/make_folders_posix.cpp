@@ -1,37 +1,35 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 
-#include "config/make_folders.h"
+#include "config/folder_steps.h"
 
 namespace {
 
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
+class PosixFolderSteps final : public FolderSteps {
+public:
+    std::string_view Separators() const override { return "/"; }
+
+    std::size_t FirstCreatable(const std::string&) const override { return 1; }
+
+    bool IsFolder(const std::string& path) override {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    }
+
+    // 0700, as the XDG base directory rules ask of the user's folders.
+    StepOutcome CreateFolder(const std::string& path) override {
+        if (::mkdir(path.c_str(), 0700) == 0) {
+            return {};
+        }
+        const int code = errno;
+        return {code == EEXIST ? StepResult::Exists : StepResult::Failed, code};
+    }
+};
 
 }  // namespace
 
-bool MakeFolders(const std::string& directory, std::string* error) {
-    if (directory.empty() || IsFolder(directory)) {
-        return true;
-    }
-    // Each prefix up to a '/' is one folder, from the top down; the root needs no creation.
-    for (size_t end = directory.find('/', 1);; end = directory.find('/', end + 1)) {
-        const std::string folder = directory.substr(0, end);
-        if (!folder.empty() && folder.back() != '/' && ::mkdir(folder.c_str(), 0700) != 0) {
-            const int code = errno;
-            if (!(code == EEXIST && IsFolder(folder))) {
-                if (error != nullptr) {
-                    *error = "cannot create " + folder + ": " + std::strerror(code);
-                }
-                return false;
-            }
-        }
-        if (end == std::string::npos) {
-            return true;
-        }
-    }
+FolderSteps& NativeFolderSteps() {
+    static PosixFolderSteps steps;
+    return steps;
 }

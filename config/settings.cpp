@@ -1,10 +1,11 @@
 #include "config/settings.h"
 
 #include "config/atomic_write.h"
-#include "config/executable_path.h"
 #include "config/file_bytes.h"
 #include "config/ini_file.h"
 #include "config/make_folders.h"
+#include "config/path_parts.h"
+#include "config/text_form.h"
 #include "data/conversions.h"
 #include "data/single_line.h"
 
@@ -28,14 +29,18 @@ bool LoadSettings(const std::string& path, Settings& settings, std::string* erro
         case ReadFileResult::Ok:
             break;
     }
-    IniFile file = IniFile::Parse(bytes);
+    const FileText text = DecodeFileText(bytes);
+    IniFile file = IniFile::Parse(text.text);
     if (!file.HasSection(kSection)) {
         settings.settingsFound = false;
         return true;
     }
-    settings.portNumber = ParseIntLoose(file.ReadString(kSection, kPortKey, "1"));
-    settings.identification = file.ReadString(kSection, kIdentificationKey, "1");
-    settings.so2Key = file.ReadString(kSection, kSo2Key, "");
+    const auto read = [&](const char* key, const char* defaultValue) {
+        return TextToCp1252(text.form, file.ReadString(kSection, key, defaultValue));
+    };
+    settings.portNumber = ParseIntLoose(read(kPortKey, "1"));
+    settings.identification = read(kIdentificationKey, "1");
+    settings.so2Key = read(kSo2Key, "");
     settings.settingsFound = true;
     return true;
 }
@@ -47,12 +52,16 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     if (ReadFileBytes(path, kMaxSettingsFileBytes, &bytes, error) == ReadFileResult::Failed) {
         return false;
     }
-    IniFile file = IniFile::Parse(bytes);
+    // Written back in the form an editor saved it in; a new file is ANSI.
+    FileText text = DecodeFileText(bytes);
+    IniFile file = IniFile::Parse(text.text);
     file.SetValue(kSection, kPortKey, IntToStrPad(settings.portNumber, 0));
     // The analyser's reply may hold a line break, which would split the SerNr line.
-    file.SetValue(kSection, kIdentificationKey, SingleLine(settings.identification));
+    file.SetValue(kSection, kIdentificationKey,
+                  Cp1252ToText(text.form, SingleLine(settings.identification)));
     if (!MakeFolders(DirectoryPart(path, PathSeparators()), error)) {
         return false;
     }
-    return WriteFileAtomically(path, file.Serialize(), error);
+    text.text = file.Serialize();
+    return WriteFileAtomically(path, EncodeFileText(text), error);
 }

@@ -2,10 +2,12 @@
 // The settings file "fumilink.ini" remembers the COM port and the identification of the
 // analyser found last, so the next search tries that port first. It sits beside the
 // executable where the user may write it there, otherwise in the user's own settings
-// folder (settings_location.h).
+// folder (SettingsFilePath, settings_location.h).
 // Section [Main], keys comport and SerNr; the optional key SO2Key names the key under
 // which the transfer file carries SO2. Every other line of the file is kept as it is.
-// Values are Windows-1252 bytes, exactly as in the file.
+// Values are Windows-1252 bytes, exactly as in a file in the ANSI code page; a file an
+// editor saved as UTF-8 or UTF-16 with a byte-order mark is read and written back in its
+// own form (text_form.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -29,11 +31,6 @@ struct Settings {
     bool settingsFound = false;  ///< the file had a [Main] section at the last load
     std::string so2Key;          ///< transfer file key for SO2 ("SO2Key"); empty = no SO2 line
 };
-
-/// Path of the settings file: ChooseSettingsFilePath (settings_location.h) for the
-/// executable's folder and the user's own settings file. May copy a read-only file beside
-/// the program to the user's folder.
-std::string SettingsFilePath();
 
 /// Reads the settings file at `path`. With a [Main] section: portNumber = ParseIntLoose of
 /// comport (default "1"), identification = SerNr (default "1"), so2Key = SO2Key (default

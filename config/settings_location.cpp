@@ -4,6 +4,7 @@
 #include "config/executable_path.h"
 #include "config/file_bytes.h"
 #include "config/make_folders.h"
+#include "config/path_parts.h"
 #include "config/settings.h"
 
 namespace {
@@ -42,6 +43,19 @@ std::string ChooseSettingsFilePath(const std::string& executableDirectory,
     return perUserPath;
 }
 
+std::string SettingsFilePathFor(const std::string& executableDirectory,
+                                const std::string& installedFolder,
+                                const std::string& perUserPath) {
+    const bool installed = !installedFolder.empty() && !executableDirectory.empty() &&
+                           IsSameFolder(executableDirectory, installedFolder);
+    return ChooseSettingsFilePath(installed ? std::string() : executableDirectory, perUserPath);
+}
+
 std::string SettingsFilePath() {
-    return ChooseSettingsFilePath(ExecutableDirectory(), PerUserSettingsFilePath());
+    return SettingsFilePathFor(ExecutableDirectory(), InstalledProgramFolder(),
+                               PerUserSettingsFilePath());
+}
+
+std::string InstalledProgramFolder() {
+    return FUMILINK_INSTALLED_PROGRAM_FOLDER;
 }

@@ -20,6 +20,30 @@
 std::string ChooseSettingsFilePath(const std::string& executableDirectory,
                                    const std::string& perUserPath);
 
+/// The settings file of a program in `executableDirectory`: the user's own file
+/// `perUserPath` only when the program is the installed one (its folder is
+/// `installedFolder`, see InstalledProgramFolder), else ChooseSettingsFilePath. A package
+/// removes what it installed and nothing more: a file the program left in /usr/bin (root
+/// may write there) would stay behind after `apt purge`.
+std::string SettingsFilePathFor(const std::string& executableDirectory,
+                                const std::string& installedFolder, const std::string& perUserPath);
+
+/// Path of the settings file of this program: SettingsFilePathFor the executable's folder,
+/// the installed folder and the user's own settings file. May copy a read-only file beside
+/// the program to the user's folder.
+std::string SettingsFilePath();
+
+/// The folder the build installs the program into (the install prefix's bindir, as the
+/// Debian package puts it in /usr/bin), with a trailing separator; empty where the program
+/// is not installed so (on Windows it is unpacked anywhere, and the rule beside the
+/// program applies).
+std::string InstalledProgramFolder();
+
+/// True when the folders `a` and `b` are one and the same, however they are spelled
+/// (links, doubled separators); false when either does not exist
+/// (settings_location_*.cpp).
+bool IsSameFolder(const std::string& a, const std::string& b);
+
 /// The user's own settings file (settings_location_*.cpp): Linux
 /// $XDG_CONFIG_HOME/fumilink/fumilink.ini (see PerUserSettingsFilePathFor); Windows
 /// %LOCALAPPDATA%\Fumilink\fumilink.ini. Empty when the system does not say.

@@ -1,6 +1,7 @@
 #include "config/settings_location_posix.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -28,6 +29,13 @@ std::string PerUserSettingsFilePath() {
         home = user != nullptr ? user->pw_dir : nullptr;
     }
     return PerUserSettingsFilePathFor(std::getenv("XDG_CONFIG_HOME"), home);
+}
+
+bool IsSameFolder(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           S_ISDIR(first.st_mode) && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 bool MayWriteFile(const std::string& path) {

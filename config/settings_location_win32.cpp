@@ -19,6 +19,33 @@ std::string PerUserSettingsFilePath() {
     return path;
 }
 
+namespace {
+
+/// The volume and file index of the folder `path`; false when it cannot be opened.
+bool FolderIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE folder = CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool known = GetFileInformationByHandle(folder, info) &&
+                       (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    CloseHandle(folder);
+    return known;
+}
+
+}  // namespace
+
+bool IsSameFolder(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return FolderIdentity(a, &first) && FolderIdentity(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
 // Access rights on Windows are lists that only an attempt reads reliably (and Wine maps
 // them from the Unix permissions): the file is opened for writing and closed unchanged.
 // The read-only attribute refuses writing to everyone, administrators included (Wine lets

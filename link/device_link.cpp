@@ -2,10 +2,13 @@
 // the settings file. The command exchange, the search, the poll loop and the take-over
 // each have a file of their own.
 
-#include <fstream>
-
-#include "config/settings.h"
 #include "link/device_link.h"
+#include "config/atomic_write.h"
+#include "config/debug_log_location.h"
+#include "config/make_folders.h"
+#include "config/path_parts.h"
+#include "config/settings.h"
+#include "config/settings_location.h"
 #include "serial/tcomm.h"
 
 DeviceLink::DeviceLink(LinkView& view, MeasurementRecord& record, TComm& comm, QTimer& timer1,
@@ -22,12 +25,16 @@ void DeviceLink::AddDebug(std::string_view cp1252Line) {
 }
 
 void DeviceLink::SaveDebugLog() {
-    std::ofstream file(debugLogPath_, std::ios::binary | std::ios::trunc);
+    // The current folder, or where the user's own settings live when it may not be
+    // written there (a calling program under Program Files or in /usr/bin).
+    const std::string path = debugLogPath_.empty() ? DebugLogFilePath() : debugLogPath_;
+    std::string bytes;
     for (const std::string& line : state.debugLog) {
-        file << line << "\r\n";
+        bytes += line;
+        bytes += "\r\n";
     }
-    file.flush();
-    if (!file) {
+    if (!MakeFolders(DirectoryPart(path, PathSeparators()), nullptr) ||
+        !WriteFileAtomically(path, bytes, nullptr)) {
         view_.ShowErrorBox(QStringLiteral("Logdatei konnte nicht geschrieben werden!"));
     }
 }

@@ -196,6 +196,6 @@ private:
     bool linkFailed_ = false;   ///< the link hung up while its first exchange waited
     bool openGivenUp_ = false;  ///< "Abbrechen" ended the wait for the open
     std::string settingsPath_;
-    std::string debugLogPath_ = "debug.log";
+    std::string debugLogPath_;  ///< empty: DebugLogFilePath() (config/debug_log_location.h)
     std::function<std::vector<std::string>()> portLister_;
 };

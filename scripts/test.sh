@@ -100,7 +100,8 @@ stage_win32() {
     build/app/fumilink out
   bash tests/wine/help_window_keys.sh build-win32/app/fumilink.exe
   bash tests/wine/bluetooth_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim out
-  bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim
+  bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
+    build-win32/tests/config/hold_file.exe
   mkdir -p dist
   cp build-win32/dist/fumilink-*-windows-x64.zip dist/
   echo "-- $(ls dist/fumilink-*-windows-x64.zip)"

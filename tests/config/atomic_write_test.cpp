@@ -141,3 +141,76 @@ TEST(WriteFileAtomically, AReplaceThatTookTheOldFileAwayIsNotALoss) {
     EXPECT_FALSE(std::filesystem::exists(copy));
     EXPECT_EQ(dir.EntryCount(), 1u);
 }
+
+namespace {
+
+/// An existing "data.csv" with "old" in it, and steps that tests make refuse.
+class WriteFileAtomicallyOver : public ::testing::Test {
+protected:
+    void SetUp() override { WriteBytes(path, "old"); }
+
+    TempDir dir;
+    const std::string path = dir.File("data.csv");
+    ForwardingFileReplaceSteps steps;
+    std::string error;
+};
+
+}  // namespace
+
+// The calling program, an editor or a sync client keeps the old file open and lets nobody
+// rename it, but shares writing: the measurement still reaches the caller, written in
+// place after about a second of tries, and nothing is created beside it.
+TEST_F(WriteFileAtomicallyOver, AFileHeldOpenAgainstRenamingIsWrittenInPlace) {
+    steps.mayReplace = [](const std::string&) { return StepOutcome{StepResult::InUse, 32}; };
+    int moves = 0;
+    steps.replace = steps.rename = [&moves](const std::string&, const std::string&) {
+        ++moves;
+        return StepOutcome{StepResult::InUse, 32};
+    };
+    ASSERT_TRUE(WriteFileAtomically(path, "new", &error, steps)) << error;
+    EXPECT_EQ(ReadBytes(path), "new");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+    EXPECT_EQ(moves, 0);
+    EXPECT_GE(steps.paused, 900ms);
+    EXPECT_LE(steps.paused, 1100ms);
+
+    // Taken hold of only after the look: the replace is refused for good. The temporary
+    // file goes, no rename is tried (it would lose what the replace keeps, and be refused
+    // as well), and the file is written in place.
+    steps.mayReplace = nullptr;
+    steps.pauses = 0;
+    ASSERT_TRUE(WriteFileAtomically(path, "newer", &error, steps)) << error;
+    EXPECT_EQ(ReadBytes(path), "newer");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+    EXPECT_EQ(moves, 11);
+    EXPECT_EQ(steps.pauses, 10);
+}
+
+// A scanner that has the old file open for a moment refuses the replace as in use (or, on
+// Windows, as "unable to remove the replaced file"); a later try succeeds, and the plain
+// rename, which would lose the replaced file's access rights, is never needed.
+TEST_F(WriteFileAtomicallyOver, AReplaceRefusedAsInUseForAMomentIsTriedAgain) {
+    int refusals = 2;
+    steps.replace = [&refusals](const std::string& temporary, const std::string& target) {
+        return refusals-- > 0 ? StepOutcome{StepResult::InUse, 1175}
+                              : NativeFileReplaceSteps().Replace(temporary, target);
+    };
+    steps.rename = [](const std::string&, const std::string&) {
+        ADD_FAILURE() << "renamed instead of replaced";
+        return StepOutcome{StepResult::Failed, 0};
+    };
+    ASSERT_TRUE(WriteFileAtomically(path, "new", &error, steps)) << error;
+    EXPECT_EQ(ReadBytes(path), "new");
+    EXPECT_EQ(steps.pauses, 2);
+    EXPECT_EQ(dir.EntryCount(), 1u);
+}
+
+TEST_F(WriteFileAtomicallyOver, AFailedWriteLeavesTheOldFileAndNoTemporary) {
+    steps.write = [](FileHandle, std::string_view) { return StepOutcome{StepResult::Failed, 28}; };
+    EXPECT_FALSE(WriteFileAtomically(path, "new", &error, steps));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+    EXPECT_FALSE(WriteFileAtomically(dir.File("fresh.csv"), "new", &error, steps));
+    EXPECT_EQ(dir.EntryCount(), 1u);
+}

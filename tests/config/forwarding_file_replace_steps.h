@@ -10,9 +10,13 @@ class ForwardingFileReplaceSteps : public FileReplaceSteps {
 public:
     using Move = std::function<StepOutcome(const std::string&, const std::string&)>;
 
-    /// Replace and Rename run these when set (the system's step otherwise); so does Pause.
+    /// Replace and Rename run these when set (the system's step otherwise); so do
+    /// MayReplace and Pause.
     Move replace;
     Move rename;
+    std::function<StepOutcome(const std::string&)> mayReplace;
+    /// Write runs this when set.
+    std::function<StepOutcome(FileHandle, std::string_view)> write;
     std::function<void()> pause;
     /// The process id this "process" writes under (the real one when 0). With another id
     /// the real process counts as ended, as the writer before a new start has.
@@ -35,6 +39,9 @@ public:
         return (processId == 0 || id != system_.ThisProcess()) && system_.ProcessRuns(id);
     }
     ExistingFile Inspect(const std::string& path) override { return system_.Inspect(path); }
+    StepOutcome MayReplace(const std::string& target) override {
+        return mayReplace ? mayReplace(target) : system_.MayReplace(target);
+    }
     StepOutcome CreateNew(const std::string& path, FileHandle* file) override {
         return system_.CreateNew(path, file);
     }
@@ -45,10 +52,11 @@ public:
         system_.KeepProperties(file, replaced);
     }
     StepOutcome Write(FileHandle file, std::string_view bytes) override {
-        return system_.Write(file, bytes);
+        return write ? write(file, bytes) : system_.Write(file, bytes);
     }
     StepOutcome Flush(FileHandle file) override { return system_.Flush(file); }
     StepOutcome Close(FileHandle file) override { return system_.Close(file); }
+    void Discard(FileHandle file, const std::string& path) override { system_.Discard(file, path); }
     StepOutcome Replace(const std::string& temporary, const std::string& target) override {
         return replace ? replace(temporary, target) : system_.Replace(temporary, target);
     }
@@ -64,7 +72,6 @@ public:
             pause();
         }
     }
-    std::string Describe(long systemError) override { return system_.Describe(systemError); }
 
 private:
     FileReplaceSteps& system_ = NativeFileReplaceSteps();

@@ -3,6 +3,7 @@
 #include "config/settings_location.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -133,4 +134,24 @@ TEST_F(SettingsLocation, AWritableProgramFolderKeepsTheFileBesideTheProgram) {
     EXPECT_EQ(ChooseSettingsFilePath(programFolder, perUser), beside);
     EXPECT_EQ(ChooseSettingsFilePath("", perUser), perUser);
     EXPECT_FALSE(std::filesystem::exists(perUser));
+}
+
+// Root may write /usr/bin, but the packaged program must leave nothing there that the
+// package does not know: the installed program uses the user's own file only, whatever
+// its folder is called. A program unpacked or built into a folder of its own keeps the
+// rule beside the program.
+TEST_F(SettingsLocation, TheInstalledProgramUsesTheUsersOwnFileOnly) {
+    const std::string linked = dir.File("usr-bin");
+    ASSERT_EQ(symlink(programFolder.c_str(), linked.c_str()), 0);
+    EXPECT_EQ(SettingsFilePathFor(programFolder, linked + "/", perUser), perUser);
+    EXPECT_EQ(SettingsFilePathFor(programFolder, programFolder + "/", perUser), perUser);
+    EXPECT_EQ(SettingsFilePathFor(programFolder, dir.File("home") + "/", perUser), beside);
+    EXPECT_EQ(SettingsFilePathFor(programFolder, "", perUser), beside);
+    EXPECT_EQ(SettingsFilePathFor(programFolder, dir.File("missing") + "/", perUser), beside);
+
+    // The build's own install folder, an absolute bindir.
+    const std::string installed = InstalledProgramFolder();
+    ASSERT_FALSE(installed.empty());
+    EXPECT_EQ(installed.front(), '/');
+    EXPECT_EQ(installed.substr(installed.size() - 5), "/bin/");
 }

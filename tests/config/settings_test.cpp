@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "config/settings_location.h"
 #include "tests/config/remembered_settings.h"
 #include "tests/support/temp_dir.h"
 
@@ -191,4 +192,64 @@ TEST(SettingsFilePath, LiesBesideTheExecutable) {
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(path).parent_path() /
                                         FUMILINK_TEST_FILE_NAME))
         << path;
+}
+
+namespace {
+
+/// UTF-16 LE bytes with the mark, unit by unit, as Notepad saves "Unicode".
+std::string Utf16LeFile(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+// Notepad saves "UTF-8" with a byte-order mark and "Unicode" as UTF-16 LE with its mark.
+// Both are read as the profile functions read them (a character without a Windows-1252
+// byte is '?' in the program) and written back in their form, everything but our keys
+// unchanged (a comment in Polish, a non-BMP character included).
+TEST(SaveSettings, AFileAnEditorSavedInUnicodeIsReadAndWrittenBackInItsForm) {
+    struct Form {
+        const char* name;
+        std::string before;
+        std::string after;
+    };
+    const Form forms[] = {
+        {"UTF-8 with mark",
+         "\xEF\xBB\xBF[Main]\r\ncomport=7\r\nSerNr=Łukasz Größe\r\nSO2Key=2204\r\n"
+         "[Other]\r\n; Łódź \xF0\x9F\x94\xA5\r\nx=€\r\n",
+         "\xEF\xBB\xBF[Main]\r\ncomport=5\r\nSerNr=ZOR Größe €\r\nSO2Key=2204\r\n"
+         "[Other]\r\n; Łódź \xF0\x9F\x94\xA5\r\nx=€\r\n"},
+        {"UTF-16 LE with mark",
+         Utf16LeFile(u"[Main]\r\ncomport=7\r\nSerNr=Łukasz Größe\r\nSO2Key=2204\r\n"
+                     u"[Other]\r\n; Łódź \U0001F525\r\nx=€\r\n"),
+         Utf16LeFile(u"[Main]\r\ncomport=5\r\nSerNr=ZOR Größe €\r\nSO2Key=2204\r\n"
+                     u"[Other]\r\n; Łódź \U0001F525\r\nx=€\r\n")},
+    };
+    for (const Form& form : forms) {
+        TempDir dir;
+        const std::string path = dir.File(kSettingsFileName);
+        WriteBytes(path, form.before);
+        Settings settings;
+        ASSERT_TRUE(LoadSettings(path, settings, nullptr)) << form.name;
+        EXPECT_TRUE(settings.settingsFound) << form.name;
+        EXPECT_EQ(settings.portNumber, 7) << form.name;
+        EXPECT_EQ(settings.so2Key, "2204") << form.name;
+        EXPECT_EQ(settings.identification,
+                  "?ukasz Gr\xF6\xDF"
+                  "e")
+            << form.name;
+
+        settings.portNumber = 5;
+        settings.identification =
+            "ZOR Gr\xF6\xDF"
+            "e \x80";
+        std::string error;
+        ASSERT_TRUE(SaveSettings(path, settings, &error)) << form.name << ": " << error;
+        EXPECT_EQ(ReadBytes(path), form.after) << form.name;
+    }
 }

@@ -1,0 +1,5 @@
+#include "config/path_parts.h"
+
+std::string_view PathSeparators() {
+    return "/";
+}
