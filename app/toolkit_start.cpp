@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/start_notice.h"
+#include "ui/program_icon.h"
 #include "ui/ui_fonts.h"
 
 namespace {
@@ -48,5 +49,8 @@ std::unique_ptr<QApplication> StartToolkit(ToolkitArguments& toolkit, int exitCo
     }
     gHeld.clear();
     UseUiFontAsApplicationFont();
+    // The windows carry the icon themselves; this one is for the message boxes, such as
+    // a second copy's, which stands alone in the task bar.
+    QApplication::setWindowIcon(ProgramIcon());
     return app;
 }

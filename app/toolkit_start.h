@@ -19,7 +19,7 @@ private:
     char* argv_[2];
 };
 
-/// Creates the application object with the program's font. Where the toolkit
+/// Creates the application object with the program's font and icon. Where the toolkit
 /// cannot start (Linux without a display it can reach), which Qt answers with a flood of
 /// lines and an abort, one line on standard error says so and the process ends with
 /// `exitCode` instead. `toolkit` must outlive the object.

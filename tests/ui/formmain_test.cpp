@@ -28,6 +28,7 @@
 
 #include "tests/ui/qstring_printer.h"
 #include "ui/help_window.h"
+#include "ui/program_icon.h"
 #include "ui/version_text.h"
 
 namespace {
@@ -584,6 +585,19 @@ TEST_F(FormmainTest, NumbersTypedBeyondTheRangeAreKeptUntilTheFieldIsLeftThenBou
     form->SEWTT->selectAll();
     QTest::keyClicks(form->SEWTT, QStringLiteral("-5x"));
     EXPECT_EQ(form->SEWTT->text(), QStringLiteral("5"));
+}
+
+TEST_F(FormmainTest, MainAndHelpWindowCarryTheProgramIcon) {
+    TForm1 help;
+    form->SetHelpWindow(&help);
+    const QImage expected = ProgramIcon().pixmap(32).toImage();
+    ASSERT_FALSE(expected.isNull());
+    // Drawn, not an empty square: the motif's middle is opaque.
+    EXPECT_EQ(expected.pixelColor(16, 16).alpha(), 255);
+    for (QWidget* window : {static_cast<QWidget*>(form.get()), static_cast<QWidget*>(&help)}) {
+        EXPECT_EQ(window->windowIcon().pixmap(32).toImage(), expected)
+            << window->windowTitle().toStdString();
+    }
 }
 
 TEST_F(FormmainTest, DisplayOperations) {
