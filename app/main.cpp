@@ -1,14 +1,18 @@
-// Program start: one copy per user logon, then the main window and the help window.
+// Program start: --help and --version, one copy per user logon, then the main window and
+// the help window.
 
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/locale_text.h"
+#include "app/program_info.h"
 #include "app/single_instance.h"
+#include "app/start_notice.h"
+#include "app/toolkit_start.h"
 #include "config/command_line.h"
 #include "config/executable_path.h"
 #include "config/path_parts.h"
@@ -16,7 +20,6 @@
 #include "ui/formmain.h"
 #include "ui/help_window.h"
 #include "ui/message_boxes.h"
-#include "ui/ui_fonts.h"
 
 namespace {
 
@@ -24,32 +27,13 @@ QString FromCp1252(const std::string& text) {
     return QString::fromStdString(Cp1252ToUtf8(text));
 }
 
-/// FUMILINK_MESSAGE_BOXES=stderr turns every message box into a line on standard error,
-/// for unattended runs (scripts, tests) where nobody could close a modal box.
-bool MessagesToStderrOnly() {
-    const char* mode = std::getenv("FUMILINK_MESSAGE_BOXES");
-    return mode != nullptr && std::string(mode) == "stderr";
+std::string ProgramFileName(int argc, char** argv) {
+    std::string fileName = ExecutableFileName();
+    if (fileName.empty() && argc > 0) {
+        fileName = FileNamePart(argv[0], PathSeparators());
+    }
+    return fileName;
 }
-
-bool DisplayAvailable() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-}
-
-/// What the toolkit gets to see of the command line: the program name only. QApplication
-/// takes options such as "-reverse", "-style X" or "-platform X" out of its argv, and the
-/// calling program's header or firing type may well look like one of them.
-class ToolkitArguments {
-public:
-    explicit ToolkitArguments(char* programName) : argv_{programName, nullptr} {}
-    int& Count() { return argc_; }
-    char** Values() { return argv_; }
-
-private:
-    int argc_ = 1;  // QApplication keeps references to both for its whole life
-    char* argv_[2];
-};
 
 /// The title made of the executable's file name, which is UTF-8 on Windows and, as a rule,
 /// on Linux; the title's rules are those of Windows-1252 text.
@@ -58,28 +42,37 @@ QString TitleOf(const std::string& fileName) {
     return FromCp1252(ApplicationTitle(text));
 }
 
-/// The second copy says that the first one runs, and ends; it creates no window of its own.
+/// The second copy says that the first one runs, and ends with 0; it creates no window of
+/// its own.
 int RefuseSecondCopy(ToolkitArguments& toolkit, const std::string& fileName) {
     const QString message = FromCp1252(AlreadyRunningMessage(ReadLocaleText()));
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-    if (!MessagesToStderrOnly() && DisplayAvailable()) {
-        QApplication app(toolkit.Count(), toolkit.Values());
-        UseUiFontAsApplicationFont();
+    if (!MessageBoxesGoToStderr() && CanShowMessageBox()) {
+        const std::unique_ptr<QApplication> app = StartToolkit(toolkit, 0);
         QMessageBox box(QMessageBox::NoIcon, TitleOf(fileName), message, QMessageBox::Ok);
         box.exec();
     }
     return 0;
 }
 
+void SendMessageBoxesToStderr() {
+    SetMessageBoxHook([](MessageKind kind, const QString& message) {
+        std::fprintf(stderr, "%s: %s\n", kind == MessageKind::Error ? "Fehler" : "Information",
+                     message.toLocal8Bit().constData());
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string fileName = ExecutableFileName();
-    if (fileName.empty() && argc > 0) {
-        fileName = FileNamePart(argv[0], PathSeparators());
-    }
+    const std::string fileName = ProgramFileName(argc, argv);
     // Taken from main()'s own argv, which the toolkit never sees.
     const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    if (const std::optional<std::string> info = ProgramInfoRequested(arguments)) {
+        ShowProgramInfo(TitleOf(fileName).toStdString(), *info);
+        return 0;
+    }
+
     static char fallbackName[] = "fumilink";
     ToolkitArguments toolkit(argc > 0 ? argv[0] : fallbackName);
     SingleInstanceGuard guard(fileName);
@@ -87,13 +80,9 @@ int main(int argc, char** argv) {
         return RefuseSecondCopy(toolkit, fileName);
     }
 
-    QApplication app(toolkit.Count(), toolkit.Values());
-    UseUiFontAsApplicationFont();
-    if (MessagesToStderrOnly()) {
-        SetMessageBoxHook([](MessageKind kind, const QString& message) {
-            std::fprintf(stderr, "%s: %s\n", kind == MessageKind::Error ? "Fehler" : "Information",
-                         message.toLocal8Bit().constData());
-        });
+    const std::unique_ptr<QApplication> app = StartToolkit(toolkit, 1);
+    if (MessageBoxesGoToStderr()) {
+        SendMessageBoxesToStderr();
     }
     // The main window comes first and so becomes the application's main window; the help
     // window is created after it, hidden.
@@ -102,6 +91,5 @@ int main(int argc, char** argv) {
     formmain.SetHelpWindow(&form1);
     formmain.Arguments = arguments;
     formmain.show();
-    const int result = app.exec();
-    return result;
+    return app->exec();
 }

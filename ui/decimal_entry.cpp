@@ -34,11 +34,19 @@ DecimalEntry ReadDecimalEntry(std::string_view text, double minimum, double maxi
     }
     double value = 0.0;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (error != std::errc() || end != number.data() + number.size() || value > maximum) {
+    if (error == std::errc::result_out_of_range) {
+        // Only digits and one separator got here, so the number is too large for a double,
+        // which makes it larger than any maximum.
+        return {EntryState::OutOfRange, maximum};
+    }
+    if (error != std::errc() || end != number.data() + number.size()) {
         return {EntryState::Invalid};
     }
+    if (value > maximum) {
+        return {EntryState::OutOfRange, maximum};
+    }
     if (value < minimum) {
-        return {EntryState::Incomplete, value};
+        return {EntryState::OutOfRange, minimum};
     }
     return {EntryState::Complete, value};
 }

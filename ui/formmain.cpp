@@ -13,6 +13,7 @@
 
 #include "data/conversions.h"
 #include "ui/compact_combo_style.h"
+#include "ui/program_icon.h"
 #include "ui/push_button.h"
 #include "ui/ui_fonts.h"
 #include "ui/value_caption.h"
@@ -151,6 +152,7 @@ TFormmain::~TFormmain() = default;
 
 void TFormmain::BuildControls() {
     setWindowTitle(QStringLiteral("Fumilink"));
+    setWindowIcon(ProgramIcon());
     setFixedSize(kClientWidth, kClientHeight);
     setFont(UiFont(11));
     QPalette palette = this->palette();

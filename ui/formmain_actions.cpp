@@ -104,6 +104,9 @@ void TFormmain::BTBreakClick() {
 
 void TFormmain::SetHelpWindow(TForm1* help) {
     helpWindow_ = help;
+    if (help != nullptr) {
+        help->setWindowIcon(windowIcon());  // a window of the same program
+    }
 }
 
 void TFormmain::BtWastunClick() {

@@ -30,10 +30,13 @@ QValidator::State TSpinEdit::validate(QString& text, int& /*position*/) const {
     // The German locale reads a point as a thousands separator and refuses it, and the
     // digit after it then falls out of range: "3.5" would become 3,0 without a sign.
     text.replace(QLatin1Char('.'), QLatin1Char(','));
+    // A number out of range is kept as typed, digit for digit: refusing the digit that
+    // leaves the range would leave another number standing ("130" would read 13,0).
     switch (ReadEntry(*this, text).state) {
         case EntryState::Complete:
             return QValidator::Acceptable;
         case EntryState::Incomplete:
+        case EntryState::OutOfRange:
             return QValidator::Intermediate;
         case EntryState::Invalid:
             break;
@@ -41,16 +44,26 @@ QValidator::State TSpinEdit::validate(QString& text, int& /*position*/) const {
     return QValidator::Invalid;
 }
 
+void TSpinEdit::fixup(QString& text) const {
+    // Runs when the field is left or Return is pressed with text that is not acceptable as
+    // it stands; a number out of range then shows as the nearest value in range. Qt's own
+    // correction to the nearest value would take the bound nearest to zero instead.
+    const DecimalEntry entry = ReadEntry(*this, text);
+    if (entry.state == EntryState::OutOfRange) {
+        text = textFromValue(entry.value);
+    }
+}
+
 double TSpinEdit::valueFromText(const QString& text) const {
     const DecimalEntry entry = ReadEntry(*this, text);
-    return entry.state == EntryState::Complete ? entry.value : value();
+    return entry.HasValue() ? entry.value : value();
 }
 
 double TSpinEdit::TakeTypedValue() {
     // Typed text counts only after Return or leaving the field (no keyboard tracking), so
     // a value typed just before "Daten übernehmen" would otherwise be shown but not used.
     const DecimalEntry entry = ReadEntry(*this, cleanText());
-    if (entry.state == EntryState::Complete) {
+    if (entry.HasValue()) {
         setValue(entry.value);
     }
     const QString shown = textFromValue(value());

@@ -4,9 +4,10 @@
 #include <QDoubleSpinBox>
 
 /// A decimal spin box that always writes a decimal comma and no thousands separator,
-/// whatever the system's regional settings, takes a typed point as a comma, and whose page
-/// keys move by a step of their own (Page Up/Down step 10.0 while the arrows step by 0.5 or
-/// 0.1).
+/// whatever the system's regional settings, takes a typed point as a comma, keeps a number
+/// typed beyond its range until the field is left (then it shows the nearest value in
+/// range), and whose page keys move by a step of their own (Page Up/Down step 10.0 while
+/// the arrows step by 0.5 or 0.1).
 class TSpinEdit : public QDoubleSpinBox {
     Q_OBJECT
 public:
@@ -16,11 +17,13 @@ public:
     double PageStep() const { return pageStep_; }
 
     /// The value of the text as it stands, also when it was typed without Return and the
-    /// field still has the focus. Text that gives no number (an emptied field) leaves the
-    /// value as it was. Afterwards the field shows the value returned.
+    /// field still has the focus; a number out of range gives the nearest value in range.
+    /// Text that gives no number (an emptied field) leaves the value as it was. Afterwards
+    /// the field shows the value returned.
     double TakeTypedValue();
 
     QValidator::State validate(QString& text, int& position) const override;
+    void fixup(QString& text) const override;
     double valueFromText(const QString& text) const override;
 
 protected:

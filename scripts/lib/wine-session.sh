@@ -10,6 +10,8 @@
 #                 process (empty: ourselves; a script running as root sets it)
 #   fumilink_exe  the Windows program under test (use_windows_program)
 #   sim_pid       the simulator started last; program_pid the program started last
+#   windows_start the command that starts a Windows program with the environment Windows
+#                 gives it (start_wine_session builds it): "${windows_start[@]}" fumilink.exe
 
 # shellcheck source=x-session.sh
 source "$(dirname "${BASH_SOURCE[0]}")/x-session.sh"
@@ -47,7 +49,7 @@ end_wine_session() {
 # start_wine_session KIND: a folder of its own (/tmp/fumilink-wine-KIND-*) in $work, removed
 # at exit with every process handed to stop_at_exit; the prefix $work/prefix (made by
 # make_wine_prefix); a virtual X server of its own (1280 x 1024: the help window's designed
-# place, 490,297 with 600 x 409, needs more than 1024 x 768).
+# place, 490,297 with 600 x 409, needs more than 1024 x 768); windows_start.
 start_wine_session() {
   work=$(mktemp -d "/tmp/fumilink-wine-${1:?kind of session}-XXXXXX")
   trap end_wine_session EXIT
@@ -58,6 +60,29 @@ start_wine_session() {
   export WINEPREFIX=$work/prefix WINEDEBUG=-all
   start_xvfb "$work" 1280x1024
   stop_at_exit "$XVFB_PID"
+  build_windows_start
+}
+
+# Wine copies the Unix environment into the Windows one, so a program started by a plain
+# "wine PROGRAM" sees DISPLAY, XDG_* and the like, which Windows never gives it; code that
+# reads them would pass here and fail on Windows. Every run of the program under test
+# therefore goes through start_as_windows.exe (tests/wine/start_as_windows.cpp), built
+# here with MinGW-w64 into a folder every user of the session may read.
+build_windows_start() {
+  local folder=$work/windows-start
+  mkdir -p "$folder"
+  x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -Werror -static -s \
+    -o "$folder/start_as_windows.exe" "$wine_session_tools/start_as_windows.cpp" ||
+    x_fail "could not build start_as_windows.exe (is g++-mingw-w64-x86-64-posix installed?)"
+  chmod 755 "$folder" "$folder/start_as_windows.exe"
+  windows_start=(wine "$folder/start_as_windows.exe")
+}
+
+# What a program started by windows_start finds in its environment of what Windows never
+# has; empty when the start works as it should.
+unix_variables_seen() {
+  as_user "${windows_start[@]}" cmd /c set 2> /dev/null | tr -d '\r' |
+    grep -i -E '^(DISPLAY|WAYLAND_DISPLAY|QT_[^=]*|XDG_[^=]*)=' || true
 }
 
 # The Linux program keeps its single-instance lock in XDG_RUNTIME_DIR: one of the session's.
@@ -88,6 +113,9 @@ install_program() {
 make_wine_prefix() {
   as_user "$wine_session_tools/wine-prefix.sh" create "$WINEPREFIX" "$@"
   as_user wineserver -p 2> "$work/wineserver.log"
+  local seen
+  seen=$(unix_variables_seen)
+  [ -z "$seen" ] || x_fail "windows_start hands on Unix variables: $(paste -sd ' ' <<< "$seen")"
 }
 
 # The ports SERIALCOMM lists, a line "VALUE=PORT" each, in the registry's order (which is

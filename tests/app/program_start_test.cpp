@@ -32,15 +32,18 @@ protected:
     }
 
     /// Starts `program` headless, with a private port folder and lock folder, the locale
-    /// variables given (all others of LC_ALL, LC_MESSAGES, LANG unset) and `arguments`;
-    /// its standard error goes to a file of its own.
+    /// variables given (all others of LC_ALL, LC_MESSAGES, LANG unset), `arguments` and
+    /// then the variables of `changed`; its standard output and error go to files of
+    /// their own.
     ChildProcess& Start(const std::string& program,
                         const std::map<std::string, std::string>& locale,
-                        const std::vector<std::string>& arguments = {}) {
+                        const std::vector<std::string>& arguments = {},
+                        const std::map<std::string, std::optional<std::string>>& changed = {}) {
         ChildProcess::Options options;
         options.argv = {program};
         options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
         options.workingDir = dir.Path();
+        options.stdoutPath = dir.File("stdout." + std::to_string(started.size()));
         options.stderrPath = dir.File("stderr." + std::to_string(started.size()));
         options.environment = {{"QT_QPA_PLATFORM", "offscreen"},
                                {"FUMILINK_MESSAGE_BOXES", "stderr"},
@@ -50,6 +53,9 @@ protected:
                                {"LC_MESSAGES", std::nullopt},
                                {"LANG", std::nullopt}};
         for (const auto& [name, value] : locale) {
+            options.environment[name] = value;
+        }
+        for (const auto& [name, value] : changed) {
             options.environment[name] = value;
         }
         started.push_back(std::make_unique<ChildProcess>(std::move(options)));
@@ -151,4 +157,52 @@ TEST_F(ProgramStart, ToolkitOptionsOnTheCommandLineAreTheCallersArguments) {
     EXPECT_FALSE(analyser.DeviceRead(1, std::chrono::seconds(30)).empty())
         << "the program did not get as far as its port search";
     EXPECT_TRUE(copy.Running()) << "the program ended";
+}
+
+TEST_F(ProgramStart, HelpOrVersionAloneAnswersOnStandardOutputBesideAFirstCopyAndHeadless) {
+    Start(program, {});
+    ASSERT_TRUE(WaitForGuard("fumilink"));
+    // No display is needed for the answer, and the running copy does not refuse it.
+    const std::map<std::string, std::optional<std::string>> headless = {
+        {"QT_QPA_PLATFORM", std::nullopt},
+        {"DISPLAY", std::nullopt},
+        {"WAYLAND_DISPLAY", std::nullopt}};
+
+    ChildProcess& version = Start(program, {}, {"--version"}, headless);
+    EXPECT_EQ(Finish(version, std::chrono::seconds(20)), std::make_pair(0, std::string()));
+    EXPECT_EQ(version.Stdout(), "fumilink " FUMILINK_PROGRAM_VERSION "\n");
+
+    ChildProcess& help = Start(program, {}, {"--help"}, headless);
+    EXPECT_EQ(Finish(help, std::chrono::seconds(20)), std::make_pair(0, std::string()));
+    EXPECT_EQ(help.Stdout().rfind("Usage: fumilink [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n", 0),
+              0u)
+        << help.Stdout();
+
+    // Beside other arguments it is the calling program's header: this copy is a second one.
+    ChildProcess& header = Start(program, {}, {"--help", "/ART=14"});
+    EXPECT_EQ(Finish(header, std::chrono::seconds(20)),
+              std::make_pair(0, std::string("Program already running!\n")));
+    EXPECT_EQ(header.Stdout(), "");
+}
+
+TEST_F(ProgramStart, WithoutADisplayOneLineSaysSoAndTheExitCodeIsOne) {
+    // Nothing listens on display 4711 (a private X socket folder would be needed for one).
+    ASSERT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X4711"));
+    const struct {
+        std::optional<std::string> display;
+        std::string line;
+    } cases[] = {
+        {std::nullopt,
+         "fumilink: cannot open a window: no display (DISPLAY and WAYLAND_DISPLAY are not set)\n"},
+        {":4711", "fumilink: cannot open a window: the display DISPLAY=:4711 cannot be reached\n"},
+    };
+    for (const auto& c : cases) {
+        ChildProcess& copy = Start(program, {}, {},
+                                   {{"QT_QPA_PLATFORM", std::nullopt},
+                                    {"DISPLAY", c.display},
+                                    {"WAYLAND_DISPLAY", std::nullopt}});
+        EXPECT_EQ(Finish(copy, std::chrono::seconds(20)), std::make_pair(1, c.line));
+        EXPECT_FALSE(GuardHeld("fumilink"))
+            << "the copy that could not start still holds the guard";
+    }
 }

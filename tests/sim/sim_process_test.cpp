@@ -443,7 +443,7 @@ TEST(SimProcessLifecycle, RefusesAPortTakenInTheFolderAndLeavesItAlone) {
     EXPECT_EQ(port.ReadLine(), "SN42") << "the first simulator's link is untouched";
 }
 
-TEST(SimProcessLifecycle, BadOptionsAndHelp) {
+TEST(SimProcessLifecycle, BadOptionsHelpAndVersion) {
     TempDir folder;
     {
         auto sim = StartSim(folder, {"--port-dir", folder.Path(), "--fault", "wobble"});
@@ -460,6 +460,11 @@ TEST(SimProcessLifecycle, BadOptionsAndHelp) {
         auto sim = StartSim(folder, {"--help"});
         EXPECT_EQ(sim->WaitExit(), 0);
         EXPECT_NE(sim->Stdout().find("--fault"), std::string::npos);
+    }
+    {
+        auto sim = StartSim(folder, {"--version"});
+        EXPECT_EQ(sim->WaitExit(), 0);
+        EXPECT_EQ(sim->Stdout(), "fumilink-sim " FUMILINK_VERSION "\n");
     }
 }
 

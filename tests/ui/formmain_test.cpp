@@ -21,12 +21,14 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "tests/ui/qstring_printer.h"
 #include "ui/help_window.h"
+#include "ui/program_icon.h"
 #include "ui/version_text.h"
 
 namespace {
@@ -534,6 +536,68 @@ TEST_F(FormmainTest, TypedEntriesTakeAPointAndCountAsTheyStand) {
     ASSERT_EQ(form->SEWTT->text(), QString());
     EXPECT_DOUBLE_EQ(form->BoilerTemperature(), 95.5);
     EXPECT_EQ(form->SEWTT->text(), QStringLiteral("95,5"));
+}
+
+TEST_F(FormmainTest, NumbersTypedBeyondTheRangeAreKeptUntilTheFieldIsLeftThenBounded) {
+    form->show();
+    form->Timer1->stop();  // no search: only the entries matter here
+    form->SetSmokeInputsEnabled(true);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const struct {
+        TSpinEdit* edit;
+        const char* typed;
+        const char* bounded;
+        std::function<double()> read;  // as the take-over reads the field
+    } fields[] = {{form->SEWTT, "130", "120,0", [&] { return form->BoilerTemperature(); }},
+                  {form->SERZ1, "12", "10,0", [&] { return form->SmokeNumber(1); }},
+                  {form->SERZ2, "10.5", "10,0", [&] { return form->SmokeNumber(2); }},
+                  {form->SERZ3, "99", "10,0", [&] { return form->SmokeNumber(3); }}};
+    for (const auto& field : fields) {
+        const QString typed = QString::fromLatin1(field.typed);
+        // Left with Tab: every digit stood while it was typed, then the nearest value
+        // in range is shown and held.
+        field.edit->setFocus(Qt::TabFocusReason);
+        field.edit->selectAll();
+        QTest::keyClicks(field.edit, typed);
+        EXPECT_EQ(field.edit->text(), QString(typed).replace('.', ',')) << field.typed;
+        QTest::keyClick(form->windowHandle(), Qt::Key_Tab);
+        ASSERT_FALSE(field.edit->hasFocus()) << field.typed;
+        EXPECT_EQ(field.edit->text(), QLatin1String(field.bounded)) << field.typed;
+        EXPECT_DOUBLE_EQ(field.edit->value(), field.edit->maximum()) << field.typed;
+
+        // Read by "Daten übernehmen" while the field still has the focus: the same value,
+        // shown before it is returned.
+        field.edit->setValue(1.0);
+        field.edit->setFocus(Qt::TabFocusReason);
+        field.edit->selectAll();
+        QTest::keyClicks(field.edit, typed);
+        EXPECT_DOUBLE_EQ(field.read(), field.edit->maximum()) << field.typed;
+        EXPECT_EQ(field.edit->text(), QLatin1String(field.bounded)) << field.typed;
+    }
+
+    // Return bounds it too, and what can never be a number is still refused as typed.
+    form->SEWTT->setFocus(Qt::TabFocusReason);
+    form->SEWTT->selectAll();
+    QTest::keyClicks(form->SEWTT, QStringLiteral("500"));
+    QTest::keyClick(form->SEWTT, Qt::Key_Return);
+    EXPECT_EQ(form->SEWTT->text(), QStringLiteral("120,0"));
+    form->SEWTT->selectAll();
+    QTest::keyClicks(form->SEWTT, QStringLiteral("-5x"));
+    EXPECT_EQ(form->SEWTT->text(), QStringLiteral("5"));
+}
+
+TEST_F(FormmainTest, MainAndHelpWindowCarryTheProgramIcon) {
+    TForm1 help;
+    form->SetHelpWindow(&help);
+    const QImage expected = ProgramIcon().pixmap(32).toImage();
+    ASSERT_FALSE(expected.isNull());
+    // Drawn, not an empty square: the motif's middle is opaque.
+    EXPECT_EQ(expected.pixelColor(16, 16).alpha(), 255);
+    for (QWidget* window : {static_cast<QWidget*>(form.get()), static_cast<QWidget*>(&help)}) {
+        EXPECT_EQ(window->windowIcon().pixmap(32).toImage(), expected)
+            << window->windowTitle().toStdString();
+    }
 }
 
 TEST_F(FormmainTest, DisplayOperations) {

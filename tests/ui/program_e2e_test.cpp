@@ -94,9 +94,10 @@ TEST_F(ProgramEndToEnd, TakeOverWritesTheTransferFileAndEndsTheProgram) {
     StartSim({"--port", "5", "--cycle-ms", "300"});
     ShowAndWaitOnline();
     EXPECT_TRUE(form->CBRZaktiv->isChecked()) << "firing type 14 wants smoke numbers";
-    // Typed as a technician types, without Return: what the fields show is what counts.
+    // Typed as a technician types, without Return: what the fields show is what counts,
+    // and a number beyond the range counts as the nearest one in range.
     const std::pair<TSpinEdit*, const char*> typed[] = {
-        {form->SERZ1, "0.5"}, {form->SERZ2, "1"}, {form->SERZ3, ",5"}, {form->SEWTT, "72.3"}};
+        {form->SERZ1, "0.5"}, {form->SERZ2, "12"}, {form->SERZ3, ",5"}, {form->SEWTT, "72.3"}};
     for (const auto& [edit, text] : typed) {
         edit->selectAll();
         QTest::keyClicks(edit, QString::fromLatin1(text));
@@ -109,12 +110,13 @@ TEST_F(ProgramEndToEnd, TakeOverWritesTheTransferFileAndEndsTheProgram) {
     EXPECT_FALSE(form->Comm->Connected());
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
     EXPECT_EQ(form->SEWTT->text(), QStringLiteral("72,3"));
+    EXPECT_EQ(form->SERZ2->text(), QStringLiteral("10,0"));
 
     // The file holds exactly what the window held at the moment of the take-over.
     TransferFileContent expected;
     expected.headerLine = "AB12";
     expected.record = form->Record;
-    expected.entries = {72.3, 0.5, 1.0, 0.5, true, 0};
+    expected.entries = {72.3, 0.5, 10.0, 0.5, true, 0};
     expected.firingTypeParameter = "14";
     expected.identificationReplies = {"ZOR GX40", "GX40 V2.31", "SN42"};
     EXPECT_EQ(ReadTransferFile(), ComposeTransferFile(expected));

@@ -68,8 +68,9 @@ install_program "$run"
 start_fumilink() {
   local errors=$1
   shift
-  start_program "$run" "$errors" env FUMILINK_MESSAGE_BOXES=stderr "$@" wine fumilink.exe \
-    "DEMO Heizung" /ART=14 "$(winepath -w "$run/data.csv" 2> /dev/null)"
+  start_program "$run" "$errors" env FUMILINK_MESSAGE_BOXES=stderr "$@" \
+    "${windows_start[@]}" fumilink.exe "DEMO Heizung" /ART=14 \
+    "$(winepath -w "$run/data.csv" 2> /dev/null)"
   window=$(main_window)
 }
 # Ends the program by CLICK (a button of the main window, or "close" for WM_CLOSE) and

@@ -72,7 +72,7 @@ take_over() {
   transfer=$(windows_path "$4")
   start_sim "$work/ports" "$log" --port 5 --dead-port 1
   start_program "$folder" "$work/logs/$name.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
-    wine fumilink.exe "$header" /ART=14 "$transfer"
+    "${windows_start[@]}" fumilink.exe "$header" /ART=14 "$transfer"
   window=$(main_window "$name")
   wait_for_live_values "$log" "$name"
   end_by_button "$window" BtExit "$program_pid" "$name"

@@ -21,7 +21,8 @@ keep_listed_ports
 
 run=$work/run
 install_program "$run"
-start_program "$run" "$work/stderr" env FUMILINK_MESSAGE_BOXES=stderr wine fumilink.exe
+start_program "$run" "$work/stderr" env FUMILINK_MESSAGE_BOXES=stderr \
+  "${windows_start[@]}" fumilink.exe
 main_window=$(main_window)
 
 # Xvfb has no window manager: a click gives a window the keyboard. The panel at the bottom

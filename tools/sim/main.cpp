@@ -1,4 +1,5 @@
-// fumilink-sim: stands in for the flue-gas analyser on pseudo-terminals. See --help.
+// fumilink-sim: stands in for the flue-gas analyser on pseudo-terminals. See --help;
+// --version alone prints the version of the build.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -64,6 +65,10 @@ bool WriteReadyFile(const std::string& path, const std::string& line) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("fumilink-sim %s\n", FUMILINK_VERSION);
+        return kSimExitOk;
+    }
     const char* envDir = std::getenv("FUMILINK_PORT_DIR");
     const SimOptionsResult parsed = ParseSimOptions(args, envDir != nullptr ? envDir : "");
     if (parsed.helpRequested) {

@@ -471,6 +471,7 @@ Output:
                         for benchmarks)
   --ready-file PATH     also write the READY line to PATH (atomically)
   --help                this text
+  --version             the version of the build (as the only argument)
 
 Exit status: 0 after a stop by signal or when every port hung up; 2 for bad options or
 a COM<n> already taken in the folder; 1 when a pty or link cannot be created.

@@ -1,0 +1,40 @@
+#include "app/program_info.h"
+
+namespace {
+
+// The four-part version of the build (project(VERSION) of the top CMakeLists.txt).
+constexpr char kVersionLine[] = "fumilink " FUMILINK_VERSION "\n";
+
+constexpr char kUsage[] =
+    "Usage: fumilink [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n"
+    "       fumilink --help | --version\n"
+    "\n"
+    "Finds the flue-gas analyser on a serial port and shows its live values; \"Daten\n"
+    "\xC3\xBC"
+    "bernehmen\" writes them with the manual entries to TRANSFER-FILE for the\n"
+    "calling program, and the program ends.\n"
+    "\n"
+    "  HEADER            first line of the transfer file (a-z become upper case)\n"
+    "  /ART=FIRING-TYPE  the firing type after a five-character prefix; 1, 7 and\n"
+    "                    14 switch the smoke-number inputs on\n"
+    "  TRANSFER-FILE     path of the transfer file (without arguments: data.csv in\n"
+    "                    the current folder)\n"
+    "  --help            show this text\n"
+    "  --version         show the version\n"
+    "\n"
+    "The exit status is 0 whether or not a transfer file was written.\n";
+
+}  // namespace
+
+std::optional<std::string> ProgramInfoRequested(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 1) {
+        return std::nullopt;
+    }
+    if (arguments[0] == "--help") {
+        return kUsage;
+    }
+    if (arguments[0] == "--version") {
+        return kVersionLine;
+    }
+    return std::nullopt;
+}
