@@ -34,10 +34,6 @@ int32_t PortNumberOf(const std::string& name) {
     return name.size() > 3 ? ParseIntLoose(std::string_view(name).substr(3, 5)) : 0;
 }
 
-bool IsAnalyserReply(const std::string& reply) {
-    return reply.find("ZOR") != std::string::npos;
-}
-
 }  // namespace
 
 void DeviceLink::OpenDevicePort() {
@@ -109,27 +105,10 @@ int32_t DeviceLink::LinkTicksLeft() const {
     return left > 0 ? static_cast<int32_t>((left + 99) / 100) : 0;
 }
 
-bool DeviceLink::RequestIdentification(std::string_view request) {
-    for (int attempt = 0; attempt < kMaxEmptyReplies; ++attempt) {
-        Drain();
-        Exchange(request);
-        if (state.errorFlag) {
-            state.replyLine.clear();
-            return false;
-        }
-        if (!state.replyLine.empty()) {
-            return true;
-        }
-    }
-    state.errorCode = kErrNoReply;
-    state.errorFlag = true;
-    return false;
-}
-
 bool DeviceLink::IdentifyAnalyser() {
     view_.SetStatusMessage(FoundText(state.portNumber));
     view_.SetIdentificationLabel(FromCp1252(state.replyLine));
-    if (!RequestIdentification("R004")) {
+    if (!RequestIdentification("R004", Asker::Search)) {
         state.errorCode = kErrNoReply;
         return false;
     }
@@ -155,7 +134,7 @@ DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {
     if (rememberedPort) {
         Drain();
     }
-    if (!RequestIdentification("R001")) {
+    if (!RequestIdentification("R001", Asker::Search)) {
         state.errorCode = kErrNoReply;
         if (rememberedPort) {
             return PortTrial::Unanswered;

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "link/status_texts.h"
 #include "link_fixture.h"
 
@@ -118,6 +120,20 @@ TEST_F(PortSearch, SearchingAgainAfterAFailedSearchScansAgain) {
     peers.clear();
     AddPeer(5);
     EXPECT_EQ(link->SearchDevice(), 1);
+}
+
+TEST_F(PortSearch, DataLineInPlaceOfTheSerialNumberIsAskedPast) {
+    bool first = true;
+    ScriptedPeer& analyser = AddPeer(5, [&](const std::string& c) {
+        if (c == "R004" && std::exchange(first, false)) {
+            return std::string("051G 20.9;\r");
+        }
+        return AnalyserReply(c);
+    });
+    EXPECT_EQ(link->SearchDevice(), 1);
+    EXPECT_EQ(analyser.CountOf("R004"), 2);
+    EXPECT_EQ(view.identification, QStringLiteral("ZOR GX40 SN42"));
+    EXPECT_NE(ReadFile("fumilink.ini").find("SerNr=ZOR GX40 SN42\r\n"), std::string::npos);
 }
 
 TEST_F(PortSearch, EmptyRepliesForeverEndAsNoReply) {

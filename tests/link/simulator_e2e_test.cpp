@@ -296,3 +296,61 @@ TEST_F(AgainstSimulator, KeepAliveReplyGluedToAStreamWithoutLineEndsIsNotDecoded
         EXPECT_FALSE(record.Valid(channel)) << "channel " << channel;
     }
 }
+
+namespace {
+
+// An analyser that goes on streaming while the take-over asks for its identification:
+// from the stream request on (through the service sequence), or from R002 on.
+class AgainstAStreamThatGoesOn : public AgainstSimulator {
+protected:
+    /// Searches, waits for live values and takes them over.
+    bool TakeOverWhileItStreams(const QStringList& arguments) {
+        StartSim(arguments);
+        Run();
+        if (!PumpUntil([&] { return IsOnline(view); }, 20s)) {
+            ADD_FAILURE() << view.status.toStdString();
+            return false;
+        }
+        link->state.transferFilePath = portDir + "/m.txt";
+        return link->schreibeCSV_Datei();
+    }
+};
+
+class AgainstAStreamThatGoesOnBackToBack : public AgainstAStreamThatGoesOn,
+                                           public testing::WithParamInterface<const char*> {};
+
+constexpr const char* kRealIdentification = "\r\n9000=ZOR GX40\r\n9100=GX40 V2.31\r\n9200=SN42\r\n";
+
+}  // namespace
+
+TEST_P(AgainstAStreamThatGoesOnBackToBack, DataLinesAreNoIdentification) {
+    const bool written =
+        TakeOverWhileItStreams({"--port", "5", "--cycle-ms", "0", "--fault", GetParam()});
+    const std::string file = ReadFile("m.txt");
+    if (written) {
+        // Only if the analyser's replies happened to come before its data lines.
+        EXPECT_NE(file.find(kRealIdentification), std::string::npos) << file;
+    } else {
+        EXPECT_EQ(file, "") << "no transfer file";
+        ASSERT_EQ(view.infoBoxes.size(), 1);
+        EXPECT_TRUE(view.infoBoxes[0].contains(QStringLiteral("Keine Antwort")));
+        EXPECT_EQ(link->state.errorCode, kErrNoReply);
+        EXPECT_EQ(view.status.toStdString(), ErrorStatusText(kErrNoReply).toStdString());
+    }
+    EXPECT_EQ(sim->Count("STREAM pause"), std::string(GetParam()) == "nonstop" ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(FromTheStreamRequestOrFromR002, AgainstAStreamThatGoesOnBackToBack,
+                         testing::Values("nonstop", "nonstop=R002"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == "nonstop" ? "FromW904" : "FromR002";
+                         });
+
+TEST_F(AgainstAStreamThatGoesOn, PausesBetweenCyclesLetTheRealAnswersThrough) {
+    // A cycle a second: what streams after the service sequence runs out within a
+    // fraction of it, and a data line that lands on a request is asked past.
+    ASSERT_TRUE(TakeOverWhileItStreams({"--port", "5", "--fault", "nonstop"}))
+        << view.infoBoxes.join(" | ").toStdString();
+    EXPECT_NE(ReadFile("m.txt").find(kRealIdentification), std::string::npos) << ReadFile("m.txt");
+    EXPECT_EQ(sim->Count("STREAM pause"), 0);
+}

@@ -79,6 +79,7 @@ private:
     std::mt19937 noiseRandom_;
 
     bool streaming_ = false;
+    bool nonstop_ = false;  // the nonstop fault's command came: nothing pauses the stream
     SimTime nextCycleAt_{0};
     std::optional<SimTime> streamEndAt_;
     bool overrunReported_ = false;
