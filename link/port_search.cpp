@@ -5,6 +5,7 @@
 
 #include "data/conversions.h"
 #include "data/cp1252.h"
+#include "data/single_line.h"
 #include "link/busy_scope.h"
 #include "link/device_link.h"
 #include "link/status_texts.h"
@@ -13,8 +14,9 @@
 
 namespace {
 
-QString FromCp1252(std::string_view text) {
-    return QString::fromStdString(Cp1252ToUtf8(text));
+/// An identification reply as the window shows it and the settings file keeps it.
+QString ReplyText(std::string_view reply) {
+    return QString::fromStdString(Cp1252ToUtf8(PrintableLine(reply)));
 }
 
 std::string ToCp1252(const QString& text) {
@@ -107,13 +109,13 @@ int32_t DeviceLink::LinkTicksLeft() const {
 
 bool DeviceLink::IdentifyAnalyser() {
     view_.SetStatusMessage(FoundText(state.portNumber));
-    view_.SetIdentificationLabel(FromCp1252(state.replyLine));
+    view_.SetIdentificationLabel(ReplyText(state.replyLine));
     if (!RequestIdentification("R004", Asker::Search)) {
         state.errorCode = kErrNoReply;
         return false;
     }
     view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' ') +
-                                 FromCp1252(state.replyLine));
+                                 ReplyText(state.replyLine));
     return true;
 }
 

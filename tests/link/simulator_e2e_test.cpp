@@ -187,6 +187,44 @@ TEST_F(AgainstSimulator, NoiseInFrontOfEveryLineKeepsTheLinkAliveAndShowsNothing
     }
 }
 
+namespace {
+
+/// Bytes below 0x20 that are not part of a CR LF line end, and DEL.
+int ControlBytesOf(const std::string& file) {
+    int count = 0;
+    for (size_t i = 0; i < file.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(file[i]);
+        const bool lineEnd =
+            file.compare(i, 2, "\r\n") == 0 || (byte == '\n' && i > 0 && file[i - 1] == '\r');
+        count += (byte < 0x20 && !lineEnd) || byte == 0x7F ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST_F(AgainstSimulator, NoiseInFrontOfTheIdentificationRepliesGoesIntoNeitherFile) {
+    StartSim({"--port", "5", "--fault", "reply-noise", "--cycle-ms", "300"});
+    Run();
+    ASSERT_TRUE(PumpUntil([&] { return IsOnline(view); }, 20s)) << view.status.toStdString();
+    link->state.transferFilePath = portDir + "/m.txt";
+    ASSERT_TRUE(link->schreibeCSV_Datei()) << view.infoBoxes.join(" | ").toStdString();
+
+    // NUL, BEL, DEL, ESC and the tab became blanks; the high bytes stayed.
+    const std::string noise = "   \xFE\xFF#~ [0m  ";
+    const std::string file = ReadFile("m.txt");
+    EXPECT_NE(file.find("\r\n9000=" + noise + "ZOR GX40\r\n9100=" + noise +
+                        "GX40 V2.31\r\n9200=" + noise + "SN42\r\n"),
+              std::string::npos)
+        << file;
+    EXPECT_EQ(ControlBytesOf(file), 0) << file;
+    const std::string settings = ReadFile("fumilink.ini");
+    EXPECT_NE(settings.find("\r\nSerNr=" + noise + "ZOR GX40 " + noise + "SN42\r\n"),
+              std::string::npos)
+        << settings;
+    EXPECT_EQ(ControlBytesOf(settings), 0) << settings;
+}
+
 TEST_F(AgainstSimulator, StreamWithoutLineEndsNeverGoesOnline) {
     StartSim({"--port", "5", "--fault", "no-newline-stream", "--rate", "max", "--cycle-ms", "0"});
     Run();

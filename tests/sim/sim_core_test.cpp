@@ -374,14 +374,16 @@ TEST_P(SimDeviceFaults, ShapeTheReplies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, SimDeviceFaults,
-    testing::Values(FaultCase{"Silent", "silent", "R001\rw904\r", ""},
-                    FaultCase{"NoCr", "no-cr", "R001\rR004\r", "ZOR GX40SN42"},
-                    FaultCase{"Empty", "empty", "R001\rR004\r", "\r\r"},
-                    FaultCase{"Foreign", "foreign", "R001\rw904\r", "MODEM OK\rMODEM OK\r"},
-                    FaultCase{"DelayBeyondTheWindow", "delay=1500", "R001\r", ""},
-                    FaultCase{"SlowStillCompletes", "slow=100", "R004\r", "SN42\r"},
-                    FaultCase{"HangupOnDropsTheReply", "hangup-on=R001", "R004\rR001\rR002\r",
-                              "SN42\r"}),
+    testing::Values(
+        FaultCase{"Silent", "silent", "R001\rw904\r", ""},
+        FaultCase{"NoCr", "no-cr", "R001\rR004\r", "ZOR GX40SN42"},
+        FaultCase{"Empty", "empty", "R001\rR004\r", "\r\r"},
+        FaultCase{"Foreign", "foreign", "R001\rw904\r", "MODEM OK\rMODEM OK\r"},
+        FaultCase{"DelayBeyondTheWindow", "delay=1500", "R001\r", ""},
+        FaultCase{"SlowStillCompletes", "slow=100", "R004\r", "SN42\r"},
+        FaultCase{"ReplyNoise", "reply-noise", "R001\rR004\r",
+                  std::string(kReplyNoise) + "ZOR GX40\r" + std::string(kReplyNoise) + "SN42\r"},
+        FaultCase{"HangupOnDropsTheReply", "hangup-on=R001", "R004\rR001\rR002\r", "SN42\r"}),
     [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 TEST(SimDeviceFault, DelayAndSlowPlaceEachByteInTime) {

@@ -83,7 +83,8 @@ TEST(SimOptions, FaultListsCombine) {
     const SimFaults flood = Parse({"--fault", "flood"}).options.faults;
     EXPECT_TRUE(flood.flood);
     EXPECT_FALSE(flood.noNewlineStream || flood.noCr);
-    EXPECT_FALSE(flood.nonstopFrom);
+    EXPECT_FALSE(flood.nonstopFrom || flood.replyNoise);
+    EXPECT_TRUE(Parse({"--fault", "reply-noise"}).options.faults.replyNoise);
     EXPECT_EQ(Parse({"--fault", "nonstop"}).options.faults.nonstopFrom, "w904");
     EXPECT_EQ(Parse({"--fault", "noise,nonstop=R002"}).options.faults.nonstopFrom, "R002");
     EXPECT_EQ(Parse({"--fault", "nonstop="}).options.faults.nonstopFrom, "")
@@ -157,7 +158,8 @@ TEST(SimOptions, HelpIsRecognisedAndNamesEveryOption) {
                                "foreign",
                                "flood",
                                "endless-line",
-                               "nonstop"}) {
+                               "nonstop",
+                               "reply-noise"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

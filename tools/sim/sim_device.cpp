@@ -108,6 +108,9 @@ void SimDevice::HandleCommand(const std::string& command, SimTime now) {
 
 void SimDevice::Reply(const std::string& text, SimTime now) {
     std::string line = faults_.emptyReplies ? std::string() : text;
+    if (faults_.replyNoise) {
+        line.insert(0, kReplyNoise);
+    }
     sink_(now, "TX " + QuoteForLog(line));
     if (!faults_.noCr) {
         line += '\r';

@@ -138,6 +138,8 @@ private:
             faults.emptyReplies = true;
         } else if (name == "noise") {
             faults.noise = true;
+        } else if (name == "reply-noise") {
+            faults.replyNoise = true;
         } else if (name == "no-newline-stream") {
             faults.noNewlineStream = true;
         } else if (name == "flood") {
@@ -455,6 +457,9 @@ Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port
   no-cr                 replies without their CR
   empty                 every command answered with an empty line (w904 still streams)
   noise                 noise, NUL and high bytes between stream lines
+  reply-noise           in front of every reply the bytes 00 07 7F FE FF '#~' 1B '[0m'
+                        09 ' ': NUL, BEL, DEL, high bytes, a colour reset, a tab (never
+                        CR or LF)
   no-newline-stream     stream lines without CR: bytes, but never a complete line
   flood                 data lines back to back as fast as the pty takes them, from the
                         moment the port opens until it closes, whatever is sent to it

@@ -18,6 +18,7 @@ struct SimFaults {
     bool noCr = false;             ///< replies lack their CR
     bool emptyReplies = false;     ///< every command answered with an empty line
     bool noise = false;            ///< noise, NUL and high bytes between stream lines
+    bool replyNoise = false;       ///< control and high bytes in front of every reply
     bool noNewlineStream = false;  ///< stream lines without CR
     bool flood = false;            ///< full-speed stream from open on, never paused
     /// From the first of this command on, the stream (at its usual pace) runs whatever the
