@@ -183,10 +183,11 @@ private:
     bool RequestIdentification(std::string_view request, Asker asker);
     /// How trying one port in the search ended.
     enum class PortTrial {
-        CannotOpen,   ///< the port did not open (error flag set); closed again
-        NotAnalyser,  ///< no "ZOR" in its identification; closed again
-        Found,        ///< the analyser, asked to stream; closed again
-        Unanswered,   ///< the analyser's port left a command unanswered; still open
+        CannotOpen,    ///< the port did not open (error flag set); closed again
+        NotAnalyser,   ///< no "ZOR" in its identification; closed again
+        Found,         ///< the analyser, asked to stream; closed again
+        Unanswered,    ///< the analyser's port left a command unanswered; still open
+        Unidentified,  ///< the analyser's, but R004 went unanswered (error code 2); still open
     };
     /// Open -> identify -> stream on the current port number, shared by the remembered
     /// port (`rememberedPort`: one more drain, any unanswered request ends the trial, the
@@ -194,7 +195,8 @@ private:
     PortTrial TryPort(bool rememberedPort);
     /// The port's R001 reply (in the reply line) contains "ZOR": shows it as found and
     /// appends the serial number (R004) to the identification label. False when R004 went
-    /// unanswered (error code 2).
+    /// unanswered (error code 2): the search then ends there, on either path, with
+    /// nothing saved.
     bool IdentifyAnalyser();
     /// "SERVICE002", "SERVICE001", three times: the analyser's command mode.
     void ServiceSequence();

@@ -148,11 +148,9 @@ DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {
         return PortTrial::NotAnalyser;
     }
     if (!IdentifyAnalyser()) {
-        if (rememberedPort) {
-            return PortTrial::Unanswered;
-        }
-        // The scan goes on with an empty serial number.
-        view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' '));
+        // The analyser's port, but no serial number: in the scan as on the remembered
+        // port, an identification without it is neither kept nor saved.
+        return PortTrial::Unidentified;
     }
     if (!rememberedPort) {
         // The remembered port keeps the identification read from the settings file.
@@ -193,6 +191,7 @@ int DeviceLink::SearchDevice() {
                     rememberedPortFailed = true;
                     break;
                 case PortTrial::Unanswered:
+                case PortTrial::Unidentified:
                     return 0;  // the port stays open
                 case PortTrial::Found:
                     found = 1;
@@ -211,6 +210,9 @@ int DeviceLink::SearchDevice() {
                 if (trial == PortTrial::CannotOpen) {
                     view_.SetStatusMessage(PortText("TDA-Error COM", state.portNumber));
                     continue;
+                }
+                if (trial == PortTrial::Unidentified) {
+                    return 0;  // the analyser's port stays open, as on the remembered port
                 }
                 if (trial == PortTrial::Found || trial == PortTrial::Unanswered) {
                     // Unanswered here means the stream request failed on the analyser's

@@ -72,8 +72,8 @@ TEST_F(TakeOver, NoReplyToTheServiceSequenceWritesNoFileAndSaysSo) {
 }
 
 TEST_F(TakeOver, StickyErrorWithoutACodeShowsTheNoReplyState) {
-    // A search that found the analyser but got no serial number leaves the error flag set
-    // and the code cleared: the take-over fails at once and must still say why.
+    // A scan whose stream request went unanswered on the analyser's port leaves the error
+    // flag set and the code cleared: the take-over fails at once and must still say why.
     link->state.errorFlag = true;
     link->state.errorCode = kErrNone;
     EXPECT_FALSE(link->schreibeCSV_Datei());
