@@ -84,8 +84,8 @@ void TransferFileBuilder::AddValueLines(const MeasurementRecord& record,
 }
 
 void TransferFileBuilder::AddIdentificationLine(int key, std::string_view reply) {
-    // The analyser's reply ends at its CR, but may hold an LF.
-    lines_.push_back(KeyLine(key, SingleLine(reply)));
+    // The analyser's reply ends at its CR, but may hold an LF, and noise on the line.
+    lines_.push_back(KeyLine(key, PrintableLine(reply)));
 }
 
 std::string TransferFileBuilder::Bytes() const {

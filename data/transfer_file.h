@@ -48,8 +48,8 @@ public:
     void AddValueLines(const MeasurementRecord& record, const ManualEntries& entries,
                        std::string_view firingTypeParameter, std::string_view so2Key);
 
-    /// One identification line, "<key>=<reply>" with CR and LF in the reply turned into
-    /// blanks (see kIdentificationRequests).
+    /// One identification line, "<key>=<reply>" with every control byte of the reply (CR
+    /// and LF among them) turned into a blank (see kIdentificationRequests, PrintableLine).
     void AddIdentificationLine(int key, std::string_view reply);
 
     /// The lines collected so far, without line ends.

@@ -70,10 +70,15 @@ public:
     /// faster than the program reads never runs empty, so "until the queue is empty" is
     /// no bound: the timeout tick, the timers and "Abbrechen" would never get through.
     static constexpr uint32_t kBytesPerPass = 256;
-    /// An identification request repeated this often with only empty replies counts as
-    /// "no reply": a device that answers everything with an empty line cannot hold the
-    /// program in a loop.
+    /// An identification request asked this often without an answer (an empty reply, a
+    /// data line, in the take-over an R001 reply without "ZOR") counts as "no reply": a
+    /// device that answers everything with an empty line, or streams on whatever it is
+    /// sent, cannot hold the program in a loop.
     static constexpr int kMaxEmptyReplies = 5;
+    /// The most ticks a stream is given to run out before an identification request
+    /// (1 s). A cycle of thirteen data lines takes 0.15 s at 9600 baud; what still
+    /// streams after that will not stop for the request.
+    static constexpr int kRunOutTicks = 10;
     /// The most a Bluetooth link may take to connect, counted from the start of its open,
     /// and with it the most one such port may cost the search when nothing answers. The
     /// radio connection is made when the port is opened: 1-3 s to an analyser in reach.
@@ -95,6 +100,10 @@ public:
     void Exchange(std::string_view command);
     /// Discards whatever arrives until the next timeout tick.
     void Drain();
+    /// Discards what arrives until a whole tick passes without a byte, at most
+    /// kRunOutTicks, and then, if a line was cut off, up to its CR (within one more
+    /// tick): the next reply read starts at the beginning of a line.
+    void LetStreamRunOut();
     void TimeouttimerTimer();
 
     // --- search ---
@@ -113,6 +122,9 @@ public:
     /// Writes the transfer file. Returns true when the file was written; on failure the
     /// user has been told what failed and the values are still there.
     bool schreibeCSV_Datei();
+
+    /// True when an R001 reply names the analyser: it contains "ZOR".
+    static bool IsAnalyserReply(std::string_view reply);
 
     /// True while a search, an exchange or a take-over runs (they wait in the event loop).
     bool Busy() const { return busyDepth_ > 0; }
@@ -153,15 +165,29 @@ private:
     /// Between two passes of a wait: lets the event loop run, without sleeping when
     /// `bytesLeft` (the pass stopped at its budget with bytes still queued).
     void LetEventsRun(bool bytesLeft);
-    /// Drain, then the request, repeated while the reply is empty. False on failure,
+    /// Reads byte by byte into `line` until its CR (true), or until the timeout counter
+    /// runs out, "Abbrechen" or a hang-up (false). Bytes after the CR stay queued.
+    bool ReadToLineEnd(LineAssembler& line);
+    /// One pass of a drain: discards what arrives until the next tick. True when a byte
+    /// came; `lineOpen` then says whether the last one was no CR.
+    bool DiscardUntilTick(bool& lineOpen);
+    /// Who asks for the analyser's identification.
+    enum class Asker {
+        Search,    ///< the search: R001 decides whether the port is the analyser's
+        TakeOver,  ///< the take-over: the empty command first; R001 must name the analyser
+    };
+    /// Lets the stream run out, then asks `request`, repeated while the reply is no
+    /// answer (empty, a data line, for the take-over an R001 reply without "ZOR"), at most
+    /// kMaxEmptyReplies times. False on failure (error code 2 or 7, error flag set),
     /// with the reply line cleared.
-    bool RequestIdentification(std::string_view request);
+    bool RequestIdentification(std::string_view request, Asker asker);
     /// How trying one port in the search ended.
     enum class PortTrial {
-        CannotOpen,   ///< the port did not open (error flag set); closed again
-        NotAnalyser,  ///< no "ZOR" in its identification; closed again
-        Found,        ///< the analyser, asked to stream; closed again
-        Unanswered,   ///< the analyser's port left a command unanswered; still open
+        CannotOpen,    ///< the port did not open (error flag set); closed again
+        NotAnalyser,   ///< no "ZOR" in its identification; closed again
+        Found,         ///< the analyser, asked to stream; closed again
+        Unanswered,    ///< the analyser's port left a command unanswered; still open
+        Unidentified,  ///< the analyser's, but R004 went unanswered (error code 2); still open
     };
     /// Open -> identify -> stream on the current port number, shared by the remembered
     /// port (`rememberedPort`: one more drain, any unanswered request ends the trial, the
@@ -169,7 +195,8 @@ private:
     PortTrial TryPort(bool rememberedPort);
     /// The port's R001 reply (in the reply line) contains "ZOR": shows it as found and
     /// appends the serial number (R004) to the identification label. False when R004 went
-    /// unanswered (error code 2).
+    /// unanswered (error code 2): the search then ends there, on either path, with
+    /// nothing saved.
     bool IdentifyAnalyser();
     /// "SERVICE002", "SERVICE001", three times: the analyser's command mode.
     void ServiceSequence();

@@ -5,6 +5,7 @@
 
 #include "data/conversions.h"
 #include "data/cp1252.h"
+#include "data/single_line.h"
 #include "link/busy_scope.h"
 #include "link/device_link.h"
 #include "link/status_texts.h"
@@ -13,8 +14,9 @@
 
 namespace {
 
-QString FromCp1252(std::string_view text) {
-    return QString::fromStdString(Cp1252ToUtf8(text));
+/// An identification reply as the window shows it and the settings file keeps it.
+QString ReplyText(std::string_view reply) {
+    return QString::fromStdString(Cp1252ToUtf8(PrintableLine(reply)));
 }
 
 std::string ToCp1252(const QString& text) {
@@ -32,10 +34,6 @@ QString FoundText(int32_t port) {
 /// Port number of a port name such as "COM12": characters 4 to 8.
 int32_t PortNumberOf(const std::string& name) {
     return name.size() > 3 ? ParseIntLoose(std::string_view(name).substr(3, 5)) : 0;
-}
-
-bool IsAnalyserReply(const std::string& reply) {
-    return reply.find("ZOR") != std::string::npos;
 }
 
 }  // namespace
@@ -109,32 +107,15 @@ int32_t DeviceLink::LinkTicksLeft() const {
     return left > 0 ? static_cast<int32_t>((left + 99) / 100) : 0;
 }
 
-bool DeviceLink::RequestIdentification(std::string_view request) {
-    for (int attempt = 0; attempt < kMaxEmptyReplies; ++attempt) {
-        Drain();
-        Exchange(request);
-        if (state.errorFlag) {
-            state.replyLine.clear();
-            return false;
-        }
-        if (!state.replyLine.empty()) {
-            return true;
-        }
-    }
-    state.errorCode = kErrNoReply;
-    state.errorFlag = true;
-    return false;
-}
-
 bool DeviceLink::IdentifyAnalyser() {
     view_.SetStatusMessage(FoundText(state.portNumber));
-    view_.SetIdentificationLabel(FromCp1252(state.replyLine));
-    if (!RequestIdentification("R004")) {
+    view_.SetIdentificationLabel(ReplyText(state.replyLine));
+    if (!RequestIdentification("R004", Asker::Search)) {
         state.errorCode = kErrNoReply;
         return false;
     }
     view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' ') +
-                                 FromCp1252(state.replyLine));
+                                 ReplyText(state.replyLine));
     return true;
 }
 
@@ -155,7 +136,7 @@ DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {
     if (rememberedPort) {
         Drain();
     }
-    if (!RequestIdentification("R001")) {
+    if (!RequestIdentification("R001", Asker::Search)) {
         state.errorCode = kErrNoReply;
         if (rememberedPort) {
             return PortTrial::Unanswered;
@@ -167,11 +148,9 @@ DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {
         return PortTrial::NotAnalyser;
     }
     if (!IdentifyAnalyser()) {
-        if (rememberedPort) {
-            return PortTrial::Unanswered;
-        }
-        // The scan goes on with an empty serial number.
-        view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' '));
+        // The analyser's port, but no serial number: in the scan as on the remembered
+        // port, an identification without it is neither kept nor saved.
+        return PortTrial::Unidentified;
     }
     if (!rememberedPort) {
         // The remembered port keeps the identification read from the settings file.
@@ -212,6 +191,7 @@ int DeviceLink::SearchDevice() {
                     rememberedPortFailed = true;
                     break;
                 case PortTrial::Unanswered:
+                case PortTrial::Unidentified:
                     return 0;  // the port stays open
                 case PortTrial::Found:
                     found = 1;
@@ -230,6 +210,9 @@ int DeviceLink::SearchDevice() {
                 if (trial == PortTrial::CannotOpen) {
                     view_.SetStatusMessage(PortText("TDA-Error COM", state.portNumber));
                     continue;
+                }
+                if (trial == PortTrial::Unidentified) {
+                    return 0;  // the analyser's port stays open, as on the remembered port
                 }
                 if (trial == PortTrial::Found || trial == PortTrial::Unanswered) {
                     // Unanswered here means the stream request failed on the analyser's

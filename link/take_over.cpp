@@ -1,8 +1,6 @@
 // "Daten übernehmen": the measured values, the manual entries and the analyser's
 // identification go into the transfer file for the calling program.
 
-#include <QCoreApplication>
-
 #include "config/atomic_write.h"
 #include "data/transfer_file.h"
 #include "link/busy_scope.h"
@@ -39,7 +37,9 @@ bool DeviceLink::schreibeCSV_Datei() {
     view_.SetStatusMessage(kStatusTakingOver);
 
     ServiceSequence();
-    Drain();
+    // An analyser may go on sending data lines for a while after the service commands;
+    // what is still on its way must not be read as the answer to a request.
+    LetStreamRunOut();
 
     TransferFileBuilder file;
     file.AddHeaderLine(state.headerLine);
@@ -57,22 +57,7 @@ bool DeviceLink::schreibeCSV_Datei() {
 
         bool identified = true;
         for (const IdentificationRequest& request : kIdentificationRequests) {
-            // The analyser may still be busy with the service mode: an empty command and
-            // a drain clear the line before each request, repeated while the reply is
-            // empty, but never endlessly.
-            int attempt = 0;
-            do {
-                Exchange("");
-                Drain();
-                Exchange(request.command);
-                QCoreApplication::processEvents();
-            } while (state.replyLine.empty() && !state.errorFlag && !state.abortFlag &&
-                     ++attempt < kMaxEmptyReplies);
-            if (state.replyLine.empty() || state.errorFlag) {
-                if (!state.errorFlag) {
-                    state.errorCode = kErrNoReply;
-                    state.errorFlag = true;
-                }
+            if (!RequestIdentification(request.command, Asker::TakeOver)) {
                 identified = false;
                 break;
             }

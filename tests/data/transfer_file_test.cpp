@@ -170,6 +170,17 @@ TEST(TransferFile, So2IsLeftOutUnlessAKeyIsConfigured) {
     EXPECT_EQ(ComposeTransferFile(content), kExampleFile);
 }
 
+TEST(TransferFileBuilder, IdentificationRepliesKeepOnlyPrintableBytes) {
+    // Noise on the line in front of the reply, and line breaks inside it: every control
+    // byte becomes a blank, Windows-1252 letters stay.
+    TransferFileBuilder builder;
+    builder.AddHeaderLine("AB12");
+    builder.AddIdentificationLine(9000,
+                                  std::string("\x00\x01\x1B[0m\x7F\x80\xFE\xFF ZOR GX40", 19));
+    builder.AddIdentificationLine(9100, "V2\r\n31\t\x1F");
+    EXPECT_EQ(builder.Bytes(), "AB12\r\n9000=   [0m \x80\xFE\xFF ZOR GX40\r\n9100=V2  31  \r\n");
+}
+
 TEST(TransferFileBuilder, CollectsGroupsInOrderAndStartsOverWithTheHeader) {
     TransferFileBuilder builder;
     builder.AddHeaderLine("progress line of the search");

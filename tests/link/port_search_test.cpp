@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "link/status_texts.h"
 #include "link_fixture.h"
 
@@ -119,6 +121,59 @@ TEST_F(PortSearch, SearchingAgainAfterAFailedSearchScansAgain) {
     AddPeer(5);
     EXPECT_EQ(link->SearchDevice(), 1);
 }
+
+TEST_F(PortSearch, DataLineInPlaceOfTheSerialNumberIsAskedPast) {
+    bool first = true;
+    ScriptedPeer& analyser = AddPeer(5, [&](const std::string& c) {
+        if (c == "R004" && std::exchange(first, false)) {
+            return std::string("051G 20.9;\r");
+        }
+        return AnalyserReply(c);
+    });
+    EXPECT_EQ(link->SearchDevice(), 1);
+    EXPECT_EQ(analyser.CountOf("R004"), 2);
+    EXPECT_EQ(view.identification, QStringLiteral("ZOR GX40 SN42"));
+    EXPECT_NE(ReadFile("fumilink.ini").find("SerNr=ZOR GX40 SN42\r\n"), std::string::npos);
+}
+
+// The analyser answers R004 1.5 s late, after the exchange has given up: the remembered
+// port and the scan end alike, in the no-reply state with the port open and nothing saved.
+class LateSerialNumber : public LinkFixture, public testing::WithParamInterface<bool> {};
+
+TEST_P(LateSerialNumber, EndsInTheNoReplyStateWithNothingSaved) {
+    const bool remembered = GetParam();
+    const std::string ini = "[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 SN7\r\n";
+    if (remembered) {
+        WriteFile("fumilink.ini", ini);
+    }
+    QTimer late;
+    late.setSingleShot(true);
+    ScriptedPeer* analyser = nullptr;
+    analyser = &AddPeer(5, [&](const std::string& c) {
+        if (c != "R004") {
+            return AnalyserReply(c);
+        }
+        late.start(1500);
+        return std::string();
+    });
+    QObject::connect(&late, &QTimer::timeout, [&] { analyser->Send("SN42\r"); });
+
+    link->StartLink();
+
+    EXPECT_EQ(analyser->CountOf("R004"), 1);
+    EXPECT_EQ(link->state.errorCode, kErrNoReply);
+    EXPECT_EQ(view.status.toStdString(), "Fehler: Keine Antwort vom Gerät");
+    EXPECT_EQ(view.picture, 1);
+    EXPECT_FALSE(link->state.connected);
+    EXPECT_TRUE(comm->Connected()) << "the analyser's port stays open";
+    EXPECT_EQ(analyser->CountOf("w904"), 0);
+    EXPECT_EQ(ReadFile("fumilink.ini"), remembered ? ini : "") << "nothing saved";
+}
+
+INSTANTIATE_TEST_SUITE_P(RememberedPortOrScan, LateSerialNumber, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "RememberedPort" : "Scan";
+                         });
 
 TEST_F(PortSearch, EmptyRepliesForeverEndAsNoReply) {
     ScriptedPeer& chatty = AddPeer(5, [](const std::string&) { return std::string("\r"); });

@@ -187,6 +187,44 @@ TEST_F(AgainstSimulator, NoiseInFrontOfEveryLineKeepsTheLinkAliveAndShowsNothing
     }
 }
 
+namespace {
+
+/// Bytes below 0x20 that are not part of a CR LF line end, and DEL.
+int ControlBytesOf(const std::string& file) {
+    int count = 0;
+    for (size_t i = 0; i < file.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(file[i]);
+        const bool lineEnd =
+            file.compare(i, 2, "\r\n") == 0 || (byte == '\n' && i > 0 && file[i - 1] == '\r');
+        count += (byte < 0x20 && !lineEnd) || byte == 0x7F ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST_F(AgainstSimulator, NoiseInFrontOfTheIdentificationRepliesGoesIntoNeitherFile) {
+    StartSim({"--port", "5", "--fault", "reply-noise", "--cycle-ms", "300"});
+    Run();
+    ASSERT_TRUE(PumpUntil([&] { return IsOnline(view); }, 20s)) << view.status.toStdString();
+    link->state.transferFilePath = portDir + "/m.txt";
+    ASSERT_TRUE(link->schreibeCSV_Datei()) << view.infoBoxes.join(" | ").toStdString();
+
+    // NUL, BEL, DEL, ESC and the tab became blanks; the high bytes stayed.
+    const std::string noise = "   \xFE\xFF#~ [0m  ";
+    const std::string file = ReadFile("m.txt");
+    EXPECT_NE(file.find("\r\n9000=" + noise + "ZOR GX40\r\n9100=" + noise +
+                        "GX40 V2.31\r\n9200=" + noise + "SN42\r\n"),
+              std::string::npos)
+        << file;
+    EXPECT_EQ(ControlBytesOf(file), 0) << file;
+    const std::string settings = ReadFile("fumilink.ini");
+    EXPECT_NE(settings.find("\r\nSerNr=" + noise + "ZOR GX40 " + noise + "SN42\r\n"),
+              std::string::npos)
+        << settings;
+    EXPECT_EQ(ControlBytesOf(settings), 0) << settings;
+}
+
 TEST_F(AgainstSimulator, StreamWithoutLineEndsNeverGoesOnline) {
     StartSim({"--port", "5", "--fault", "no-newline-stream", "--rate", "max", "--cycle-ms", "0"});
     Run();
@@ -295,4 +333,62 @@ TEST_F(AgainstSimulator, KeepAliveReplyGluedToAStreamWithoutLineEndsIsNotDecoded
     for (int channel = 1; channel <= 14; ++channel) {
         EXPECT_FALSE(record.Valid(channel)) << "channel " << channel;
     }
+}
+
+namespace {
+
+// An analyser that goes on streaming while the take-over asks for its identification:
+// from the stream request on (through the service sequence), or from R002 on.
+class AgainstAStreamThatGoesOn : public AgainstSimulator {
+protected:
+    /// Searches, waits for live values and takes them over.
+    bool TakeOverWhileItStreams(const QStringList& arguments) {
+        StartSim(arguments);
+        Run();
+        if (!PumpUntil([&] { return IsOnline(view); }, 20s)) {
+            ADD_FAILURE() << view.status.toStdString();
+            return false;
+        }
+        link->state.transferFilePath = portDir + "/m.txt";
+        return link->schreibeCSV_Datei();
+    }
+};
+
+class AgainstAStreamThatGoesOnBackToBack : public AgainstAStreamThatGoesOn,
+                                           public testing::WithParamInterface<const char*> {};
+
+constexpr const char* kRealIdentification = "\r\n9000=ZOR GX40\r\n9100=GX40 V2.31\r\n9200=SN42\r\n";
+
+}  // namespace
+
+TEST_P(AgainstAStreamThatGoesOnBackToBack, DataLinesAreNoIdentification) {
+    const bool written =
+        TakeOverWhileItStreams({"--port", "5", "--cycle-ms", "0", "--fault", GetParam()});
+    const std::string file = ReadFile("m.txt");
+    if (written) {
+        // Only if the analyser's replies happened to come before its data lines.
+        EXPECT_NE(file.find(kRealIdentification), std::string::npos) << file;
+    } else {
+        EXPECT_EQ(file, "") << "no transfer file";
+        ASSERT_EQ(view.infoBoxes.size(), 1);
+        EXPECT_TRUE(view.infoBoxes[0].contains(QStringLiteral("Keine Antwort")));
+        EXPECT_EQ(link->state.errorCode, kErrNoReply);
+        EXPECT_EQ(view.status.toStdString(), ErrorStatusText(kErrNoReply).toStdString());
+    }
+    EXPECT_EQ(sim->Count("STREAM pause"), std::string(GetParam()) == "nonstop" ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(FromTheStreamRequestOrFromR002, AgainstAStreamThatGoesOnBackToBack,
+                         testing::Values("nonstop", "nonstop=R002"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == "nonstop" ? "FromW904" : "FromR002";
+                         });
+
+TEST_F(AgainstAStreamThatGoesOn, PausesBetweenCyclesLetTheRealAnswersThrough) {
+    // A cycle a second: what streams after the service sequence runs out within a
+    // fraction of it, and a data line that lands on a request is asked past.
+    ASSERT_TRUE(TakeOverWhileItStreams({"--port", "5", "--fault", "nonstop"}))
+        << view.infoBoxes.join(" | ").toStdString();
+    EXPECT_NE(ReadFile("m.txt").find(kRealIdentification), std::string::npos) << ReadFile("m.txt");
+    EXPECT_EQ(sim->Count("STREAM pause"), 0);
 }

@@ -1,5 +1,8 @@
 #include <sys/stat.h>
 
+#include <deque>
+#include <map>
+
 #include "link/status_texts.h"
 #include "link_fixture.h"
 
@@ -69,8 +72,8 @@ TEST_F(TakeOver, NoReplyToTheServiceSequenceWritesNoFileAndSaysSo) {
 }
 
 TEST_F(TakeOver, StickyErrorWithoutACodeShowsTheNoReplyState) {
-    // A search that found the analyser but got no serial number leaves the error flag set
-    // and the code cleared: the take-over fails at once and must still say why.
+    // A scan whose stream request went unanswered on the analyser's port leaves the error
+    // flag set and the code cleared: the take-over fails at once and must still say why.
     link->state.errorFlag = true;
     link->state.errorCode = kErrNone;
     EXPECT_FALSE(link->schreibeCSV_Datei());
@@ -117,6 +120,59 @@ TEST_F(TakeOver, AbortDuringTheTakeOverEndsQuietly) {
     EXPECT_FALSE(link->schreibeCSV_Datei());
     EXPECT_TRUE(view.infoBoxes.isEmpty());
     EXPECT_EQ(link->state.errorCode, kErrUserAbort);
+}
+
+constexpr const char* kIdentificationLines =
+    "\r\n9000=ZOR GX40\r\n9100=GX40 V2.31\r\n9200=SN42\r\n";
+
+TEST_F(TakeOver, DataLinesStillComingAfterTheServiceSequenceRunOutBeforeTheRequests) {
+    // An analyser that ends its cycle before it answers: thirty data lines, one every
+    // 10 ms, after the last service command, and replies only behind them. One drain tick
+    // would leave the requests to meet the data lines.
+    std::deque<std::string> queued;
+    QTimer line;
+    QObject::connect(&line, &QTimer::timeout, [&] {
+        if (!queued.empty()) {
+            peer->Send(queued.front());
+            queued.pop_front();
+        }
+    });
+    line.start(10);
+    int serviceReplies = 0;
+    peer->SetResponder([&](const std::string& command) {
+        std::string now = AnalyserReply(command);
+        if (!queued.empty()) {
+            queued.push_back(now);
+            now.clear();
+        }
+        if (command == "SERVICE001" && ++serviceReplies == 3) {
+            queued.insert(queued.end(), 30, "051G 20.9;\r");
+        }
+        return now;
+    });
+    EXPECT_TRUE(link->schreibeCSV_Datei());
+    EXPECT_NE(ReadFile("m.txt").find(kIdentificationLines), std::string::npos) << ReadFile("m.txt");
+}
+
+TEST_F(TakeOver, RepliesThatAreNoAnswerAreAskedAgain) {
+    // Each request first meets a line that is not its answer: a data line, or for R001 a
+    // line without "ZOR".
+    std::map<std::string, std::string> firstReply = {
+        {"R001", "MODEM OK\r"}, {"R002", "053G 12,0;\r"}, {"R004", "051G 20.9;\r"}};
+    peer->SetResponder([&](const std::string& command) {
+        const auto first = firstReply.find(command);
+        if (first == firstReply.end()) {
+            return AnalyserReply(command);
+        }
+        const std::string reply = first->second;
+        firstReply.erase(first);
+        return reply;
+    });
+    EXPECT_TRUE(link->schreibeCSV_Datei());
+    EXPECT_NE(ReadFile("m.txt").find(kIdentificationLines), std::string::npos) << ReadFile("m.txt");
+    for (const char* request : {"R001", "R002", "R004"}) {
+        EXPECT_EQ(peer->CountOf(request), 2) << request;
+    }
 }
 
 TEST_F(TakeOver, So2IsWrittenOnlyUnderItsConfiguredKey) {

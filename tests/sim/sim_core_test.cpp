@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 
 #include "tools/sim/command_framer.h"
 #include "tools/sim/paced_output.h"
@@ -373,14 +374,16 @@ TEST_P(SimDeviceFaults, ShapeTheReplies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, SimDeviceFaults,
-    testing::Values(FaultCase{"Silent", "silent", "R001\rw904\r", ""},
-                    FaultCase{"NoCr", "no-cr", "R001\rR004\r", "ZOR GX40SN42"},
-                    FaultCase{"Empty", "empty", "R001\rR004\r", "\r\r"},
-                    FaultCase{"Foreign", "foreign", "R001\rw904\r", "MODEM OK\rMODEM OK\r"},
-                    FaultCase{"DelayBeyondTheWindow", "delay=1500", "R001\r", ""},
-                    FaultCase{"SlowStillCompletes", "slow=100", "R004\r", "SN42\r"},
-                    FaultCase{"HangupOnDropsTheReply", "hangup-on=R001", "R004\rR001\rR002\r",
-                              "SN42\r"}),
+    testing::Values(
+        FaultCase{"Silent", "silent", "R001\rw904\r", ""},
+        FaultCase{"NoCr", "no-cr", "R001\rR004\r", "ZOR GX40SN42"},
+        FaultCase{"Empty", "empty", "R001\rR004\r", "\r\r"},
+        FaultCase{"Foreign", "foreign", "R001\rw904\r", "MODEM OK\rMODEM OK\r"},
+        FaultCase{"DelayBeyondTheWindow", "delay=1500", "R001\r", ""},
+        FaultCase{"SlowStillCompletes", "slow=100", "R004\r", "SN42\r"},
+        FaultCase{"ReplyNoise", "reply-noise", "R001\rR004\r",
+                  std::string(kReplyNoise) + "ZOR GX40\r" + std::string(kReplyNoise) + "SN42\r"},
+        FaultCase{"HangupOnDropsTheReply", "hangup-on=R001", "R004\rR001\rR002\r", "SN42\r"}),
     [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 TEST(SimDeviceFault, DelayAndSlowPlaceEachByteInTime) {
@@ -468,6 +471,55 @@ TEST(SimDeviceFault, EndlessLineNeverSendsACarriageReturn) {
     EXPECT_GT(bench.wire.size(), 4u * 100);
     EXPECT_EQ(bench.wire.find('\r'), std::string::npos);
     EXPECT_NE(bench.wire.find("ZOR GX40"), std::string::npos) << "still answers, without CR";
+}
+
+bool IsStreamLine(const std::string& line) {
+    return line.size() > 4 && line[3] == 'G';
+}
+
+// An unpaced analyser with `faults`, streaming since a w904 at 0 ms; what it sent until
+// 500 ms is cleared.
+std::unique_ptr<DeviceBench> StreamingSinceStart(const std::string& faults) {
+    SimOptions o = Unpaced();
+    o.faults = ParseSimOptions({"--fault", faults}, "/d").options.faults;
+    auto bench = std::make_unique<DeviceBench>(o);
+    bench->Send("w904\r", SimMs(0));
+    bench->RunUntil(SimMs(500));
+    bench->wire.clear();
+    return bench;
+}
+
+TEST(SimDeviceFault, NonstopStreamRunsThroughTheServiceSequence) {
+    const auto bench = StreamingSinceStart("nonstop");
+    bench->RunUntil(SimMs(1500));
+    bench->Send("SERVICE002\rSERVICE001\rR001\r", SimMs(1500));
+    const auto lines = SplitCr(bench->RunUntil(SimMs(2000)));
+    ASSERT_EQ(lines.size(), kStreamParameterCount + 3u + kStreamParameterCount)
+        << "the cycles at 1000 and 2000 are not skipped";
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + kStreamParameterCount,
+                                       lines.begin() + kStreamParameterCount + 3),
+              (std::vector<std::string>{"OK", "OK", "ZOR GX40"}));
+    EXPECT_TRUE(IsStreamLine(lines.back()));
+    EXPECT_TRUE(bench->device().Streaming());
+    EXPECT_EQ(bench->CountEvents("STREAM pause"), 0);
+    EXPECT_EQ(bench->CountEvents("STREAM nonstop from \"w904\""), 1);
+}
+
+TEST(SimDeviceFault, NonstopFromACommandStartsTheStreamBehindItsReply) {
+    const auto bench = StreamingSinceStart("nonstop=R002");
+    // Until R002 a service command pauses the stream as always.
+    bench->Send("SERVICE002\rR001\r", SimMs(500));
+    EXPECT_EQ(bench->RunUntil(SimMs(1500)), "OK\rZOR GX40\r");
+    bench->Send("R002\r", SimMs(1500));
+    bench->Send("SERVICE001\rR004\r", SimMs(1600));
+    const auto lines = SplitCr(bench->RunUntil(SimMs(2600)));
+    ASSERT_EQ(lines.size(), 2u + 3 + 2 * kStreamParameterCount) << bench->wire;
+    EXPECT_EQ(lines[2], "GX40 V2.31");
+    EXPECT_TRUE(IsStreamLine(lines[3])) << "the first cycle right behind the reply";
+    EXPECT_EQ(lines[3 + kStreamParameterCount], "OK");
+    EXPECT_EQ(lines[4 + kStreamParameterCount], "SN42");
+    EXPECT_TRUE(IsStreamLine(lines.back())) << "the cycle at 2500 despite SERVICE001";
+    EXPECT_EQ(bench->CountEvents("STREAM pause"), 1);
 }
 
 TEST(SimDeviceFault, HangupAfterIsTimedFromStartAndSilencesThePort) {

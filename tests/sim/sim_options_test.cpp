@@ -83,6 +83,12 @@ TEST(SimOptions, FaultListsCombine) {
     const SimFaults flood = Parse({"--fault", "flood"}).options.faults;
     EXPECT_TRUE(flood.flood);
     EXPECT_FALSE(flood.noNewlineStream || flood.noCr);
+    EXPECT_FALSE(flood.nonstopFrom || flood.replyNoise);
+    EXPECT_TRUE(Parse({"--fault", "reply-noise"}).options.faults.replyNoise);
+    EXPECT_EQ(Parse({"--fault", "nonstop"}).options.faults.nonstopFrom, "w904");
+    EXPECT_EQ(Parse({"--fault", "noise,nonstop=R002"}).options.faults.nonstopFrom, "R002");
+    EXPECT_EQ(Parse({"--fault", "nonstop="}).options.faults.nonstopFrom, "")
+        << "the empty command, which only the take-over sends";
 }
 
 TEST(SimOptions, BluetoothLinksComeUpOrFailAfterTheGivenTime) {
@@ -151,7 +157,9 @@ TEST(SimOptions, HelpIsRecognisedAndNamesEveryOption) {
                                "hangup-on=",
                                "foreign",
                                "flood",
-                               "endless-line"}) {
+                               "endless-line",
+                               "nonstop",
+                               "reply-noise"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

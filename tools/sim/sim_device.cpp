@@ -76,9 +76,16 @@ void SimDevice::HandleCommand(const std::string& command, SimTime now) {
     if (faults_.silent) {
         return;
     }
+    const bool nonstopStarts = faults_.nonstopFrom && !nonstop_ && command == *faults_.nonstopFrom;
+    if (nonstopStarts) {
+        nonstop_ = true;
+        sink_(now, "STREAM nonstop from " + QuoteForLog(command));
+    }
     if (command == "SERVICE002" || command == "SERVICE001") {
         // Command mode: identification replies must not be mixed with data lines.
-        PauseStream(now);
+        if (!nonstop_) {
+            PauseStream(now);
+        }
         Reply("OK", now);
     } else if (command == "R001") {
         Reply(options_.id, now);
@@ -94,10 +101,16 @@ void SimDevice::HandleCommand(const std::string& command, SimTime now) {
     } else {
         Reply("ERR", now);
     }
+    if (nonstopStarts && !streaming_) {
+        StartOrRenewStream(now);  // behind the reply, as after w904
+    }
 }
 
 void SimDevice::Reply(const std::string& text, SimTime now) {
     std::string line = faults_.emptyReplies ? std::string() : text;
+    if (faults_.replyNoise) {
+        line.insert(0, kReplyNoise);
+    }
     sink_(now, "TX " + QuoteForLog(line));
     if (!faults_.noCr) {
         line += '\r';

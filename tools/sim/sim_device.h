@@ -7,6 +7,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "tools/sim/command_framer.h"
 #include "tools/sim/paced_output.h"
@@ -26,6 +27,11 @@ const char* PortRoleName(PortRole role);
 /// Quotes a byte string for the log: printable ASCII as is, '"' and '\\' escaped,
 /// everything else as \xNN, so a log line is always one line.
 std::string QuoteForLog(const std::string& bytes);
+
+/// What the reply-noise fault puts in front of every reply: control bytes, an escape
+/// sequence and high bytes, as a module's start-up garbage or a terminal's colour reset
+/// would; never CR or LF, so the reply stays one line.
+inline constexpr std::string_view kReplyNoise{"\x00\x07\x7F\xFE\xFF#~\x1B[0m\t ", 13};
 
 /// One simulated port's protocol state.
 class SimDevice {
@@ -79,6 +85,7 @@ private:
     std::mt19937 noiseRandom_;
 
     bool streaming_ = false;
+    bool nonstop_ = false;  // the nonstop fault's command came: nothing pauses the stream
     SimTime nextCycleAt_{0};
     std::optional<SimTime> streamEndAt_;
     bool overrunReported_ = false;

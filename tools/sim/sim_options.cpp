@@ -124,7 +124,8 @@ private:
         const std::string arg = eq == std::string::npos ? "" : item.substr(eq + 1);
         const bool takesArg =
             name == "delay" || name == "slow" || name == "hangup-after" || name == "hangup-on";
-        if (takesArg == (eq == std::string::npos)) {
+        const bool mayTakeArg = name == "nonstop";
+        if (!mayTakeArg && takesArg == (eq == std::string::npos)) {
             Fail("--fault: '" + item + "' " +
                  (takesArg ? "needs a value (" + name + "=...)" : "takes no value"));
             return;
@@ -137,6 +138,8 @@ private:
             faults.emptyReplies = true;
         } else if (name == "noise") {
             faults.noise = true;
+        } else if (name == "reply-noise") {
+            faults.replyNoise = true;
         } else if (name == "no-newline-stream") {
             faults.noNewlineStream = true;
         } else if (name == "flood") {
@@ -146,6 +149,9 @@ private:
             faults.flood = true;
             faults.noNewlineStream = true;
             faults.noCr = true;
+        } else if (name == "nonstop") {
+            // Without a command: from the stream request on, the one that starts it anyway.
+            faults.nonstopFrom = eq == std::string::npos ? std::string("w904") : arg;
         } else if (name == "foreign") {
             faults.foreign = true;
         } else if (name == "hangup-on") {
@@ -385,6 +391,9 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
     if (o.faults.hangupOn && o.faults.hangupOn->find_first_of("\r\n") != std::string::npos) {
         result.error = "--fault hangup-on: the command must not contain CR or LF";
     }
+    if (o.faults.nonstopFrom && o.faults.nonstopFrom->find_first_of("\r\n") != std::string::npos) {
+        result.error = "--fault nonstop: the command must not contain CR or LF";
+    }
     return result;
 }
 
@@ -448,6 +457,9 @@ Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port
   no-cr                 replies without their CR
   empty                 every command answered with an empty line (w904 still streams)
   noise                 noise, NUL and high bytes between stream lines
+  reply-noise           in front of every reply the bytes 00 07 7F FE FF '#~' 1B '[0m'
+                        09 ' ': NUL, BEL, DEL, high bytes, a colour reset, a tab (never
+                        CR or LF)
   no-newline-stream     stream lines without CR: bytes, but never a complete line
   flood                 data lines back to back as fast as the pty takes them, from the
                         moment the port opens until it closes, whatever is sent to it
@@ -455,6 +467,12 @@ Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port
                         go out between two lines
   endless-line          the flood without a single CR, replies included: one line that
                         never ends (flood,no-newline-stream,no-cr)
+  nonstop[=CMD]         from the first CMD on (default w904) the stream keeps its pace
+                        (--rate, --cycle-ms) whatever is sent: CMD starts it after its
+                        reply, and no service command pauses it any more; replies go
+                        out between two lines. Before CMD the analyser behaves as usual
+                        (a service command pauses the stream). --stream-seconds still
+                        ends it; it starts again on the next w904
   hangup-after=MS       close the pty and remove the link MS ms after start
   hangup-on=CMD         close the pty and remove the link upon command CMD (no reply)
   foreign               identify as a foreign device (behaves like --foreign-port)
@@ -462,7 +480,8 @@ Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port
 Output:
   --log FILE            command log to FILE instead of standard error; one line per
                         event: '<seconds since start> COM<n> RX "<command>"', also
-                        TX "<reply>" (when queued), STREAM start/renew/pause/end/flood,
+                        TX "<reply>" (when queued), STREAM start/renew/pause/end/flood/
+                        nonstop,
                         OVERRUN, HANGUP, OPEN, CLOSED, EXIT, and for Bluetooth links
                         LINK connecting/up/down/failed
   --log-sent            also log 'SENT <n> steady=<s>' after writes that complete stream
@@ -483,6 +502,7 @@ Examples:
   fumilink-sim --port-dir /tmp/ports --rate max --cycle-ms 0 --log sim.log
   fumilink-sim --port-dir /tmp/ports --fault hangup-on=w904 --stream-seconds 3
   fumilink-sim --port-dir /tmp/ports --fault endless-line
+  fumilink-sim --port-dir /tmp/ports --fault nonstop=R002 --cycle-ms 0
   fumilink-sim --port-dir /tmp/ports --port 5 --bluetooth 5:up=2500 \
                --dead-port 4 --bluetooth 4:fail=3000
 )";

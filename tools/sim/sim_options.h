@@ -12,14 +12,18 @@
 
 /// Misbehaviours the analyser port shows on request (`--fault`). Several can be combined.
 struct SimFaults {
-    bool silent = false;                  ///< never answers, never streams
-    SimTime replyDelay{0};                ///< each reply starts this long after its command
-    SimTime slowByteGap{0};               ///< reply bytes this far apart (0 = line pacing)
-    bool noCr = false;                    ///< replies lack their CR
-    bool emptyReplies = false;            ///< every command answered with an empty line
-    bool noise = false;                   ///< noise, NUL and high bytes between stream lines
-    bool noNewlineStream = false;         ///< stream lines without CR
-    bool flood = false;                   ///< full-speed stream from open on, never paused
+    bool silent = false;           ///< never answers, never streams
+    SimTime replyDelay{0};         ///< each reply starts this long after its command
+    SimTime slowByteGap{0};        ///< reply bytes this far apart (0 = line pacing)
+    bool noCr = false;             ///< replies lack their CR
+    bool emptyReplies = false;     ///< every command answered with an empty line
+    bool noise = false;            ///< noise, NUL and high bytes between stream lines
+    bool replyNoise = false;       ///< control and high bytes in front of every reply
+    bool noNewlineStream = false;  ///< stream lines without CR
+    bool flood = false;            ///< full-speed stream from open on, never paused
+    /// From the first of this command on, the stream (at its usual pace) runs whatever the
+    /// program sends: the command starts it, and no service command pauses it any more.
+    std::optional<std::string> nonstopFrom;
     std::optional<SimTime> hangupAfter;   ///< close the pty this long after start
     std::optional<std::string> hangupOn;  ///< close the pty upon this command
     bool foreign = false;                 ///< behave like a foreign device (no "ZOR")
