@@ -96,14 +96,3 @@ private:
     std::unique_ptr<CommPortBackend> backend_;
     std::atomic<bool> writeStalled_{false};
 };
-
-/// Called by the watcher thread as it starts: lowers its priority one step below normal and
-/// names it "comm-watcher" (visible in debuggers and /proc).
-void EnterWatcherThread();
-
-/// The device path COM `port` opens; empty if the number has no device on this system.
-std::string DevicePathOfPort(uint8_t port);
-
-/// The line settings a new component starts from: the system's default configuration of
-/// COM1 on Windows (a zero-filled record if there is none), DefaultLineSettings elsewhere.
-DCB SystemDefaultLineSettings();

@@ -5,12 +5,9 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
@@ -27,6 +24,7 @@
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
 #include "serial/custom_baud_linux.h"
+#include "serial/port_paths.h"
 #include "serial/termios_mapping_posix.h"
 
 namespace {
@@ -405,19 +403,4 @@ private:
 
 std::unique_ptr<CommPortBackend> MakeCommPortBackend() {
     return std::make_unique<PosixCommPort>();
-}
-
-void EnterWatcherThread() {
-    pthread_setname_np(pthread_self(), "comm-watcher");
-    // On Linux the nice value is per thread: one step up is "below normal".
-    const int tid = static_cast<int>(syscall(SYS_gettid));
-    errno = 0;
-    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-    if (errno == 0 && nice < 19) {
-        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice + 1);
-    }
-}
-
-DCB SystemDefaultLineSettings() {
-    return DefaultLineSettings();
 }

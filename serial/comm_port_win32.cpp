@@ -17,6 +17,7 @@
 #include "serial/comm_types.h"
 #include "serial/comm_watch_win32.h"
 #include "serial/driver_dcb_mapping.h"
+#include "serial/port_paths.h"
 
 namespace {
 
@@ -297,36 +298,4 @@ private:
 
 std::unique_ptr<CommPortBackend> MakeCommPortBackend() {
     return std::make_unique<Win32CommPort>();
-}
-
-std::string DevicePathOfPort(uint8_t port) {
-    if (port < 1 || port > 99) {
-        return {};
-    }
-    return "\\\\.\\COM" + std::to_string(port);
-}
-
-void EnterWatcherThread() {
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-    // SetThreadDescription exists from Windows 10 1607 on; older systems go without the name.
-    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-    if (const HMODULE kernel = GetModuleHandleA("kernel32.dll")) {
-        if (const auto set = reinterpret_cast<SetDescription>(
-                reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")))) {
-            set(GetCurrentThread(), L"comm-watcher");
-        }
-    }
-}
-
-DCB SystemDefaultLineSettings() {
-    // Copied whether or not the call succeeds: without a COM1 the record stays zero,
-    // DCBlength included.
-    COMMCONFIG config;
-    std::memset(&config, 0, sizeof config);
-    config.dwSize = sizeof config;
-    DWORD size = config.dwSize;
-    GetDefaultCommConfigA("COM1", &config, &size);
-    DCB settings;
-    std::memcpy(&settings, &config.dcb, sizeof settings);
-    return settings;
 }

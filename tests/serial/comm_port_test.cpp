@@ -25,7 +25,9 @@
 #include "serial/comm_port.h"
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
+#include "serial/default_line_settings.h"
 #include "serial/port_list.h"
+#include "serial/port_paths.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/waits.h"
 

@@ -19,6 +19,7 @@
 #include "serial/comm_port.h"
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
+#include "serial/default_line_settings.h"
 #include "tests/serial/test_line.h"
 
 using namespace std::chrono_literals;
