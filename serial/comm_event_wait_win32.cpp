@@ -36,7 +36,8 @@ EventWait::Result EventWait::Wait(bool probing) {
     }
     if (error == ERROR_IO_PENDING) {
         HANDLE both[2] = {record_.hEvent, port_.wake};
-        DWORD which = WaitForMultipleObjects(2, both, FALSE, probing ? kPollIntervalMs : INFINITE);
+        DWORD which =
+            WaitForMultipleObjects(2, both, FALSE, probing ? kRecheckIntervalMs : INFINITE);
         if (which == WAIT_TIMEOUT) {
             held = true;
             const std::optional<CommWaitResult> missed = port_.CheckQueue();

@@ -1,9 +1,10 @@
 #pragma once
 // The operating-system side of one serial port: the operations TComm needs, with the same
-// meaning on every platform. comm_port.cpp holds what is the same everywhere and forwards
-// the rest to the platform's back end (comm_port_backend.h): comm_port_posix.cpp with
-// termios and poll(), comm_port_win32.cpp with the Win32 communications functions; CMake
-// picks the file.
+// meaning on every platform. comm_port.cpp holds what is the same everywhere (which device
+// a number opens, what counts as an arrival, the stall of a line) and leaves the system
+// calls to the platform's back end (comm_port_backend.h): comm_port_posix.cpp with termios
+// and poll(), comm_port_win32.cpp with the Win32 communications functions; CMake picks the
+// file.
 //
 // Thread safety: one thread (the component's creating thread) calls Open, Close,
 // ApplySettings, SetEventMask, SetDtr, Purge, Read, Write and QueueStatus; one other thread
@@ -16,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/arrival_counter.h"
 #include "serial/comm_open.h"
 #include "serial/dcb.h"
 
@@ -93,6 +95,9 @@ public:
     int32_t Write(const void* buffer, int32_t count);
 
 private:
+    // Counted here, looked at by the back end's watcher: it is made with a reference.
+    ArrivalCounter arrivals_;
     std::unique_ptr<CommPortBackend> backend_;
+    uint32_t evMask_ = 0;  // the mask last set (owner's thread)
     std::atomic<bool> writeStalled_{false};
 };

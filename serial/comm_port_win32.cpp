@@ -17,7 +17,6 @@
 #include "serial/comm_types.h"
 #include "serial/comm_watch_win32.h"
 #include "serial/driver_dcb_mapping.h"
-#include "serial/port_paths.h"
 
 namespace {
 
@@ -50,8 +49,9 @@ COMMTIMEOUTS TimeoutsFor(uint32_t baud) {
 
 class Win32CommPort final : public CommPortBackend {
 public:
-    Win32CommPort()
-        : readRecord_(MakeRecord()),
+    explicit Win32CommPort(ArrivalCounter& arrivals)
+        : port_(arrivals),
+          readRecord_(MakeRecord()),
           writeRecord_(MakeRecord()),
           eventWait_(port_),
           polling_(port_) {
@@ -64,14 +64,7 @@ public:
         CloseHandle(port_.wake);
     }
 
-    bool Open(uint8_t port, const CommOpenWait& wait) override {
-        if (port_.handle != INVALID_HANDLE_VALUE) {
-            return false;
-        }
-        const std::string path = DevicePathOfPort(port);
-        if (path.empty()) {
-            return false;
-        }
+    bool Open(const std::string& path, const CommOpenWait& wait) override {
         // Not on this thread: a Bluetooth port connects inside the open (comm_open_win32.cpp).
         port_.handle = reinterpret_cast<HANDLE>(OpenCommDevice(path, wait));
         if (port_.handle == INVALID_HANDLE_VALUE) {
@@ -81,7 +74,6 @@ public:
         SetTimeouts();
         port_.ClearWake();
         port_.mask.store(0, std::memory_order_relaxed);
-        port_.arrivals.Reset();
         port_.heldErrors.store(0, std::memory_order_relaxed);
         polled_ = false;
         failedWaits_ = 0;
@@ -122,12 +114,6 @@ public:
     }
 
     void SetEventMask(uint32_t evMask) override {
-        const uint32_t before = port_.mask.load(std::memory_order_acquire);
-        if ((evMask & EV_RXCHAR_BIT) != 0 && (before & EV_RXCHAR_BIT) == 0) {
-            // Bytes that came while EV_RXCHAR was off raise no event on Windows; the polling
-            // fallback must not report them either.
-            port_.arrivals.IgnoreWaiting(port_.PeekQueue().inQueue);
-        }
         port_.mask.store(evMask, std::memory_order_release);
         Comm().SetCommMask(port_.handle, evMask);
         port_.RequestWake();
@@ -162,7 +148,7 @@ public:
                     // meanwhile), so no failure and no pause. A port that keeps doing it
                     // (Wine, while unread bytes wait) waits at the polling pace.
                     if (!polled_ && ++emptyWaits_ > 1 &&
-                        WaitForSingleObject(port_.wake, kPollIntervalMs) == WAIT_OBJECT_0) {
+                        WaitForSingleObject(port_.wake, kRecheckIntervalMs) == WAIT_OBJECT_0) {
                         port_.ClearWake();
                         return {CommWaitStatus::Woken, 0};
                     }
@@ -182,6 +168,8 @@ public:
             }
         }
     }
+
+    uint32_t QueuedBytes() override { return port_.PeekQueue().inQueue; }
 
     uint32_t ModemStatus() override {
         DWORD status = 0;
@@ -212,11 +200,32 @@ public:
     }
 
     int32_t Read(void* buffer, int32_t count) override {
-        const int32_t got = ReadPending(buffer, count);
-        if (got > 0) {
-            port_.arrivals.CountRead(static_cast<uint32_t>(got));
+        // Only bytes already received are asked for, and none when none wait: such a read
+        // completes at once on Windows and very soon under Wine (which completes even
+        // those asynchronously), and never waits for the line.
+        const WatchedPort::QueuePeek peek = port_.PeekQueue();
+        if (!peek.ok || peek.inQueue == 0) {
+            return 0;
         }
-        return got;
+        const DWORD wanted = std::min(static_cast<DWORD>(count), static_cast<DWORD>(peek.inQueue));
+        DWORD got = 0;
+        ResetEvent(readRecord_.hEvent);
+        if (!Comm().ReadFile(port_.handle, buffer, wanted, nullptr, &readRecord_)) {
+            if (GetLastError() != ERROR_IO_PENDING) {
+                return 0;
+            }
+            // It must not write into the caller's buffer once we return: if it has not
+            // completed by then, cancel it and wait until the cancellation has gone
+            // through; what it had transferred counts.
+            if (WaitForSingleObject(readRecord_.hEvent, kReadCompletionMs) != WAIT_OBJECT_0) {
+                Comm().CancelIoEx(port_.handle, &readRecord_);
+            }
+        }
+        if (!Comm().GetOverlappedResult(port_.handle, &readRecord_, &got, TRUE) &&
+            GetLastError() != ERROR_OPERATION_ABORTED) {
+            return 0;
+        }
+        return static_cast<int32_t>(got);
     }
 
     CommWriteResult Write(const void* buffer, int32_t count) override {
@@ -253,35 +262,6 @@ private:
         Comm().SetCommTimeouts(port_.handle, &timeouts);
     }
 
-    int32_t ReadPending(void* buffer, int32_t count) {
-        // Only bytes already received are asked for, and none when none wait: such a read
-        // completes at once on Windows and very soon under Wine (which completes even
-        // those asynchronously), and never waits for the line.
-        const WatchedPort::QueuePeek peek = port_.PeekQueue();
-        if (!peek.ok || peek.inQueue == 0) {
-            return 0;
-        }
-        const DWORD wanted = std::min(static_cast<DWORD>(count), static_cast<DWORD>(peek.inQueue));
-        DWORD got = 0;
-        ResetEvent(readRecord_.hEvent);
-        if (!Comm().ReadFile(port_.handle, buffer, wanted, nullptr, &readRecord_)) {
-            if (GetLastError() != ERROR_IO_PENDING) {
-                return 0;
-            }
-            // It must not write into the caller's buffer once we return: if it has not
-            // completed by then, cancel it and wait until the cancellation has gone
-            // through; what it had transferred counts.
-            if (WaitForSingleObject(readRecord_.hEvent, kReadCompletionMs) != WAIT_OBJECT_0) {
-                Comm().CancelIoEx(port_.handle, &readRecord_);
-            }
-        }
-        if (!Comm().GetOverlappedResult(port_.handle, &readRecord_, &got, TRUE) &&
-            GetLastError() != ERROR_OPERATION_ABORTED) {
-            return 0;
-        }
-        return static_cast<int32_t>(got);
-    }
-
     WatchedPort port_;
     OVERLAPPED readRecord_;
     OVERLAPPED writeRecord_;
@@ -296,6 +276,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CommPortBackend> MakeCommPortBackend() {
-    return std::make_unique<Win32CommPort>();
+std::unique_ptr<CommPortBackend> MakeCommPortBackend(ArrivalCounter& arrivals) {
+    return std::make_unique<Win32CommPort>(arrivals);
 }

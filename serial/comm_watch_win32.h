@@ -15,17 +15,17 @@
 
 #include "serial/arrival_counter.h"
 #include "serial/comm_port.h"
-
-/// Pace of the receive-queue checks while polling (the POSIX back end's re-check pace).
-inline constexpr DWORD kPollIntervalMs = 20;
+#include "serial/comm_port_backend.h"
 
 /// Drivers report a removed device in several ways; all of them mean "gone for good".
 bool IsGoneError(DWORD error);
 
 /// The port as the watcher sees it. The owner's thread writes `mask` and asks for a wake-up
-/// (SetEventMask), counts reads into `arrivals` and takes `heldErrors`; everything else is
-/// the watcher's.
+/// (SetEventMask) and takes `heldErrors`; CommPort counts reads into `arrivals`; everything
+/// else is the watcher's.
 struct WatchedPort {
+    explicit WatchedPort(ArrivalCounter& counter) : arrivals(counter) {}
+
     struct QueuePeek {
         bool ok;
         DWORD error;  ///< GetLastError when not ok
@@ -57,7 +57,7 @@ struct WatchedPort {
     HANDLE wake = nullptr;  ///< manual-reset; what a real wait waits on besides the port
     std::atomic<uint32_t> wakeRequested{0};
     std::atomic<uint32_t> mask{0};
-    ArrivalCounter arrivals;
+    ArrivalCounter& arrivals;
     std::atomic<uint32_t> heldErrors{0};
 };
 
