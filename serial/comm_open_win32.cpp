@@ -48,7 +48,8 @@ struct Opening {
     HANDLE done;                  // set once `device` holds the outcome
     std::mutex mutex;             // guards what follows
     HANDLE device = INVALID_HANDLE_VALUE;
-    bool reported = false;  // `device` holds the outcome
+    DWORD error = 0;        // CreateFile's GetLastError when `device` is none
+    bool reported = false;  // `device` and `error` hold the outcome
     bool givenUp = false;
     std::function<void()> wake;
 };
@@ -81,6 +82,7 @@ DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
     Opening& opening = **owned;
     HANDLE device = CreateFileA(opening.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const DWORD error = device == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     if (opening.slowMs) {
         Sleep(*opening.slowMs);
     }
@@ -96,6 +98,7 @@ DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
         return 0;
     }
     opening.device = device;
+    opening.error = error;
     opening.reported = true;
     SetEvent(opening.done);
     // Under the lock: once the caller has given up (under the same lock), no wake-up
@@ -108,9 +111,10 @@ DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
 
 }  // namespace
 
-CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait) {
+CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait, CommOpenError& error) {
     auto opening = std::make_shared<Opening>();
     if (opening->done == nullptr) {
+        error = OpenErrorFromSystem(GetLastError(), path);
         return kNoCommHandle;
     }
     opening->path = path;
@@ -119,6 +123,7 @@ CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait) {
     auto* parameter = new std::shared_ptr<Opening>(opening);
     HANDLE thread = CreateThread(nullptr, 0, OpenOnItsOwnThread, parameter, 0, nullptr);
     if (thread == nullptr) {
+        error = OpenErrorFromSystem(GetLastError(), path);
         delete parameter;
         return kNoCommHandle;
     }
@@ -140,12 +145,16 @@ CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait) {
         done = opening->reported;
         if (done) {
             device = reinterpret_cast<CommHandle>(opening->device);
+            if (opening->device == INVALID_HANDLE_VALUE) {
+                error = OpenErrorFromSystem(opening->error, path);
+            }
         } else {
             opening->givenUp = true;
         }
         opening->wake = nullptr;
     }
     if (!done) {
+        error = OpenErrorOfOurOwn(CommOpenFailure::GivenUp, "the open was given up", path);
         // Ends the connection attempt where the driver lets an open be cancelled; where it
         // does not, CreateFile returns in its own time and the thread closes the handle.
         CancelSynchronousIo(thread);

@@ -2,6 +2,8 @@
 
 #include "serial/comm_port.h"
 
+#include <utility>
+
 #include "serial/comm_port_backend.h"
 #include "serial/comm_types.h"
 #include "serial/port_paths.h"
@@ -11,15 +13,21 @@ CommPort::~CommPort() = default;
 
 bool CommPort::Open(uint8_t port, const CommOpenWait& wait) {
     if (backend_->IsOpen()) {
+        openError_ = OpenErrorOfOurOwn(CommOpenFailure::Busy, "the port is open already", {});
         return false;
     }
     const std::string path = DevicePathOfPort(port);
     if (path.empty()) {
+        openError_ = OpenErrorOfOurOwn(CommOpenFailure::NoDevice,
+                                       "COM" + std::to_string(port) + " has no device", {});
         return false;
     }
-    if (!backend_->Open(path, wait)) {
+    CommOpenError error = OpenErrorOfOurOwn(CommOpenFailure::Other, "the open failed", path);
+    if (!backend_->Open(path, wait, error)) {
+        openError_ = std::move(error);
         return false;
     }
+    openError_ = CommOpenError{CommOpenFailure::None, 0, {}, path};
     arrivals_.Reset();
     evMask_ = 0;
     writeStalled_.store(false, std::memory_order_release);

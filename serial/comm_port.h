@@ -52,8 +52,11 @@ public:
 
     /// Opens COM `port` exclusively for reading and writing; false if it does not exist,
     /// is in use or cannot be opened, or `wait` gave the open up (see comm_open.h). Port
-    /// numbers map to devices as DevicePathOfPort says.
+    /// numbers map to devices as DevicePathOfPort says. LastOpenError says why it failed.
     bool Open(uint8_t port, const CommOpenWait& wait = {});
+    /// Why the last Open failed, as the system said it; CommOpenFailure::None after one
+    /// that succeeded.
+    const CommOpenError& LastOpenError() const { return openError_; }
     /// True between a successful Open and Close.
     bool IsOpen() const;
     /// Releases the device (and its exclusive claim). Safe on a closed port.
@@ -99,5 +102,6 @@ private:
     ArrivalCounter arrivals_;
     std::unique_ptr<CommPortBackend> backend_;
     uint32_t evMask_ = 0;  // the mask last set (owner's thread)
+    CommOpenError openError_;
     std::atomic<bool> writeStalled_{false};
 };

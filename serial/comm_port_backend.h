@@ -31,8 +31,8 @@ public:
     virtual ~CommPortBackend() = default;
 
     /// Opens the device `path` (never empty) exclusively; false if it cannot be opened or is
-    /// no serial port. Called only while closed.
-    virtual bool Open(const std::string& path, const CommOpenWait& wait) = 0;
+    /// no serial port, with `error` set where it failed. Called only while closed.
+    virtual bool Open(const std::string& path, const CommOpenWait& wait, CommOpenError& error) = 0;
     virtual bool IsOpen() const = 0;
     virtual void Close() = 0;
     virtual bool ApplySettings(const DCB& settings, uint32_t inBufSize, uint32_t outBufSize) = 0;

@@ -53,6 +53,8 @@ public:
         if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
             wakeRead_ = fds[0];
             wakeWrite_ = fds[1];
+        } else {
+            wakeError_ = errno;
         }
     }
     ~PosixCommPort() override {
@@ -63,19 +65,21 @@ public:
         }
     }
 
-    bool Open(const std::string& path, const CommOpenWait& wait) override {
+    bool Open(const std::string& path, const CommOpenWait& wait, CommOpenError& error) override {
         // Without its wake-up pipe a watcher could never be stopped: refuse to open.
         if (wakeRead_ < 0) {
+            error = OpenErrorFromSystem(static_cast<uint32_t>(wakeError_), path);
             return false;
         }
-        const int fd = static_cast<int>(OpenCommDevice(path, wait));
+        const int fd = static_cast<int>(OpenCommDevice(path, wait, error));
         if (fd < 0) {
             return false;
         }
         // The advisory lock holds for everyone who asks for it, root included, so two
         // copies of this program never share a port; it ends with the process, however
-        // that ends.
+        // that ends. (errno is taken before the close can change it.)
         if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            error = OpenErrorFromSystem(static_cast<uint32_t>(errno), path);
             close(fd);
             return false;
         }
@@ -315,6 +319,7 @@ private:
     int fd_ = -1;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
+    int wakeError_ = 0;  // why there is no wake-up pipe
     uint32_t baud_ = 0;
     std::atomic<uint32_t> evMask_{0};
     ArrivalCounter& arrivals_;

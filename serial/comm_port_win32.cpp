@@ -64,9 +64,9 @@ public:
         CloseHandle(port_.wake);
     }
 
-    bool Open(const std::string& path, const CommOpenWait& wait) override {
+    bool Open(const std::string& path, const CommOpenWait& wait, CommOpenError& error) override {
         // Not on this thread: a Bluetooth port connects inside the open (comm_open_win32.cpp).
-        port_.handle = reinterpret_cast<HANDLE>(OpenCommDevice(path, wait));
+        port_.handle = reinterpret_cast<HANDLE>(OpenCommDevice(path, wait, error));
         if (port_.handle == INVALID_HANDLE_VALUE) {
             return false;
         }

@@ -17,14 +17,18 @@
 #include <cerrno>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "serial/comm_handshake.h"
+#include "serial/comm_open_error.h"
 #include "serial/comm_port.h"
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
 #include "serial/default_line_settings.h"
 #include "serial/port_list.h"
+#include "serial/port_paths.h"
+#include "tests/support/as_restricted_user_posix.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/waits.h"
 
@@ -129,6 +133,62 @@ TEST(CommPortOpen, RefusesWhatIsNoTerminal) {
     CommPort port;
     EXPECT_FALSE(port.Open(9));
     EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::NotASerialPort);
+    EXPECT_EQ(port.LastOpenError().code, static_cast<uint32_t>(ENOTTY));
+}
+
+// Each refusal keeps what the system said, where it said it: a missing device, another
+// holder, a user without the right to the device.
+TEST(CommPortOpen, AFailedOpenKeepsItsReason) {
+    PortDir dir;
+    PtyPair pty(dir, 6);
+    CommPort port;
+    EXPECT_FALSE(port.Open(7));
+    EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::NoDevice);
+    EXPECT_EQ(port.LastOpenError().code, static_cast<uint32_t>(ENOENT));
+    EXPECT_EQ(port.LastOpenError().text, std::generic_category().message(ENOENT));
+    EXPECT_EQ(port.LastOpenError().device, dir.Path() + "/COM7");
+
+    CommPort holder;
+    ASSERT_TRUE(holder.Open(6));
+    EXPECT_FALSE(port.Open(6));
+    EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::Busy);
+    EXPECT_EQ(port.LastOpenError().code, static_cast<uint32_t>(EWOULDBLOCK));
+    holder.Close();
+
+    EXPECT_TRUE(AsUserWhoCannotOpen(pty.SlavePath(), [&port] {
+        EXPECT_FALSE(port.Open(6));
+        EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::PermissionDenied);
+        EXPECT_EQ(port.LastOpenError().code, static_cast<uint32_t>(EACCES));
+        EXPECT_EQ(port.LastOpenError().device, DevicePathOfPort(6));
+    }));
+
+    chmod(pty.SlavePath().c_str(), 0600);
+    ASSERT_TRUE(port.Open(6));
+    EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::None);
+}
+
+TEST(OpenErrors, SystemCodesMeanWhatTheUserIsTold) {
+    const struct {
+        int code;
+        CommOpenFailure failure;
+    } rows[] = {
+        {EACCES, CommOpenFailure::PermissionDenied},
+        {EPERM, CommOpenFailure::PermissionDenied},
+        {EBUSY, CommOpenFailure::Busy},
+        {EWOULDBLOCK, CommOpenFailure::Busy},
+        {ENOENT, CommOpenFailure::NoDevice},
+        {ENXIO, CommOpenFailure::NoDevice},
+        {ENODEV, CommOpenFailure::NoDevice},
+        {ENOTTY, CommOpenFailure::NotASerialPort},
+        {EIO, CommOpenFailure::Other},
+    };
+    for (const auto& row : rows) {
+        const CommOpenError error = OpenErrorFromSystem(static_cast<uint32_t>(row.code), "/dev/x");
+        EXPECT_EQ(error.failure, row.failure) << std::generic_category().message(row.code);
+        EXPECT_EQ(error.text, std::generic_category().message(row.code));
+        EXPECT_EQ(error.device, "/dev/x");
+    }
 }
 
 namespace {
