@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <process.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <functional>
@@ -76,7 +78,7 @@ std::optional<DWORD> SlowOpenFor(const std::string& path) {
     return static_cast<DWORD>(std::strtoul(setting.c_str() + colon + 1, nullptr, 10));
 }
 
-DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
+unsigned __stdcall OpenOnItsOwnThread(void* parameter) {
     const std::unique_ptr<std::shared_ptr<Opening>> owned(
         static_cast<std::shared_ptr<Opening>*>(parameter));
     Opening& opening = **owned;
@@ -121,9 +123,12 @@ CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait, Com
     opening->slowMs = SlowOpenFor(path);
     opening->wake = wait.wake;
     auto* parameter = new std::shared_ptr<Opening>(opening);
-    HANDLE thread = CreateThread(nullptr, 0, OpenOnItsOwnThread, parameter, 0, nullptr);
+    // The C runtime's own thread start: the thread uses it (the strings, the lock), and a
+    // thread made with CreateThread has no runtime state of its own set up.
+    HANDLE thread = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, OpenOnItsOwnThread, parameter, 0, nullptr));
     if (thread == nullptr) {
-        error = OpenErrorFromSystem(GetLastError(), path);
+        error = OpenErrorFromSystem(static_cast<uint32_t>(_doserrno), path);
         delete parameter;
         return kNoCommHandle;
     }

@@ -1,8 +1,9 @@
 // Win32 back end of CommPort: overlapped I/O on "\\.\COM<n>" with the system's
 // communications functions, reached through the table of comm_api_win32.h. One OVERLAPPED
 // record per operation (watcher wait, read, write), each with its own manual-reset event,
-// so the three can be in flight at once. The watcher waits with WaitCommEvent, or, on a
-// port that cannot wait, polls the receive queue (comm_watch_win32.h).
+// so the three can be in flight at once (overlapped_io_win32.h). The watcher waits with
+// WaitCommEvent, or, on a port that cannot wait, polls the receive queue
+// (comm_watch_win32.h).
 
 #include "serial/windows_dcb_win32.h"
 
@@ -17,6 +18,7 @@
 #include "serial/comm_types.h"
 #include "serial/comm_watch_win32.h"
 #include "serial/driver_dcb_mapping.h"
+#include "serial/overlapped_io_win32.h"
 
 namespace {
 
@@ -25,13 +27,6 @@ constexpr int kFailedWaitsBeforePolling = 3;
 // A read of bytes already received completes at once; this bounds the wait for a driver
 // that completes it later.
 constexpr DWORD kReadCompletionMs = 500;
-
-OVERLAPPED MakeRecord() {
-    OVERLAPPED record;
-    std::memset(&record, 0, sizeof record);
-    record.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    return record;
-}
 
 // Time-outs the driver keeps from one program to the next unless they are set: reads
 // return what is queued at once, and a write ends about when WriteDeadlineMs gives it up
@@ -51,16 +46,14 @@ class Win32CommPort final : public CommPortBackend {
 public:
     explicit Win32CommPort(ArrivalCounter& arrivals)
         : port_(arrivals),
-          readRecord_(MakeRecord()),
-          writeRecord_(MakeRecord()),
+          read_(std::make_unique<OverlappedIo>()),
+          write_(std::make_unique<OverlappedIo>()),
           eventWait_(port_),
           polling_(port_) {
         port_.wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
     ~Win32CommPort() override {
         Close();
-        CloseHandle(readRecord_.hEvent);
-        CloseHandle(writeRecord_.hEvent);
         CloseHandle(port_.wake);
     }
 
@@ -75,6 +68,7 @@ public:
         port_.ClearWake();
         port_.mask.store(0, std::memory_order_relaxed);
         port_.heldErrors.store(0, std::memory_order_relaxed);
+        port_.gone.store(false, std::memory_order_release);
         polled_ = false;
         failedWaits_ = 0;
         emptyWaits_ = 0;
@@ -115,12 +109,21 @@ public:
 
     void SetEventMask(uint32_t evMask) override {
         port_.mask.store(evMask, std::memory_order_release);
-        Comm().SetCommMask(port_.handle, evMask);
+        // The mask change completes a pending WaitCommEvent at once with an empty event
+        // word. By then the watcher must know it was woken, or it counts a failed wait (and
+        // three in a row switch a healthy port to polling): the wake-up goes first, and a
+        // wait that ends empty while the change is under way or after it is woken too.
+        port_.maskChanges.fetch_add(1, std::memory_order_acq_rel);
         port_.RequestWake();
+        Comm().SetCommMask(port_.handle, evMask);
+        port_.maskChanges.fetch_add(1, std::memory_order_acq_rel);
     }
 
     CommWaitResult WaitEvent() override {
         for (;;) {
+            if (port_.gone.load(std::memory_order_acquire)) {
+                return {CommWaitStatus::Gone, 0};
+            }
             if (port_.TakeWake()) {
                 return {CommWaitStatus::Woken, 0};
             }
@@ -169,7 +172,9 @@ public:
         }
     }
 
-    uint32_t QueuedBytes() override { return port_.PeekQueue().inQueue; }
+    uint32_t QueuedBytes() override {
+        return port_.gone.load(std::memory_order_acquire) ? 0 : port_.PeekQueue().inQueue;
+    }
 
     uint32_t ModemStatus() override {
         DWORD status = 0;
@@ -189,6 +194,9 @@ public:
     }
 
     CommQueueStatus QueueStatus() override {
+        if (port_.gone.load(std::memory_order_acquire)) {
+            return {0, 0};  // bytes that could not be read are no bytes to wait for
+        }
         DWORD errors = 0;
         COMSTAT status;
         std::memset(&status, 0, sizeof status);
@@ -200,6 +208,9 @@ public:
     }
 
     int32_t Read(void* buffer, int32_t count) override {
+        if (port_.gone.load(std::memory_order_acquire)) {
+            return 0;
+        }
         // Only bytes already received are asked for, and none when none wait: such a read
         // completes at once on Windows and very soon under Wine (which completes even
         // those asynchronously), and never waits for the line.
@@ -208,63 +219,83 @@ public:
             return 0;
         }
         const DWORD wanted = std::min(static_cast<DWORD>(count), static_cast<DWORD>(peek.inQueue));
-        DWORD got = 0;
-        ResetEvent(readRecord_.hEvent);
-        if (!Comm().ReadFile(port_.handle, buffer, wanted, nullptr, &readRecord_)) {
-            if (GetLastError() != ERROR_IO_PENDING) {
+        // Into memory of our own: a read the driver will not cancel may fill it later.
+        read_->Prepare();
+        read_->data.resize(wanted);
+        std::optional<IoOutcome> outcome;
+        if (Comm().ReadFile(port_.handle, read_->data.data(), wanted, nullptr, &read_->record) ||
+            GetLastError() == ERROR_IO_PENDING) {
+            // If it has not completed soon, it is cancelled; what it had transferred counts.
+            outcome = WaitForSingleObject(read_->record.hEvent, kReadCompletionMs) == WAIT_OBJECT_0
+                          ? FinishedIo(port_.handle, *read_)
+                          : CancelAndAwaitIo(port_.handle, read_);
+            if (!outcome) {
+                GiveUp();
                 return 0;
             }
-            // It must not write into the caller's buffer once we return: if it has not
-            // completed by then, cancel it and wait until the cancellation has gone
-            // through; what it had transferred counts.
-            if (WaitForSingleObject(readRecord_.hEvent, kReadCompletionMs) != WAIT_OBJECT_0) {
-                Comm().CancelIoEx(port_.handle, &readRecord_);
-            }
         }
-        if (!Comm().GetOverlappedResult(port_.handle, &readRecord_, &got, TRUE) &&
-            GetLastError() != ERROR_OPERATION_ABORTED) {
+        if (!outcome || (!outcome->ok && outcome->error != ERROR_OPERATION_ABORTED)) {
             return 0;
         }
-        return static_cast<int32_t>(got);
+        std::memcpy(buffer, read_->data.data(), outcome->transferred);
+        return static_cast<int32_t>(outcome->transferred);
     }
 
     CommWriteResult Write(const void* buffer, int32_t count) override {
-        DWORD put = 0;
+        if (port_.gone.load(std::memory_order_acquire)) {
+            return {0, false};
+        }
+        // From memory of our own: a write the driver will not cancel may read it later.
+        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        write_->Prepare();
+        write_->data.assign(bytes, bytes + count);
         bool missedDeadline = false;
-        ResetEvent(writeRecord_.hEvent);
-        if (!Comm().WriteFile(port_.handle, buffer, static_cast<DWORD>(count), nullptr,
-                              &writeRecord_)) {
+        if (!Comm().WriteFile(port_.handle, write_->data.data(), static_cast<DWORD>(count), nullptr,
+                              &write_->record)) {
             if (GetLastError() != ERROR_IO_PENDING) {
                 return {0, false};
             }
             // A driver that ignores the write time-outs (a Bluetooth link to an analyser
             // out of range waits for the radio) gets the same deadline from here.
-            if (WaitForSingleObject(writeRecord_.hEvent, WriteDeadlineMs(count, baud_)) !=
+            if (WaitForSingleObject(write_->record.hEvent, WriteDeadlineMs(count, baud_)) !=
                 WAIT_OBJECT_0) {
-                Comm().CancelIoEx(port_.handle, &writeRecord_);
-                missedDeadline = true;
+                const std::optional<IoOutcome> cancelled = CancelAndAwaitIo(port_.handle, write_);
+                if (!cancelled) {
+                    GiveUp();
+                    return {0, true};
+                }
+                return {static_cast<int32_t>(cancelled->transferred), true};
             }
         }
-        if (!Comm().GetOverlappedResult(port_.handle, &writeRecord_, &put, TRUE)) {
+        const IoOutcome outcome = FinishedIo(port_.handle, *write_);
+        if (!outcome.ok) {
             // Wine ends a write at the driver's time-out with ERROR_TIMEOUT.
-            missedDeadline = missedDeadline || GetLastError() == ERROR_TIMEOUT;
+            missedDeadline = outcome.error == ERROR_TIMEOUT;
             if (!missedDeadline) {
                 return {0, false};
             }
         }
         // The driver's own write time-out completes the write short, not as a failure.
-        return {static_cast<int32_t>(put), missedDeadline || put < static_cast<DWORD>(count)};
+        return {static_cast<int32_t>(outcome.transferred),
+                missedDeadline || outcome.transferred < static_cast<DWORD>(count)};
     }
 
 private:
+    // The driver keeps an operation it was asked to cancel: nothing more goes to it; the
+    // watcher reports the port as gone, as for an adapter pulled out.
+    void GiveUp() {
+        port_.gone.store(true, std::memory_order_release);
+        port_.RequestWake();
+    }
+
     void SetTimeouts() {
         COMMTIMEOUTS timeouts = TimeoutsFor(baud_);
         Comm().SetCommTimeouts(port_.handle, &timeouts);
     }
 
     WatchedPort port_;
-    OVERLAPPED readRecord_;
-    OVERLAPPED writeRecord_;
+    std::unique_ptr<OverlappedIo> read_;
+    std::unique_ptr<OverlappedIo> write_;
     uint32_t baud_ = 0;
     // Watcher thread only.
     EventWait eventWait_;
