@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -162,6 +163,9 @@ private:
     /// OpenDevicePort's outcome when the port did not open (error code 3, or 7 when
     /// "Abbrechen" gave the open up), and when its Bluetooth link failed right after.
     void TellPortNotOpened();
+    /// After an open: keeps track of the ports the system refused to open for want of
+    /// permission and tells the view when they change (help page 3 names them).
+    void NotePortPermission();
     /// Between two passes of a wait: lets the event loop run, without sleeping when
     /// `bytesLeft` (the pass stopped at its budget with bytes still queued).
     void LetEventsRun(bool bytesLeft);
@@ -222,6 +226,7 @@ private:
     bool linkPending_ = false;  ///< the next exchange is the first on a Bluetooth link
     bool linkFailed_ = false;   ///< the link hung up while its first exchange waited
     bool openGivenUp_ = false;  ///< "Abbrechen" ended the wait for the open
+    std::map<int32_t, std::string> portsWithoutPermission_;  ///< port -> device path
     std::string settingsPath_;
     std::string debugLogPath_;  ///< empty: DebugLogFilePath() (config/debug_log_location.h)
     std::function<std::vector<std::string>()> portLister_;

@@ -3,6 +3,7 @@
 // link's tests implement it with a recorder, so the protocol runs without widgets.
 
 #include <QString>
+#include <QStringList>
 
 class LinkView {
 public:
@@ -19,6 +20,10 @@ public:
     virtual void SetBtWastunVisible(bool visible) = 0;
     /// Selects the help page that belongs to an error code.
     virtual void ZeigeHilfeText(int code) = 0;
+    /// The ports the system refused to open for want of permission, as "COM5 (/dev/rfcomm0)"
+    /// (Linux: a user outside the group dialout), or none: help page 3 then begins with them
+    /// and what to do. A view without help pages may ignore it.
+    virtual void SetPortsWithoutPermission(const QStringList& /*ports*/) {}
     /// Redraws the value labels from the measurement record.
     virtual void DispData() = 0;
     virtual void CloseMainWindow() = 0;

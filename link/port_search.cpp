@@ -2,6 +2,8 @@
 // asked for its identification; the one whose reply contains "ZOR" is the analyser.
 
 #include <exception>
+#include <map>
+#include <string>
 
 #include "data/conversions.h"
 #include "data/cp1252.h"
@@ -9,6 +11,7 @@
 #include "link/busy_scope.h"
 #include "link/device_link.h"
 #include "link/status_texts.h"
+#include "serial/comm_open_error.h"
 #include "serial/port_list.h"
 #include "serial/tcomm.h"
 
@@ -80,7 +83,32 @@ void DeviceLink::OpenDevicePort() {
     } else {
         linkPending_ = false;
         TellPortNotOpened();
+        // Otherwise every refusal looks alike: "Gerät einschalten!" also where the system
+        // keeps the user out or another program holds the port.
+        AddDebug(Utf8ToCp1252("failure: COM" + std::to_string(comm_.Port()) + " " +
+                              DescribeOpenError(comm_.LastOpenError())));
     }
+    NotePortPermission();
+}
+
+void DeviceLink::NotePortPermission() {
+    const CommOpenError& error = comm_.LastOpenError();
+    const int32_t port = comm_.Port();
+    const std::map<int32_t, std::string> before = portsWithoutPermission_;
+    if (!comm_.Connected() && error.failure == CommOpenFailure::PermissionDenied) {
+        portsWithoutPermission_[port] = error.device;
+    } else {
+        portsWithoutPermission_.erase(port);
+    }
+    if (portsWithoutPermission_ == before) {
+        return;
+    }
+    QStringList ports;
+    for (const auto& [number, device] : portsWithoutPermission_) {
+        ports << PortText("COM", number) + QStringLiteral(" (") +
+                     QString::fromLocal8Bit(device.c_str()) + QLatin1Char(')');
+    }
+    view_.SetPortsWithoutPermission(ports);
 }
 
 void DeviceLink::TellPortNotOpened() {

@@ -3,63 +3,57 @@
 
 #include "serial/comm_watch_win32.h"
 
-#include <cstring>
+#include <memory>
+#include <optional>
 
 #include "serial/comm_api_win32.h"
 #include "serial/comm_types.h"
 
-EventWait::EventWait(WatchedPort& port) : port_(port) {
-    std::memset(&record_, 0, sizeof record_);
-    record_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-}
+EventWait::EventWait(WatchedPort& port) : port_(port), wait_(std::make_unique<OverlappedIo>()) {}
 
-EventWait::~EventWait() {
-    CloseHandle(record_.hEvent);
-}
-
-DWORD EventWait::Cancel() {
-    Comm().CancelIoEx(port_.handle, &record_);
-    DWORD unused = 0;
-    if (!Comm().GetOverlappedResult(port_.handle, &record_, &unused, TRUE)) {
-        return 0;
+std::optional<DWORD> EventWait::Cancel() {
+    const std::optional<IoOutcome> ended = CancelAndAwaitIo(port_.handle, wait_);
+    if (!ended) {
+        return std::nullopt;
     }
-    return events_;
+    return ended->ok ? wait_->events : 0;
 }
 
 EventWait::Result EventWait::Wait(bool probing) {
-    events_ = 0;
     DWORD error = 0;
     bool held = false;
-    ResetEvent(record_.hEvent);
-    if (!Comm().WaitCommEvent(port_.handle, &events_, &record_)) {
+    const uint32_t maskChangesBefore = port_.maskChanges.load(std::memory_order_acquire);
+    wait_->Prepare();
+    wait_->events = 0;
+    if (!Comm().WaitCommEvent(port_.handle, &wait_->events, &wait_->record)) {
         error = GetLastError();
     }
     if (error == ERROR_IO_PENDING) {
-        HANDLE both[2] = {record_.hEvent, port_.wake};
-        DWORD which = WaitForMultipleObjects(2, both, FALSE, probing ? kPollIntervalMs : INFINITE);
+        HANDLE both[2] = {wait_->record.hEvent, port_.wake};
+        DWORD which =
+            WaitForMultipleObjects(2, both, FALSE, probing ? kRecheckIntervalMs : INFINITE);
         if (which == WAIT_TIMEOUT) {
             held = true;
             const std::optional<CommWaitResult> missed = port_.CheckQueue();
             if (missed) {
-                const DWORD more = Cancel();
-                if (missed->status != CommWaitStatus::Event) {
+                const std::optional<DWORD> more = Cancel();
+                if (!more || missed->status != CommWaitStatus::Event) {
                     return {Outcome::Gone, 0, held};
                 }
-                return {Outcome::Event, missed->events | more, held};
+                return {Outcome::Event, missed->events | *more, held};
             }
             which = WaitForMultipleObjects(2, both, FALSE, INFINITE);
         }
         if (which != WAIT_OBJECT_0) {
             // The mask changed (or the wait could not be waited for): the wait is over.
-            Cancel();
+            const bool ended = Cancel().has_value();
             port_.ClearWake();
-            return {Outcome::Woken, 0, held};
+            return {ended ? Outcome::Woken : Outcome::Gone, 0, held};
         }
-        DWORD unused = 0;
-        error =
-            Comm().GetOverlappedResult(port_.handle, &record_, &unused, FALSE) ? 0 : GetLastError();
+        const IoOutcome outcome = FinishedIo(port_.handle, *wait_);
+        error = outcome.ok ? 0 : outcome.error;
     }
-    uint32_t events = error == 0 ? events_ : 0;
+    uint32_t events = error == 0 ? wait_->events : 0;
     if ((events & EV_RXCHAR_BIT) != 0) {
         // Windows raises EV_RXCHAR for bytes that came in, and it remembers those that came
         // between the end of one wait and the count of the last: such a wait completes for
@@ -83,8 +77,9 @@ EventWait::Result EventWait::Wait(bool probing) {
     if (events != 0) {
         return {Outcome::Event, events, held};
     }
-    if (port_.TakeWake()) {
-        return {Outcome::Woken, 0, held};  // ended by a mask change
+    // Ended by a mask change: Windows completes the pending wait with an empty event word.
+    if (port_.TakeWake() || port_.MaskChangedSince(maskChangesBefore)) {
+        return {Outcome::Woken, 0, held};
     }
     if (IsGoneError(error)) {
         return {Outcome::Gone, 0, held};

@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "serial/comm_open_error.h"
+
 /// A file descriptor (POSIX) or a HANDLE (Windows).
 using CommHandle = intptr_t;
 /// No device: -1, which is also INVALID_HANDLE_VALUE.
@@ -30,5 +32,7 @@ struct CommOpenWait {
 /// Opens the device `path` for exclusive reading and writing: Windows CreateFile with
 /// FILE_FLAG_OVERLAPPED; POSIX open() with O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC. Returns
 /// the device (the caller owns it), or kNoCommHandle when it cannot be opened or `wait`
-/// gave up. An open given up is never waited for; a device that opens afterwards is closed.
-CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait);
+/// gave up; `error` then says why (CommOpenFailure::GivenUp for the latter) and is left
+/// alone otherwise. An open given up is never waited for; a device that opens afterwards
+/// is closed.
+CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait, CommOpenError& error);

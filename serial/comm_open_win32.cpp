@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <process.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <functional>
@@ -48,7 +50,8 @@ struct Opening {
     HANDLE done;                  // set once `device` holds the outcome
     std::mutex mutex;             // guards what follows
     HANDLE device = INVALID_HANDLE_VALUE;
-    bool reported = false;  // `device` holds the outcome
+    DWORD error = 0;        // CreateFile's GetLastError when `device` is none
+    bool reported = false;  // `device` and `error` hold the outcome
     bool givenUp = false;
     std::function<void()> wake;
 };
@@ -75,12 +78,13 @@ std::optional<DWORD> SlowOpenFor(const std::string& path) {
     return static_cast<DWORD>(std::strtoul(setting.c_str() + colon + 1, nullptr, 10));
 }
 
-DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
+unsigned __stdcall OpenOnItsOwnThread(void* parameter) {
     const std::unique_ptr<std::shared_ptr<Opening>> owned(
         static_cast<std::shared_ptr<Opening>*>(parameter));
     Opening& opening = **owned;
     HANDLE device = CreateFileA(opening.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const DWORD error = device == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     if (opening.slowMs) {
         Sleep(*opening.slowMs);
     }
@@ -96,6 +100,7 @@ DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
         return 0;
     }
     opening.device = device;
+    opening.error = error;
     opening.reported = true;
     SetEvent(opening.done);
     // Under the lock: once the caller has given up (under the same lock), no wake-up
@@ -108,17 +113,22 @@ DWORD WINAPI OpenOnItsOwnThread(void* parameter) {
 
 }  // namespace
 
-CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait) {
+CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait, CommOpenError& error) {
     auto opening = std::make_shared<Opening>();
     if (opening->done == nullptr) {
+        error = OpenErrorFromSystem(GetLastError(), path);
         return kNoCommHandle;
     }
     opening->path = path;
     opening->slowMs = SlowOpenFor(path);
     opening->wake = wait.wake;
     auto* parameter = new std::shared_ptr<Opening>(opening);
-    HANDLE thread = CreateThread(nullptr, 0, OpenOnItsOwnThread, parameter, 0, nullptr);
+    // The C runtime's own thread start: the thread uses it (the strings, the lock), and a
+    // thread made with CreateThread has no runtime state of its own set up.
+    HANDLE thread = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, OpenOnItsOwnThread, parameter, 0, nullptr));
     if (thread == nullptr) {
+        error = OpenErrorFromSystem(static_cast<uint32_t>(_doserrno), path);
         delete parameter;
         return kNoCommHandle;
     }
@@ -140,12 +150,16 @@ CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait) {
         done = opening->reported;
         if (done) {
             device = reinterpret_cast<CommHandle>(opening->device);
+            if (opening->device == INVALID_HANDLE_VALUE) {
+                error = OpenErrorFromSystem(opening->error, path);
+            }
         } else {
             opening->givenUp = true;
         }
         opening->wake = nullptr;
     }
     if (!done) {
+        error = OpenErrorOfOurOwn(CommOpenFailure::GivenUp, "the open was given up", path);
         // Ends the connection attempt where the driver lets an open be cancelled; where it
         // does not, CreateFile returns in its own time and the thread closes the handle.
         CancelSynchronousIo(thread);

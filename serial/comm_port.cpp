@@ -1,18 +1,35 @@
-// CommPort on every platform: forwards to the platform's back end and keeps what is the
-// same everywhere, the stall of a line whose writes stopped draining.
+// CommPort on every platform: what is the same everywhere, around the platform's back end.
 
 #include "serial/comm_port.h"
 
+#include <utility>
+
 #include "serial/comm_port_backend.h"
 #include "serial/comm_types.h"
+#include "serial/port_paths.h"
 
-CommPort::CommPort() : backend_(MakeCommPortBackend()) {}
+CommPort::CommPort() : backend_(MakeCommPortBackend(arrivals_)) {}
 CommPort::~CommPort() = default;
 
 bool CommPort::Open(uint8_t port, const CommOpenWait& wait) {
-    if (!backend_->Open(port, wait)) {
+    if (backend_->IsOpen()) {
+        openError_ = OpenErrorOfOurOwn(CommOpenFailure::Busy, "the port is open already", {});
         return false;
     }
+    const std::string path = DevicePathOfPort(port);
+    if (path.empty()) {
+        openError_ = OpenErrorOfOurOwn(CommOpenFailure::NoDevice,
+                                       "COM" + std::to_string(port) + " has no device", {});
+        return false;
+    }
+    CommOpenError error = OpenErrorOfOurOwn(CommOpenFailure::Other, "the open failed", path);
+    if (!backend_->Open(path, wait, error)) {
+        openError_ = std::move(error);
+        return false;
+    }
+    openError_ = CommOpenError{CommOpenFailure::None, 0, {}, path};
+    arrivals_.Reset();
+    evMask_ = 0;
     writeStalled_.store(false, std::memory_order_release);
     return true;
 }
@@ -26,6 +43,12 @@ bool CommPort::ApplySettings(const DCB& settings, uint32_t inBufSize, uint32_t o
     return backend_->ApplySettings(settings, inBufSize, outBufSize);
 }
 void CommPort::SetEventMask(uint32_t evMask) {
+    if ((evMask & EV_RXCHAR_BIT) != 0 && (evMask_ & EV_RXCHAR_BIT) == 0 && backend_->IsOpen()) {
+        // Bytes that came while EV_RXCHAR was off raise no event on Windows; no back end's
+        // watcher reports them either.
+        arrivals_.IgnoreWaiting(backend_->QueuedBytes());
+    }
+    evMask_ = evMask;
     backend_->SetEventMask(evMask);
 }
 CommWaitResult CommPort::WaitEvent() {
@@ -50,6 +73,7 @@ CommQueueStatus CommPort::QueueStatus() {
 int32_t CommPort::Read(void* buffer, int32_t count) {
     const int32_t got = backend_->Read(buffer, count);
     if (got > 0) {
+        arrivals_.CountRead(static_cast<uint32_t>(got));
         writeStalled_.store(false, std::memory_order_release);
     }
     return got;

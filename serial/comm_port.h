@@ -1,9 +1,10 @@
 #pragma once
 // The operating-system side of one serial port: the operations TComm needs, with the same
-// meaning on every platform. comm_port.cpp holds what is the same everywhere and forwards
-// the rest to the platform's back end (comm_port_backend.h): comm_port_posix.cpp with
-// termios and poll(), comm_port_win32.cpp with the Win32 communications functions; CMake
-// picks the file.
+// meaning on every platform. comm_port.cpp holds what is the same everywhere (which device
+// a number opens, what counts as an arrival, the stall of a line) and leaves the system
+// calls to the platform's back end (comm_port_backend.h): comm_port_posix.cpp with termios
+// and poll(), comm_port_win32.cpp with the Win32 communications functions; CMake picks the
+// file.
 //
 // Thread safety: one thread (the component's creating thread) calls Open, Close,
 // ApplySettings, SetEventMask, SetDtr, Purge, Read, Write and QueueStatus; one other thread
@@ -16,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/arrival_counter.h"
 #include "serial/comm_open.h"
 #include "serial/dcb.h"
 
@@ -50,8 +52,11 @@ public:
 
     /// Opens COM `port` exclusively for reading and writing; false if it does not exist,
     /// is in use or cannot be opened, or `wait` gave the open up (see comm_open.h). Port
-    /// numbers map to devices as DevicePathOfPort says.
+    /// numbers map to devices as DevicePathOfPort says. LastOpenError says why it failed.
     bool Open(uint8_t port, const CommOpenWait& wait = {});
+    /// Why the last Open failed, as the system said it; CommOpenFailure::None after one
+    /// that succeeded.
+    const CommOpenError& LastOpenError() const { return openError_; }
     /// True between a successful Open and Close.
     bool IsOpen() const;
     /// Releases the device (and its exclusive claim). Safe on a closed port.
@@ -93,17 +98,10 @@ public:
     int32_t Write(const void* buffer, int32_t count);
 
 private:
+    // Counted here, looked at by the back end's watcher: it is made with a reference.
+    ArrivalCounter arrivals_;
     std::unique_ptr<CommPortBackend> backend_;
+    uint32_t evMask_ = 0;  // the mask last set (owner's thread)
+    CommOpenError openError_;
     std::atomic<bool> writeStalled_{false};
 };
-
-/// Called by the watcher thread as it starts: lowers its priority one step below normal and
-/// names it "comm-watcher" (visible in debuggers and /proc).
-void EnterWatcherThread();
-
-/// The device path COM `port` opens; empty if the number has no device on this system.
-std::string DevicePathOfPort(uint8_t port);
-
-/// The line settings a new component starts from: the system's default configuration of
-/// COM1 on Windows (a zero-filled record if there is none), DefaultLineSettings elsewhere.
-DCB SystemDefaultLineSettings();

@@ -5,12 +5,9 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
@@ -28,35 +25,12 @@
 #include "serial/comm_types.h"
 #include "serial/custom_baud_linux.h"
 #include "serial/termios_mapping_posix.h"
+#include "serial/tty_line_mapping_posix.h"
 
 namespace {
 
-// While unread bytes wait, poll() keeps reporting POLLIN although nothing new arrived; the
-// watcher then looks for arrivals at this pace instead (and for line changes likewise).
-constexpr int kRecheckMs = 20;
-
 bool IsGoneErrno(int error) {
     return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
-}
-
-uint32_t ErrorBits(const serial_icounter_struct& now, const serial_icounter_struct& before) {
-    uint32_t errors = 0;
-    if (now.buf_overrun != before.buf_overrun) {
-        errors |= CE_RXOVER_BIT;
-    }
-    if (now.overrun != before.overrun) {
-        errors |= CE_OVERRUN_BIT;
-    }
-    if (now.parity != before.parity) {
-        errors |= CE_RXPARITY_BIT;
-    }
-    if (now.frame != before.frame) {
-        errors |= CE_FRAME_BIT;
-    }
-    if (now.brk != before.brk) {
-        errors |= CE_BREAK_BIT;
-    }
-    return errors;
 }
 
 // Unix98 pseudo-terminal slaves (/dev/pts/N) have the majors 136..143, the old BSD ones
@@ -70,23 +44,17 @@ bool IsPseudoTerminal(int fd) {
     return (deviceMajor >= 136 && deviceMajor <= 143) || deviceMajor == 3;
 }
 
-// Modem-line and counter snapshot the watcher compares between passes; devices without
-// modem lines or counters (ptys) simply never change it.
-struct LineSnapshot {
-    int modem = 0;
-    serial_icounter_struct counters{};
-    int outQueue = 0;
-};
-
 }  // namespace
 
 class PosixCommPort final : public CommPortBackend {
 public:
-    PosixCommPort() {
+    explicit PosixCommPort(ArrivalCounter& arrivals) : arrivals_(arrivals) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
             wakeRead_ = fds[0];
             wakeWrite_ = fds[1];
+        } else {
+            wakeError_ = errno;
         }
     }
     ~PosixCommPort() override {
@@ -97,23 +65,21 @@ public:
         }
     }
 
-    bool Open(uint8_t port, const CommOpenWait& wait) override {
+    bool Open(const std::string& path, const CommOpenWait& wait, CommOpenError& error) override {
         // Without its wake-up pipe a watcher could never be stopped: refuse to open.
-        if (fd_ >= 0 || wakeRead_ < 0) {
+        if (wakeRead_ < 0) {
+            error = OpenErrorFromSystem(static_cast<uint32_t>(wakeError_), path);
             return false;
         }
-        const std::string path = DevicePathOfPort(port);
-        if (path.empty()) {
-            return false;
-        }
-        const int fd = static_cast<int>(OpenCommDevice(path, wait));
+        const int fd = static_cast<int>(OpenCommDevice(path, wait, error));
         if (fd < 0) {
             return false;
         }
         // The advisory lock holds for everyone who asks for it, root included, so two
         // copies of this program never share a port; it ends with the process, however
-        // that ends.
+        // that ends. (errno is taken before the close can change it.)
         if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            error = OpenErrorFromSystem(static_cast<uint32_t>(errno), path);
             close(fd);
             return false;
         }
@@ -126,7 +92,6 @@ public:
             ioctl(fd, TIOCEXCL);
         }
         fd_ = fd;
-        arrivals_.Reset();
         evMask_.store(0, std::memory_order_relaxed);
         snapshot_ = TakeSnapshot();
         {
@@ -175,12 +140,6 @@ public:
     }
 
     void SetEventMask(uint32_t evMask) override {
-        const uint32_t before = evMask_.load(std::memory_order_acquire);
-        if ((evMask & EV_RXCHAR_BIT) != 0 && (before & EV_RXCHAR_BIT) == 0 && fd_ >= 0) {
-            int queued = 0;
-            ioctl(fd_, FIONREAD, &queued);
-            arrivals_.IgnoreWaiting(static_cast<uint32_t>(queued > 0 ? queued : 0));
-        }
         evMask_.store(evMask, std::memory_order_release);
         const char wake = 1;
         // A full pipe already holds a pending wake-up; nothing is lost.
@@ -214,7 +173,7 @@ public:
             }
             const uint32_t lineMask = mask & ~(EV_RXCHAR_BIT | EV_RXFLAG_BIT);
             if (lineMask != 0) {
-                events |= LineEvents() & lineMask;
+                events |= LineEvents(lineMask);
             }
             if (events != 0) {
                 return {CommWaitStatus::Event, events};
@@ -225,7 +184,7 @@ public:
                 fds[1].events = POLLIN;
             }
             const bool recheck = unreadWaiting || lineMask != 0;
-            const int ready = poll(fds, 2, recheck ? kRecheckMs : -1);
+            const int ready = poll(fds, 2, recheck ? static_cast<int>(kRecheckIntervalMs) : -1);
             if (ready < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -240,6 +199,14 @@ public:
                 return {CommWaitStatus::Gone, 0};
             }
         }
+    }
+
+    uint32_t QueuedBytes() override {
+        int queued = 0;
+        if (fd_ < 0 || ioctl(fd_, FIONREAD, &queued) != 0 || queued < 0) {
+            return 0;
+        }
+        return static_cast<uint32_t>(queued);
     }
 
     uint32_t ModemStatus() override {
@@ -272,7 +239,7 @@ public:
         serial_icounter_struct now{};
         if (ioctl(fd_, TIOCGICOUNT, &now) == 0) {
             std::lock_guard lock(errorMutex_);
-            errors = ErrorBits(now, errorBase_);
+            errors = ErrorBits(errorBase_, now);
             errorBase_ = now;
         }
         return {errors, static_cast<uint32_t>(queued)};
@@ -286,11 +253,7 @@ public:
         do {
             got = read(fd_, buffer, static_cast<size_t>(count));
         } while (got < 0 && errno == EINTR);
-        if (got <= 0) {
-            return 0;
-        }
-        arrivals_.CountRead(static_cast<uint32_t>(got));
-        return static_cast<int32_t>(got);
+        return got > 0 ? static_cast<int32_t>(got) : 0;
     }
 
     CommWriteResult Write(const void* buffer, int32_t count) override {
@@ -331,23 +294,6 @@ public:
     }
 
 private:
-    static uint32_t ModemBits(int lines) {
-        uint32_t status = 0;
-        if ((lines & TIOCM_CTS) != 0) {
-            status |= MS_CTS_ON_BIT;
-        }
-        if ((lines & TIOCM_DSR) != 0) {
-            status |= MS_DSR_ON_BIT;
-        }
-        if ((lines & TIOCM_RNG) != 0) {
-            status |= MS_RING_ON_BIT;
-        }
-        if ((lines & TIOCM_CD) != 0) {
-            status |= MS_RLSD_ON_BIT;
-        }
-        return status;
-    }
-
     LineSnapshot TakeSnapshot() const {
         LineSnapshot snap;
         ioctl(fd_, TIOCMGET, &snap.modem);
@@ -356,32 +302,10 @@ private:
         return snap;
     }
 
-    // EV_ bits for what changed since the previous pass (watcher thread only).
-    uint32_t LineEvents() {
+    // EV_ bits of `mask` for what changed since the previous pass (watcher thread only).
+    uint32_t LineEvents(uint32_t mask) {
         const LineSnapshot now = TakeSnapshot();
-        uint32_t events = 0;
-        const int changed = now.modem ^ snapshot_.modem;
-        if ((changed & TIOCM_CTS) != 0) {
-            events |= EV_CTS_BIT;
-        }
-        if ((changed & TIOCM_DSR) != 0) {
-            events |= EV_DSR_BIT;
-        }
-        if ((changed & TIOCM_CD) != 0) {
-            events |= EV_RLSD_BIT;
-        }
-        if ((changed & now.modem & TIOCM_RNG) != 0) {
-            events |= EV_RING_BIT;
-        }
-        if (now.counters.brk != snapshot_.counters.brk) {
-            events |= EV_BREAK_BIT;
-        }
-        if ((ErrorBits(now.counters, snapshot_.counters) & ~CE_BREAK_BIT) != 0) {
-            events |= EV_ERR_BIT;
-        }
-        if (snapshot_.outQueue > 0 && now.outQueue == 0) {
-            events |= EV_TXEMPTY_BIT;
-        }
+        const uint32_t events = ::LineEvents(snapshot_, now) & mask;
         snapshot_ = now;
         return events;
     }
@@ -395,29 +319,15 @@ private:
     int fd_ = -1;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
+    int wakeError_ = 0;  // why there is no wake-up pipe
     uint32_t baud_ = 0;
     std::atomic<uint32_t> evMask_{0};
-    ArrivalCounter arrivals_;
+    ArrivalCounter& arrivals_;
     LineSnapshot snapshot_;  // watcher thread only
     std::mutex errorMutex_;  // both threads take the error word
     serial_icounter_struct errorBase_{};
 };
 
-std::unique_ptr<CommPortBackend> MakeCommPortBackend() {
-    return std::make_unique<PosixCommPort>();
-}
-
-void EnterWatcherThread() {
-    pthread_setname_np(pthread_self(), "comm-watcher");
-    // On Linux the nice value is per thread: one step up is "below normal".
-    const int tid = static_cast<int>(syscall(SYS_gettid));
-    errno = 0;
-    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-    if (errno == 0 && nice < 19) {
-        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice + 1);
-    }
-}
-
-DCB SystemDefaultLineSettings() {
-    return DefaultLineSettings();
+std::unique_ptr<CommPortBackend> MakeCommPortBackend(ArrivalCounter& arrivals) {
+    return std::make_unique<PosixCommPort>(arrivals);
 }

@@ -1,8 +1,9 @@
 // Win32 back end of CommPort: overlapped I/O on "\\.\COM<n>" with the system's
 // communications functions, reached through the table of comm_api_win32.h. One OVERLAPPED
 // record per operation (watcher wait, read, write), each with its own manual-reset event,
-// so the three can be in flight at once. The watcher waits with WaitCommEvent, or, on a
-// port that cannot wait, polls the receive queue (comm_watch_win32.h).
+// so the three can be in flight at once (overlapped_io_win32.h). The watcher waits with
+// WaitCommEvent, or, on a port that cannot wait, polls the receive queue
+// (comm_watch_win32.h).
 
 #include "serial/windows_dcb_win32.h"
 
@@ -17,6 +18,7 @@
 #include "serial/comm_types.h"
 #include "serial/comm_watch_win32.h"
 #include "serial/driver_dcb_mapping.h"
+#include "serial/overlapped_io_win32.h"
 
 namespace {
 
@@ -25,13 +27,6 @@ constexpr int kFailedWaitsBeforePolling = 3;
 // A read of bytes already received completes at once; this bounds the wait for a driver
 // that completes it later.
 constexpr DWORD kReadCompletionMs = 500;
-
-OVERLAPPED MakeRecord() {
-    OVERLAPPED record;
-    std::memset(&record, 0, sizeof record);
-    record.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    return record;
-}
 
 // Time-outs the driver keeps from one program to the next unless they are set: reads
 // return what is queued at once, and a write ends about when WriteDeadlineMs gives it up
@@ -49,30 +44,22 @@ COMMTIMEOUTS TimeoutsFor(uint32_t baud) {
 
 class Win32CommPort final : public CommPortBackend {
 public:
-    Win32CommPort()
-        : readRecord_(MakeRecord()),
-          writeRecord_(MakeRecord()),
+    explicit Win32CommPort(ArrivalCounter& arrivals)
+        : port_(arrivals),
+          read_(std::make_unique<OverlappedIo>()),
+          write_(std::make_unique<OverlappedIo>()),
           eventWait_(port_),
           polling_(port_) {
         port_.wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
     ~Win32CommPort() override {
         Close();
-        CloseHandle(readRecord_.hEvent);
-        CloseHandle(writeRecord_.hEvent);
         CloseHandle(port_.wake);
     }
 
-    bool Open(uint8_t port, const CommOpenWait& wait) override {
-        if (port_.handle != INVALID_HANDLE_VALUE) {
-            return false;
-        }
-        const std::string path = DevicePathOfPort(port);
-        if (path.empty()) {
-            return false;
-        }
+    bool Open(const std::string& path, const CommOpenWait& wait, CommOpenError& error) override {
         // Not on this thread: a Bluetooth port connects inside the open (comm_open_win32.cpp).
-        port_.handle = reinterpret_cast<HANDLE>(OpenCommDevice(path, wait));
+        port_.handle = reinterpret_cast<HANDLE>(OpenCommDevice(path, wait, error));
         if (port_.handle == INVALID_HANDLE_VALUE) {
             return false;
         }
@@ -80,8 +67,8 @@ public:
         SetTimeouts();
         port_.ClearWake();
         port_.mask.store(0, std::memory_order_relaxed);
-        port_.arrivals.Reset();
         port_.heldErrors.store(0, std::memory_order_relaxed);
+        port_.gone.store(false, std::memory_order_release);
         polled_ = false;
         failedWaits_ = 0;
         emptyWaits_ = 0;
@@ -121,19 +108,22 @@ public:
     }
 
     void SetEventMask(uint32_t evMask) override {
-        const uint32_t before = port_.mask.load(std::memory_order_acquire);
-        if ((evMask & EV_RXCHAR_BIT) != 0 && (before & EV_RXCHAR_BIT) == 0) {
-            // Bytes that came while EV_RXCHAR was off raise no event on Windows; the polling
-            // fallback must not report them either.
-            port_.arrivals.IgnoreWaiting(port_.PeekQueue().inQueue);
-        }
         port_.mask.store(evMask, std::memory_order_release);
-        Comm().SetCommMask(port_.handle, evMask);
+        // The mask change completes a pending WaitCommEvent at once with an empty event
+        // word. By then the watcher must know it was woken, or it counts a failed wait (and
+        // three in a row switch a healthy port to polling): the wake-up goes first, and a
+        // wait that ends empty while the change is under way or after it is woken too.
+        port_.maskChanges.fetch_add(1, std::memory_order_acq_rel);
         port_.RequestWake();
+        Comm().SetCommMask(port_.handle, evMask);
+        port_.maskChanges.fetch_add(1, std::memory_order_acq_rel);
     }
 
     CommWaitResult WaitEvent() override {
         for (;;) {
+            if (port_.gone.load(std::memory_order_acquire)) {
+                return {CommWaitStatus::Gone, 0};
+            }
             if (port_.TakeWake()) {
                 return {CommWaitStatus::Woken, 0};
             }
@@ -161,7 +151,7 @@ public:
                     // meanwhile), so no failure and no pause. A port that keeps doing it
                     // (Wine, while unread bytes wait) waits at the polling pace.
                     if (!polled_ && ++emptyWaits_ > 1 &&
-                        WaitForSingleObject(port_.wake, kPollIntervalMs) == WAIT_OBJECT_0) {
+                        WaitForSingleObject(port_.wake, kRecheckIntervalMs) == WAIT_OBJECT_0) {
                         port_.ClearWake();
                         return {CommWaitStatus::Woken, 0};
                     }
@@ -182,6 +172,10 @@ public:
         }
     }
 
+    uint32_t QueuedBytes() override {
+        return port_.gone.load(std::memory_order_acquire) ? 0 : port_.PeekQueue().inQueue;
+    }
+
     uint32_t ModemStatus() override {
         DWORD status = 0;
         if (!Comm().GetCommModemStatus(port_.handle, &status)) {
@@ -200,6 +194,9 @@ public:
     }
 
     CommQueueStatus QueueStatus() override {
+        if (port_.gone.load(std::memory_order_acquire)) {
+            return {0, 0};  // bytes that could not be read are no bytes to wait for
+        }
         DWORD errors = 0;
         COMSTAT status;
         std::memset(&status, 0, sizeof status);
@@ -211,48 +208,9 @@ public:
     }
 
     int32_t Read(void* buffer, int32_t count) override {
-        const int32_t got = ReadPending(buffer, count);
-        if (got > 0) {
-            port_.arrivals.CountRead(static_cast<uint32_t>(got));
+        if (port_.gone.load(std::memory_order_acquire)) {
+            return 0;
         }
-        return got;
-    }
-
-    CommWriteResult Write(const void* buffer, int32_t count) override {
-        DWORD put = 0;
-        bool missedDeadline = false;
-        ResetEvent(writeRecord_.hEvent);
-        if (!Comm().WriteFile(port_.handle, buffer, static_cast<DWORD>(count), nullptr,
-                              &writeRecord_)) {
-            if (GetLastError() != ERROR_IO_PENDING) {
-                return {0, false};
-            }
-            // A driver that ignores the write time-outs (a Bluetooth link to an analyser
-            // out of range waits for the radio) gets the same deadline from here.
-            if (WaitForSingleObject(writeRecord_.hEvent, WriteDeadlineMs(count, baud_)) !=
-                WAIT_OBJECT_0) {
-                Comm().CancelIoEx(port_.handle, &writeRecord_);
-                missedDeadline = true;
-            }
-        }
-        if (!Comm().GetOverlappedResult(port_.handle, &writeRecord_, &put, TRUE)) {
-            // Wine ends a write at the driver's time-out with ERROR_TIMEOUT.
-            missedDeadline = missedDeadline || GetLastError() == ERROR_TIMEOUT;
-            if (!missedDeadline) {
-                return {0, false};
-            }
-        }
-        // The driver's own write time-out completes the write short, not as a failure.
-        return {static_cast<int32_t>(put), missedDeadline || put < static_cast<DWORD>(count)};
-    }
-
-private:
-    void SetTimeouts() {
-        COMMTIMEOUTS timeouts = TimeoutsFor(baud_);
-        Comm().SetCommTimeouts(port_.handle, &timeouts);
-    }
-
-    int32_t ReadPending(void* buffer, int32_t count) {
         // Only bytes already received are asked for, and none when none wait: such a read
         // completes at once on Windows and very soon under Wine (which completes even
         // those asynchronously), and never waits for the line.
@@ -261,29 +219,83 @@ private:
             return 0;
         }
         const DWORD wanted = std::min(static_cast<DWORD>(count), static_cast<DWORD>(peek.inQueue));
-        DWORD got = 0;
-        ResetEvent(readRecord_.hEvent);
-        if (!Comm().ReadFile(port_.handle, buffer, wanted, nullptr, &readRecord_)) {
-            if (GetLastError() != ERROR_IO_PENDING) {
+        // Into memory of our own: a read the driver will not cancel may fill it later.
+        read_->Prepare();
+        read_->data.resize(wanted);
+        std::optional<IoOutcome> outcome;
+        if (Comm().ReadFile(port_.handle, read_->data.data(), wanted, nullptr, &read_->record) ||
+            GetLastError() == ERROR_IO_PENDING) {
+            // If it has not completed soon, it is cancelled; what it had transferred counts.
+            outcome = WaitForSingleObject(read_->record.hEvent, kReadCompletionMs) == WAIT_OBJECT_0
+                          ? FinishedIo(port_.handle, *read_)
+                          : CancelAndAwaitIo(port_.handle, read_);
+            if (!outcome) {
+                GiveUp();
                 return 0;
             }
-            // It must not write into the caller's buffer once we return: if it has not
-            // completed by then, cancel it and wait until the cancellation has gone
-            // through; what it had transferred counts.
-            if (WaitForSingleObject(readRecord_.hEvent, kReadCompletionMs) != WAIT_OBJECT_0) {
-                Comm().CancelIoEx(port_.handle, &readRecord_);
-            }
         }
-        if (!Comm().GetOverlappedResult(port_.handle, &readRecord_, &got, TRUE) &&
-            GetLastError() != ERROR_OPERATION_ABORTED) {
+        if (!outcome || (!outcome->ok && outcome->error != ERROR_OPERATION_ABORTED)) {
             return 0;
         }
-        return static_cast<int32_t>(got);
+        std::memcpy(buffer, read_->data.data(), outcome->transferred);
+        return static_cast<int32_t>(outcome->transferred);
+    }
+
+    CommWriteResult Write(const void* buffer, int32_t count) override {
+        if (port_.gone.load(std::memory_order_acquire)) {
+            return {0, false};
+        }
+        // From memory of our own: a write the driver will not cancel may read it later.
+        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        write_->Prepare();
+        write_->data.assign(bytes, bytes + count);
+        bool missedDeadline = false;
+        if (!Comm().WriteFile(port_.handle, write_->data.data(), static_cast<DWORD>(count), nullptr,
+                              &write_->record)) {
+            if (GetLastError() != ERROR_IO_PENDING) {
+                return {0, false};
+            }
+            // A driver that ignores the write time-outs (a Bluetooth link to an analyser
+            // out of range waits for the radio) gets the same deadline from here.
+            if (WaitForSingleObject(write_->record.hEvent, WriteDeadlineMs(count, baud_)) !=
+                WAIT_OBJECT_0) {
+                const std::optional<IoOutcome> cancelled = CancelAndAwaitIo(port_.handle, write_);
+                if (!cancelled) {
+                    GiveUp();
+                    return {0, true};
+                }
+                return {static_cast<int32_t>(cancelled->transferred), true};
+            }
+        }
+        const IoOutcome outcome = FinishedIo(port_.handle, *write_);
+        if (!outcome.ok) {
+            // Wine ends a write at the driver's time-out with ERROR_TIMEOUT.
+            missedDeadline = outcome.error == ERROR_TIMEOUT;
+            if (!missedDeadline) {
+                return {0, false};
+            }
+        }
+        // The driver's own write time-out completes the write short, not as a failure.
+        return {static_cast<int32_t>(outcome.transferred),
+                missedDeadline || outcome.transferred < static_cast<DWORD>(count)};
+    }
+
+private:
+    // The driver keeps an operation it was asked to cancel: nothing more goes to it; the
+    // watcher reports the port as gone, as for an adapter pulled out.
+    void GiveUp() {
+        port_.gone.store(true, std::memory_order_release);
+        port_.RequestWake();
+    }
+
+    void SetTimeouts() {
+        COMMTIMEOUTS timeouts = TimeoutsFor(baud_);
+        Comm().SetCommTimeouts(port_.handle, &timeouts);
     }
 
     WatchedPort port_;
-    OVERLAPPED readRecord_;
-    OVERLAPPED writeRecord_;
+    std::unique_ptr<OverlappedIo> read_;
+    std::unique_ptr<OverlappedIo> write_;
     uint32_t baud_ = 0;
     // Watcher thread only.
     EventWait eventWait_;
@@ -295,38 +307,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CommPortBackend> MakeCommPortBackend() {
-    return std::make_unique<Win32CommPort>();
-}
-
-std::string DevicePathOfPort(uint8_t port) {
-    if (port < 1 || port > 99) {
-        return {};
-    }
-    return "\\\\.\\COM" + std::to_string(port);
-}
-
-void EnterWatcherThread() {
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-    // SetThreadDescription exists from Windows 10 1607 on; older systems go without the name.
-    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-    if (const HMODULE kernel = GetModuleHandleA("kernel32.dll")) {
-        if (const auto set = reinterpret_cast<SetDescription>(
-                reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")))) {
-            set(GetCurrentThread(), L"comm-watcher");
-        }
-    }
-}
-
-DCB SystemDefaultLineSettings() {
-    // Copied whether or not the call succeeds: without a COM1 the record stays zero,
-    // DCBlength included.
-    COMMCONFIG config;
-    std::memset(&config, 0, sizeof config);
-    config.dwSize = sizeof config;
-    DWORD size = config.dwSize;
-    GetDefaultCommConfigA("COM1", &config, &size);
-    DCB settings;
-    std::memcpy(&settings, &config.dcb, sizeof settings);
-    return settings;
+std::unique_ptr<CommPortBackend> MakeCommPortBackend(ArrivalCounter& arrivals) {
+    return std::make_unique<Win32CommPort>(arrivals);
 }

@@ -12,7 +12,7 @@ constexpr int kPollsBetweenProbes = 50;
 }  // namespace
 
 std::optional<CommWaitResult> QueuePolling::Next() {
-    if (port_.SleepUnlessWoken(kPollIntervalMs)) {
+    if (port_.SleepUnlessWoken(kRecheckIntervalMs)) {
         return CommWaitResult{CommWaitStatus::Woken, 0};
     }
     ++pollsSinceProbe_;

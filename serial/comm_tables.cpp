@@ -130,18 +130,3 @@ uint32_t WriteDeadlineMs(int32_t count, uint32_t baud) {
     const uint64_t total = 2000 + 2 * lineMs;
     return total > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(total);
 }
-
-DCB DefaultLineSettings() {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = 9600;
-    dcb.Flags = kDcbBinary | (kDtrControlEnable << kDcbDtrControlShift);
-    dcb.XonLim = 2048;
-    dcb.XoffLim = 512;
-    dcb.ByteSize = 8;
-    dcb.Parity = kNoParity;
-    dcb.StopBits = kOneStopBit;
-    dcb.XonChar = 0x11;
-    dcb.XoffChar = 0x13;
-    return dcb;
-}

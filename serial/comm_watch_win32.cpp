@@ -70,6 +70,11 @@ void WatchedPort::ClearWake() {
     ResetEvent(wake);
 }
 
+bool WatchedPort::MaskChangedSince(uint32_t before) const {
+    const uint32_t now = maskChanges.load(std::memory_order_acquire);
+    return now != before || (now & 1) != 0;
+}
+
 std::optional<CommWaitResult> WatchedPort::CheckQueue() {
     const uint32_t watched = mask.load(std::memory_order_acquire);
     QueuePeek peek{};

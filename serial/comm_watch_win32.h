@@ -11,21 +11,23 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "serial/arrival_counter.h"
 #include "serial/comm_port.h"
-
-/// Pace of the receive-queue checks while polling (the POSIX back end's re-check pace).
-inline constexpr DWORD kPollIntervalMs = 20;
+#include "serial/comm_port_backend.h"
+#include "serial/overlapped_io_win32.h"
 
 /// Drivers report a removed device in several ways; all of them mean "gone for good".
 bool IsGoneError(DWORD error);
 
 /// The port as the watcher sees it. The owner's thread writes `mask` and asks for a wake-up
-/// (SetEventMask), counts reads into `arrivals` and takes `heldErrors`; everything else is
-/// the watcher's.
+/// (SetEventMask) and takes `heldErrors`; CommPort counts reads into `arrivals`; everything
+/// else is the watcher's.
 struct WatchedPort {
+    explicit WatchedPort(ArrivalCounter& counter) : arrivals(counter) {}
+
     struct QueuePeek {
         bool ok;
         DWORD error;  ///< GetLastError when not ok
@@ -53,15 +55,24 @@ struct WatchedPort {
     /// quiet (or the look failed for a passing reason).
     std::optional<CommWaitResult> CheckQueue();
 
+    /// Whether a wait that ended with an empty event word may have been ended by a mask
+    /// change: one was under way, or happened, since `before` (maskChanges when it began).
+    bool MaskChangedSince(uint32_t before) const;
+
     HANDLE handle = INVALID_HANDLE_VALUE;
     HANDLE wake = nullptr;  ///< manual-reset; what a real wait waits on besides the port
     std::atomic<uint32_t> wakeRequested{0};
     std::atomic<uint32_t> mask{0};
-    ArrivalCounter arrivals;
+    ArrivalCounter& arrivals;
     std::atomic<uint32_t> heldErrors{0};
+    /// Counts up twice per SetEventMask: odd while the driver's mask is being changed.
+    std::atomic<uint32_t> maskChanges{0};
+    /// The driver kept an operation it was asked to cancel: the port counts as gone.
+    std::atomic<bool> gone{false};
 };
 
-/// One WaitCommEvent at a time, never left pending when Wait returns.
+/// One WaitCommEvent at a time, never left pending when Wait returns, unless to a driver
+/// that does not end it when cancelled (the port is then gone).
 class EventWait {
 public:
     enum class Outcome : uint8_t {
@@ -78,7 +89,6 @@ public:
     };
 
     explicit EventWait(WatchedPort& port);
-    ~EventWait();
     EventWait(const EventWait&) = delete;
     EventWait& operator=(const EventWait&) = delete;
 
@@ -89,13 +99,13 @@ public:
     Result Wait(bool probing);
 
 private:
-    // Ends the pending wait for sure (SetCommMask ends it on Windows; cancelling covers
-    // drivers that do not) and returns the event word it had, if it completed first.
-    DWORD Cancel();
+    // Ends the pending wait (SetCommMask ends it on Windows; cancelling covers drivers
+    // that do not) and returns the event word it had, if it completed first; nothing when
+    // the driver does not end it within kCancelWaitMs (then the port counts as gone).
+    std::optional<DWORD> Cancel();
 
     WatchedPort& port_;
-    OVERLAPPED record_;
-    DWORD events_ = 0;
+    std::unique_ptr<OverlappedIo> wait_;
 };
 
 /// The fallback's pace: one look at the queue per interval, and now and then the hint to

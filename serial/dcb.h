@@ -73,9 +73,3 @@ inline constexpr uint8_t kSpaceParity = 4;
 inline constexpr uint8_t kOneStopBit = 0;
 inline constexpr uint8_t kOne5StopBits = 1;
 inline constexpr uint8_t kTwoStopBits = 2;
-
-/// The line settings a new TComm starts from where the system offers no default
-/// configuration of COM1 (every platform but Windows): 9600 baud, 8 data bits, no parity,
-/// one stop bit, fBinary set, DTR enabled, RTS disabled, XON 0x11 / XOFF 0x13,
-/// XonLim 2048 / XoffLim 512.
-DCB DefaultLineSettings();

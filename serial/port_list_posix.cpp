@@ -9,7 +9,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "serial/comm_port.h"
+#include "serial/port_paths.h"
 
 namespace {
 

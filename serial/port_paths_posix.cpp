@@ -8,7 +8,8 @@
 #include <mutex>
 #include <string>
 
-#include "serial/comm_port.h"
+#include "serial/port_paths.h"
+#include "serial/port_paths_posix.h"
 
 namespace {
 
@@ -39,8 +40,8 @@ bool IsDirectory(const char* path) {
 
 // ttyS devices exist for every slot the 8250 driver reserves; the sysfs "type" of a slot
 // without hardware is 0 (PORT_UNKNOWN).
-bool HasRealUart(int index) {
-    std::ifstream type("/sys/class/tty/ttyS" + std::to_string(index) + "/type");
+bool HasRealUart(const std::string& sysfsRoot, int index) {
+    std::ifstream type(sysfsRoot + "/class/tty/ttyS" + std::to_string(index) + "/type");
     int value = 0;
     return static_cast<bool>(type >> value) && value != 0;
 }
@@ -73,10 +74,14 @@ std::string DevicePathOfPort(uint8_t port) {
         }
         return std::string(dir) + "/COM" + std::to_string(port);
     }
+    return FamilyDevicePath(port, "/sys");
+}
+
+std::string FamilyDevicePath(uint8_t port, const std::string& sysfsRoot) {
     for (const DeviceRange& range : kRanges) {
         if (port >= range.first && port <= range.last) {
             const int index = port - range.first + range.firstIndex;
-            if (range.uart && !HasRealUart(index)) {
+            if (range.uart && !HasRealUart(sysfsRoot, index)) {
                 return {};
             }
             return range.prefix + std::to_string(index);

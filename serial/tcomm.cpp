@@ -7,6 +7,8 @@
 
 #include "serial/comm_message.h"
 #include "serial/comm_tables.h"
+#include "serial/default_line_settings.h"
+#include "serial/watcher_thread.h"
 
 namespace {
 

@@ -120,6 +120,9 @@ public:
     /// DoCommEvent(0xFFFFFFFF, modem status) before returning. False if already open
     /// (nothing changes) or the port cannot be opened (no notification then).
     bool Open();
+    /// Why the last Open that tried the port failed (the system's code and text); None after
+    /// one that succeeded.
+    const CommOpenError& LastOpenError() const { return device_.LastOpenError(); }
     /// Stops the watcher (also when it waits behind an unhandled notification), drops DTR,
     /// purges both queues and closes the port. Does nothing when not connected.
     void Close();

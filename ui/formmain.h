@@ -154,6 +154,7 @@ public:
     // ---- the rest of what the link needs ----
     /// Selects the help page of an error code in the help window (when it exists).
     void ZeigeHilfeText(int code) override;
+    void SetPortsWithoutPermission(const QStringList& ports) override;
     void CloseMainWindow() override { close(); }
     void ShowErrorBox(const QString& message) override;
     void ShowInfoBox(const QString& message) override;

@@ -141,6 +141,12 @@ void TFormmain::ZeigeHilfeText(int code) {
     }
 }
 
+void TFormmain::SetPortsWithoutPermission(const QStringList& ports) {
+    if (helpWindow_ != nullptr) {
+        helpWindow_->SetPortsWithoutPermission(ports);
+    }
+}
+
 void TFormmain::ShowErrorBox(const QString& message) {
     ::ShowErrorBox(message);
 }

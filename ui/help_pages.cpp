@@ -58,11 +58,59 @@ const char* const kPortBusy =
 </UL>
 )";
 
+// README "A Bluetooth analyser on Linux", step 3.
+const char* const kLinuxPortAccess =
+    "Erlauben Sie Ihrem Benutzer den Zugriff: <TT>adduser BENUTZER dialout</TT> (als "
+    "Administrator) und neu anmelden, oder die udev-Regel <TT>70-fumilink-rfcomm.rules</TT> "
+    "aus <TT>/usr/share/doc/fumilink/examples/</TT> nach <TT>/etc/udev/rules.d/</TT> kopieren, "
+    "<TT>udevadm control --reload</TT> ausführen und die Verbindung neu anlegen "
+    "(<TT>rfcomm release 0</TT>, dann <TT>rfcomm bind 0 ADRESSE 1</TT>).";
+
+std::string EscapedHtml(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
 const char* const kUserAbort = R"(<P>Sie haben <B>Abbrechen</B> gewählt.</P>
 <P>Der Vorgang wurde auf Ihren Wunsch beendet; es werden keine Messdaten übernommen.</P>
 )";
 
 }  // namespace
+
+const char* LinuxPortAccessHtml() {
+    return kLinuxPortAccess;
+}
+
+std::string PortsWithoutPermissionHtml(const std::vector<std::string>& ports) {
+    std::string named;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        if (i > 0) {
+            named += i + 1 == ports.size() ? " und " : ", ";
+        }
+        named += "<B>" + EscapedHtml(ports[i]) + "</B>";
+    }
+    return Headline("Kein Zugriff auf die Schnittstelle") + "<P>Ihr Benutzer darf " + named +
+           " nicht öffnen. Dort kann Fumilink das Messgerät nicht finden, auch wenn es "
+           "eingeschaltet ist.</P>\n<P>" +
+           kLinuxPortAccess +
+           " Doppelklicken Sie danach auf das Bluetooth-Symbol oben links im Hauptfenster, um "
+           "eine neue Suche zu starten.</P>\n";
+}
 
 const std::array<const char*, 8>& HelpPages() {
     static const char* const kPairing =

@@ -8,6 +8,8 @@
 #include <QShowEvent>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <string>
+#include <vector>
 
 #include "data/conversions.h"
 #include "data/cp1252.h"
@@ -20,6 +22,8 @@
 namespace {
 constexpr int kPanelHeight = 41;
 constexpr int kButtonWidth = 80;
+// "kein Messgerät gefunden - bitte Einschalten!": where a port the user may not open is named.
+constexpr int kNoDevicePage = 3;
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -78,7 +82,7 @@ TForm1::TForm1(QWidget* parent)
             PlaceFrame(this, inside);
         }
     });
-    HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
+    HTMLView->setHtml(PageHtml(page_));
     Panel1Resize();
 }
 
@@ -92,8 +96,30 @@ void TForm1::ZeigeHilfeText(int32_t code) {
     // would throw the reader back to the top and parse the page ten times a second.
     if (code != page_) {
         page_ = code;
-        HTMLView->setHtml(QString::fromUtf8(HelpPages()[page_]));
+        HTMLView->setHtml(PageHtml(page_));
     }
+}
+
+void TForm1::SetPortsWithoutPermission(const QStringList& ports) {
+    if (ports == portsWithoutPermission_) {
+        return;
+    }
+    portsWithoutPermission_ = ports;
+    if (page_ == kNoDevicePage) {
+        HTMLView->setHtml(PageHtml(page_));
+    }
+}
+
+QString TForm1::PageHtml(int page) const {
+    const QString html = QString::fromUtf8(HelpPages()[page]);
+    if (page != kNoDevicePage || portsWithoutPermission_.isEmpty()) {
+        return html;
+    }
+    std::vector<std::string> ports;
+    for (const QString& port : portsWithoutPermission_) {
+        ports.push_back(port.toStdString());
+    }
+    return QString::fromStdString(PortsWithoutPermissionHtml(ports)) + html;
 }
 
 void TForm1::LinkClick(const QUrl& HRef) {

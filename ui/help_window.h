@@ -1,6 +1,7 @@
 #pragma once
 // The help window: tells the user what to do about the current failure.
 
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 #include <cstdint>
@@ -22,6 +23,9 @@ public:
     /// Selects help page `code` (0..7) and sets the caption "Was ist zu tun? (code)".
     /// Any other code changes nothing. Works whether or not the window is visible.
     void ZeigeHilfeText(int32_t code);
+    /// The ports the user may not open, as "COM5 (/dev/rfcomm0)": page 3 begins with them
+    /// and what to do (PortsWithoutPermissionHtml); none, and it is as always.
+    void SetPortsWithoutPermission(const QStringList& ports);
     /// Opens a link target through the shell; failures are ignored, the window stays.
     void LinkClick(const QUrl& HRef);
     /// "OK": hides the window; page and caption stay.
@@ -41,5 +45,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    /// The HTML of page `page` (0..7) as it is to be shown now.
+    QString PageHtml(int page) const;
+
     int page_ = 4;
+    QStringList portsWithoutPermission_;
 };

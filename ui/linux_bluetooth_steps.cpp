@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "ui/help_pages.h"
+
 QString LinuxBluetoothStepsHtml() {
     // ADRESSE stands for the analyser's Bluetooth address; the users type it themselves.
-    return QStringLiteral(
+    const QString pairAndBind = QStringLiteral(
         "<P><FONT SIZE=4><B>ZOR Messgerät unter Linux anmelden</B></FONT></P>"
         "<P>Auf diesem Rechner ist keine Bluetooth-Einstellung der Arbeitsumgebung "
         "installiert. So melden Sie das Messgerät im Terminal an:</P>"
@@ -20,16 +22,16 @@ QString LinuxBluetoothStepsHtml() {
         "<LI>Legen Sie als Administrator die serielle Verbindung an: <TT>rfcomm bind 0 "
         "ADRESSE 1</TT>. Daraus wird <TT>/dev/rfcomm0</TT>, in Fumilink <B>COM5</B> "
         "(<TT>/dev/rfcomm1</TT> ist COM6 usw.). Nach einem Neustart ist das erneut "
-        "nötig.</LI>"
-        "<LI>Erlauben Sie Ihrem Benutzer den Zugriff: <TT>adduser BENUTZER dialout</TT> und "
-        "neu anmelden, oder die udev-Regel aus <TT>/usr/share/doc/fumilink/examples/</TT> nach "
-        "<TT>/etc/udev/rules.d/</TT> kopieren.</LI>"
+        "nötig.</LI>");
+    const QString checkAndSearch = QStringLiteral(
         "<LI>Prüfen Sie die Verbindung: <TT>printf 'R001\\n' | socat -t2 - "
         "/dev/rfcomm0,raw,echo=0,cr</TT> antwortet mit <B>ZOR ...</B>.</LI>"
         "<LI>Doppelklicken Sie auf das Bluetooth-Symbol oben links im Hauptfenster, um eine "
         "neue Suche zu starten.</LI>"
         "</OL>"
         "<P>Mehr dazu: <TT>man fumilink</TT>.</P>");
+    return pairAndBind + QStringLiteral("<LI>") + QString::fromUtf8(LinuxPortAccessHtml()) +
+           QStringLiteral("</LI>") + checkAndSearch;
 }
 
 QWidget* ShowLinuxBluetoothSteps() {

@@ -1,21 +1,15 @@
 #include "ui/ui_fonts.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QString>
+#include <string>
+
+#include "ui/wine_font_files.h"
 
 namespace {
-
-// Where Debian's fonts-wine puts Tahoma (LGPL), the last fallback before DejaVu Sans. The .fon
-// bitmap files beside it are deliberately not loaded: FreeType warns about them and scales them
-// badly.
-const char* const kFontFiles[] = {
-    "/usr/share/wine/fonts/tahoma.ttf",
-    "/usr/share/wine/fonts/tahomabd.ttf",
-};
 
 // The one place where the platforms differ. Windows: the designed face under its current
 // name; where it is missing (Wine) the Linux choice, which Wine finds among the system's
@@ -44,10 +38,10 @@ void LoadUiFonts() {
         return;
     }
     loaded = true;
-    for (const char* path : kFontFiles) {
-        if (QFile::exists(QString::fromLatin1(path))) {
-            QFontDatabase::addApplicationFont(QString::fromLatin1(path));
-        }
+    // Tahoma, the last fallback before DejaVu Sans, where the system has it only among
+    // Wine's files (wine_font_files.h).
+    for (const std::string& path : WineFontFiles()) {
+        QFontDatabase::addApplicationFont(QString::fromStdString(path));
     }
 }
 

@@ -21,6 +21,9 @@ public:
     void SetBtExitEnabled(bool enabled) override { btExitEnabled = enabled; }
     void SetBtWastunVisible(bool visible) override { btWastunVisible = visible; }
     void ZeigeHilfeText(int code) override { helpPage = code; }
+    void SetPortsWithoutPermission(const QStringList& ports) override {
+        portsWithoutPermission = ports;
+    }
     void DispData() override { ++dispDataCalls; }
     void CloseMainWindow() override { closed = true; }
     void ShowErrorBox(const QString& message) override { errorBoxes << message; }
@@ -37,6 +40,7 @@ public:
     bool btExitEnabled = false;
     bool btWastunVisible = false;
     int helpPage = 4;
+    QStringList portsWithoutPermission;
     int dispDataCalls = 0;
     bool closed = false;
     QStringList errorBoxes;

@@ -1,5 +1,5 @@
-// The POSIX layer under TComm: port numbering, the port list, exclusive opening, and a
-// wait with no events in its mask.
+// The POSIX layer under TComm: the port list, exclusive opening, a wait with no events in
+// its mask, the stall of a line that stopped draining.
 
 #include <fcntl.h>
 #include <grp.h>
@@ -16,94 +16,23 @@
 #include <atomic>
 #include <cerrno>
 #include <functional>
-#include <map>
 #include <string>
+#include <system_error>
 #include <thread>
-#include <utility>
 
 #include "serial/comm_handshake.h"
+#include "serial/comm_open_error.h"
 #include "serial/comm_port.h"
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
+#include "serial/default_line_settings.h"
 #include "serial/port_list.h"
+#include "serial/port_paths.h"
+#include "tests/support/as_restricted_user_posix.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/waits.h"
 
 using namespace std::chrono_literals;
-
-TEST(PortPaths, PortFolderMapsNumbersToComLinks) {
-    PortDir dir;
-    EXPECT_EQ(DevicePathOfPort(12), dir.Path() + "/COM12");
-    EXPECT_EQ(DevicePathOfPort(99), dir.Path() + "/COM99");
-    EXPECT_EQ(DevicePathOfPort(0), "");
-    EXPECT_EQ(DevicePathOfPort(100), "");
-}
-
-TEST(PortPaths, WithoutPortFolderDeviceFamiliesHaveFixedRanges) {
-    unsetenv("FUMILINK_PORT_DIR");
-    EXPECT_EQ(DevicePathOfPort(5), "/dev/rfcomm0");
-    EXPECT_EQ(DevicePathOfPort(20), "/dev/rfcomm15");
-    EXPECT_EQ(DevicePathOfPort(21), "/dev/ttyUSB0");
-    EXPECT_EQ(DevicePathOfPort(50), "/dev/ttyUSB29");
-    EXPECT_EQ(DevicePathOfPort(51), "/dev/ttyACM0");
-    EXPECT_EQ(DevicePathOfPort(80), "/dev/ttyACM29");
-    // UART slots count only where the hardware is there, so these may be empty.
-    const std::pair<int, std::string> uarts[] = {
-        {1, "/dev/ttyS0"}, {4, "/dev/ttyS3"}, {85, "/dev/ttyS4"}, {99, "/dev/ttyS18"}};
-    for (const auto& [port, device] : uarts) {
-        const std::string path = DevicePathOfPort(static_cast<uint8_t>(port));
-        EXPECT_TRUE(path.empty() || path == device) << "COM" << port << ": " << path;
-    }
-    for (int port = 81; port <= 84; ++port) {
-        EXPECT_EQ(DevicePathOfPort(static_cast<uint8_t>(port)), "") << "COM" << port;
-    }
-    setenv("FUMILINK_PORT_DIR", "", 1);  // empty counts as not set
-    EXPECT_EQ(DevicePathOfPort(21), "/dev/ttyUSB0");
-    unsetenv("FUMILINK_PORT_DIR");
-}
-
-TEST(PortPaths, PortFolderThatIsNoFolderMeansNoPortsAndSaysSoOnce) {
-    PortDir dir;
-    const std::string file = dir.Path() + "/plain-file";
-    FILE* created = fopen(file.c_str(), "w");
-    ASSERT_NE(created, nullptr);
-    fclose(created);
-    for (const std::string& missing : {dir.Path() + "/mistyped", file}) {
-        setenv("FUMILINK_PORT_DIR", missing.c_str(), 1);
-        testing::internal::CaptureStderr();
-        EXPECT_TRUE(ListSerialPorts().empty()) << missing;
-        for (int port = 1; port <= 99; ++port) {
-            EXPECT_EQ(DevicePathOfPort(static_cast<uint8_t>(port)), "") << port;
-        }
-        CommPort port;
-        EXPECT_FALSE(port.Open(21));
-        EXPECT_TRUE(ListSerialPorts().empty());
-        const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(said,
-                  "fumilink: FUMILINK_PORT_DIR=" + missing + " is not a folder: no serial ports\n");
-    }
-}
-
-// The search treats port number 1 as "no pairing found", so a Bluetooth link there would
-// send a user whose analyser is merely switched off to pair it again.
-TEST(PortPaths, NoBluetoothLinkIsComOneAndNoDeviceHasTwoNumbers) {
-    unsetenv("FUMILINK_PORT_DIR");
-    std::map<std::string, int> numberOf;
-    for (int port = 1; port <= 99; ++port) {
-        const std::string path = DevicePathOfPort(static_cast<uint8_t>(port));
-        if (path.empty()) {
-            continue;
-        }
-        const auto [entry, inserted] = numberOf.emplace(path, port);
-        EXPECT_TRUE(inserted) << path << " is COM" << entry->second << " and COM" << port;
-    }
-    EXPECT_EQ(DevicePathOfPort(1).find("rfcomm"), std::string::npos);
-    int nonUart = 0;
-    for (const auto& entry : numberOf) {
-        nonUart += entry.first.rfind("/dev/ttyS", 0) == 0 ? 0 : 1;
-    }
-    EXPECT_EQ(nonUart, 16 + 30 + 30);  // rfcomm, ttyUSB and ttyACM always have numbers
-}
 
 TEST(PortList, ListsLiveComLinksInNumberOrder) {
     PortDir dir;
@@ -204,6 +133,62 @@ TEST(CommPortOpen, RefusesWhatIsNoTerminal) {
     CommPort port;
     EXPECT_FALSE(port.Open(9));
     EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::NotASerialPort);
+    EXPECT_EQ(port.LastOpenError().code, static_cast<uint32_t>(ENOTTY));
+}
+
+// Each refusal keeps what the system said, where it said it: a missing device, another
+// holder, a user without the right to the device.
+TEST(CommPortOpen, AFailedOpenKeepsItsReason) {
+    PortDir dir;
+    PtyPair pty(dir, 6);
+    CommPort port;
+    EXPECT_FALSE(port.Open(7));
+    EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::NoDevice);
+    EXPECT_EQ(port.LastOpenError().code, static_cast<uint32_t>(ENOENT));
+    EXPECT_EQ(port.LastOpenError().text, std::generic_category().message(ENOENT));
+    EXPECT_EQ(port.LastOpenError().device, dir.Path() + "/COM7");
+
+    CommPort holder;
+    ASSERT_TRUE(holder.Open(6));
+    EXPECT_FALSE(port.Open(6));
+    EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::Busy);
+    EXPECT_EQ(port.LastOpenError().code, static_cast<uint32_t>(EWOULDBLOCK));
+    holder.Close();
+
+    EXPECT_TRUE(AsUserWhoCannotOpen(pty.SlavePath(), [&port] {
+        EXPECT_FALSE(port.Open(6));
+        EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::PermissionDenied);
+        EXPECT_EQ(port.LastOpenError().code, static_cast<uint32_t>(EACCES));
+        EXPECT_EQ(port.LastOpenError().device, DevicePathOfPort(6));
+    }));
+
+    chmod(pty.SlavePath().c_str(), 0600);
+    ASSERT_TRUE(port.Open(6));
+    EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::None);
+}
+
+TEST(OpenErrors, SystemCodesMeanWhatTheUserIsTold) {
+    const struct {
+        int code;
+        CommOpenFailure failure;
+    } rows[] = {
+        {EACCES, CommOpenFailure::PermissionDenied},
+        {EPERM, CommOpenFailure::PermissionDenied},
+        {EBUSY, CommOpenFailure::Busy},
+        {EWOULDBLOCK, CommOpenFailure::Busy},
+        {ENOENT, CommOpenFailure::NoDevice},
+        {ENXIO, CommOpenFailure::NoDevice},
+        {ENODEV, CommOpenFailure::NoDevice},
+        {ENOTTY, CommOpenFailure::NotASerialPort},
+        {EIO, CommOpenFailure::Other},
+    };
+    for (const auto& row : rows) {
+        const CommOpenError error = OpenErrorFromSystem(static_cast<uint32_t>(row.code), "/dev/x");
+        EXPECT_EQ(error.failure, row.failure) << std::generic_category().message(row.code);
+        EXPECT_EQ(error.text, std::generic_category().message(row.code));
+        EXPECT_EQ(error.device, "/dev/x");
+    }
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "serial/comm_tables.h"
 #include "serial/dcb.h"
+#include "serial/default_line_settings.h"
 
 TEST(BaudRateTable, EveryOrdinalMapsToItsRateAndBack) {
     const uint32_t rates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,

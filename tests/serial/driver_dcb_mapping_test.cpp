@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "serial/comm_tables.h"
+#include "serial/default_line_settings.h"
 #include "serial/driver_dcb_mapping.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "serial/comm_port.h"
 #include "serial/dcb.h"
+#include "serial/default_line_settings.h"
 #include "tests/serial/test_line.h"
 
 class OpenLine : public ::testing::Test {

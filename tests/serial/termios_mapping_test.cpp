@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/comm_tables.h"
+#include "serial/default_line_settings.h"
 #include "serial/termios_mapping_posix.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "tests/support/pty_pair.h"
 #include "tests/serial/test_line.h"
+#include "tests/support/pty_pair.h"
 
 namespace {
 constexpr uint8_t kPort = 3;

@@ -1,14 +1,17 @@
 #pragma once
-// Running a piece of a test as a user who may not write to a folder. The suite runs as
-// root in CI, and root may write everywhere: there the piece runs in a child process that
-// has become user nobody.
+// Running a piece of a test as a user who may not write to a folder, or may not open a
+// device. The suite runs as root in CI, and root may do both: there the piece runs as user
+// nobody, in a child process (a folder) or on the test's own thread (a device).
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 #include <optional>
 #include <string>
@@ -46,4 +49,37 @@ inline std::optional<bool> AsUserWhoCannotWriteTo(const std::string& folder,
         return std::nullopt;
     }
     return WEXITSTATUS(status) == 0;
+}
+
+/// Runs `work` on this thread as a user whom the system refuses `path` (a device or file
+/// the test made) with EACCES: its mode becomes 0 (as it stays), and as root the thread
+/// takes user nobody's file-system identity meanwhile (setfsuid: this thread only, and
+/// root's file-system capabilities go with it until it is given back). Other threads, and
+/// a Qt event loop on this one, go on as before. False, and `work` not run, when `path`
+/// can be opened all the same.
+inline bool AsUserWhoCannotOpen(const std::string& path, const std::function<void()>& work) {
+    chmod(path.c_str(), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        const passwd* nobody = getpwnam("nobody");
+        if (nobody == nullptr) {
+            return false;
+        }
+        setfsuid(nobody->pw_uid);
+        if (static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) != nobody->pw_uid) {
+            return false;
+        }
+    }
+    const int probe = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const bool refused = probe < 0 && errno == EACCES;
+    if (probe >= 0) {
+        close(probe);
+    }
+    if (refused) {
+        work();
+    }
+    if (root) {
+        setfsuid(0);
+    }
+    return refused;
 }

@@ -630,6 +630,14 @@ TEST_F(FormmainTest, DisplayOperations) {
     EXPECT_TRUE(form->BtWastun->isHidden());
 }
 
+TEST_F(FormmainTest, PortsTheUserMayNotOpenReachTheHelpWindow) {
+    TForm1 help;
+    form->SetHelpWindow(&help);
+    form->SetPortsWithoutPermission({QStringLiteral("COM5 (/dev/rfcomm0)")});
+    form->ZeigeHilfeText(3);
+    EXPECT_TRUE(help.HTMLView->toPlainText().contains(QStringLiteral("COM5 (/dev/rfcomm0)")));
+}
+
 TEST_F(FormmainTest, DoubleClickOnTheConnectionPictureIsReported) {
     QSignalSpy spy(form->Image, &TImage::doubleClicked);
     QTest::mouseClick(form->Image, Qt::LeftButton);

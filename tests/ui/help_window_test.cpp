@@ -103,6 +103,30 @@ TEST_F(Form1Test, PageChosenWhileHiddenAppearsWhenShownAndSurvivesOk) {
     EXPECT_EQ(Headline(), QStringLiteral("COM-Port des PCs belegt"));
 }
 
+// A port the user may not open (Linux: not in the group dialout) is the reason page 3
+// gives first; the rest of the page stays as it is.
+TEST_F(Form1Test, PortsTheUserMayNotOpenComeFirstOnPageThree) {
+    form->ZeigeHilfeText(3);
+    form->SetPortsWithoutPermission({QStringLiteral("COM5 (/dev/rfcomm0)")});
+    EXPECT_EQ(Headline(), QStringLiteral("Kein Zugriff auf die Schnittstelle"));
+    const QString text = form->HTMLView->toPlainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("Ihr Benutzer darf COM5 (/dev/rfcomm0) nicht")));
+    EXPECT_TRUE(text.contains(QStringLiteral("adduser BENUTZER dialout")));
+    EXPECT_TRUE(text.contains(QStringLiteral("70-fumilink-rfcomm.rules")));
+    EXPECT_TRUE(text.endsWith(PlainText(HelpPages()[3]))) << text.toStdString();
+
+    form->ZeigeHilfeText(2);
+    EXPECT_FALSE(form->HTMLView->toPlainText().contains(QStringLiteral("dialout")));
+    form->SetPortsWithoutPermission(
+        {QStringLiteral("COM5 (/dev/rfcomm0)"), QStringLiteral("COM6 (/dev/rfcomm<1>)")});
+    form->ZeigeHilfeText(3);
+    EXPECT_TRUE(form->HTMLView->toPlainText().contains(
+        QStringLiteral("COM5 (/dev/rfcomm0) und COM6 (/dev/rfcomm<1>) nicht")));
+
+    form->SetPortsWithoutPermission({});
+    EXPECT_EQ(Headline(), QString::fromUtf8("Messgerät nicht gefunden"));
+}
+
 TEST_F(Form1Test, SelectingTheShownPageAgainKeepsWhereTheReaderScrolledTo) {
     form->resize(592, 382);
     form->show();

@@ -11,14 +11,17 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "serial/comm_api_win32.h"
 #include "serial/comm_port.h"
 #include "serial/comm_tables.h"
 #include "serial/comm_types.h"
+#include "serial/default_line_settings.h"
 #include "tests/serial/test_line.h"
 
 using namespace std::chrono_literals;
@@ -45,15 +48,53 @@ struct Driver {
     // An adapter pulled out: the wait or the queue look fails with this error (0: no).
     DWORD waitError = 0;
     DWORD queueError = 0;
-    // Records the driver holds pending until they are cancelled.
+    // Reads that never complete.
+    enum class Reads { Pass, Hang } reads = Reads::Pass;
+    // CancelIoEx is taken, and nothing comes of it: drivers need not honour it.
+    std::atomic<bool> deafToCancel{false};
+    // SetCommMask completes the pending wait with an empty event word, as Windows does, and
+    // lets the owner's thread go on only once the watcher has seen that (the test counts
+    // the watcher's returns in waitReturns). EndsNextWait: the wait completed is the next
+    // one after waitCallsBeforeChange, which a wake-up before the mask change gives.
+    enum class MaskChange { System, EndsWait, EndsNextWait } maskChange = MaskChange::System;
+    std::atomic<int> waitCallsBeforeChange{0};
+    std::atomic<int> waitReturns{0};
+    // Records the driver holds pending until they are cancelled; the last wait held.
+    std::mutex lock;
     std::set<LPOVERLAPPED> pending;
+    LPOVERLAPPED heldWait = nullptr;
+    LPDWORD heldWaitEvents = nullptr;
 };
 Driver* driver = nullptr;
 
 void HoldPending(LPOVERLAPPED record) {
     record->Internal = STATUS_PENDING;
-    driver->pending.insert(record);
+    {
+        std::lock_guard guard(driver->lock);
+        driver->pending.insert(record);
+    }
     SetLastError(ERROR_IO_PENDING);
+}
+
+// Ends a held operation as a cancel does. False when it was not held.
+bool EndHeld(LPOVERLAPPED record, ULONG_PTR status) {
+    {
+        std::lock_guard guard(driver->lock);
+        if (driver->pending.erase(record) == 0) {
+            return false;
+        }
+    }
+    record->Internal = status;
+    record->InternalHigh = 0;
+    SetEvent(record->hEvent);
+    return true;
+}
+
+// The stand-in driver's own pace: waits for the other thread, a few seconds at the most.
+void Until(const std::function<bool()>& done) {
+    for (int i = 0; i < 5000 && !done(); ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
 }
 
 BOOL WINAPI StrictSetCommState(HANDLE handle, LPDCB state) {
@@ -109,8 +150,46 @@ BOOL WINAPI OwnWaitCommEvent(HANDLE handle, LPDWORD events, LPOVERLAPPED record)
         *events = EV_RXCHAR;
         return TRUE;
     }
+    {
+        std::lock_guard guard(driver->lock);
+        driver->heldWait = record;
+        driver->heldWaitEvents = events;
+    }
     HoldPending(record);
     return FALSE;
+}
+
+BOOL WINAPI SlowReadFile(HANDLE handle, LPVOID buffer, DWORD count, LPDWORD read,
+                         LPOVERLAPPED record) {
+    if (driver->reads == Driver::Reads::Hang) {
+        HoldPending(record);
+        return FALSE;
+    }
+    return SystemCommApi().ReadFile(handle, buffer, count, read, record);
+}
+
+BOOL WINAPI WaitEndingSetCommMask(HANDLE handle, DWORD mask) {
+    if (driver->maskChange == Driver::MaskChange::System) {
+        return SystemCommApi().SetCommMask(handle, mask);
+    }
+    if (driver->maskChange == Driver::MaskChange::EndsNextWait) {
+        Until([] { return driver->waitCalls > driver->waitCallsBeforeChange; });
+    }
+    LPOVERLAPPED record = nullptr;
+    {
+        std::lock_guard guard(driver->lock);
+        if (driver->heldWait == nullptr || driver->pending.erase(driver->heldWait) == 0) {
+            return TRUE;  // no wait pending
+        }
+        record = driver->heldWait;
+        *driver->heldWaitEvents = 0;
+    }
+    record->Internal = 0;
+    record->InternalHigh = 0;
+    const int returns = driver->waitReturns;
+    SetEvent(record->hEvent);
+    Until([returns] { return driver->waitReturns > returns; });
+    return TRUE;
 }
 
 BOOL WINAPI PulledClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
@@ -122,13 +201,28 @@ BOOL WINAPI PulledClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status
 }
 
 BOOL WINAPI CancelHeld(HANDLE handle, LPOVERLAPPED record) {
-    if (driver->pending.erase(record) == 0) {
-        return SystemCommApi().CancelIoEx(handle, record);
+    {
+        std::lock_guard guard(driver->lock);
+        if (driver->pending.count(record) == 0) {
+            return SystemCommApi().CancelIoEx(handle, record);
+        }
     }
-    record->Internal = kStatusCancelled;
-    record->InternalHigh = 0;
-    SetEvent(record->hEvent);
+    if (!driver->deafToCancel) {
+        EndHeld(record, kStatusCancelled);
+    }
     return TRUE;
+}
+
+// What the driver holds, ended after all (so that a thread stuck on it gets free).
+void EndEveryHeld() {
+    std::set<LPOVERLAPPED> held;
+    {
+        std::lock_guard guard(driver->lock);
+        held = driver->pending;
+    }
+    for (LPOVERLAPPED record : held) {
+        EndHeld(record, kStatusCancelled);
+    }
 }
 
 // Puts the stand-in driver in place for one test; Wine's port is behind it.
@@ -140,6 +234,8 @@ protected:
         api_.SetCommState = StrictSetCommState;
         api_.SetCommTimeouts = RecordedSetCommTimeouts;
         api_.WriteFile = SlowWriteFile;
+        api_.ReadFile = SlowReadFile;
+        api_.SetCommMask = WaitEndingSetCommMask;
         api_.WaitCommEvent = OwnWaitCommEvent;
         api_.ClearCommError = PulledClearCommError;
         api_.CancelIoEx = CancelHeld;
@@ -177,6 +273,20 @@ protected:
         }
         giveUp = true;
         port_.SetEventMask(EV_RXCHAR_BIT);
+        result.wait();
+        return std::nullopt;
+    }
+
+    /// `operation` on a thread of its own: its result, or nothing when it has not ended
+    /// within 30 s (what the driver holds is then ended, so the thread gets free).
+    template <typename Result>
+    std::optional<Result> Ends(const std::function<Result()>& operation) {
+        std::future<Result> result = std::async(std::launch::async, operation);
+        if (result.wait_for(30s) == std::future_status::ready) {
+            return result.get();
+        }
+        state_.deafToCancel = false;
+        EndEveryHeld();
         result.wait();
         return std::nullopt;
     }
@@ -289,4 +399,85 @@ TEST_F(StandInDriver, AnAdapterPulledOutEndsTheWatchAsGone) {
         EXPECT_EQ(FirstNotFailed(), CommWaitStatus::Gone) << "queue look failing with " << error;
         state_.queueError = 0;
     }
+}
+
+// Windows completes a pending WaitCommEvent with an empty event word when the mask
+// changes. That is a wake-up, never a failed wait (three of which in a row switch a
+// healthy port to polling): whether the watcher sees the completion before the owner's
+// thread goes on, or has already been woken and waits again when the mask reaches the
+// driver.
+TEST_F(StandInDriver, AMaskChangeEndsAWaitAsAWakeUpNeverAsAFailure) {
+    state_.ownWaits = true;
+    port_.SetEventMask(EV_RXCHAR_BIT);
+    ASSERT_EQ(port_.WaitEvent().status, CommWaitStatus::Woken);  // no wait was pending
+    for (const Driver::MaskChange change :
+         {Driver::MaskChange::EndsWait, Driver::MaskChange::EndsNextWait}) {
+        const bool next = change == Driver::MaskChange::EndsNextWait;
+        for (int round = 0; round < 3; ++round) {
+            state_.maskChange = change;
+            const int calls = state_.waitCalls;
+            std::future<std::vector<CommWaitStatus>> seen =
+                std::async(std::launch::async, [this, next] {
+                    std::vector<CommWaitStatus> statuses;
+                    for (int i = 0; i < (next ? 2 : 1); ++i) {
+                        statuses.push_back(port_.WaitEvent().status);
+                        ++state_.waitReturns;
+                    }
+                    return statuses;
+                });
+            Until([this, calls] { return state_.waitCalls > calls; });  // the watcher waits
+            state_.waitCallsBeforeChange = state_.waitCalls.load();
+            port_.SetEventMask(EV_RXCHAR_BIT);
+            state_.maskChange = Driver::MaskChange::System;
+            if (seen.wait_for(30s) != std::future_status::ready) {
+                port_.SetEventMask(EV_RXCHAR_BIT);  // frees a watcher left waiting
+            }
+            for (const CommWaitStatus status : seen.get()) {
+                EXPECT_EQ(status, CommWaitStatus::Woken) << (next ? "next wait" : "pending wait");
+            }
+        }
+    }
+}
+
+// Drivers need not honour CancelIoEx: a write, a read or a wait that the driver keeps after
+// it was cancelled must not hold the window's thread (or Close, which waits for the
+// watcher) for good. The wait for it is bounded; then the port counts as gone.
+TEST_F(StandInDriver, AnOperationTheDriverKeepsAfterItsCancelMakesThePortGone) {
+    ASSERT_TRUE(port_.ApplySettings(DefaultLineSettings(), 2048, 2048));
+    state_.deafToCancel = true;
+
+    state_.writes = Driver::Writes::Hang;
+    EXPECT_EQ(Ends<int32_t>([this] { return port_.Write("S", 1); }), 0);
+    EXPECT_EQ(FirstNotFailed(), CommWaitStatus::Gone) << "after a write";
+    port_.Close();
+    state_.writes = Driver::Writes::Pass;
+
+    ASSERT_TRUE(port_.Open(line_.Port()));
+    ASSERT_TRUE(port_.ApplySettings(DefaultLineSettings(), 2048, 2048));
+    state_.reads = Driver::Reads::Hang;
+    line_.DeviceWrite("R");
+    Until([this] { return port_.QueueStatus().inQueue > 0; });
+    EXPECT_EQ(Ends<int32_t>([this] {
+                  char got = 0;
+                  return port_.Read(&got, 1);
+              }),
+              0);
+    EXPECT_EQ(FirstNotFailed(), CommWaitStatus::Gone) << "after a read";
+    EXPECT_EQ(port_.QueueStatus().inQueue, 0u) << "no byte to wait for that cannot be read";
+    port_.Close();
+    state_.reads = Driver::Reads::Pass;
+
+    ASSERT_TRUE(port_.Open(line_.Port()));
+    state_.ownWaits = true;
+    port_.SetEventMask(EV_RXCHAR_BIT);
+    ASSERT_EQ(port_.WaitEvent().status, CommWaitStatus::Woken);
+    const int calls = state_.waitCalls;
+    EXPECT_EQ(Ends<CommWaitStatus>([this, calls] {
+                  std::future<CommWaitStatus> waited =
+                      std::async(std::launch::async, [this] { return port_.WaitEvent().status; });
+                  Until([this, calls] { return state_.waitCalls > calls; });
+                  port_.SetEventMask(EV_RXCHAR_BIT);  // the watcher cancels its wait
+                  return waited.get();
+              }),
+              CommWaitStatus::Gone);
 }

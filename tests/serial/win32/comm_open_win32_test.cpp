@@ -39,7 +39,8 @@ TEST_F(SlowOpen, AnOrdinaryPortOpensWithoutTheCallersWait) {
         ++waits;
         return true;
     };
-    const CommHandle device = OpenCommDevice(kPath, wait);
+    CommOpenError error;
+    const CommHandle device = OpenCommDevice(kPath, wait, error);
     ASSERT_NE(device, kNoCommHandle);
     EXPECT_EQ(waits, 0);
     CloseHandle(reinterpret_cast<HANDLE>(device));
@@ -60,7 +61,8 @@ TEST_F(SlowOpen, TheCallerWaitsItsOwnWayAndIsWokenWhenTheOpenIsDone) {
         ++wakeUps;
         SetEvent(woken);
     };
-    const CommHandle device = OpenCommDevice(kPath, wait);
+    CommOpenError error;
+    const CommHandle device = OpenCommDevice(kPath, wait, error);
     ASSERT_NE(device, kNoCommHandle);
     EXPECT_GE(waits, 1);
     EXPECT_EQ(wakeUps, 1);
@@ -76,7 +78,9 @@ TEST_F(SlowOpen, AnOpenGivenUpIsNotWaitedForAndWhatArrivesLaterIsClosed) {
     CommOpenWait wait;
     wait.wait = [] { return false; };  // "Abbrechen" at once
     wait.wake = [&wakeUps] { ++wakeUps; };
-    EXPECT_EQ(OpenCommDevice(kPath, wait), kNoCommHandle);
+    CommOpenError error;
+    EXPECT_EQ(OpenCommDevice(kPath, wait, error), kNoCommHandle);
+    EXPECT_EQ(error.failure, CommOpenFailure::GivenUp);
     EXPECT_NE(WaitForSingleObject(lateDeviceClosed, 0), WAIT_OBJECT_0) << "not waited for";
     EXPECT_EQ(WaitForSingleObject(lateDeviceClosed, 10000), WAIT_OBJECT_0);
     EXPECT_EQ(wakeUps, 0) << "no wake-up after the caller gave up";
@@ -86,5 +90,5 @@ TEST_F(SlowOpen, AnOpenGivenUpIsNotWaitedForAndWhatArrivesLaterIsClosed) {
     // An open that never answers ends the same way for the caller. (COM8, which no other
     // test uses: the device stays open behind the stalled thread for good.)
     Slow("COM8");
-    EXPECT_EQ(OpenCommDevice("\\\\.\\COM8", wait), kNoCommHandle);
+    EXPECT_EQ(OpenCommDevice("\\\\.\\COM8", wait, error), kNoCommHandle);
 }

@@ -15,6 +15,7 @@
 
 #include "serial/comm_port.h"
 #include "serial/comm_tables.h"
+#include "serial/default_line_settings.h"
 #include "tests/serial/test_line.h"
 #include "tests/serial/win32/read_up_to_win32.h"
 
