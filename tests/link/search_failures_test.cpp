@@ -69,7 +69,9 @@ TEST_F(SearchFailures, OpeningAPortThatIsOpenIsCodeFiveAndChangesNothingElse) {
 
 TEST_F(SearchFailures, ADebugLogThatCannotBeWrittenIsABoxAndTheOpenGoesOn) {
     AddPeer(1);
-    link->SetDebugLogPath(portDir + "/no-such-folder/debug.log");
+    // A file where the log's folder would have to be: no folder can be made there.
+    WriteFile("not-a-folder", "x");
+    link->SetDebugLogPath(portDir + "/not-a-folder/debug.log");
     link->state.portNumber = 1;
     link->OpenDevicePort();
     EXPECT_EQ(view.errorBoxes,
