@@ -1,7 +1,8 @@
 # Packs the Windows program for the calling program's installer:
-#   <ZIP>: fumilink.exe (stripped) and LIESMICH-README.txt (Windows-1252, CR LF).
-# cmake -DEXE=... -DREADME=... -DSTRIP=... -DZIP=... -P windows_zip.cmake
-foreach(var EXE README STRIP ZIP)
+#   <ZIP>: fumilink.exe (stripped), LIESMICH-README.txt (Windows-1252, CR LF) and
+#   integration.md (the English reference, UTF-8, CR LF).
+# cmake -DEXE=... -DREADME=... -DINTEGRATION=... -DSTRIP=... -DZIP=... -P windows_zip.cmake
+foreach(var EXE README INTEGRATION STRIP ZIP)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "windows_zip.cmake: ${var} is not set")
   endif()
@@ -25,9 +26,15 @@ endif()
 string(REPLACE "\n" "\r\n" text "${text}")
 file(WRITE ${stage}/LIESMICH-README.txt "${text}")
 
+# Markdown stays UTF-8 (Notepad reads UTF-8 without a mark since Windows 10 1903); the
+# line ends are those of the read-me beside it.
+file(READ ${INTEGRATION} text)
+string(REPLACE "\n" "\r\n" text "${text}")
+file(WRITE ${stage}/integration.md "${text}")
+
 file(REMOVE ${ZIP})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${ZIP} --format=zip
-                        fumilink.exe LIESMICH-README.txt
+                        fumilink.exe LIESMICH-README.txt integration.md
                 WORKING_DIRECTORY ${stage} RESULT_VARIABLE result)
 if(result)
   message(FATAL_ERROR "cannot write ${ZIP}")

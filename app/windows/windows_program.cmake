@@ -23,9 +23,10 @@ set(FUMILINK_WINDOWS_ZIP
     ${CMAKE_BINARY_DIR}/dist/fumilink-${FUMILINK_FILE_VERSION}-windows-x64.zip)
 add_custom_command(OUTPUT ${FUMILINK_WINDOWS_ZIP}
   COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:fumilink> -DSTRIP=${CMAKE_STRIP}
-          -DREADME=${FUMILINK_WINDOWS_README} -DZIP=${FUMILINK_WINDOWS_ZIP}
+          -DREADME=${FUMILINK_WINDOWS_README}
+          -DINTEGRATION=${PROJECT_SOURCE_DIR}/docs/integration.md -DZIP=${FUMILINK_WINDOWS_ZIP}
           -P ${PROJECT_SOURCE_DIR}/cmake/windows_zip.cmake
-  DEPENDS fumilink ${FUMILINK_WINDOWS_README}
+  DEPENDS fumilink ${FUMILINK_WINDOWS_README} ${PROJECT_SOURCE_DIR}/docs/integration.md
           ${PROJECT_SOURCE_DIR}/cmake/windows_zip.cmake
   COMMENT "Packing ${FUMILINK_WINDOWS_ZIP}")
 add_custom_target(fumilink-windows-zip ALL DEPENDS ${FUMILINK_WINDOWS_ZIP})
