@@ -1,5 +1,7 @@
 #include "config/settings_location.h"
 
+#include <vector>
+
 #include "config/atomic_write.h"
 #include "config/executable_path.h"
 #include "config/file_bytes.h"
@@ -52,10 +54,16 @@ std::string SettingsFilePathFor(const std::string& executableDirectory,
 }
 
 std::string SettingsFilePath() {
-    return SettingsFilePathFor(ExecutableDirectory(), InstalledProgramFolder(),
-                               PerUserSettingsFilePath());
+    const std::string directory = ExecutableDirectory();
+    std::string installedFolder;
+    for (const std::string& folder : InstalledProgramFolders()) {
+        if (!folder.empty() && !directory.empty() && IsSameFolder(directory, folder)) {
+            installedFolder = folder;
+        }
+    }
+    return SettingsFilePathFor(directory, installedFolder, PerUserSettingsFilePath());
 }
 
-std::string InstalledProgramFolder() {
-    return FUMILINK_INSTALLED_PROGRAM_FOLDER;
+std::vector<std::string> InstalledProgramFolders() {
+    return {FUMILINK_INSTALLED_PROGRAM_FOLDER, FUMILINK_PACKAGED_PROGRAM_FOLDER};
 }

@@ -6,6 +6,7 @@
 // in a folder the user may not.
 
 #include <string>
+#include <vector>
 
 /// The settings file for a program in `executableDirectory` (with its trailing separator;
 /// empty when unknown), `perUserPath` being the user's own (empty when unknown):
@@ -22,7 +23,7 @@ std::string ChooseSettingsFilePath(const std::string& executableDirectory,
 
 /// The settings file of a program in `executableDirectory`: the user's own file
 /// `perUserPath` only when the program is the installed one (its folder is
-/// `installedFolder`, see InstalledProgramFolder), else ChooseSettingsFilePath. A package
+/// `installedFolder`, see InstalledProgramFolders), else ChooseSettingsFilePath. A package
 /// removes what it installed and nothing more: a file the program left in /usr/bin (root
 /// may write there) would stay behind after `apt purge`.
 std::string SettingsFilePathFor(const std::string& executableDirectory,
@@ -33,11 +34,11 @@ std::string SettingsFilePathFor(const std::string& executableDirectory,
 /// the program to the user's folder.
 std::string SettingsFilePath();
 
-/// The folder the build installs the program into (the install prefix's bindir, as the
-/// Debian package puts it in /usr/bin), with a trailing separator; empty where the program
-/// is not installed so (on Windows it is unpacked anywhere, and the rule beside the
-/// program applies).
-std::string InstalledProgramFolder();
+/// The folders an installed program runs from, each with a trailing separator: the one
+/// `cmake --install` puts it into (the build's prefix's bindir) and the Debian package's
+/// (/usr/bin). Empty strings where the program is not installed so (on Windows it is
+/// unpacked anywhere, and the rule beside the program applies).
+std::vector<std::string> InstalledProgramFolders();
 
 /// True when the folders `a` and `b` are one and the same, however they are spelled
 /// (links, doubled separators); false when either does not exist

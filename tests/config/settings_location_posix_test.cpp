@@ -149,9 +149,14 @@ TEST_F(SettingsLocation, TheInstalledProgramUsesTheUsersOwnFileOnly) {
     EXPECT_EQ(SettingsFilePathFor(programFolder, "", perUser), beside);
     EXPECT_EQ(SettingsFilePathFor(programFolder, dir.File("missing") + "/", perUser), beside);
 
-    // The build's own install folder, an absolute bindir.
-    const std::string installed = InstalledProgramFolder();
-    ASSERT_FALSE(installed.empty());
-    EXPECT_EQ(installed.front(), '/');
-    EXPECT_EQ(installed.substr(installed.size() - 5), "/bin/");
+    // The build's own install folder and the package's, absolute bindirs; the package's is
+    // /usr/bin whatever prefix the build was configured with (cpack's own prefix).
+    const std::vector<std::string> installed = InstalledProgramFolders();
+    ASSERT_EQ(installed.size(), 2u);
+    for (const std::string& folder : installed) {
+        ASSERT_FALSE(folder.empty());
+        EXPECT_EQ(folder.front(), '/');
+        EXPECT_EQ(folder.substr(folder.size() - 5), "/bin/");
+    }
+    EXPECT_EQ(installed[1], "/usr/bin/");
 }
