@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/demo_analyser.h"
 #include "app/locale_text.h"
 #include "app/single_instance.h"
 #include "config/command_line.h"
@@ -93,6 +94,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: %s\n", kind == MessageKind::Error ? "Fehler" : "Information",
                          message.toLocal8Bit().constData());
         });
+    }
+    // FUMILINK_DEMO: the analyser simulator in place of the serial ports. A value it refuses
+    // ends the program before any search, with the usual exit code (no transfer file).
+    if (const std::string refusal = StartDemoAnalyser(std::getenv("FUMILINK_DEMO"));
+        !refusal.empty()) {
+        ShowErrorBox(QString::fromUtf8(refusal.c_str()));
+        return 0;
     }
     // The main window comes first and so becomes the application's main window; the help
     // window is created after it, hidden.
