@@ -4,6 +4,7 @@
 
 #include "serial/demo_ports.h"
 #include "tools/sim/sim_log.h"
+#include "tools/sim/sim_ports.h"
 
 namespace {
 
@@ -18,14 +19,9 @@ void MarkAsDemo(std::string& reply) {
 }
 
 std::string PortOutOfReach(const SimOptions& options) {
-    std::vector<int> ports = options.deadPorts;
-    ports.insert(ports.end(), options.foreignPorts.begin(), options.foreignPorts.end());
-    if (options.analyserPort) {
-        ports.push_back(*options.analyserPort);
-    }
-    for (int port : ports) {
-        if (port > kHighestProgramPort) {
-            return "COM" + std::to_string(port) + ": the program opens COM1 to COM99 only";
+    for (const SimPortPlan& port : PlanPorts(options)) {
+        if (port.number > kHighestProgramPort) {
+            return "COM" + std::to_string(port.number) + ": the program opens COM1 to COM99 only";
         }
     }
     return {};

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "serial/comm_types.h"
+#include "tools/sim/sim_ports.h"
 
 namespace {
 
@@ -40,31 +41,20 @@ struct DemoPorts::Port {
 
 DemoPorts::DemoPorts(const SimOptions& options, EventSink sink, Clock clock)
     : clock_(clock), start_(std::chrono::steady_clock::now()), sink_(std::move(sink)) {
-    auto add = [this, &options](int number, PortRole role) {
+    for (const SimPortPlan& plan : PlanPorts(options)) {
         auto port = std::make_unique<Port>();
-        port->number = number;
-        port->name = "COM" + std::to_string(number);
-        for (const SimBluetoothLink& link : options.bluetoothLinks) {
-            if (link.port == number) {
-                port->link.emplace(link);
-            }
+        port->number = plan.number;
+        port->name = "COM" + std::to_string(plan.number);
+        if (plan.link) {
+            port->link.emplace(*plan.link);
         }
         Port* const self = port.get();
         port->device = std::make_unique<SimDevice>(
-            role, options,
+            plan.role, options,
             [this, self](SimTime at, const std::string& event) { Log(at, *self, event); });
         Log(SimTime{0}, *port,
             std::string("OPEN ") + PortRoleName(port->device->Role()) + " inside the program");
         ports_.push_back(std::move(port));
-    };
-    if (options.analyserPort) {
-        add(*options.analyserPort, PortRole::Analyser);
-    }
-    for (int n : options.deadPorts) {
-        add(n, PortRole::Dead);
-    }
-    for (int n : options.foreignPorts) {
-        add(n, PortRole::Foreign);
     }
     std::sort(ports_.begin(), ports_.end(),
               [](const auto& a, const auto& b) { return a->number < b->number; });

@@ -6,7 +6,10 @@
 #      arrive, "Daten übernehmen" writes the transfer file, whose identification lines say
 #      DEMO, and the two files are the same byte for byte.
 #   2. A rehearsed hang-up (--fault hangup-after=...): "Was ist zu tun?" appears and opens
-#      the help window.
+#      the help window. Bluetooth links of the demo: a silent device whose link connects in
+#      1 s costs the search that second and the usual one (the figure is printed; it must
+#      stay well below the 10 s a link may take), and an analyser behind a link that needs
+#      2.5 s is found.
 #   3. A value the demo refuses: named with the reason (on standard error, and in a real
 #      message box titled "Fehler"), and the program ends with 0 without any window.
 # Screenshots: OUT/windows-demo.png, OUT/windows-demo-refused.png.
@@ -94,6 +97,31 @@ eval "$(xdotool getwindowgeometry --shell "$help_window")"
 xdotool mousemove --window "$help_window" $((WIDTH / 2)) $((HEIGHT - 41 + 20)) click 1
 wait_for 30 "'OK' did not close the help window" help_is_hidden
 end_by_button "$window" BTBreak "$program_pid" hang-up
+
+# The demo log's time stamp of the first line holding TEXT: stamp_of LOG TEXT
+stamp_of() { awk -v text="$2" 'index($0, text) { print $1; exit }' "$1"; }
+seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
+
+step "Bluetooth links of the demo: a silent device that connects in 1 s, a slow analyser"
+# Their output queue holds the program's bytes while they connect, as a stack whose open
+# returns early does. The silent device costs its connection and the usual second; ten
+# seconds from its open would be the most it could cost.
+bt_log=$work/demo-bluetooth.log
+rm -f "$run/fumilink.ini"  # a search of every port, not the remembered COM5
+start_program "$run" "$work/bluetooth.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
+  FUMILINK_DEMO="--port 5 --dead-port 4 --bluetooth 4:up=1000 --bluetooth 5:up=2500 --log \"$(winepath -w "$bt_log" 2> /dev/null)\"" \
+  wine fumilink.exe
+window=$(demo_window bluetooth)
+wait_for 60 "the analyser behind its slow link was not found" file_has "$bt_log" 'COM5 RX "R004"'
+opened=$(stamp_of "$bt_log" 'COM4 LINK connecting')
+up=$(stamp_of "$bt_log" 'COM4 LINK up')
+next=$(stamp_of "$bt_log" 'COM5 LINK connecting')
+[ -n "$opened" ] && [ -n "$up" ] && [ -n "$next" ] || fail "COM4 was not tried: $(head -c 900 "$bt_log")"
+cost=$(seconds_between "$opened" "$next")
+echo "silent Bluetooth device: link up $(seconds_between "$opened" "$up") s after its open, next port $cost s after it"
+awk -v c="$cost" 'BEGIN { exit !(c < 9) }' || fail "the silent device cost $cost s (its link wait ran to the end)"
+echo "analyser behind a 2.5 s link: found, link up $(seconds_between "$next" "$(stamp_of "$bt_log" 'COM5 LINK up')") s after its open"
+end_by_button "$window" BTBreak "$program_pid" bluetooth
 
 step "a value the demo refuses: named, and the program ends without a search"
 refused='--port 5 --fault sparks'

@@ -46,6 +46,9 @@ struct Driver {
     // An adapter pulled out: the wait or the queue look fails with this error (0: no).
     DWORD waitError = 0;
     DWORD queueError = 0;
+    // Bytes written that the driver holds (a Bluetooth stack whose open returned before
+    // its link was up); 0: what Wine's port says.
+    DWORD outQueue = 0;
     // Records the driver holds pending until they are cancelled.
     std::set<LPOVERLAPPED> pending;
 };
@@ -119,7 +122,13 @@ BOOL WINAPI PulledClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status
         SetLastError(driver->queueError);
         return FALSE;
     }
-    return SystemCommApi().ClearCommError(handle, errors, status);
+    if (!SystemCommApi().ClearCommError(handle, errors, status)) {
+        return FALSE;
+    }
+    if (driver->outQueue != 0 && status != nullptr) {
+        status->cbOutQue = driver->outQueue;
+    }
+    return TRUE;
 }
 
 BOOL WINAPI CancelHeld(HANDLE handle, LPOVERLAPPED record) {
@@ -290,4 +299,11 @@ TEST_F(StandInDriver, AnAdapterPulledOutEndsTheWatchAsGone) {
         EXPECT_EQ(FirstNotFailed(), CommWaitStatus::Gone) << "queue look failing with " << error;
         state_.queueError = 0;
     }
+}
+
+TEST_F(StandInDriver, TheOutputQueueIsWhatTheDriverHolds) {
+    state_.outQueue = 11;
+    EXPECT_EQ(port_.QueueStatus().outQueue, 11u);
+    state_.outQueue = 0;
+    EXPECT_EQ(port_.QueueStatus().outQueue, 0u);
 }
