@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/demo_analyser.h"
 #include "app/locale_text.h"
 #include "app/program_info.h"
 #include "app/single_instance.h"
@@ -83,6 +84,13 @@ int main(int argc, char** argv) {
     const std::unique_ptr<QApplication> app = StartToolkit(toolkit, 1);
     if (MessageBoxesGoToStderr()) {
         SendMessageBoxesToStderr();
+    }
+    // FUMILINK_DEMO: the analyser simulator in place of the serial ports. A value it refuses
+    // ends the program before any search, with the usual exit code (no transfer file).
+    if (const std::string refusal = StartDemoAnalyser(std::getenv("FUMILINK_DEMO"));
+        !refusal.empty()) {
+        ShowErrorBox(QString::fromUtf8(refusal.c_str()));
+        return 0;
     }
     // The main window comes first and so becomes the application's main window; the help
     // window is created after it, hidden.

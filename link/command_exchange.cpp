@@ -64,23 +64,28 @@ void DeviceLink::Exchange(std::string_view command) {
     state.lastByte = 0;
     state.replyLine.clear();
     state.timeoutCounter = kReplyTicks;
-    // The first command on a Bluetooth link waits in the kernel's queue (Linux) until the
-    // link is up; its reply gets the connection's time too.
-    const bool linkWait = std::exchange(linkPending_, false);
-    if (linkWait) {
+    // The first command on a Bluetooth link waits in the driver's output queue until the
+    // link is up (rfcomm keeps it there; on Windows the link is up once the open returned,
+    // and a stack that returns earlier keeps it queued): the link may take until
+    // kLinkWaitMs after the open, and the reply has its usual second from the moment the
+    // queue has run empty. A device that is not the analyser so costs its connection and
+    // one second, not ten.
+    const LinkWait linkWait = std::exchange(linkWait_, LinkWait::None);
+    if (linkWait != LinkWait::None) {
         state.timeoutCounter = std::max(kReplyTicks, LinkTicksLeft());
     }
+    bool linkComingUp = linkWait == LinkWait::OutQueue;
     // The reply is framed like a data line: one longer than any the analyser sends is
     // dropped rather than kept growing, and its CR still ends the wait.
     LineAssembler reply;
-    const bool complete = ReadToLineEnd(reply);
+    const bool complete = ReadToLineEnd(reply, linkComingUp ? &linkComingUp : nullptr);
     state.replyLine = reply.Line();
 
     // A port that hung up never answers: no need to wait for the timeout.
     if (state.timeoutCounter == 0 || (!complete && comm_.HungUp())) {
         state.errorCode = kErrNoReply;
         state.errorFlag = true;
-        linkFailed_ = linkWait && comm_.HungUp();
+        linkFailed_ = linkWait != LinkWait::None && comm_.HungUp();
     }
     if (state.abortFlag) {
         state.errorCode = kErrUserAbort;
@@ -88,8 +93,13 @@ void DeviceLink::Exchange(std::string_view command) {
     }
 }
 
-bool DeviceLink::ReadToLineEnd(LineAssembler& line) {
+bool DeviceLink::ReadToLineEnd(LineAssembler& line, bool* linkComingUp) {
     do {
+        if (linkComingUp != nullptr && *linkComingUp && comm_.OutQueueCount() == 0) {
+            // The command has left: the link is up, and the reply has its usual second.
+            *linkComingUp = false;
+            state.timeoutCounter = kReplyTicks;
+        }
         // Byte by byte: whatever follows the CR stays queued for the poll tick.
         const uint32_t queued = std::min(comm_.InQueueCount(), kBytesPerPass);
         uint32_t taken = 0;

@@ -80,9 +80,10 @@ public:
     /// (1 s). A cycle of thirteen data lines takes 0.15 s at 9600 baud; what still
     /// streams after that will not stop for the request.
     static constexpr int kRunOutTicks = 10;
-    /// The most a Bluetooth link may take to connect, counted from the start of its open,
-    /// and with it the most one such port may cost the search when nothing answers. The
-    /// radio connection is made when the port is opened: 1-3 s to an analyser in reach.
+    /// The most a Bluetooth link may take to connect, counted from the start of its open.
+    /// The radio connection is made when the port is opened: 1-3 s to an analyser in
+    /// reach. Once the link is up, the reply has its usual second (kReplyTicks); where
+    /// nothing tells when it is up (a stand-in on a pty), the reply may come until then.
     static constexpr int kLinkWaitMs = 10000;
 
     /// Connects the three timers to their handlers; does not start any of them.
@@ -171,7 +172,9 @@ private:
     void LetEventsRun(bool bytesLeft);
     /// Reads byte by byte into `line` until its CR (true), or until the timeout counter
     /// runs out, "Abbrechen" or a hang-up (false). Bytes after the CR stay queued.
-    bool ReadToLineEnd(LineAssembler& line);
+    /// With `linkComingUp` (a Bluetooth link's first reply, while *linkComingUp), the wait
+    /// starts its usual second once the output queue has run empty, and clears it.
+    bool ReadToLineEnd(LineAssembler& line, bool* linkComingUp = nullptr);
     /// One pass of a drain: discards what arrives until the next tick. True when a byte
     /// came; `lineOpen` then says whether the last one was no CR.
     bool DiscardUntilTick(bool& lineOpen);
@@ -222,10 +225,16 @@ private:
     // The Bluetooth link wait: a link's connection is made when its port opens (Windows:
     // inside the open; Linux: in the background after it), so the first exchange after
     // the open may last until the link is up, kLinkWaitMs after the open at most.
-    QElapsedTimer openedAt_;    ///< started by OpenDevicePort
-    bool linkPending_ = false;  ///< the next exchange is the first on a Bluetooth link
-    bool linkFailed_ = false;   ///< the link hung up while its first exchange waited
-    bool openGivenUp_ = false;  ///< "Abbrechen" ended the wait for the open
+    QElapsedTimer openedAt_;  ///< started by OpenDevicePort
+    /// How the first exchange on a Bluetooth link learns that the link is up.
+    enum class LinkWait : uint8_t {
+        None,      ///< no link to wait for (not a Bluetooth link, or its first exchange ran)
+        OutQueue,  ///< up once the command has left the output queue (OutQueueShowsLinkUp)
+        Unknown,   ///< nothing tells: the reply may come until kLinkWaitMs after the open
+    };
+    LinkWait linkWait_ = LinkWait::None;  ///< for the next exchange
+    bool linkFailed_ = false;             ///< the link hung up while its first exchange waited
+    bool openGivenUp_ = false;            ///< "Abbrechen" ended the wait for the open
     std::map<int32_t, std::string> portsWithoutPermission_;  ///< port -> device path
     std::string settingsPath_;
     std::string debugLogPath_;  ///< empty: DebugLogFilePath() (config/debug_log_location.h)

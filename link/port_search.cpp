@@ -75,13 +75,15 @@ void DeviceLink::OpenDevicePort() {
     }
     AddDebug("start -> rs232open");
     if (comm_.Connected()) {
-        linkPending_ = IsBluetoothLink(n);
+        linkWait_ = !IsBluetoothLink(n)      ? LinkWait::None
+                    : OutQueueShowsLinkUp(n) ? LinkWait::OutQueue
+                                             : LinkWait::Unknown;
         state.errorCode = kErrNone;
         AddDebug("Verbindung ist aufgebaut (Standby).");
         view_.ShowConnectionPicture(2);
         timer2_.stop();
     } else {
-        linkPending_ = false;
+        linkWait_ = LinkWait::None;
         TellPortNotOpened();
         // Otherwise every refusal looks alike: "Gerät einschalten!" also where the system
         // keeps the user out or another program holds the port.

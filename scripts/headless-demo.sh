@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Drives Fumilink on a virtual X server as a user would: waits for live values, saves a
 # screenshot, clicks "Daten übernehmen" and waits until the program has ended.
-#   headless-demo.sh PROGRAM [ARGS...]      (DISPLAY and FUMILINK_PORT_DIR already set)
+#   headless-demo.sh PROGRAM [ARGS...]      (DISPLAY and FUMILINK_DEMO or FUMILINK_PORT_DIR
+#                                           already set)
 # The window title comes from the build (fumilink-version.sh beside PROGRAM, or the file
 # FUMILINK_VERSION_FILE names).
 set -euo pipefail

@@ -1,4 +1,5 @@
-// CommPort on every platform: what is the same everywhere, around the platform's back end.
+// CommPort on every platform: what is the same everywhere, around the platform's back end
+// (or the demo's, while its simulated ports are in use).
 
 #include "serial/comm_port.h"
 
@@ -6,9 +7,20 @@
 
 #include "serial/comm_port_backend.h"
 #include "serial/comm_types.h"
-#include "serial/port_paths.h"
+#include "serial/demo_ports.h"
 
-CommPort::CommPort() : backend_(MakeCommPortBackend(arrivals_)) {}
+namespace {
+
+std::unique_ptr<CommPortBackend> MakeBackend(ArrivalCounter& arrivals) {
+    if (std::shared_ptr<DemoPorts> demo = DemoPortsInUse()) {
+        return MakeDemoCommPortBackend(arrivals, std::move(demo));
+    }
+    return MakeCommPortBackend(arrivals);
+}
+
+}  // namespace
+
+CommPort::CommPort() : backend_(MakeBackend(arrivals_)) {}
 CommPort::~CommPort() = default;
 
 bool CommPort::Open(uint8_t port, const CommOpenWait& wait) {
@@ -16,7 +28,7 @@ bool CommPort::Open(uint8_t port, const CommOpenWait& wait) {
         openError_ = OpenErrorOfOurOwn(CommOpenFailure::Busy, "the port is open already", {});
         return false;
     }
-    const std::string path = DevicePathOfPort(port);
+    const std::string path = backend_->DevicePath(port);
     if (path.empty()) {
         openError_ = OpenErrorOfOurOwn(CommOpenFailure::NoDevice,
                                        "COM" + std::to_string(port) + " has no device", {});

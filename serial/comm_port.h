@@ -34,10 +34,13 @@ struct CommWaitResult {
     uint32_t events;  ///< EV_ bits, 0 unless status is Event
 };
 
-/// Error word and receive-queue count, as ClearCommError reports them.
+/// Error word and queue counts, as ClearCommError reports them.
 struct CommQueueStatus {
     uint32_t errors;   ///< CE_ bits gathered since the previous call (then cleared)
     uint32_t inQueue;  ///< bytes waiting in the receive queue
+    /// Bytes written that the driver still holds. A Bluetooth link's driver keeps what is
+    /// written here until the link is up (rfcomm: TIOCOUTQ).
+    uint32_t outQueue = 0;
 };
 
 class CommPortBackend;
@@ -83,8 +86,8 @@ public:
     void SetDtr(bool raise);
     /// Aborts pending transfers and empties both driver queues.
     void Purge();
-    /// Takes the error word (clearing it) and reads the receive-queue count; {0, 0} when
-    /// the port is closed or gone.
+    /// Takes the error word (clearing it) and reads the queue counts; all 0 when the port
+    /// is closed or gone.
     CommQueueStatus QueueStatus();
 
     /// Reads up to `count` bytes that are already there; never blocks and never writes

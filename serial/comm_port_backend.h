@@ -1,6 +1,8 @@
 #pragma once
 // What each platform implements under CommPort: comm_port_posix.cpp with termios and
-// poll(), comm_port_win32.cpp with the Win32 communications functions (CMake picks one).
+// poll(), comm_port_win32.cpp with the Win32 communications functions (CMake picks one);
+// and, on every platform, comm_port_demo.cpp on the demo's simulated ports (demo_ports.h),
+// which CommPort takes instead while they are in use.
 // The operations mean what comm_port.h says, less what CommPort (comm_port.cpp) does for
 // every back end: it finds the device of a port number, tells arrivals from bytes that
 // merely wait (ArrivalCounter, which it counts reads into and the back end's watcher
@@ -14,6 +16,7 @@
 #include "serial/arrival_counter.h"
 #include "serial/comm_port.h"
 #include "serial/dcb.h"
+#include "serial/port_paths.h"
 
 /// The pace at which a watcher looks again where the system has nothing to wait for: while
 /// unread bytes wait and while line changes are watched (POSIX), and on a port that cannot
@@ -29,6 +32,10 @@ struct CommWriteResult {
 class CommPortBackend {
 public:
     virtual ~CommPortBackend() = default;
+
+    /// The device COM `port` opens; empty when the number has none. The system's back ends
+    /// open what DevicePathOfPort says.
+    virtual std::string DevicePath(uint8_t port) const { return DevicePathOfPort(port); }
 
     /// Opens the device `path` (never empty) exclusively; false if it cannot be opened or is
     /// no serial port, with `error` set where it failed. Called only while closed.
@@ -53,3 +60,8 @@ public:
 
 /// The back end of this platform, closed; its watcher asks `arrivals`, which must outlive it.
 std::unique_ptr<CommPortBackend> MakeCommPortBackend(ArrivalCounter& arrivals);
+
+class DemoPorts;
+/// The demo's back end (comm_port_demo.cpp) on the simulated ports `ports`, closed.
+std::unique_ptr<CommPortBackend> MakeDemoCommPortBackend(ArrivalCounter& arrivals,
+                                                         std::shared_ptr<DemoPorts> ports);

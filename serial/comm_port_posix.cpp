@@ -242,7 +242,12 @@ public:
             errors = ErrorBits(errorBase_, now);
             errorBase_ = now;
         }
-        return {errors, static_cast<uint32_t>(queued)};
+        // rfcomm keeps what was written here until its link is up.
+        int outQueued = 0;
+        if (ioctl(fd_, TIOCOUTQ, &outQueued) != 0 || outQueued < 0) {
+            outQueued = 0;
+        }
+        return {errors, static_cast<uint32_t>(queued), static_cast<uint32_t>(outQueued)};
     }
 
     int32_t Read(void* buffer, int32_t count) override {

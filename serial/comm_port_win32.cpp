@@ -204,7 +204,8 @@ public:
             return {0, 0};
         }
         // Errors the watcher took while looking at the queue belong to this caller.
-        return {errors | port_.heldErrors.exchange(0, std::memory_order_acq_rel), status.cbInQue};
+        return {errors | port_.heldErrors.exchange(0, std::memory_order_acq_rel), status.cbInQue,
+                status.cbOutQue};
     }
 
     int32_t Read(void* buffer, int32_t count) override {

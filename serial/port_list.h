@@ -1,7 +1,8 @@
 #pragma once
 // The system's serial ports as "COM<n>" names, in the order the port search walks them,
-// and which of them are Bluetooth links. port_list_posix.cpp and port_list_win32.cpp
-// implement it; serial/README.md says how POSIX devices are numbered.
+// and which of them are Bluetooth links. port_list.cpp answers for the demo's ports while
+// they are in use and otherwise asks the system's (port_list_posix.cpp,
+// port_list_win32.cpp); serial/README.md says how POSIX devices are numbered.
 
 #include <string>
 #include <vector>
@@ -17,3 +18,12 @@ std::vector<std::string> ListSerialPorts();
 /// or its entry is a symbolic link to a name rfcomm<k> (how a port folder marks a stand-in
 /// on a pseudo-terminal as one; fumilink-sim --bluetooth makes such links).
 bool IsBluetoothLink(int port);
+
+/// True when COM `port` is a Bluetooth link whose driver holds what is written in the
+/// output queue until the link is up, so that the queue running empty after a write says
+/// the link is up: an rfcomm tty (the kernel sends nothing before the connection is made);
+/// on Windows every Bluetooth port (one that connects inside CreateFile is up once it is
+/// open, and a stack whose open returns earlier keeps the bytes queued meanwhile); a
+/// Bluetooth link of the demo. False for a stand-in (a pty reached through a link named
+/// rfcomm<k>), whose queue runs empty at once whether the link is up or not.
+bool OutQueueShowsLinkUp(int port);

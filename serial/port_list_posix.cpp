@@ -1,4 +1,4 @@
-#include "serial/port_list.h"
+#include "serial/port_list_system.h"
 
 #include <limits.h>
 #include <sys/stat.h>
@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string_view>
 
 #include "serial/port_paths.h"
@@ -23,9 +24,22 @@ bool IsRfcommName(std::string_view name) {
                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
+/// The character device COM `port` stands for, if any.
+std::optional<dev_t> DeviceOfPort(int port) {
+    if (port < 1 || port > 99) {
+        return std::nullopt;
+    }
+    const std::string path = DevicePathOfPort(static_cast<uint8_t>(port));
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
+        return std::nullopt;
+    }
+    return info.st_rdev;
+}
+
 }  // namespace
 
-std::vector<std::string> ListSerialPorts() {
+std::vector<std::string> SystemSerialPorts() {
     std::vector<std::string> names;
     for (int port = 1; port <= 99; ++port) {
         const std::string path = DevicePathOfPort(static_cast<uint8_t>(port));
@@ -38,18 +52,19 @@ std::vector<std::string> ListSerialPorts() {
     return names;
 }
 
-bool IsBluetoothLink(int port) {
-    if (port < 1 || port > 99) {
+bool SystemOutQueueShowsLinkUp(int port) {
+    const std::optional<dev_t> device = DeviceOfPort(port);
+    return device && major(*device) == kRfcommMajor;
+}
+
+bool SystemIsBluetoothLink(int port) {
+    if (SystemOutQueueShowsLinkUp(port)) {
+        return true;
+    }
+    if (!DeviceOfPort(port)) {
         return false;
     }
     const std::string path = DevicePathOfPort(static_cast<uint8_t>(port));
-    struct stat info {};
-    if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
-        return false;
-    }
-    if (major(info.st_rdev) == kRfcommMajor) {
-        return true;
-    }
     // A pseudo-terminal cannot be an rfcomm tty; the name of the link it is reached
     // through says what it stands for.
     char target[PATH_MAX];

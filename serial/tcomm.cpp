@@ -227,6 +227,13 @@ bool TComm::HasData() {
     return InQueueCount() > 0;
 }
 
+uint32_t TComm::OutQueueCount() {
+    if (!Connected()) {
+        return 0;
+    }
+    return device_.QueueStatus().outQueue;
+}
+
 void TComm::DoCommEvent(uint32_t Events, uint32_t State) {
     if (OnCommEvent) {
         OnCommEvent(this, Events, State);

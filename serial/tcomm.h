@@ -140,6 +140,10 @@ public:
     uint32_t InQueueCount();
     /// InQueueCount() > 0.
     bool HasData();
+    /// Bytes written that the driver has not sent yet; 0 when not connected. Clears the
+    /// error word. A Bluetooth link's driver holds them until the link is up
+    /// (OutQueueShowsLinkUp in port_list.h says where that holds).
+    uint32_t OutQueueCount();
 
     /// The line settings record (for tests and diagnostics).
     const DCB& LineSettings() const { return dcb_; }

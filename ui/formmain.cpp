@@ -12,6 +12,7 @@
 #include <string>
 
 #include "data/conversions.h"
+#include "serial/demo_ports.h"
 #include "ui/compact_combo_style.h"
 #include "ui/program_icon.h"
 #include "ui/push_button.h"
@@ -296,6 +297,10 @@ void TFormmain::FormCreate() {
     // The link's debug log is created empty with it.
     Link = new DeviceLink(*this, Record, *Comm, *Timer1, *Timer2, *Timeouttimer, this);
     setWindowTitle(windowTitle() + QStringLiteral(" ") + QString::fromLatin1(kVersionText));
+    if (DemoPortsInUse()) {
+        // No screenshot of a demo may pass for a measurement.
+        setWindowTitle(windowTitle() + QStringLiteral(" - DEMO"));
+    }
     ShowConnectionPicture(0);
     StatusPanel0->setText(QStringLiteral("Status:"));
     SetStatusMessage(QString::fromUtf8("Gerätesuche ..."));

@@ -16,7 +16,8 @@ x_fail() {
 # The title of the main window as the build made it, read from the fumilink-version.sh the
 # build writes beside the program (FUMILINK_VERSION_FILE names another one, e.g. for an
 # unpacked package). Sets FUMILINK_WINDOW_TITLE and FUMILINK_TITLE_PATTERN, the title as
-# an anchored regular expression for xdotool.
+# an anchored regular expression for xdotool; it also matches the title of a demo (the
+# analyser simulator inside the program, FUMILINK_DEMO), which ends in " - DEMO".
 #   use_version_of PROGRAM
 use_version_of() {
   local file=${FUMILINK_VERSION_FILE:-$(dirname "$1")/fumilink-version.sh}
@@ -24,7 +25,7 @@ use_version_of() {
   # shellcheck source=/dev/null
   source "$file"
   [ -n "${FUMILINK_WINDOW_TITLE:-}" ] || x_fail "$file names no window title"
-  FUMILINK_TITLE_PATTERN="^$(printf '%s' "$FUMILINK_WINDOW_TITLE" | sed 's/[][\\.*^$+?(){}|]/\\&/g')\$"
+  FUMILINK_TITLE_PATTERN="^$(printf '%s' "$FUMILINK_WINDOW_TITLE" | sed 's/[][\\.*^$+?(){}|]/\\&/g')( - DEMO)?\$"
 }
 
 # Runs COMMAND... every 0.2 s until it succeeds; fails with WHAT after SECONDS.

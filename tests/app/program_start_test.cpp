@@ -1,6 +1,6 @@
 // The built program as a second copy: it says that the first one runs, in the user's
 // language, and ends with exit code 0; other file names and crashed first copies do not
-// hold it back.
+// hold it back. And its start with the demo analyser (FUMILINK_DEMO).
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -29,6 +29,8 @@ protected:
         ASSERT_FALSE(dir.Path().empty());
         std::filesystem::create_directory(dir.File("ports"));
         std::filesystem::create_directory(dir.File("runtime"));
+        // As the system makes it; Qt warns on standard error about any other mode.
+        std::filesystem::permissions(dir.File("runtime"), std::filesystem::perms::owner_all);
     }
 
     /// Starts `program` headless, with a private port folder and lock folder, the locale
@@ -205,4 +207,36 @@ TEST_F(ProgramStart, WithoutADisplayOneLineSaysSoAndTheExitCodeIsOne) {
         EXPECT_FALSE(GuardHeld("fumilink"))
             << "the copy that could not start still holds the guard";
     }
+}
+
+TEST_F(ProgramStart, TheDemoAnalyserTakesThePlaceOfThePortsAndIdentifiesAsDemo) {
+    // A port of the system the search would try: with the demo it is not listed.
+    PtyPair port(dir.File("ports"), 5);
+    // Its own copy, so that the settings file it writes after finding the analyser lies
+    // in the test's folder.
+    const std::string copy = dir.File("fumilink");
+    std::filesystem::copy_file(program, copy);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+
+    ChildProcess& demo = Start(copy, {}, {}, {{"FUMILINK_DEMO", "1"}});
+    ASSERT_TRUE(SpinUntil(
+        [&] { return ReadBytes(dir.File("fumilink.ini")).find("SerNr=") != std::string::npos; },
+        std::chrono::seconds(30)))
+        << demo.Stderr();
+    EXPECT_EQ(ReadBytes(dir.File("fumilink.ini")),
+              "[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 DEMO DEMO42\r\n");
+    EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
+    EXPECT_TRUE(demo.Running());
+}
+
+TEST_F(ProgramStart, ADemoValueItRefusesIsNamedAndTheProgramEndsWithoutSearching) {
+    PtyPair port(dir.File("ports"), 5);
+    ChildProcess& demo = Start(program, {}, {}, {{"FUMILINK_DEMO", "--port 5 --fault sparks"}});
+    const auto [code, text] = Finish(demo, std::chrono::seconds(20));
+    // The usual exit code: the calling program tells outcomes apart by the transfer file.
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text,
+              "Fehler: FUMILINK_DEMO=--port 5 --fault sparks wird nicht angenommen (not "
+              "accepted):\n--fault: unknown fault 'sparks' (see --help)\n");
+    EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
 }

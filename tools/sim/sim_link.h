@@ -5,6 +5,7 @@
 // kernel's queue and goes out once the link is up; closing the port ends the link. No I/O:
 // the event loop reports opens, closes and received bytes, and asks what is due.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -34,6 +35,12 @@ public:
 
     /// When Advance has something to do, if a connection is being made.
     std::optional<SimTime> NextDeadline() const;
+
+    /// Bytes the program wrote that wait for the link to come up: the output queue the
+    /// program sees (TIOCOUTQ of an rfcomm tty).
+    size_t HeldBytes() const { return held_.size(); }
+    /// The program emptied its output queue (a purge): the held bytes never go out.
+    void DropHeld() { held_.clear(); }
 
     State state() const { return state_; }
     const SimBluetoothLink& settings() const { return settings_; }

@@ -344,7 +344,7 @@ private:
 }  // namespace
 
 SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
-                                 const std::string& envPortDir) {
+                                 const std::string& envPortDir, SimPortPlace place) {
     SimOptionsResult result;
     Parser parser(args, result);
     parser.Run();
@@ -352,12 +352,24 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
         return result;
     }
     auto& o = result.options;
-    if (o.portDir.empty()) {
-        o.portDir = envPortDir;
-    }
-    if (o.portDir.empty()) {
-        result.error = "no port folder: give --port-dir DIR or set FUMILINK_PORT_DIR";
-        return result;
+    if (place == SimPortPlace::InProgram) {
+        const char* folderOption = !o.portDir.empty()     ? "--port-dir"
+                                   : !o.readyFile.empty() ? "--ready-file"
+                                   : o.logSent            ? "--log-sent"
+                                                          : nullptr;
+        if (folderOption != nullptr) {
+            result.error = std::string(folderOption) +
+                           ": the ports are inside the program, not on pseudo-terminals";
+            return result;
+        }
+    } else {
+        if (o.portDir.empty()) {
+            o.portDir = envPortDir;
+        }
+        if (o.portDir.empty()) {
+            result.error = "no port folder: give --port-dir DIR or set FUMILINK_PORT_DIR";
+            return result;
+        }
     }
     std::set<int> seen;
     std::vector<int> all = o.deadPorts;

@@ -77,10 +77,17 @@ struct SimOptionsResult {
     std::string error;  ///< non-empty when the command line was rejected
 };
 
+/// Where the simulated ports are: pseudo-terminals linked in a port folder (fumilink-sim),
+/// or inside the program (its demo analyser, FUMILINK_DEMO), which has no folder, no
+/// ready file and no pty writes to log.
+enum class SimPortPlace { Folder, InProgram };
+
 /// Parses the arguments after the program name. `envPortDir` is $FUMILINK_PORT_DIR
-/// (empty when unset); it is the port folder unless --port-dir is given.
+/// (empty when unset); it is the port folder unless --port-dir is given. InProgram refuses
+/// --port-dir, --ready-file and --log-sent instead of asking for a folder.
 SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
-                                 const std::string& envPortDir);
+                                 const std::string& envPortDir,
+                                 SimPortPlace place = SimPortPlace::Folder);
 
 /// The text --help prints: every option, its default, and examples.
 std::string SimHelpText();

@@ -10,30 +10,21 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/sim/sim_ports.h"
+
 SimServer::SimServer(const SimOptions& options, SimLog& log) : options_(options), log_(log) {
-    auto add = [this](int number, PortRole role) {
+    for (const SimPortPlan& plan : PlanPorts(options_)) {
         Port port;
-        port.number = number;
-        port.role = role;
-        port.name = "COM" + std::to_string(number);
+        port.number = plan.number;
+        port.role = plan.role;
+        port.name = "COM" + std::to_string(plan.number);
         port.linkPath = options_.portDir + "/" + port.name;
-        for (const SimBluetoothLink& link : options_.bluetoothLinks) {
-            if (link.port == number) {
-                port.link.emplace(link);
-                port.rfcommName = "rfcomm" + std::to_string(number);
-                port.rfcommPath = options_.portDir + "/" + port.rfcommName;
-            }
+        if (plan.link) {
+            port.link.emplace(*plan.link);
+            port.rfcommName = "rfcomm" + std::to_string(plan.number);
+            port.rfcommPath = options_.portDir + "/" + port.rfcommName;
         }
         ports_.push_back(std::move(port));
-    };
-    if (options_.analyserPort) {
-        add(*options_.analyserPort, PortRole::Analyser);
-    }
-    for (int n : options_.deadPorts) {
-        add(n, PortRole::Dead);
-    }
-    for (int n : options_.foreignPorts) {
-        add(n, PortRole::Foreign);
     }
 }
 

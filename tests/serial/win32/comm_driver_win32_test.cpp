@@ -48,6 +48,9 @@ struct Driver {
     // An adapter pulled out: the wait or the queue look fails with this error (0: no).
     DWORD waitError = 0;
     DWORD queueError = 0;
+    // Bytes written that the driver holds (a Bluetooth stack whose open returned before
+    // its link was up); 0: what Wine's port says.
+    DWORD outQueue = 0;
     // Reads that never complete.
     enum class Reads { Pass, Hang } reads = Reads::Pass;
     // CancelIoEx is taken, and nothing comes of it: drivers need not honour it.
@@ -197,7 +200,13 @@ BOOL WINAPI PulledClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status
         SetLastError(driver->queueError);
         return FALSE;
     }
-    return SystemCommApi().ClearCommError(handle, errors, status);
+    if (!SystemCommApi().ClearCommError(handle, errors, status)) {
+        return FALSE;
+    }
+    if (driver->outQueue != 0 && status != nullptr) {
+        status->cbOutQue = driver->outQueue;
+    }
+    return TRUE;
 }
 
 BOOL WINAPI CancelHeld(HANDLE handle, LPOVERLAPPED record) {
@@ -480,4 +489,11 @@ TEST_F(StandInDriver, AnOperationTheDriverKeepsAfterItsCancelMakesThePortGone) {
                   return waited.get();
               }),
               CommWaitStatus::Gone);
+}
+
+TEST_F(StandInDriver, TheOutputQueueIsWhatTheDriverHolds) {
+    state_.outQueue = 11;
+    EXPECT_EQ(port_.QueueStatus().outQueue, 11u);
+    state_.outQueue = 0;
+    EXPECT_EQ(port_.QueueStatus().outQueue, 0u);
 }

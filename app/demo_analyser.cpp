@@ -1,0 +1,108 @@
+#include "app/demo_analyser.h"
+
+#include <memory>
+
+#include "serial/demo_ports.h"
+#include "tools/sim/sim_log.h"
+#include "tools/sim/sim_ports.h"
+
+namespace {
+
+constexpr int kHighestProgramPort = 99;  // the program opens COM1..COM99 only
+constexpr const char* kMark = "DEMO";
+constexpr const char* kDemoSerial = "DEMO42";  // the demo's own serial number
+
+void MarkAsDemo(std::string& reply) {
+    if (reply.find(kMark) == std::string::npos) {
+        reply += reply.empty() ? kMark : std::string(" ") + kMark;
+    }
+}
+
+std::string PortOutOfReach(const SimOptions& options) {
+    for (const SimPortPlan& port : PlanPorts(options)) {
+        if (port.number > kHighestProgramPort) {
+            return "COM" + std::to_string(port.number) + ": the program opens COM1 to COM99 only";
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::vector<std::string> SplitDemoArguments(const std::string& value) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool inArgument = false;
+    bool quoted = false;
+    for (const char c : value) {
+        if (c == '"') {
+            quoted = !quoted;
+            inArgument = true;
+        } else if (!quoted && (c == ' ' || c == '\t' || c == '\r' || c == '\n')) {
+            if (inArgument) {
+                arguments.push_back(current);
+                current.clear();
+                inArgument = false;
+            }
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inArgument) {
+        arguments.push_back(current);
+    }
+    return arguments;
+}
+
+DemoSetting ParseDemoSetting(const std::string& value) {
+    DemoSetting setting;
+    const std::vector<std::string> arguments =
+        value == "1" ? std::vector<std::string>{} : SplitDemoArguments(value);
+    const SimOptionsResult parsed = ParseSimOptions(arguments, {}, SimPortPlace::InProgram);
+    if (parsed.helpRequested) {
+        setting.refusal =
+            "--help: the options are those of fumilink-sim (README, LIESMICH-README.txt)";
+        return setting;
+    }
+    setting.refusal = parsed.error.empty() ? PortOutOfReach(parsed.options) : parsed.error;
+    if (!setting.refusal.empty()) {
+        return setting;
+    }
+    setting.options = parsed.options;
+    if (setting.options.serial == SimOptions{}.serial) {
+        // The window shows R001 and R004 side by side in a label of the analyser's width.
+        setting.options.serial = kDemoSerial;
+    }
+    MarkAsDemo(setting.options.id);
+    MarkAsDemo(setting.options.id2);
+    MarkAsDemo(setting.options.serial);
+    return setting;
+}
+
+std::string StartDemoAnalyser(const char* value) {
+    if (value == nullptr || *value == '\0') {
+        return {};
+    }
+    const DemoSetting setting = ParseDemoSetting(value);
+    const auto refused = [value](const std::string& reason) {
+        return std::string("FUMILINK_DEMO=") + value + " wird nicht angenommen (not accepted):\n" +
+               reason;
+    };
+    if (!setting.refusal.empty()) {
+        return refused(setting.refusal);
+    }
+    DemoPorts::EventSink sink;
+    if (!setting.options.logPath.empty()) {
+        auto log = std::make_shared<SimLog>();
+        std::string error;
+        if (!log->OpenFile(setting.options.logPath, error)) {
+            return refused(error);
+        }
+        sink = [log](SimTime at, const std::string& port, const std::string& event) {
+            log->Write(at, port, event);
+        };
+    }
+    UseDemoPorts(std::make_shared<DemoPorts>(setting.options, std::move(sink)));
+    return {};
+}

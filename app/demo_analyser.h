@@ -1,0 +1,36 @@
+#pragma once
+// The demo analyser of FUMILINK_DEMO: fumilink-sim's simulator inside the program, in place
+// of the system's serial ports (serial/demo_ports.h), so that the whole hand-over can be
+// tried and every field behaviour rehearsed on any PC, Windows included. The variable's
+// value is the simulator's options ("1" for the default analyser on COM5), e.g.
+//   FUMILINK_DEMO=--dead-port 3 --port 5 --fault hangup-after=8000
+//   FUMILINK_DEMO=--bluetooth 5:up=2500
+// A demo never passes for a measurement: the simulated analyser's replies to R001, R002
+// and R004 always say DEMO (R001 still holds "ZOR"; the serial number is DEMO42 unless
+// --serial gives one), so the transfer file carries it.
+
+#include <string>
+#include <vector>
+
+#include "tools/sim/sim_options.h"
+
+/// What a value of FUMILINK_DEMO asks for.
+struct DemoSetting {
+    SimOptions options;
+    std::string refusal;  ///< why the value was refused; empty when it was taken
+};
+
+/// Splits `value` into arguments: blanks separate them, double quotes group blanks into
+/// one (--id "ZOR GX40 Test"); a backslash is an ordinary character (Windows paths).
+std::vector<std::string> SplitDemoArguments(const std::string& value);
+
+/// Reads `value` as the simulator's options: "1" is the default analyser; --port-dir,
+/// --ready-file and --log-sent have nothing to do inside the program, and ports must be
+/// COM1..COM99 as the program numbers them. The identifications are marked DEMO.
+DemoSetting ParseDemoSetting(const std::string& value);
+
+/// For a set FUMILINK_DEMO (`value`; nullptr or empty: not set, nothing happens): puts its
+/// simulator in place of the system's serial ports and returns "". A value it refuses
+/// changes nothing; the text returned then names it with the reason, for a message box.
+/// --log FILE writes the simulator's log there; without it there is none.
+std::string StartDemoAnalyser(const char* value);

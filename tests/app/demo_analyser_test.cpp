@@ -1,0 +1,95 @@
+// What FUMILINK_DEMO takes: the simulator's own options, refused with a reason where they
+// make no sense inside the program, and an analyser that always says it is a demo.
+
+#include "app/demo_analyser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "serial/demo_ports.h"
+#include "serial/port_list.h"
+
+namespace {
+
+TEST(DemoSetting, OneIsTheDefaultAnalyserWhichSaysItIsADemo) {
+    const DemoSetting setting = ParseDemoSetting("1");
+    ASSERT_EQ(setting.refusal, "");
+    EXPECT_EQ(setting.options.analyserPort, 5);
+    EXPECT_TRUE(setting.options.deadPorts.empty());
+    // R001 must still hold "ZOR" for the search to take it; all three replies go into the
+    // transfer file (9000, 9100, 9200).
+    EXPECT_EQ(setting.options.id, "ZOR GX40 DEMO");
+    EXPECT_EQ(setting.options.id2, "GX40 V2.31 DEMO");
+    EXPECT_EQ(setting.options.serial, "DEMO42");
+    EXPECT_EQ(ParseDemoSetting("--serial 4711").options.serial, "4711 DEMO");
+}
+
+TEST(DemoSetting, TakesTheSimulatorsOptionsWithQuotedBlanks) {
+    const DemoSetting setting = ParseDemoSetting(
+        "--dead-port 3 --port 7  --fault hangup-after=8000 --bluetooth 7:up=2500 "
+        "--id \"ZOR 730 Demo Test\" --serial DEMO-1");
+    ASSERT_EQ(setting.refusal, "");
+    EXPECT_EQ(setting.options.analyserPort, 7);
+    EXPECT_EQ(setting.options.deadPorts, std::vector<int>{3});
+    ASSERT_TRUE(setting.options.faults.hangupAfter);
+    EXPECT_EQ(*setting.options.faults.hangupAfter, SimMs(8000));
+    ASSERT_EQ(setting.options.bluetoothLinks.size(), 1u);
+    EXPECT_EQ(setting.options.bluetoothLinks[0].after, SimMs(2500));
+    EXPECT_EQ(setting.options.id, "ZOR 730 Demo Test DEMO") << "'Demo' is not the mark";
+    EXPECT_EQ(setting.options.serial, "DEMO-1") << "marked already";
+    EXPECT_EQ(SplitDemoArguments(" --log C:\\Temp\\demo log.txt \"\" "),
+              (std::vector<std::string>{"--log", "C:\\Temp\\demo", "log.txt", ""}));
+}
+
+TEST(DemoSetting, RefusesWhatHasNoMeaningInsideTheProgramAndSaysWhy) {
+    const struct {
+        const char* value;
+        const char* refusal;
+    } cases[] = {
+        {"--port-dir /tmp/ports",
+         "--port-dir: the ports are inside the program, not on pseudo-terminals"},
+        {"--ready-file r.txt",
+         "--ready-file: the ports are inside the program, not on pseudo-terminals"},
+        {"--log-sent", "--log-sent: the ports are inside the program, not on pseudo-terminals"},
+        {"--port 100", "COM100: the program opens COM1 to COM99 only"},
+        {"--dead-port 150", "COM150: the program opens COM1 to COM99 only"},
+        {"yes", "unknown option 'yes' (see --help)"},
+        {"--fault delay", "--fault: 'delay' needs a value (delay=...)"},
+        {"--help", "--help: the options are those of fumilink-sim (README, LIESMICH-README.txt)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseDemoSetting(c.value).refusal, c.refusal) << c.value;
+    }
+}
+
+class DemoStart : public ::testing::Test {
+protected:
+    void TearDown() override { UseDemoPorts(nullptr); }
+};
+
+TEST_F(DemoStart, PutsTheSimulatorInPlaceOfThePortsOnlyWhenSet) {
+    EXPECT_EQ(StartDemoAnalyser(nullptr), "");
+    EXPECT_EQ(StartDemoAnalyser(""), "");
+    EXPECT_EQ(DemoPortsInUse(), nullptr);
+    EXPECT_EQ(StartDemoAnalyser("--port 7 --dead-port 2"), "");
+    ASSERT_NE(DemoPortsInUse(), nullptr);
+    EXPECT_EQ(ListSerialPorts(), (std::vector<std::string>{"COM2", "COM7"}));
+}
+
+TEST_F(DemoStart, ARefusedValueIsNamedAndChangesNothing) {
+    EXPECT_EQ(StartDemoAnalyser("--port 5 --bogus"),
+              "FUMILINK_DEMO=--port 5 --bogus wird nicht angenommen (not accepted):\n"
+              "unknown option '--bogus' (see --help)");
+    EXPECT_EQ(DemoPortsInUse(), nullptr);
+    const std::string refusal = StartDemoAnalyser("--log no/such/folder/demo.log");
+    EXPECT_EQ(refusal.rfind("FUMILINK_DEMO=--log no/such/folder/demo.log wird nicht angenommen "
+                            "(not accepted):\ncannot write log file no/such/folder/demo.log: ",
+                            0),
+              0u)
+        << refusal;
+    EXPECT_EQ(DemoPortsInUse(), nullptr);
+}
+
+}  // namespace
