@@ -12,6 +12,8 @@
 #      2.5 s is found.
 #   3. A value the demo refuses: named with the reason (on standard error, and in a real
 #      message box titled "Fehler"), and the program ends with 0 without any window.
+# fumilink.exe starts with the environment Windows gives it (windows_start): FUMILINK_DEMO
+# and the program's own settings reach it, DISPLAY and the rest of Unix's do not.
 # Screenshots: OUT/windows-demo.png, OUT/windows-demo-refused.png.
 #
 # Usage: demo_e2e.sh FUMILINK_EXE LINUX_FUMILINK [OUT]
@@ -70,7 +72,7 @@ transfer=$(winepath -w "$run/data.csv" 2> /dev/null)
 demo_log=$(winepath -w "$work/windows-demo.log" 2> /dev/null)
 start_program "$run" "$work/windows.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
   FUMILINK_DEMO="--steady --log \"$demo_log\"" \
-  wine fumilink.exe "DEMO Heizung Müller" /ART=14 "$transfer"
+  "${windows_start[@]}" fumilink.exe "DEMO Heizung Müller" /ART=14 "$transfer"
 take_over "$program_pid" Windows "$out/windows-demo.png"
 [ -s "$run/data.csv" ] || fail "fumilink.exe wrote no transfer file: $(cat "$work/windows.stderr")"
 for line in '9000=ZOR GX40 DEMO' '9100=GX40 V2.31 DEMO' '9200=DEMO42'; do
@@ -88,7 +90,7 @@ echo "transfer file identical to the Linux program's ($(wc -c < "$run/data.csv")
 
 step "a rehearsed hang-up shows its error state"
 start_program "$run" "$work/hangup.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
-  FUMILINK_DEMO="--cycle-ms 300 --fault hangup-after=6000" wine fumilink.exe
+  FUMILINK_DEMO="--cycle-ms 300 --fault hangup-after=6000" "${windows_start[@]}" fumilink.exe
 window=$(demo_window hang-up)
 wait_for 60 "no live values before the hang-up" badge_is_green "$window"
 wait_for 60 "no help window after the hang-up" help_opens_from "$window"
@@ -110,7 +112,7 @@ bt_log=$work/demo-bluetooth.log
 rm -f "$run/fumilink.ini"  # a search of every port, not the remembered COM5
 start_program "$run" "$work/bluetooth.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
   FUMILINK_DEMO="--port 5 --dead-port 4 --bluetooth 4:up=1000 --bluetooth 5:up=2500 --log \"$(winepath -w "$bt_log" 2> /dev/null)\"" \
-  wine fumilink.exe
+  "${windows_start[@]}" fumilink.exe
 window=$(demo_window bluetooth)
 wait_for 60 "the analyser behind its slow link was not found" file_has "$bt_log" 'COM5 RX "R004"'
 opened=$(stamp_of "$bt_log" 'COM4 LINK connecting')
@@ -126,7 +128,7 @@ end_by_button "$window" BTBreak "$program_pid" bluetooth
 step "a value the demo refuses: named, and the program ends without a search"
 refused='--port 5 --fault sparks'
 start_program "$run" "$work/refused.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
-  FUMILINK_DEMO="$refused" wine fumilink.exe
+  FUMILINK_DEMO="$refused" "${windows_start[@]}" fumilink.exe
 wait_for 60 "the program did not end on a refused FUMILINK_DEMO" has_ended "$program_pid"
 status=0
 wait "$program_pid" || status=$?
@@ -136,7 +138,8 @@ grep -q -a -F "FUMILINK_DEMO=$refused wird nicht angenommen" "$work/refused.stde
   fail "the refusal did not name the value and its reason: $(cat "$work/refused.stderr")"
 ! has_window "$FUMILINK_TITLE_PATTERN" || fail "a main window appeared"
 # The same as a real message box.
-start_program "$run" "$work/refused-box.stderr" env FUMILINK_DEMO="$refused" wine fumilink.exe
+start_program "$run" "$work/refused-box.stderr" env FUMILINK_DEMO="$refused" \
+  "${windows_start[@]}" fumilink.exe
 wait_for 60 "no message box for the refused FUMILINK_DEMO" has_window '^Fehler$'
 box=$(window_of '^Fehler$')
 /usr/bin/import -window "$box" "$out/windows-demo-refused.png"
