@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "serial/demo_ports.h"
-#include "tools/sim/sim_log.h"
-#include "tools/sim/sim_ports.h"
+#include "sim/demo_port_provider.h"
+#include "sim/sim_log.h"
+#include "sim/sim_ports.h"
 
 namespace {
 
@@ -80,9 +80,10 @@ DemoSetting ParseDemoSetting(const std::string& value) {
     return setting;
 }
 
-std::string StartDemoAnalyser(const char* value) {
+DemoStart StartDemoAnalyser(const char* value) {
+    DemoStart start;
     if (value == nullptr || *value == '\0') {
-        return {};
+        return start;
     }
     const DemoSetting setting = ParseDemoSetting(value);
     const auto refused = [value](const std::string& reason) {
@@ -90,19 +91,22 @@ std::string StartDemoAnalyser(const char* value) {
                reason;
     };
     if (!setting.refusal.empty()) {
-        return refused(setting.refusal);
+        start.refusal = refused(setting.refusal);
+        return start;
     }
     DemoPorts::EventSink sink;
     if (!setting.options.logPath.empty()) {
         auto log = std::make_shared<SimLog>();
         std::string error;
         if (!log->OpenFile(setting.options.logPath, error)) {
-            return refused(error);
+            start.refusal = refused(error);
+            return start;
         }
         sink = [log](SimTime at, const std::string& port, const std::string& event) {
             log->Write(at, port, event);
         };
     }
-    UseDemoPorts(std::make_shared<DemoPorts>(setting.options, std::move(sink)));
-    return {};
+    start.ports = std::make_unique<DemoPortProvider>(
+        std::make_shared<DemoPorts>(setting.options, std::move(sink)));
+    return start;
 }

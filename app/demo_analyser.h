@@ -1,6 +1,6 @@
 #pragma once
 // The demo analyser of FUMILINK_DEMO: fumilink-sim's simulator inside the program, in place
-// of the system's serial ports (serial/demo_ports.h), so that the whole hand-over can be
+// of the system's serial ports (sim/demo_ports.h), so that the whole hand-over can be
 // tried and every field behaviour rehearsed on any PC, Windows included. The variable's
 // value is the simulator's options ("1" for the default analyser on COM5), e.g.
 //   FUMILINK_DEMO=--dead-port 3 --port 5 --fault hangup-after=8000
@@ -9,10 +9,12 @@
 // and R004 always say DEMO (R001 still holds "ZOR"; the serial number is DEMO42 unless
 // --serial gives one), so the transfer file carries it.
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "tools/sim/sim_options.h"
+#include "serial/port_provider.h"
+#include "sim/sim_options.h"
 
 /// What a value of FUMILINK_DEMO asks for.
 struct DemoSetting {
@@ -29,8 +31,15 @@ std::vector<std::string> SplitDemoArguments(const std::string& value);
 /// COM1..COM99 as the program numbers them. The identifications are marked DEMO.
 DemoSetting ParseDemoSetting(const std::string& value);
 
-/// For a set FUMILINK_DEMO (`value`; nullptr or empty: not set, nothing happens): puts its
-/// simulator in place of the system's serial ports and returns "". A value it refuses
-/// changes nothing; the text returned then names it with the reason, for a message box.
-/// --log FILE writes the simulator's log there; without it there is none.
-std::string StartDemoAnalyser(const char* value);
+/// What a value of FUMILINK_DEMO starts.
+struct DemoStart {
+    /// The simulator's ports, to hand down in place of the system's; none when the value is
+    /// not set or refused.
+    std::unique_ptr<PortProvider> ports;
+    /// Names a refused value with the reason, for a message box; empty otherwise.
+    std::string refusal;
+};
+
+/// For a set FUMILINK_DEMO (`value`; nullptr or empty: not set, nothing is started): starts
+/// its simulator. --log FILE writes the simulator's log there; without it there is none.
+DemoStart StartDemoAnalyser(const char* value);

@@ -85,19 +85,22 @@ int main(int argc, char** argv) {
     if (MessageBoxesGoToStderr()) {
         SendMessageBoxesToStderr();
     }
-    // FUMILINK_DEMO: the analyser simulator in place of the serial ports. A value it refuses
-    // ends the program before any search, with the usual exit code (no transfer file).
-    if (const std::string refusal = StartDemoAnalyser(std::getenv("FUMILINK_DEMO"));
-        !refusal.empty()) {
-        ShowErrorBox(QString::fromUtf8(refusal.c_str()));
+    // FUMILINK_DEMO: the analyser simulator's ports in place of the system's. A value it
+    // refuses ends the program before any search, with the usual exit code (no transfer file).
+    const DemoStart demo = StartDemoAnalyser(std::getenv("FUMILINK_DEMO"));
+    if (!demo.refusal.empty()) {
+        ShowErrorBox(QString::fromUtf8(demo.refusal.c_str()));
         return 0;
     }
+    WindowSetup setup;
+    setup.link.ports = demo.ports.get();  // none: the system's
+    setup.link.commandLine = ReadCommandLine(arguments);
+    setup.demo = demo.ports != nullptr;
     // The main window comes first and so becomes the application's main window; the help
     // window is created after it, hidden.
-    TFormmain formmain;
+    TFormmain formmain(std::move(setup));
     TForm1 form1;
     formmain.SetHelpWindow(&form1);
-    formmain.Arguments = arguments;
     formmain.show();
     return app->exec();
 }

@@ -21,6 +21,7 @@
 #include "bench/figures.h"
 #include "bench/process_cpu_time.h"
 #include "bench/sim_log_reader.h"
+#include "link/qt_link_clock.h"
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
 #include "tests/support/link_rig.h"
@@ -52,6 +53,31 @@ struct Span {
     double wall = 0;
 };
 
+/// The program's clock (Qt's), counting the ticks of the first timer the link makes: the
+/// poll timer.
+class CountingClock final : public LinkClock {
+public:
+    explicit CountingClock(long& pollTicks) : pollTicks_(pollTicks) {}
+    std::chrono::milliseconds Now() const override { return clock_.Now(); }
+    std::unique_ptr<Timer> MakeTimer(std::chrono::milliseconds interval,
+                                     std::function<void()> onTimeout) override {
+        if (timersMade_++ > 0) {
+            return clock_.MakeTimer(interval, std::move(onTimeout));
+        }
+        return clock_.MakeTimer(interval, [this, onTimeout = std::move(onTimeout)] {
+            ++pollTicks_;
+            onTimeout();
+        });
+    }
+    void WaitForEvents() override { clock_.WaitForEvents(); }
+    void ProcessPendingEvents() override { clock_.ProcessPendingEvents(); }
+
+private:
+    QtLinkClock clock_;
+    long& pollTicks_;
+    int timersMade_ = 0;
+};
+
 Span Measure(int milliseconds) {
     const CpuTimes cpuStart = ProcessCpuTime();
     const double wallStart = SteadySeconds();
@@ -71,7 +97,7 @@ void PrintSpan(const std::string& prefix, const Span& span) {
 /// (warnings printed); `setupFailed` when it could not even start.
 bool MeasureLink(double seconds, int exchanges, bool& setupFailed) {
     BenchView view;
-    LinkRig rig(view);
+    LinkRig rig(view, nullptr, nullptr);
     if (!rig.Valid()) {
         std::fprintf(stderr, "bench_idle: no temporary folder\n");
         setupFailed = true;
@@ -91,16 +117,16 @@ bool MeasureLink(double seconds, int exchanges, bool& setupFailed) {
     DeviceLink& link = *rig.link;
 
     // As showing the window does: the first tick searches and connects.
-    link.state.firstTick = true;
-    rig.timer1.start();
+    link.Start();
     const bool standby = PumpUntil(
         [&] {
-            return link.state.connected && !link.state.firstTick && view.status == kStatusStandby;
+            return link.Search().Connected() && !link.Poll().FirstTickPending() &&
+                   view.status == kStatusStandby;
         },
         std::chrono::seconds(30), std::chrono::milliseconds(50));
     if (!standby) {
         std::fprintf(stderr, "bench_idle: no standby (status '%s', error code %d)\n",
-                     qPrintable(view.status), link.state.errorCode);
+                     qPrintable(view.status), link.ErrorCode());
         setupFailed = true;
         return false;
     }
@@ -113,20 +139,18 @@ bool MeasureLink(double seconds, int exchanges, bool& setupFailed) {
     const long ticks = view.dispDataCalls - ticksBefore;
     log.Poll();
     const int keepAlives = log.Count("COM5 RX \"w904\"") - w904Before;
-    const bool stillStandby = link.state.errorCode == kErrNone && view.status == kStatusStandby &&
-                              link.state.dataLinesDecoded == 0;
+    const bool stillStandby = link.ErrorCode() == kErrNone && view.status == kStatusStandby &&
+                              link.Poll().DataLinesDecoded() == 0;
 
     PrintSpan("idle.standby", span);
     Count("idle.standby_poll_ticks", static_cast<unsigned long long>(ticks), "ticks");
     Count("idle.standby_keep_alive_w904", static_cast<unsigned long long>(keepAlives), "exchanges");
 
     // One exchange that times out, on a port that takes bytes and never answers.
-    rig.timer1.stop();
+    link.PollTimer().Stop();
     link.ClosePort();
-    link.state.connected = false;
-    link.state.portNumber = kDeadPort;
-    link.OpenDevicePort();
-    if (!rig.comm->Connected()) {
+    link.OpenForStream(kDeadPort);
+    if (!rig.comm().Connected()) {
         std::fprintf(stderr, "bench_idle: dead port COM%d does not open\n", kDeadPort);
         setupFailed = true;
         return false;
@@ -138,14 +162,14 @@ bool MeasureLink(double seconds, int exchanges, bool& setupFailed) {
     bool allTimedOut = true;
     for (int i = 0; i < exchanges; ++i) {
         // Only the sticky error flag would stop the next exchange from waiting.
-        link.state.errorFlag = false;
-        link.state.errorCode = kErrNone;
+        link.Exchanger().ClearErrorFlag();
+        link.Exchanger().SetErrorCode(kErrNone);
         const CpuTimes before = ProcessCpuTime();
         const double start = SteadySeconds();
         link.Exchange("R001");
         const double took = SteadySeconds() - start;
         const double used = (ProcessCpuTime() - before).Total();
-        allTimedOut = allTimedOut && link.state.errorCode == kErrNoReply;
+        allTimedOut = allTimedOut && link.ErrorCode() == kErrNoReply;
         cpuMax = std::max(cpuMax, used);
         cpuSum += used;
         wallMin = std::min(wallMin, took);
@@ -186,29 +210,31 @@ bool MeasureErrorState(double seconds, bool& setupFailed) {
         std::fprintf(stderr, "message box: %s\n", qPrintable(text));
     });
 
-    TFormmain formmain;
+    // The program's clock, with the poll timer's ticks counted.
+    long ticks = 0;
+    CountingClock clock(ticks);
+    WindowSetup setup;
+    setup.link.clock = &clock;
+    setup.link.commandLine = ReadCommandLine({"BENCH", "/ART=14", portDir + "/data.csv"});
+    setup.link.files = {portDir + "/fumilink.ini", portDir + "/debug.log"};
+    TFormmain formmain(std::move(setup));
     TForm1 form1;
     formmain.SetHelpWindow(&form1);
-    formmain.Link->SetSettingsPath(portDir + "/fumilink.ini");
-    formmain.Link->SetDebugLogPath(portDir + "/debug.log");
-    formmain.Arguments = {"BENCH", "/ART=14", portDir + "/data.csv"};
-    long ticks = 0;
-    QObject::connect(formmain.Timer1, &QTimer::timeout, [&] { ++ticks; });
     formmain.show();
     const DeviceLink& link = *formmain.Link;
     const bool errorShown = PumpUntil(
         [&] {
-            return !link.state.firstTick && !link.Busy() && link.state.errorCode > 0 &&
+            return !link.Poll().FirstTickPending() && !link.Busy() && link.ErrorCode() > 0 &&
                    formmain.BtWastun->isVisible();
         },
         std::chrono::seconds(30), std::chrono::milliseconds(50));
     if (!errorShown) {
         std::fprintf(stderr, "bench_idle: no error state (status '%s', error code %d)\n",
-                     qPrintable(formmain.StatusMessage()), link.state.errorCode);
+                     qPrintable(formmain.StatusMessage()), link.ErrorCode());
         setupFailed = true;
         return false;
     }
-    const int errorCode = link.state.errorCode;
+    const int errorCode = link.ErrorCode();
     Note("idle.error_code", std::to_string(errorCode));
 
     const int milliseconds = static_cast<int>(seconds * 1000);
@@ -225,13 +251,13 @@ bool MeasureErrorState(double seconds, bool& setupFailed) {
     Count("idle.error_help_shown_poll_ticks", static_cast<unsigned long long>(ticks - ticksBefore),
           "ticks");
 
-    const bool unchanged = link.state.errorCode == errorCode && form1.isVisible() &&
+    const bool unchanged = link.ErrorCode() == errorCode && form1.isVisible() &&
                            form1.SelectedPage() == errorCode && formmain.isVisible();
     if (!unchanged) {
         Note("idle.warning", "the error state changed during the measurement");
     }
-    formmain.Link->state.abortFlag = true;
-    formmain.Timer1->stop();
+    formmain.Link->Abort();
+    formmain.Link->PollTimer().Stop();
     formmain.Link->ClosePort();
     SetMessageBoxHook(nullptr);
     unsetenv("FUMILINK_PORT_DIR");

@@ -17,7 +17,7 @@
 #include "bench/bench_view.h"
 #include "bench/figures.h"
 #include "bench/process_cpu_time.h"
-#include "serial/demo_ports.h"
+#include "sim/demo_port_provider.h"
 #include "tests/support/link_rig.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/waits.h"
@@ -53,10 +53,10 @@ SearchRun TimedSearch(LinkRig& rig, const BenchView& view, int analyserPort,
     const int found = rig.link->SearchDevice();
     run.seconds = SteadySeconds() - start;
     run.cpu = (ProcessCpuTime() - cpuStart).Total();
-    run.found = found == 1 && rig.link->state.portNumber == analyserPort;
+    run.found = found == 1 && rig.link->Search().PortNumber() == analyserPort;
     if (!run.found) {
         std::fprintf(stderr, "bench_search: %s: not found (port %d, error code %d, status '%s')\n",
-                     what.c_str(), rig.link->state.portNumber, rig.link->state.errorCode,
+                     what.c_str(), rig.link->Search().PortNumber(), rig.link->ErrorCode(),
                      qPrintable(view.status));
     }
     return run;
@@ -64,7 +64,7 @@ SearchRun TimedSearch(LinkRig& rig, const BenchView& view, int analyserPort,
 
 SearchRun SearchOnce(int deadPorts) {
     BenchView view;
-    LinkRig rig(view);
+    LinkRig rig(view, nullptr, nullptr);
     if (!rig.Valid()) {
         std::fprintf(stderr, "bench_search: no temporary folder\n");
         return SearchRun{true};
@@ -101,15 +101,10 @@ SearchRun SearchInDemo(const LinkCase& demoCase) {
         return SearchRun{true};
     }
     // Made right before the search: the simulator's clock starts with it.
-    UseDemoPorts(std::make_shared<DemoPorts>(parsed.options));
-    SearchRun run;
-    {
-        BenchView view;
-        LinkRig rig(view);
-        run = TimedSearch(rig, view, 5, demoCase.name);
-    }
-    UseDemoPorts(nullptr);
-    return run;
+    DemoPortProvider ports(std::make_shared<DemoPorts>(parsed.options));
+    BenchView view;
+    LinkRig rig(view, &ports, nullptr);
+    return TimedSearch(rig, view, 5, demoCase.name);
 }
 
 /// Runs `once` `repeat` times and prints its figures as NAME.seconds (the mean),

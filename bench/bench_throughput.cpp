@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     }
 
     BenchView view;
-    LinkRig rig(view);
+    LinkRig rig(view, nullptr, nullptr);
     if (!rig.Valid()) {
         std::fprintf(stderr, "bench_throughput: no temporary folder\n");
         return 1;
@@ -74,31 +74,29 @@ int main(int argc, char** argv) {
     // Connected as the search leaves the link: the analyser's port open, the stream asked
     // for once. (The search itself would close and reopen the port with lines in flight,
     // which no count could account for.)
-    link.state.portNumber = kAnalyserPort;
-    link.OpenDevicePort();
-    if (!rig.comm->Connected()) {
+    link.OpenForStream(kAnalyserPort);
+    if (!rig.comm().Connected()) {
         std::fprintf(stderr, "bench_throughput: COM%d does not open\n", kAnalyserPort);
         return 1;
     }
-    link.state.connected = true;
 
     std::vector<LineMark> shown;
     shown.reserve(static_cast<size_t>(seconds + drainSeconds) * 12 + 64);
-    view.onDispData = [&] { shown.push_back({link.state.dataLinesDecoded, SteadySeconds()}); };
+    view.onDispData = [&] { shown.push_back({link.Poll().DataLinesDecoded(), SteadySeconds()}); };
 
     const CpuTimes cpuStart = ProcessCpuTime();
     const double wallStart = SteadySeconds();
     link.Exchange("w904");
-    if (link.state.errorFlag || link.state.replyLine != "OK") {
+    if (link.Exchanger().ErrorFlag() || link.Exchanger().ReplyLine() != "OK") {
         std::fprintf(stderr, "bench_throughput: w904 got '%s' (error code %d)\n",
-                     link.state.replyLine.c_str(), link.state.errorCode);
+                     link.Exchanger().ReplyLine().c_str(), link.ErrorCode());
         return 1;
     }
-    rig.timer1.start();
+    link.PollTimer().Start();
     PumpFor(std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
     const CpuTimes cpu = ProcessCpuTime() - cpuStart;
     const double wall = SteadySeconds() - wallStart;
-    const uint64_t decodedInRun = link.state.dataLinesDecoded;
+    const uint64_t decodedInRun = link.Poll().DataLinesDecoded();
 
     // What the simulator wrote before its stream ended may still sit in the pty: the run
     // is over when the link has decoded as many lines as were sent and nothing more comes.
@@ -108,19 +106,19 @@ int main(int argc, char** argv) {
         [&] {
             log.Poll();
             const bool caughtUp = log.Count("STREAM end") > 0 &&
-                                  link.state.dataLinesDecoded >= log.LastSent() &&
-                                  rig.comm->InQueueCount() == 0;
+                                  link.Poll().DataLinesDecoded() >= log.LastSent() &&
+                                  rig.comm().InQueueCount() == 0;
             stableChecks = caughtUp ? stableChecks + 1 : 0;
             return stableChecks >= 2;
         },
         std::chrono::milliseconds(static_cast<int>(drainSeconds * 1000)),
         std::chrono::milliseconds(200));
-    rig.timer1.stop();
+    link.PollTimer().Stop();
     sim.Stop();
     log.Poll();
 
     const uint64_t sent = log.LastSent();
-    const uint64_t decoded = link.state.dataLinesDecoded;
+    const uint64_t decoded = link.Poll().DataLinesDecoded();
     const LagResult lag = LargestLag(log.Sent(), shown);
     // How long after the stream's end the window showed the last line.
     double lastShown = wallStart + wall;

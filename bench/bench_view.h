@@ -21,7 +21,7 @@ public:
     void SetBtExitEnabled(bool) override {}
     void SetBtWastunVisible(bool) override {}
     void ZeigeHilfeText(int) override {}
-    void DispData() override {
+    void DispData(const MeasurementRecord&) override {
         ++dispDataCalls;
         if (onDispData) {
             onDispData();
@@ -35,10 +35,6 @@ public:
     void ShowInfoBox(const QString& message) override {
         std::fprintf(stderr, "info box: %s\n", qPrintable(message));
     }
-    double BoilerTemperature() const override { return 0; }
-    double SmokeNumber(int) const override { return 0; }
-    bool SmokeInputsChecked() const override { return false; }
-    int DerivateIndex() const override { return 0; }
 
     QString status;
     QString identification;

@@ -5,38 +5,12 @@
 
 namespace {
 
-/// A measured value line of the file: key, channel, decimals.
-struct MeasuredLine {
-    int key;
-    int channel;
-    int decimals;
-};
-
-// Lines 2 and 3, before the boiler temperature.
-constexpr std::array<MeasuredLine, 2> kTemperatureLines{{
-    {1101, 9, 1},  // flue-gas temperature TG
-    {1001, 8, 1},  // combustion-air temperature T-VL
-}};
-
-// Lines 5 to 7.
-constexpr std::array<MeasuredLine, 3> kGasLinesBeforeSo2{{
-    {2003, 1, 1},  // O2
-    {2304, 3, 0},  // CO
-    {2603, 2, 1},  // CO2
-}};
-
-constexpr int kSo2Channel = 7;
-
-// Lines 9 to 15.
-constexpr std::array<MeasuredLine, 7> kLinesAfterSo2{{
-    {2104, 4, 0},   // NO
-    {2404, 5, 0},   // NO2
-    {2504, 6, 0},   // NOx
-    {4010, 12, 2},  // draft p
-    {5121, 10, 2},  // excess-air ratio lambda
-    {5221, 11, 1},  // efficiency eta
-    {5321, 13, 1},  // flue-gas loss qA
-}};
+// The measured lines in file order, as channels of the channel table (keys and decimals
+// are the table's). Lines 2 and 3 come before the boiler temperature; SO2 stands between
+// the two groups of gases.
+constexpr std::array<int, 2> kTemperatureChannels{9, 8};                  // TG, T-VL
+constexpr std::array<int, 3> kGasChannelsBeforeSo2{1, 3, 2};              // O2, CO, CO2
+constexpr std::array<int, 7> kChannelsAfterSo2{4, 5, 6, 12, 10, 11, 13};  // NO .. qA
 
 std::string KeyLine(int key, std::string_view value) {
     return IntToStrPad(key, 0) + "=" + std::string(value);
@@ -44,11 +18,12 @@ std::string KeyLine(int key, std::string_view value) {
 
 template <size_t N>
 void AddValidValues(std::vector<std::string>& lines, const MeasurementRecord& record,
-                    const std::array<MeasuredLine, N>& table) {
-    for (const MeasuredLine& line : table) {
-        if (record.Valid(line.channel)) {
+                    const std::array<int, N>& channels) {
+    for (const int channel : channels) {
+        const ChannelInfo& info = Channel(channel);
+        if (record.Valid(channel)) {
             lines.push_back(
-                KeyLine(line.key, FormatFixed(0, line.decimals, record.Value(line.channel))));
+                KeyLine(info.transferKey, FormatFixed(0, info.decimals, record.Value(channel))));
         }
     }
 }
@@ -64,13 +39,14 @@ void TransferFileBuilder::AddValueLines(const MeasurementRecord& record,
                                         const ManualEntries& entries,
                                         std::string_view firingTypeParameter,
                                         std::string_view so2Key) {
-    AddValidValues(lines_, record, kTemperatureLines);
+    AddValidValues(lines_, record, kTemperatureChannels);
     lines_.push_back(KeyLine(1401, FormatFixed(0, 1, entries.boilerTemperature)));
-    AddValidValues(lines_, record, kGasLinesBeforeSo2);
+    AddValidValues(lines_, record, kGasChannelsBeforeSo2);
     if (!so2Key.empty() && record.Valid(kSo2Channel)) {
-        lines_.push_back(std::string(so2Key) + "=" + FormatFixed(0, 0, record.Value(kSo2Channel)));
+        lines_.push_back(std::string(so2Key) + "=" +
+                         FormatFixed(0, Channel(kSo2Channel).decimals, record.Value(kSo2Channel)));
     }
-    AddValidValues(lines_, record, kLinesAfterSo2);
+    AddValidValues(lines_, record, kChannelsAfterSo2);
     if (entries.smokeInputsOn) {
         lines_.push_back(KeyLine(6020, FormatFixed(0, 1, entries.smokeNumber1)));
         lines_.push_back(KeyLine(6120, FormatFixed(0, 1, entries.smokeNumber2)));

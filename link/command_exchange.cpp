@@ -1,15 +1,10 @@
-// The command exchange: one command out, one CR-framed reply line back; and the command
-// sequences the search and the take-over send, the identification requests among them.
+#include "link/command_exchange.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <algorithm>
 #include <array>
 #include <utility>
 
 #include "data/measurement.h"
-#include "link/busy_scope.h"
-#include "link/device_link.h"
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
 
@@ -25,34 +20,31 @@ bool IsAnswer(std::string_view request, const std::string& reply, bool analyserK
     }
     // Once the port is known to be the analyser's, an R001 reply without "ZOR" is a line
     // from elsewhere, not the analyser's identity.
-    return !analyserKnown || request != "R001" || DeviceLink::IsAnalyserReply(reply);
+    return !analyserKnown || request != "R001" || CommandExchange::IsAnalyserReply(reply);
 }
 
 }  // namespace
 
-bool DeviceLink::IsAnalyserReply(std::string_view reply) {
+CommandExchange::CommandExchange(TComm& comm, LinkClock& clock, std::function<void()> onWaitEnded)
+    : comm_(comm), clock_(clock), onWaitEnded_(std::move(onWaitEnded)) {}
+
+bool CommandExchange::IsAnalyserReply(std::string_view reply) {
     return reply.find("ZOR") != std::string_view::npos;
 }
 
-void DeviceLink::WaitForEvents() {
-    // Blocks until the event loop has something: the port's receive notification, a
-    // timer tick or user input. Never spins.
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-void DeviceLink::LetEventsRun(bool bytesLeft) {
+void CommandExchange::LetEventsRun(bool bytesLeft) {
     if (bytesLeft) {
         // Bytes are waiting already: no notification will announce them, so the wait
         // must not sleep, only let timers and clicks through before reading on.
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        clock_.ProcessPendingEvents();
     } else {
-        WaitForEvents();
+        clock_.WaitForEvents();
     }
 }
 
-void DeviceLink::Exchange(std::string_view command) {
-    if (state.errorFlag) {
-        state.replyLine.clear();
+void CommandExchange::Exchange(std::string_view command) {
+    if (errorFlag_) {
+        replyLine_.clear();
         return;
     }
     BusyScope busy(*this);
@@ -61,61 +53,61 @@ void DeviceLink::Exchange(std::string_view command) {
     }
     comm_.WriteByte(kCR);
 
-    state.lastByte = 0;
-    state.replyLine.clear();
-    state.timeoutCounter = kReplyTicks;
+    lastByte_ = 0;
+    replyLine_.clear();
+    timeoutCounter_ = kReplyTicks;
     // The first command on a Bluetooth link waits in the driver's output queue until the
     // link is up (rfcomm keeps it there; on Windows the link is up once the open returned,
     // and a stack that returns earlier keeps it queued): the link may take until
-    // kLinkWaitMs after the open, and the reply has its usual second from the moment the
+    // kLinkWait after the open, and the reply has its usual second from the moment the
     // queue has run empty. A device that is not the analyser so costs its connection and
     // one second, not ten.
     const LinkWait linkWait = std::exchange(linkWait_, LinkWait::None);
     if (linkWait != LinkWait::None) {
-        state.timeoutCounter = std::max(kReplyTicks, LinkTicksLeft());
+        timeoutCounter_ = std::max(kReplyTicks, LinkTicksLeft());
     }
     bool linkComingUp = linkWait == LinkWait::OutQueue;
     // The reply is framed like a data line: one longer than any the analyser sends is
     // dropped rather than kept growing, and its CR still ends the wait.
     LineAssembler reply;
     const bool complete = ReadToLineEnd(reply, linkComingUp ? &linkComingUp : nullptr);
-    state.replyLine = reply.Line();
+    replyLine_ = reply.Line();
 
     // A port that hung up never answers: no need to wait for the timeout.
-    if (state.timeoutCounter == 0 || (!complete && comm_.HungUp())) {
-        state.errorCode = kErrNoReply;
-        state.errorFlag = true;
+    if (timeoutCounter_ == 0 || (!complete && comm_.HungUp())) {
+        errorCode_ = kErrNoReply;
+        errorFlag_ = true;
         linkFailed_ = linkWait != LinkWait::None && comm_.HungUp();
     }
-    if (state.abortFlag) {
-        state.errorCode = kErrUserAbort;
-        state.errorFlag = true;
+    if (abortFlag_) {
+        errorCode_ = kErrUserAbort;
+        errorFlag_ = true;
     }
 }
 
-bool DeviceLink::ReadToLineEnd(LineAssembler& line, bool* linkComingUp) {
+bool CommandExchange::ReadToLineEnd(LineAssembler& line, bool* linkComingUp) {
     do {
         if (linkComingUp != nullptr && *linkComingUp && comm_.OutQueueCount() == 0) {
             // The command has left: the link is up, and the reply has its usual second.
             *linkComingUp = false;
-            state.timeoutCounter = kReplyTicks;
+            timeoutCounter_ = kReplyTicks;
         }
         // Byte by byte: whatever follows the CR stays queued for the poll tick.
         const uint32_t queued = std::min(comm_.InQueueCount(), kBytesPerPass);
         uint32_t taken = 0;
-        while (taken < queued && comm_.ReadBuffer(&state.lastByte, 1) == 1) {
+        while (taken < queued && comm_.ReadBuffer(&lastByte_, 1) == 1) {
             ++taken;
-            if (line.Feed(state.lastByte) || state.lastByte == kCR) {
+            if (line.Feed(lastByte_) || lastByte_ == kCR) {
                 return true;
             }
         }
         LetEventsRun(taken == kBytesPerPass);
-    } while (state.timeoutCounter != 0 && !state.abortFlag && !comm_.HungUp());
+    } while (timeoutCounter_ != 0 && !abortFlag_ && !comm_.HungUp());
     return false;
 }
 
-bool DeviceLink::DiscardUntilTick(bool& lineOpen) {
-    state.timeoutCounter = 1;
+bool CommandExchange::DiscardUntilTick(bool& lineOpen) {
+    timeoutCounter_ = 1;
     // One buffer per pass: emptying the queue first would let a port that never falls
     // quiet keep the drain from ever seeing its tick.
     std::array<uint8_t, kBytesPerPass> discard{};
@@ -129,12 +121,12 @@ bool DeviceLink::DiscardUntilTick(bool& lineOpen) {
             lineOpen = discard[static_cast<size_t>(got - 1)] != kCR;
         }
         bytesLeft = got == static_cast<int32_t>(discard.size());
-    } while (state.timeoutCounter != 0);
+    } while (timeoutCounter_ != 0);
     return took;
 }
 
-void DeviceLink::Drain() {
-    if (state.errorFlag) {
+void CommandExchange::Drain() {
+    if (errorFlag_) {
         return;
     }
     BusyScope busy(*this);
@@ -142,8 +134,8 @@ void DeviceLink::Drain() {
     DiscardUntilTick(lineOpen);
 }
 
-void DeviceLink::LetStreamRunOut() {
-    if (state.errorFlag) {
+void CommandExchange::LetStreamRunOut() {
+    if (errorFlag_) {
         return;
     }
     BusyScope busy(*this);
@@ -151,38 +143,38 @@ void DeviceLink::LetStreamRunOut() {
     // The first pass ends at the next tick, however soon that comes: only a whole tick
     // without a byte shows that nothing streams any more.
     bool quiet = false;
-    for (int pass = 0; pass <= kRunOutTicks && !quiet && !state.abortFlag; ++pass) {
+    for (int pass = 0; pass <= kRunOutTicks && !quiet && !abortFlag_; ++pass) {
         quiet = !DiscardUntilTick(lineOpen) && pass > 0;
     }
     if (lineOpen) {
         // It streams on, or stopped inside a line: the rest of that line would be taken for
         // the reply to the next request. A line never ends: the request's wait ends it.
         LineAssembler rest;
-        state.timeoutCounter = 1;
+        timeoutCounter_ = 1;
         ReadToLineEnd(rest);
     }
 }
 
-void DeviceLink::TimeouttimerTimer() {
-    if (state.timeoutCounter > 0) {
-        --state.timeoutCounter;
+void CommandExchange::TimeoutTick() {
+    if (timeoutCounter_ > 0) {
+        --timeoutCounter_;
     }
 }
 
-void DeviceLink::ServiceSequence() {
+void CommandExchange::ServiceSequence() {
     for (int i = 0; i < 3; ++i) {
         Exchange("SERVICE002");
         Exchange("SERVICE001");
     }
 }
 
-void DeviceLink::StreamRequest() {
+void CommandExchange::StreamRequest() {
     for (int i = 0; i < 3; ++i) {
         Exchange("w904");
     }
 }
 
-bool DeviceLink::RequestIdentification(std::string_view request, Asker asker) {
+bool CommandExchange::RequestIdentification(std::string_view request, Asker asker) {
     const bool takeOver = asker == Asker::TakeOver;
     for (int attempt = 0; attempt < kMaxEmptyReplies; ++attempt) {
         if (takeOver) {
@@ -193,18 +185,40 @@ bool DeviceLink::RequestIdentification(std::string_view request, Asker asker) {
         LetStreamRunOut();
         Exchange(request);
         if (takeOver) {
-            QCoreApplication::processEvents();
+            clock_.ProcessPendingEvents();
         }
-        if (state.errorFlag) {
-            state.replyLine.clear();
+        if (errorFlag_) {
+            replyLine_.clear();
             return false;
         }
-        if (IsAnswer(request, state.replyLine, takeOver)) {
+        if (IsAnswer(request, replyLine_, takeOver)) {
             return true;
         }
     }
-    state.replyLine.clear();
-    state.errorCode = kErrNoReply;
-    state.errorFlag = true;
+    replyLine_.clear();
+    errorCode_ = kErrNoReply;
+    errorFlag_ = true;
     return false;
+}
+
+void CommandExchange::OpenStarts() {
+    linkFailed_ = false;
+    openGivenUp_ = false;
+    openedAt_ = clock_.Now();
+}
+
+bool CommandExchange::WaitWhileOpening() {
+    if (!abortFlag_) {
+        clock_.WaitForEvents();
+    }
+    if (abortFlag_) {
+        openGivenUp_ = true;
+        return false;
+    }
+    return clock_.Now() - openedAt_ < kLinkWait;
+}
+
+int32_t CommandExchange::LinkTicksLeft() const {
+    const auto left = (kLinkWait - (clock_.Now() - openedAt_)).count();
+    return left > 0 ? static_cast<int32_t>((left + 99) / 100) : 0;
 }

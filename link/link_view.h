@@ -1,9 +1,13 @@
 #pragma once
-// What the device link needs from the screen. The main window implements it; the
-// link's tests implement it with a recorder, so the protocol runs without widgets.
+// What the device link shows on the screen. The main window implements it; the link's
+// tests implement it with a recorder, so the protocol runs without widgets. Data flows one
+// way: the link tells the view what to show, and the view hands the link what the user
+// entered when the link asks for it (the take-over's ManualEntriesSource).
 
 #include <QString>
 #include <QStringList>
+
+#include "data/measurement.h"
 
 class LinkView {
 public:
@@ -24,15 +28,9 @@ public:
     /// (Linux: a user outside the group dialout), or none: help page 3 then begins with them
     /// and what to do. A view without help pages may ignore it.
     virtual void SetPortsWithoutPermission(const QStringList& /*ports*/) {}
-    /// Redraws the value labels from the measurement record.
-    virtual void DispData() = 0;
+    /// Redraws the value labels from `record`.
+    virtual void DispData(const MeasurementRecord& record) = 0;
     virtual void CloseMainWindow() = 0;
     virtual void ShowErrorBox(const QString& message) = 0;
     virtual void ShowInfoBox(const QString& message) = 0;
-
-    /// Manual entries, read at the moment the transfer file needs them.
-    virtual double BoilerTemperature() const = 0;     // SEWTT
-    virtual double SmokeNumber(int index) const = 0;  // SERZ1..SERZ3, index 1..3
-    virtual bool SmokeInputsChecked() const = 0;      // CBRZaktiv
-    virtual int DerivateIndex() const = 0;            // ElCBderivate, -1 = none
 };

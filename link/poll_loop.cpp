@@ -1,40 +1,55 @@
-// The 100 ms poll loop: connects on the first tick, decodes the analyser's data lines,
-// keeps the stream alive and shows the state of the link.
+#include "link/poll_loop.h"
 
+#include <algorithm>
 #include <array>
 
-#include "data/conversions.h"
-#include "link/busy_scope.h"
-#include "link/device_link.h"
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
 
-void DeviceLink::CheckData730(std::string_view line) {
-    ++state.dataLinesDecoded;
-    DecodeDataLine(record_, line);
+PollLoop::PollLoop(TComm& comm, CommandExchange& exchange, PortSearch& search,
+                   MeasurementRecord& record, LinkView& view, DebugLog& debugLog, LinkTimers timers)
+    : comm_(comm),
+      exchange_(exchange),
+      search_(search),
+      record_(record),
+      view_(view),
+      debugLog_(debugLog),
+      timers_(timers) {}
+
+void PollLoop::Start() {
+    firstTick_ = true;
+    timers_.poll.Start();
 }
 
-void DeviceLink::StartLink() {
-    AddDebug("Debug-Log");
-    if (SearchDevice() > 0) {
+void PollLoop::CheckData730(std::string_view line) {
+    ++dataLinesDecoded_;
+    if (DecodeDataLine(record_, line)) {
+        onlineCountdown_ = kOnlineTicks;
+    }
+}
+
+void PollLoop::StartLink() {
+    debugLog_.Add("Debug-Log");
+    if (search_.SearchDevice() > 0) {
         view_.SetBtWastunVisible(false);
         view_.ShowConnectionPicture(2);
-        OpenDevicePort();
-        SwitchOn(timer1_);
+        search_.OpenDevicePort();
+        SwitchOn(timers_.poll);
         return;
     }
-    if (state.errorCode >= 1 && state.errorCode <= 6) {
-        view_.SetStatusMessage(ErrorStatusText(state.errorCode));
+    const int32_t code = exchange_.ErrorCode();
+    if (code >= 1 && code <= 6) {
+        view_.SetStatusMessage(ErrorStatusText(code));
     }
-    if (state.errorCode > 0) {
+    if (code > 0) {
         view_.ShowConnectionPicture(1);
-        SwitchOn(timer2_);
+        SwitchOn(timers_.retry);
     } else {
-        timer2_.stop();
+        timers_.retry.Stop();
     }
 }
 
-bool DeviceLink::ReadDataLines() {
+bool PollLoop::ReadDataLines() {
     // Everything queued at this moment is taken, and every line completed in it decoded:
     // one line per tick could not keep up with an analyser that sends more than ten
     // lines a second. Bytes arriving meanwhile wait for the next tick, so a fast sender
@@ -59,75 +74,76 @@ bool DeviceLink::ReadDataLines() {
     return completed;
 }
 
-void DeviceLink::Timer1Timer() {
-    if (Busy()) {
+void PollLoop::Tick() {
+    if (exchange_.Busy()) {
         // A search, exchange or take-over waits in the event loop: the bytes on the
         // port are its reply, and a second search must not start inside the first.
         return;
     }
-    timer1_.stop();
-    if (state.firstTick) {
+    timers_.poll.Stop();
+    if (firstTick_) {
         StartLink();
-        state.firstTick = false;
+        firstTick_ = false;
     }
-    if (state.connected) {
+    if (search_.Connected()) {
         if (ReadDataLines()) {
             // A complete data line proves the link works: one keep-alive that timed out
             // must not silence every later one.
-            state.errorCode = kErrNone;
-            state.errorFlag = false;
+            exchange_.SetErrorCode(kErrNone);
+            exchange_.ClearErrorFlag();
         } else {
-            --state.keepAliveCounter;
+            --keepAliveCounter_;
         }
-        if (state.keepAliveCounter <= 0) {
-            state.keepAliveCounter = kKeepAliveTicks;
-            Exchange("w904");
+        if (keepAliveCounter_ <= 0) {
+            keepAliveCounter_ = kKeepAliveTicks;
+            exchange_.Exchange("w904");
             // A data line that arrived in place of the reply is kept. Only a whole one: a
             // stream without line ends glued to the reply must not count as online data.
-            if (IsDataLine(state.replyLine)) {
-                CheckData730(state.replyLine);
+            if (IsDataLine(exchange_.ReplyLine())) {
+                CheckData730(exchange_.ReplyLine());
             }
         }
-        if (record_.onlineCountdown > 0) {
-            --record_.onlineCountdown;
+        if (onlineCountdown_ > 0) {
+            --onlineCountdown_;
             view_.SetStatusMessage(kStatusOnline);
             view_.ShowConnectionPicture(3);
             view_.SetBtExitEnabled(true);
-        } else if (state.errorCode == kErrNone) {
+        } else if (exchange_.ErrorCode() == kErrNone) {
             view_.SetStatusMessage(kStatusStandby);
             view_.ShowConnectionPicture(2);
             view_.SetBtExitEnabled(false);
         }
     }
-    if (state.abortFlag) {
-        ClosePort();
+    if (exchange_.Aborted()) {
+        search_.ClosePort();
         view_.CloseMainWindow();
         return;
     }
-    if (state.errorCode > 0) {
+    if (exchange_.ErrorCode() > 0) {
         ShowErrorState();
     }
-    view_.DispData();
-    SwitchOn(timer1_);
+    view_.DispData(record_);
+    SwitchOn(timers_.poll);
 }
 
-void DeviceLink::ShowErrorState() {
-    if (state.errorCode >= 1 && state.errorCode <= 7) {
-        view_.SetStatusMessage(ErrorStatusText(state.errorCode));
+void PollLoop::ShowErrorState() {
+    const int32_t code = exchange_.ErrorCode();
+    if (code >= 1 && code <= 7) {
+        view_.SetStatusMessage(ErrorStatusText(code));
     }
-    if (state.errorCode > 0) {
+    if (code > 0) {
         view_.ShowConnectionPicture(1);
-        view_.ZeigeHilfeText(state.errorCode);
+        view_.ZeigeHilfeText(code);
         view_.SetBtWastunVisible(true);
-        SwitchOn(timer2_);
+        SwitchOn(timers_.retry);
     } else {
-        timer2_.stop();
+        timers_.retry.Stop();
     }
 }
 
-void DeviceLink::Timer2Timer() {
+void PollLoop::RetryTick() {
     ShowErrorState();
-    if (!state.errorFlag) {
-        SwitchOn(timer1_);
+    if (!exchange_.ErrorFlag()) {
+        SwitchOn(timers_.poll);
     }
 }

@@ -1,21 +1,23 @@
-// Finding the analyser: the remembered port first, otherwise every listed port, each
-// asked for its identification; the one whose reply contains "ZOR" is the analyser.
+#include "link/port_search.h"
 
 #include <exception>
-#include <map>
 #include <string>
+#include <vector>
 
+#include "config/debug_log_location.h"
+#include "config/settings_location.h"
 #include "data/conversions.h"
 #include "data/cp1252.h"
 #include "data/single_line.h"
-#include "link/busy_scope.h"
-#include "link/device_link.h"
+#include "link/link_timers.h"
 #include "link/status_texts.h"
 #include "serial/comm_open_error.h"
-#include "serial/port_list.h"
+#include "serial/port_provider.h"
 #include "serial/tcomm.h"
 
 namespace {
+
+using Asker = CommandExchange::Asker;
 
 /// An identification reply as the window shows it and the settings file keeps it.
 QString ReplyText(std::string_view reply) {
@@ -39,61 +41,118 @@ int32_t PortNumberOf(const std::string& name) {
     return name.size() > 3 ? ParseIntLoose(std::string_view(name).substr(3, 5)) : 0;
 }
 
+/// A box text and the system's reason below it.
+QString WithReason(const char* text, const std::string& reason) {
+    QString message = QString::fromUtf8(text);
+    if (!reason.empty()) {
+        message += QLatin1Char('\n') + QString::fromStdString(reason);
+    }
+    return message;
+}
+
 }  // namespace
 
-void DeviceLink::OpenDevicePort() {
-    AddDebug("START -> openrs232");
+PortSearch::PortSearch(TComm& comm, CommandExchange& exchange, PortProvider& ports, LinkView& view,
+                       DebugLog& debugLog, LinkClock::Timer& retryTimer, Files files)
+    : comm_(comm),
+      exchange_(exchange),
+      ports_(ports),
+      view_(view),
+      debugLog_(debugLog),
+      retryTimer_(retryTimer),
+      files_(std::move(files)) {}
+
+void PortSearch::SaveDebugLog() {
+    // The current folder, or where the user's own settings live when it may not be
+    // written there (a calling program under Program Files or in /usr/bin).
+    const std::string path = files_.debugLogPath.empty() ? DebugLogFilePath() : files_.debugLogPath;
+    std::string error;
+    if (!debugLog_.Save(path, error)) {
+        view_.ShowErrorBox(WithReason("Logdatei konnte nicht geschrieben werden!", error));
+    }
+}
+
+const std::string& PortSearch::SettingsPath() {
+    if (files_.settingsPath.empty()) {
+        files_.settingsPath = SettingsFilePath();
+    }
+    return files_.settingsPath;
+}
+
+void PortSearch::LoadSettings() {
+    std::string error;
+    if (!::LoadSettings(SettingsPath(), settings_, &error)) {
+        view_.ShowInfoBox(WithReason(kLoadSettingsFailedText, error));
+    }
+}
+
+void PortSearch::SaveSettings() {
+    std::string error;
+    if (!::SaveSettings(SettingsPath(), settings_, &error)) {
+        view_.ShowInfoBox(WithReason(kSaveSettingsFailedText, error));
+    }
+}
+
+void PortSearch::ClosePort() {
+    comm_.Close();
+}
+
+void PortSearch::UsePort(int32_t port) {
+    settings_.portNumber = port;
+    connected_ = true;
+}
+
+void PortSearch::OpenDevicePort() {
+    debugLog_.Add("START -> openrs232");
     if (comm_.Connected()) {
-        state.errorCode = kErrPortBusy;
+        exchange_.SetErrorCode(kErrPortBusy);
         return;
     }
-    if (state.portNumber <= 1) {
-        AddDebug("failure: no pairing found");
+    if (settings_.portNumber <= 1) {
+        debugLog_.Add("failure: no pairing found");
         SaveDebugLog();
-        state.errorCode = kErrNoComPort;
+        exchange_.SetErrorCode(kErrNoComPort);
     }
     // The component takes 1..99 only and keeps its previous port otherwise; never let a
     // large number wrap into that range.
-    const int32_t n = state.portNumber;
+    const int32_t n = settings_.portNumber;
     comm_.SetPort(n >= 1 && n <= 99 ? static_cast<uint8_t>(n) : 0);
     comm_.SetBaudRate(cbr9600);
     // One and a half stop bits: what the analyser's Bluetooth module was always opened
     // with. The virtual port ignores it; on a real UART the driver decides.
     comm_.SetStopBits(csbONE5);
     comm_.SetParity(cpNONE);
-    state.errorFlag = false;
-    linkFailed_ = false;
-    openGivenUp_ = false;
-    openedAt_.start();
+    exchange_.ClearErrorFlag();
+    exchange_.OpenStarts();
     {
         // Where the system takes its time over the open, events run meanwhile: no poll
         // tick or remembered click may use the port until it is settled.
-        BusyScope busy(*this);
-        comm_.OnOpenWait = [this](TComm*) { return WaitWhileOpening(); };
+        CommandExchange::BusyScope busy(exchange_);
+        comm_.OnOpenWait = [this](TComm*) { return exchange_.WaitWhileOpening(); };
         comm_.Open();
         comm_.OnOpenWait = nullptr;
     }
-    AddDebug("start -> rs232open");
+    debugLog_.Add("start -> rs232open");
     if (comm_.Connected()) {
-        linkWait_ = !IsBluetoothLink(n)      ? LinkWait::None
-                    : OutQueueShowsLinkUp(n) ? LinkWait::OutQueue
-                                             : LinkWait::Unknown;
-        state.errorCode = kErrNone;
-        AddDebug("Verbindung ist aufgebaut (Standby).");
+        exchange_.ExpectLink(!ports_.IsBluetoothLink(n)      ? CommandExchange::LinkWait::None
+                             : ports_.OutQueueShowsLinkUp(n) ? CommandExchange::LinkWait::OutQueue
+                                                             : CommandExchange::LinkWait::Unknown);
+        exchange_.SetErrorCode(kErrNone);
+        debugLog_.Add("Verbindung ist aufgebaut (Standby).");
         view_.ShowConnectionPicture(2);
-        timer2_.stop();
+        retryTimer_.Stop();
     } else {
-        linkWait_ = LinkWait::None;
+        exchange_.ExpectLink(CommandExchange::LinkWait::None);
         TellPortNotOpened();
         // Otherwise every refusal looks alike: "Gerät einschalten!" also where the system
         // keeps the user out or another program holds the port.
-        AddDebug(Utf8ToCp1252("failure: COM" + std::to_string(comm_.Port()) + " " +
-                              DescribeOpenError(comm_.LastOpenError())));
+        debugLog_.Add(Utf8ToCp1252("failure: COM" + std::to_string(comm_.Port()) + " " +
+                                   DescribeOpenError(comm_.LastOpenError())));
     }
     NotePortPermission();
 }
 
-void DeviceLink::NotePortPermission() {
+void PortSearch::NotePortPermission() {
     const CommOpenError& error = comm_.LastOpenError();
     const int32_t port = comm_.Port();
     const std::map<int32_t, std::string> before = portsWithoutPermission_;
@@ -113,50 +172,34 @@ void DeviceLink::NotePortPermission() {
     view_.SetPortsWithoutPermission(ports);
 }
 
-void DeviceLink::TellPortNotOpened() {
-    state.errorCode = openGivenUp_ ? kErrUserAbort : kErrNoDevice;
-    AddDebug("Kein  gefunden");
-    AddDebug(Utf8ToCp1252("Gerät einschalten!"));
-    state.errorFlag = true;
-    SwitchOn(timer2_);
+void PortSearch::TellPortNotOpened() {
+    exchange_.SetErrorCode(exchange_.OpenGivenUp() ? kErrUserAbort : kErrNoDevice);
+    debugLog_.Add("Kein  gefunden");
+    debugLog_.Add(Utf8ToCp1252("Gerät einschalten!"));
+    exchange_.SetErrorFlag();
+    SwitchOn(retryTimer_);
 }
 
-bool DeviceLink::WaitWhileOpening() {
-    if (!state.abortFlag) {
-        WaitForEvents();
-    }
-    if (state.abortFlag) {
-        openGivenUp_ = true;
-        return false;
-    }
-    return openedAt_.elapsed() < kLinkWaitMs;
-}
-
-int32_t DeviceLink::LinkTicksLeft() const {
-    const qint64 left = kLinkWaitMs - openedAt_.elapsed();
-    return left > 0 ? static_cast<int32_t>((left + 99) / 100) : 0;
-}
-
-bool DeviceLink::IdentifyAnalyser() {
-    view_.SetStatusMessage(FoundText(state.portNumber));
-    view_.SetIdentificationLabel(ReplyText(state.replyLine));
-    if (!RequestIdentification("R004", Asker::Search)) {
-        state.errorCode = kErrNoReply;
+bool PortSearch::IdentifyAnalyser() {
+    view_.SetStatusMessage(FoundText(settings_.portNumber));
+    view_.SetIdentificationLabel(ReplyText(exchange_.ReplyLine()));
+    if (!exchange_.RequestIdentification("R004", Asker::Search)) {
+        exchange_.SetErrorCode(kErrNoReply);
         return false;
     }
     view_.SetIdentificationLabel(view_.IdentificationLabel() + QLatin1Char(' ') +
-                                 ReplyText(state.replyLine));
+                                 ReplyText(exchange_.ReplyLine()));
     return true;
 }
 
-DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {
+PortSearch::PortTrial PortSearch::TryPort(bool rememberedPort) {
     OpenDevicePort();
-    if (state.errorFlag) {
+    if (exchange_.ErrorFlag()) {
         ClosePort();
         return PortTrial::CannotOpen;
     }
-    ServiceSequence();
-    if (linkFailed_) {
+    exchange_.ServiceSequence();
+    if (exchange_.LinkFailed()) {
         // The Bluetooth link hung up before it came up: nothing in reach, as if the port
         // could not be opened.
         TellPortNotOpened();
@@ -164,16 +207,16 @@ DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {
         return PortTrial::CannotOpen;
     }
     if (rememberedPort) {
-        Drain();
+        exchange_.Drain();
     }
-    if (!RequestIdentification("R001", Asker::Search)) {
-        state.errorCode = kErrNoReply;
+    if (!exchange_.RequestIdentification("R001", Asker::Search)) {
+        exchange_.SetErrorCode(kErrNoReply);
         if (rememberedPort) {
             return PortTrial::Unanswered;
         }
         // The scan goes on with the empty reply, which is no analyser's.
     }
-    if (!IsAnalyserReply(state.replyLine)) {
+    if (!CommandExchange::IsAnalyserReply(exchange_.ReplyLine())) {
         ClosePort();
         return PortTrial::NotAnalyser;
     }
@@ -184,29 +227,29 @@ DeviceLink::PortTrial DeviceLink::TryPort(bool rememberedPort) {
     }
     if (!rememberedPort) {
         // The remembered port keeps the identification read from the settings file.
-        state.identification = ToCp1252(view_.IdentificationLabel());
+        settings_.identification = ToCp1252(view_.IdentificationLabel());
     }
-    StreamRequest();
-    if (state.errorFlag) {
-        state.errorCode = kErrNoReply;
+    exchange_.StreamRequest();
+    if (exchange_.ErrorFlag()) {
+        exchange_.SetErrorCode(kErrNoReply);
         return PortTrial::Unanswered;
     }
     ClosePort();
     return PortTrial::Found;
 }
 
-int DeviceLink::SearchDevice() {
-    BusyScope busy(*this);
+int PortSearch::SearchDevice() {
+    CommandExchange::BusyScope busy(exchange_);
     int found = 0;
     try {
-        const std::vector<std::string> ports = portLister_ ? portLister_() : ListSerialPorts();
+        const std::vector<std::string> ports = ports_.ListPorts();
         LoadSettings();
 
         bool rememberedListed = false;
-        if (state.settingsFound) {
+        if (settings_.settingsFound) {
             view_.SetStatusMessage(kStatusSettingsFound);
             for (const std::string& name : ports) {
-                rememberedListed = rememberedListed || PortNumberOf(name) == state.portNumber;
+                rememberedListed = rememberedListed || PortNumberOf(name) == settings_.portNumber;
             }
         }
 
@@ -214,10 +257,10 @@ int DeviceLink::SearchDevice() {
         // error code left over from an earlier search must not, or searching again after
         // "kein Messgerät gefunden" could never find anything.
         bool rememberedPortFailed = false;
-        if (rememberedListed && !state.abortFlag) {
+        if (rememberedListed && !exchange_.Aborted()) {
             switch (TryPort(true)) {
                 case PortTrial::CannotOpen:
-                    state.errorCode = kErrNoDevice;
+                    exchange_.SetErrorCode(kErrNoDevice);
                     rememberedPortFailed = true;
                     break;
                 case PortTrial::Unanswered:
@@ -231,14 +274,14 @@ int DeviceLink::SearchDevice() {
             }
         }
 
-        if (found == 0 && !state.abortFlag && !rememberedPortFailed) {
+        if (found == 0 && !exchange_.Aborted() && !rememberedPortFailed) {
             view_.SetStatusMessage(kStatusSearching);
             for (const std::string& name : ports) {
-                state.portNumber = PortNumberOf(name);
-                view_.SetStatusMessage(PortText("Teste COM", state.portNumber));
+                settings_.portNumber = PortNumberOf(name);
+                view_.SetStatusMessage(PortText("Teste COM", settings_.portNumber));
                 const PortTrial trial = TryPort(false);
                 if (trial == PortTrial::CannotOpen) {
-                    view_.SetStatusMessage(PortText("TDA-Error COM", state.portNumber));
+                    view_.SetStatusMessage(PortText("TDA-Error COM", settings_.portNumber));
                     continue;
                 }
                 if (trial == PortTrial::Unidentified) {
@@ -252,17 +295,17 @@ int DeviceLink::SearchDevice() {
                 }
             }
         }
-    } catch (const std::exception&) {
-        view_.ShowErrorBox(QStringLiteral("Initalfehler"));
+    } catch (const std::exception& failure) {
+        view_.ShowErrorBox(WithReason("Initalfehler", failure.what()));
     }
 
     if (found >= 1) {
-        state.connected = true;
-        state.errorCode = kErrNone;
+        connected_ = true;
+        exchange_.SetErrorCode(kErrNone);
         SaveSettings();
     } else {
-        state.errorCode = state.portNumber == 1 ? kErrNotPaired : kErrNoDevice;
-        state.connected = false;
+        exchange_.SetErrorCode(settings_.portNumber == 1 ? kErrNotPaired : kErrNoDevice);
+        connected_ = false;
     }
     return found;
 }

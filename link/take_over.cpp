@@ -1,10 +1,7 @@
-// "Daten übernehmen": the measured values, the manual entries and the analyser's
-// identification go into the transfer file for the calling program.
+#include "link/take_over.h"
 
 #include "config/atomic_write.h"
-#include "data/transfer_file.h"
-#include "link/busy_scope.h"
-#include "link/device_link.h"
+#include "link/poll_loop.h"
 #include "link/status_texts.h"
 
 namespace {
@@ -16,71 +13,85 @@ const QString kNoReplyTakeOver = QStringLiteral(
 
 }  // namespace
 
-void DeviceLink::TellNoReply() {
+TakeOver::TakeOver(CommandExchange& exchange, PollLoop& poll, const MeasurementRecord& record,
+                   LinkView& view, DebugLog& debugLog, LinkClock::Timer& pollTimer,
+                   CommandLine request)
+    : exchange_(exchange),
+      poll_(poll),
+      record_(record),
+      view_(view),
+      debugLog_(debugLog),
+      pollTimer_(pollTimer),
+      request_(std::move(request)) {}
+
+void TakeOver::TellNoReply() {
     // The box waits for OK: the window behind it must already show what went wrong, not
     // the take-over that was running.
-    if (state.errorCode == kErrNone) {
-        state.errorCode = kErrNoReply;
+    if (exchange_.ErrorCode() == kErrNone) {
+        exchange_.SetErrorCode(kErrNoReply);
     }
-    ShowErrorState();
+    poll_.ShowErrorState();
     // After "Abbrechen" the next poll tick closes the window; nothing to explain then.
-    if (!state.abortFlag) {
+    if (!exchange_.Aborted()) {
         view_.ShowInfoBox(kNoReplyTakeOver);
     }
 }
 
-bool DeviceLink::schreibeCSV_Datei() {
-    BusyScope busy(*this);
-    timer1_.stop();
+bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) {
+    CommandExchange::BusyScope busy(exchange_);
+    pollTimer_.Stop();
     // It takes a few seconds with a slow analyser, and nothing else on screen moves.
     const QString statusBefore = view_.StatusMessage();
     view_.SetStatusMessage(kStatusTakingOver);
 
-    ServiceSequence();
+    exchange_.ServiceSequence();
     // An analyser may go on sending data lines for a while after the service commands;
     // what is still on its way must not be read as the answer to a request.
-    LetStreamRunOut();
+    exchange_.LetStreamRunOut();
 
+    // The debug log is the file's line buffer: what the search collected is dropped.
     TransferFileBuilder file;
-    file.AddHeaderLine(state.headerLine);
-    state.debugLog = file.Lines();
+    file.AddHeaderLine(request_.headerLine);
+    debugLog_.Replace(file.Lines());
 
     bool written = false;
-    if (state.errorFlag) {
+    if (exchange_.ErrorFlag()) {
         TellNoReply();
     } else {
-        const ManualEntries entries{
-            view_.BoilerTemperature(), view_.SmokeNumber(1),       view_.SmokeNumber(2),
-            view_.SmokeNumber(3),      view_.SmokeInputsChecked(), view_.DerivateIndex(),
-        };
-        file.AddValueLines(record_, entries, state.firingTypeParameter, state.so2Key);
+        file.AddValueLines(record_, entries ? entries() : ManualEntries{},
+                           request_.firingTypeParameter, so2Key);
 
         bool identified = true;
         for (const IdentificationRequest& request : kIdentificationRequests) {
-            if (!RequestIdentification(request.command, Asker::TakeOver)) {
+            if (!exchange_.RequestIdentification(request.command,
+                                                 CommandExchange::Asker::TakeOver)) {
                 identified = false;
                 break;
             }
-            file.AddIdentificationLine(request.key, state.replyLine);
+            file.AddIdentificationLine(request.key, exchange_.ReplyLine());
         }
-        state.debugLog = file.Lines();
+        debugLog_.Replace(file.Lines());
 
         if (!identified) {
             TellNoReply();
         } else {
             std::string error;
-            written = WriteFileAtomically(state.transferFilePath, file.Bytes(), &error);
+            written = WriteFileAtomically(request_.transferFilePath, file.Bytes(), &error);
             if (!written) {
                 // The link is as healthy as before: only the file failed. Paths are UTF-8
                 // on Windows, and Qt takes a Linux file name as UTF-8 too.
                 view_.SetStatusMessage(statusBefore);
-                view_.ShowInfoBox(QStringLiteral("Fehler beim Speichern der Datei ") +
-                                  QString::fromUtf8(state.transferFilePath));
+                QString message = QStringLiteral("Fehler beim Speichern der Datei ") +
+                                  QString::fromUtf8(request_.transferFilePath);
+                if (!error.empty()) {
+                    message += QLatin1Char('\n') + QString::fromStdString(error);
+                }
+                view_.ShowInfoBox(message);
             }
         }
     }
 
-    StreamRequest();
-    SwitchOn(timer1_);
+    exchange_.StreamRequest();
+    SwitchOn(pollTimer_);
     return written;
 }

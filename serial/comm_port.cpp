@@ -1,5 +1,5 @@
-// CommPort on every platform: what is the same everywhere, around the platform's back end
-// (or the demo's, while its simulated ports are in use).
+// CommPort on every platform: what is the same everywhere, around the back end its port
+// provider made (the platform's, or the demo's).
 
 #include "serial/comm_port.h"
 
@@ -7,20 +7,9 @@
 
 #include "serial/comm_port_backend.h"
 #include "serial/comm_types.h"
-#include "serial/demo_ports.h"
+#include "serial/port_provider.h"
 
-namespace {
-
-std::unique_ptr<CommPortBackend> MakeBackend(ArrivalCounter& arrivals) {
-    if (std::shared_ptr<DemoPorts> demo = DemoPortsInUse()) {
-        return MakeDemoCommPortBackend(arrivals, std::move(demo));
-    }
-    return MakeCommPortBackend(arrivals);
-}
-
-}  // namespace
-
-CommPort::CommPort() : backend_(MakeBackend(arrivals_)) {}
+CommPort::CommPort(PortProvider& ports) : backend_(ports.MakeBackend(arrivals_)) {}
 CommPort::~CommPort() = default;
 
 bool CommPort::Open(uint8_t port, const CommOpenWait& wait) {
@@ -103,4 +92,7 @@ int32_t CommPort::Write(const void* buffer, int32_t count) {
         writeStalled_.store(true, std::memory_order_release);
     }
     return result.written;
+}
+bool CommPort::Gone() {
+    return backend_->IsOpen() && backend_->Gone();
 }

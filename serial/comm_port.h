@@ -20,6 +20,7 @@
 #include "serial/arrival_counter.h"
 #include "serial/comm_open.h"
 #include "serial/dcb.h"
+#include "serial/system_ports.h"
 
 /// Outcome of one CommPort::WaitEvent.
 enum class CommWaitStatus : uint8_t {
@@ -45,10 +46,13 @@ struct CommQueueStatus {
 
 class CommPortBackend;
 
-/// One opened (or not yet opened) serial port of the system.
+/// One opened (or not yet opened) serial port of the system, or of whatever provider it was
+/// made with.
 class CommPort {
 public:
-    CommPort();
+    /// A port whose device comes from `ports`: the back end is made at once (`ports` need not
+    /// outlive it unless its back end says so); the system's by default.
+    explicit CommPort(PortProvider& ports = SystemPorts::Instance());
     ~CommPort();
     CommPort(const CommPort&) = delete;
     CommPort& operator=(const CommPort&) = delete;
@@ -99,6 +103,9 @@ public:
     /// 0 at once, until a byte arrives (a Read returns bytes or a wait reports EV_RXCHAR)
     /// or the port is opened again.
     int32_t Write(const void* buffer, int32_t count);
+    /// True when the back end already knows that the open device hung up (see
+    /// CommPortBackend::Gone); the system's back ends report it through WaitEvent only.
+    bool Gone();
 
 private:
     // Counted here, looked at by the back end's watcher: it is made with a reference.

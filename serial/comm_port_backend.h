@@ -1,8 +1,8 @@
 #pragma once
 // What each platform implements under CommPort: comm_port_posix.cpp with termios and
-// poll(), comm_port_win32.cpp with the Win32 communications functions (CMake picks one);
-// and, on every platform, comm_port_demo.cpp on the demo's simulated ports (demo_ports.h),
-// which CommPort takes instead while they are in use.
+// poll(), comm_port_win32.cpp with the Win32 communications functions (CMake picks one).
+// A PortProvider may bring a back end of its own (the demo's simulated ports run in
+// memory, sim/demo_comm_port.cpp); CommPort takes whichever it is made with.
 // The operations mean what comm_port.h says, less what CommPort (comm_port.cpp) does for
 // every back end: it finds the device of a port number, tells arrivals from bytes that
 // merely wait (ArrivalCounter, which it counts reads into and the back end's watcher
@@ -56,12 +56,11 @@ public:
     virtual CommQueueStatus QueueStatus() = 0;
     virtual int32_t Read(void* buffer, int32_t count) = 0;
     virtual CommWriteResult Write(const void* buffer, int32_t count) = 0;
+    /// True when the back end knows without waiting that the open device hung up or
+    /// vanished. The system's back ends learn it only from a wait (WaitEvent's Gone) and say
+    /// false; a back end in memory knows it at once.
+    virtual bool Gone() { return false; }
 };
 
 /// The back end of this platform, closed; its watcher asks `arrivals`, which must outlive it.
 std::unique_ptr<CommPortBackend> MakeCommPortBackend(ArrivalCounter& arrivals);
-
-class DemoPorts;
-/// The demo's back end (comm_port_demo.cpp) on the simulated ports `ports`, closed.
-std::unique_ptr<CommPortBackend> MakeDemoCommPortBackend(ArrivalCounter& arrivals,
-                                                         std::shared_ptr<DemoPorts> ports);

@@ -1,8 +1,8 @@
 #pragma once
 // The system's serial ports as "COM<n>" names, in the order the port search walks them,
-// and which of them are Bluetooth links. port_list.cpp answers for the demo's ports while
-// they are in use and otherwise asks the system's (port_list_posix.cpp,
-// port_list_win32.cpp); serial/README.md says how POSIX devices are numbered.
+// and which of them are Bluetooth links: one twin per platform (port_list_posix.cpp,
+// port_list_win32.cpp), which SystemPorts (system_ports.h) offers the program;
+// serial/README.md says how POSIX devices are numbered.
 
 #include <string>
 #include <vector>
@@ -23,7 +23,7 @@ bool IsBluetoothLink(int port);
 /// output queue until the link is up, so that the queue running empty after a write says
 /// the link is up: an rfcomm tty (the kernel sends nothing before the connection is made);
 /// on Windows every Bluetooth port (one that connects inside CreateFile is up once it is
-/// open, and a stack whose open returns earlier keeps the bytes queued meanwhile); a
-/// Bluetooth link of the demo. False for a stand-in (a pty reached through a link named
-/// rfcomm<k>), whose queue runs empty at once whether the link is up or not.
+/// open, and a stack whose open returns earlier keeps the bytes queued meanwhile). False for a
+/// stand-in (a pty reached through a link named rfcomm<k>), whose queue runs empty at once whether
+/// the link is up or not.
 bool OutQueueShowsLinkUp(int port);

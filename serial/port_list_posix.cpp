@@ -1,4 +1,4 @@
-#include "serial/port_list_system.h"
+#include "serial/port_list.h"
 
 #include <limits.h>
 #include <sys/stat.h>
@@ -39,7 +39,7 @@ std::optional<dev_t> DeviceOfPort(int port) {
 
 }  // namespace
 
-std::vector<std::string> SystemSerialPorts() {
+std::vector<std::string> ListSerialPorts() {
     std::vector<std::string> names;
     for (int port = 1; port <= 99; ++port) {
         const std::string path = DevicePathOfPort(static_cast<uint8_t>(port));
@@ -52,13 +52,13 @@ std::vector<std::string> SystemSerialPorts() {
     return names;
 }
 
-bool SystemOutQueueShowsLinkUp(int port) {
+bool OutQueueShowsLinkUp(int port) {
     const std::optional<dev_t> device = DeviceOfPort(port);
     return device && major(*device) == kRfcommMajor;
 }
 
-bool SystemIsBluetoothLink(int port) {
-    if (SystemOutQueueShowsLinkUp(port)) {
+bool IsBluetoothLink(int port) {
+    if (OutQueueShowsLinkUp(port)) {
         return true;
     }
     if (!DeviceOfPort(port)) {

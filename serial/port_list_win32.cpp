@@ -1,4 +1,4 @@
-#include "serial/port_list_system.h"
+#include "serial/port_list.h"
 
 #include <windows.h>
 
@@ -48,7 +48,7 @@ bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
 
 }  // namespace
 
-std::vector<std::string> SystemSerialPorts() {
+std::vector<std::string> ListSerialPorts() {
     std::vector<std::string> names;
     ForEachSerialPort([&names](const std::string&, const std::string& portName) {
         names.push_back(portName);
@@ -57,7 +57,7 @@ std::vector<std::string> SystemSerialPorts() {
     return names;
 }
 
-bool SystemIsBluetoothLink(int port) {
+bool IsBluetoothLink(int port) {
     const std::string wanted = "COM" + std::to_string(port);
     bool bluetooth = false;
     ForEachSerialPort([&](const std::string& valueName, const std::string& portName) {
@@ -74,6 +74,6 @@ bool SystemIsBluetoothLink(int port) {
 
 // A port that connects inside CreateFile is up once it is open; a stack whose open returns
 // earlier keeps what is written in the output queue until the link is up.
-bool SystemOutQueueShowsLinkUp(int port) {
-    return SystemIsBluetoothLink(port);
+bool OutQueueShowsLinkUp(int port) {
+    return IsBluetoothLink(port);
 }

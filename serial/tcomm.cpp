@@ -22,13 +22,14 @@ constexpr std::chrono::milliseconds kLastBackoff{500};
 
 }  // namespace
 
-TComm::TComm(QObject* owner)
+TComm::TComm(QObject* owner, PortProvider& ports)
     : QObject(owner),
       evMask_(EV_RXCHAR_BIT),
       window_(std::make_unique<TCommWindow>(
           [this](uint32_t message, uintptr_t wParam, intptr_t lParam) {
               return WndProc(message, wParam, lParam);
           })),
+      device_(ports),
       dcb_(SystemDefaultLineSettings()) {}
 
 TComm::~TComm() {
@@ -225,6 +226,10 @@ uint32_t TComm::InQueueCount() {
 
 bool TComm::HasData() {
     return InQueueCount() > 0;
+}
+
+bool TComm::HungUp() {
+    return hungUp_.load(std::memory_order_acquire) || (Connected() && device_.Gone());
 }
 
 uint32_t TComm::OutQueueCount() {

@@ -34,6 +34,7 @@
 #include "serial/comm_port.h"
 #include "serial/comm_types.h"
 #include "serial/dcb.h"
+#include "serial/system_ports.h"
 
 class TCommWindow;
 
@@ -41,7 +42,9 @@ class TComm : public QObject {
 public:
     /// Creates the component closed, with port 1, buffers of 2048 bytes, event mask
     /// {cevRXCHAR} and the system's default line settings (DefaultLineSettings on POSIX).
-    explicit TComm(QObject* owner);
+    /// Its ports are those of `ports` (the system's unless the program start chose the
+    /// demo's), which must outlive it.
+    explicit TComm(QObject* owner, PortProvider& ports = SystemPorts::Instance());
     /// Closes the port if open; queued notifications are discarded.
     ~TComm() override;
     TComm(const TComm&) = delete;
@@ -90,7 +93,9 @@ public:
     /// connection failed, an adapter pulled out), until the next Open or Close. The port
     /// stays Connected until Close; reads then return 0 and writes do nothing. The watcher
     /// wakes the creating thread as it ends, so a wait there learns of it at once.
-    bool HungUp() const { return hungUp_.load(std::memory_order_acquire); }
+    /// A back end that knows of a hang-up at once (the demo's) is asked too, so that a wait
+    /// on the creating thread learns of it without the watcher.
+    bool HungUp();
     /// Driver buffer sizes; 0 is ignored.
     uint32_t InBufSize() const { return inBufSize_; }
     void SetInBufSize(uint32_t size);

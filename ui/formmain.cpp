@@ -7,12 +7,12 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QTimer>
 #include <initializer_list>
 #include <string>
 
+#include "data/channel_table.h"
 #include "data/conversions.h"
-#include "serial/demo_ports.h"
+#include "data/cp1252.h"
 #include "ui/compact_combo_style.h"
 #include "ui/program_icon.h"
 #include "ui/push_button.h"
@@ -137,10 +137,11 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, 
 
 }  // namespace
 
-TFormmain::TFormmain(QWidget* parent)
+TFormmain::TFormmain(WindowSetup setup, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::MSWindowsFixedSizeDialogHint),
+      setup_(std::move(setup)) {
     InitUiResources();
     LoadUiFonts();
     BuildControls();
@@ -271,13 +272,6 @@ void TFormmain::BuildControls() {
         panel->setIndent(2);
     }
 
-    Timer1 = Named(new QTimer(this), "Timer1");
-    Timer1->setInterval(100);
-    Timer2 = Named(new QTimer(this), "Timer2");
-    Timer2->setInterval(5000);
-    Timeouttimer = Named(new QTimer(this), "Timeouttimer");
-    Timeouttimer->setInterval(100);
-
     BtExit->setEnabled(false);
     BtWastun->setVisible(false);
     SetSmokeInputsEnabled(false);
@@ -290,14 +284,29 @@ void TFormmain::BuildControls() {
     setTabOrder(BtWastun, SEWTT);
     setTabOrder(SEWTT, CBRZaktiv);
     setTabOrder(CBRZaktiv, ElCBderivate);
+    FindValueLabels();
+}
+
+void TFormmain::FindValueLabels() {
+    for (const ChannelInfo& info : kChannelTable) {
+        if (info.valueLabel != nullptr) {
+            valueLabels_[static_cast<size_t>(info.channel - 1)] =
+                findChild<QLabel*>(QLatin1String(info.valueLabel), Qt::FindDirectChildrenOnly);
+        }
+    }
 }
 
 void TFormmain::FormCreate() {
-    Comm = new TComm(this);
-    // The link's debug log is created empty with it.
-    Link = new DeviceLink(*this, Record, *Comm, *Timer1, *Timer2, *Timeouttimer, this);
+    // The firing type is all the window keeps of the command line; the rest goes to the
+    // take-over with the link.
+    const std::string& firingType = setup_.link.commandLine.firingTypeParameter;
+    smokeNumbersWanted_ = firingType == "1" || firingType == "7" || firingType == "14";
+    // The link makes the serial port component, its timers (the time-out timer runs from
+    // now on), the measurement record and the empty debug log.
+    Link = new DeviceLink(*this, std::move(setup_.link), this);
+    Link->setObjectName(QStringLiteral("Link"));
     setWindowTitle(windowTitle() + QStringLiteral(" ") + QString::fromLatin1(kVersionText));
-    if (DemoPortsInUse()) {
+    if (setup_.demo) {
         // No screenshot of a demo may pass for a measurement.
         setWindowTitle(windowTitle() + QStringLiteral(" - DEMO"));
     }
@@ -315,29 +324,23 @@ void TFormmain::FormCreate() {
     // Qt reports only user clicks through clicked(), so checking the box here does not
     // run CBRZaktivClick: the inputs stay disabled until FormShow decides.
     CBRZaktiv->setChecked(true);
-    Timeouttimer->start();
 }
 
-void TFormmain::DispData() {
-    struct Row {
-        QLabel* label;
-        int channel;
-        int decimals;
-        const char* suffix;  // UTF-8
-    };
-    const Row rows[] = {
-        {LabelTg, 9, 1, " °C"},    {labelTL, 8, 1, " °C"},   {Labeleta, 11, 1, " %"},
-        {Labelqa, 13, 1, " %"},    {Labellambda, 10, 2, ""}, {LabelO2, 1, 1, " Vol%"},
-        {LabelCo2, 2, 1, " Vol%"}, {LabelCo, 3, 0, " ppm"},  {Labelno, 4, 0, " ppm"},
-        {LabelP, 12, 2, " hPa"},
-    };
-    for (const Row& row : rows) {
-        QString caption = QStringLiteral("-");
-        if (Record.Valid(row.channel)) {
-            const std::string number = FormatFixed(0, row.decimals, Record.Value(row.channel));
-            caption = QString::fromLatin1(number.c_str()) + QString::fromUtf8(row.suffix);
+void TFormmain::DispData(const MeasurementRecord& record) {
+    for (const ChannelInfo& info : kChannelTable) {
+        QLabel* const label = valueLabels_[static_cast<size_t>(info.channel - 1)];
+        if (label == nullptr) {
+            continue;
         }
-        SetValueCaption(row.label, caption, kValuePixelSize);
+        QString caption = QStringLiteral("-");
+        if (record.Valid(info.channel)) {
+            const std::string number = FormatFixed(0, info.decimals, record.Value(info.channel));
+            caption = QString::fromLatin1(number.c_str());
+            if (*info.unit != '\0') {
+                caption += QLatin1Char(' ') + QString::fromStdString(Cp1252ToUtf8(info.unit));
+            }
+        }
+        SetValueCaption(label, caption, kValuePixelSize);
     }
 }
 
@@ -418,6 +421,11 @@ bool TFormmain::SmokeInputsActive() const {
 
 int TFormmain::DerivateIndex() const {
     return ElCBderivate->currentIndex();
+}
+
+ManualEntries TFormmain::ManualEntriesNow() const {
+    return {BoilerTemperature(), SmokeNumber(1),      SmokeNumber(2),
+            SmokeNumber(3),      SmokeInputsActive(), DerivateIndex()};
 }
 
 void TFormmain::showEvent(QShowEvent* event) {

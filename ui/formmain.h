@@ -1,8 +1,9 @@
 #pragma once
-// The main window: the program's only working screen and the holder of its run-time
-// state. This file builds the window as the user sees it and offers the display
-// operations the link and the actions use; the button and timer handlers are wired
-// elsewhere.
+// The main window: the program's only working screen. It owns the link to the analyser
+// (DeviceLink, with the timers, the serial port and the measurement record) and shows what
+// the link reports; it hands the link the manual entries when the take-over asks. This
+// file builds the window as the user sees it and offers the display operations the link
+// uses; the button handlers are wired elsewhere.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,17 +13,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "data/measurement.h"
+#include "data/transfer_file.h"
 #include "link/device_link.h"
 #include "link/link_view.h"
-#include "serial/tcomm.h"
 #include "ui/bevel.h"
 #include "ui/image_label.h"
 #include "ui/shape.h"
@@ -30,11 +28,19 @@
 
 class TForm1;
 
+/// What the program start hands the main window.
+struct WindowSetup {
+    /// The ports, the clock, the command line and the files of the link.
+    LinkSetup link;
+    /// The demo's ports are in use: the title says so.
+    bool demo = false;
+};
+
 /// The main window. Fixed client size 515 x 286, absolute layout, close button only.
 class TFormmain : public QWidget, public LinkView {
     Q_OBJECT
 public:
-    explicit TFormmain(QWidget* parent = nullptr);
+    explicit TFormmain(WindowSetup setup = {}, QWidget* parent = nullptr);
     ~TFormmain() override;
 
     // ---- controls (design names) ----
@@ -97,30 +103,21 @@ public:
     QLabel* StatusPanel0 = nullptr;  ///< "Status:", 80 pixels wide
     QLabel* StatusPanel1 = nullptr;  ///< the status message
 
-    QTimer* Timer1 = nullptr;        ///< poll timer, 100 ms, off
-    QTimer* Timer2 = nullptr;        ///< retry timer, 5000 ms, off
-    QTimer* Timeouttimer = nullptr;  ///< timeout countdown, 100 ms, running from creation
-
     /// The four connection pictures (32 x 44): 0 start, 1 error, 2 standby, 3 online data.
     std::array<QPixmap, 4> BTImageList;
 
     // ---- run-time state ----
-    TComm* Comm = nullptr;     ///< the serial port component; created by FormCreate, owned here
-    MeasurementRecord Record;  ///< what DispData shows; the link fills it
-    /// The link to the analyser: command exchange, search, poll loop, take-over. It holds
-    /// the link's fields (error code and flag, reply line, port number, identification,
-    /// command-line values, ...) in `Link->state`. Created by FormCreate, owned here.
+    /// The link to the analyser: the serial port component, the three timers, the
+    /// measurement record, the command exchange, search, poll loop and take-over. Created by
+    /// FormCreate, owned here.
     DeviceLink* Link = nullptr;
-    /// The program's arguments (program name excluded), as ReadCommandLine takes them;
-    /// set by the program start before the window is shown.
-    std::vector<std::string> Arguments;
 
     // ---- operations ----
     /// Sets the start state; called once by the constructor.
     void FormCreate();
-    /// Rewrites the ten value labels from `Record`: valid channels with their decimals and
+    /// Rewrites the ten value labels from `record`: valid channels with their decimals and
     /// unit, invalid ones as "-".
-    void DispData() override;
+    void DispData(const MeasurementRecord& record) override;
     /// Switches the smoke-number inputs together; values and selection are kept.
     void SetSmokeInputsEnabled(bool enabled);
     /// Handler of a user click on `CBRZaktiv`.
@@ -141,11 +138,12 @@ public:
 
     /// Manual entries as the transfer file writer reads them. A spin edit's text counts as
     /// it stands, confirmed or not, and the field then shows the value used.
-    double BoilerTemperature() const override;
-    double SmokeNumber(int n) const override;  ///< n = 1..3
+    double BoilerTemperature() const;
+    double SmokeNumber(int n) const;  ///< n = 1..3
     bool SmokeInputsActive() const;
-    bool SmokeInputsChecked() const override { return SmokeInputsActive(); }
-    int DerivateIndex() const override;
+    int DerivateIndex() const;
+    /// All of them at this moment, as the take-over asks for them.
+    ManualEntries ManualEntriesNow() const;
 
     /// The help window that "Was ist zu tun?" shows and the error display selects pages
     /// in; without one both do nothing. It may end before this window.
@@ -160,8 +158,8 @@ public:
     void ShowInfoBox(const QString& message) override;
 
     // ---- actions ----
-    /// First show: reads the command line, sets the smoke inputs by the firing type and
-    /// starts the poll timer, whose first tick searches for the analyser.
+    /// First show: sets the smoke inputs by the firing type of the command line and starts
+    /// the poll timer, whose first tick searches for the analyser.
     void FormShow();
     /// "Daten übernehmen": writes the transfer file; on success closes port and window.
     void BtExitClick();
@@ -183,10 +181,18 @@ protected:
 private:
     void BuildControls();
     void ConnectActions();
+    /// Fills valueLabels_ from the channel table's design names.
+    void FindValueLabels();
     /// Centres the window's frame in the available area of its screen.
     void CenterOnScreen();
 
     QPointer<TForm1> helpWindow_;
+    /// Consumed by FormCreate, which makes the link from it.
+    WindowSetup setup_;
+    /// The firing type of the command line asks for the smoke-number inputs.
+    bool smokeNumbersWanted_ = false;
+    /// The value label of each channel (index 0 = channel 1); null where none shows it.
+    std::array<QLabel*, kChannelCount> valueLabels_{};
     int picture_ = -1;
     bool shownOnce_ = false;
     /// What a click on "Daten übernehmen" or a double-click on the picture starts.

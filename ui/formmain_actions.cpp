@@ -5,20 +5,10 @@
 #include <QMetaObject>
 #include <utility>
 
-#include "config/command_line.h"
 #include "link/status_texts.h"
 #include "ui/formmain.h"
 #include "ui/help_window.h"
 #include "ui/message_boxes.h"
-
-namespace {
-
-/// Firing types whose transfer file carries smoke numbers (compared as whole texts).
-bool SmokeNumbersWanted(const std::string& firingType) {
-    return firingType == "1" || firingType == "7" || firingType == "14";
-}
-
-}  // namespace
 
 void TFormmain::ConnectActions() {
     connect(this, &TFormmain::firstShown, this, [this] { FormShow(); });
@@ -30,17 +20,10 @@ void TFormmain::ConnectActions() {
 }
 
 void TFormmain::FormShow() {
-    const CommandLine commandLine = ReadCommandLine(Arguments);
-    Link->state.headerLine = commandLine.headerLine;
-    Link->state.firingTypeParameter = commandLine.firingTypeParameter;
-    Link->state.transferFilePath = commandLine.transferFilePath;
-
-    const bool smoke = SmokeNumbersWanted(commandLine.firingTypeParameter);
-    CBRZaktiv->setChecked(smoke);
-    SetSmokeInputsEnabled(smoke);
-
-    Link->state.firstTick = true;
-    Timer1->start();
+    // Firing types "1", "7" and "14" (whole texts) carry smoke numbers.
+    CBRZaktiv->setChecked(smokeNumbersWanted_);
+    SetSmokeInputsEnabled(smokeNumbersWanted_);
+    Link->Start();
 }
 
 bool TFormmain::MayStartNow(UserAction action) {
@@ -60,7 +43,7 @@ void TFormmain::RunPendingAction() {
     if (pendingAction_ == UserAction::None) {
         return;
     }
-    if (Link->state.abortFlag) {
+    if (Link->Aborted()) {
         pendingAction_ = UserAction::None;
         return;
     }
@@ -87,7 +70,7 @@ void TFormmain::BtExitClick() {
     }
     runningAction_ = UserAction::TakeOver;
     BtExit->setEnabled(false);
-    const bool written = Link->schreibeCSV_Datei();
+    const bool written = Link->schreibeCSV_Datei([this] { return ManualEntriesNow(); });
     runningAction_ = UserAction::None;
     if (written) {
         Link->ClosePort();
@@ -99,7 +82,7 @@ void TFormmain::BtExitClick() {
 }
 
 void TFormmain::BTBreakClick() {
-    Link->state.abortFlag = true;
+    Link->Abort();
 }
 
 void TFormmain::SetHelpWindow(TForm1* help) {
@@ -126,7 +109,7 @@ void TFormmain::Connectreset() {
     Link->ClosePort();
     Link->ShowErrorState();
     Link->StartLink();
-    if (Link->state.errorCode != kErrNone) {
+    if (Link->ErrorCode() != kErrNone) {
         // The search failed: nothing to take over until data flows again, when the poll
         // tick enables the button.
         BtExit->setEnabled(false);
@@ -158,6 +141,6 @@ void TFormmain::ShowInfoBox(const QString& message) {
 void TFormmain::closeEvent(QCloseEvent* event) {
     // Closing ends the program: a wait still running (a search over many ports, say)
     // ends at its next pass instead of carrying on behind a closed window.
-    Link->state.abortFlag = true;
+    Link->Abort();
     QWidget::closeEvent(event);
 }

@@ -1,6 +1,6 @@
 #include <QPixmap>
 
-#include "tools/render/connection_artwork.h"
+#include "ui/connection_artwork.h"
 #include "ui/program_icon.h"
 
 QIcon ProgramIcon() {

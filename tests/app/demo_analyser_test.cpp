@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/demo_ports.h"
-#include "serial/port_list.h"
+#include "serial/port_provider.h"
 
 namespace {
 
@@ -64,32 +63,29 @@ TEST(DemoSetting, RefusesWhatHasNoMeaningInsideTheProgramAndSaysWhy) {
     }
 }
 
-class DemoStart : public ::testing::Test {
-protected:
-    void TearDown() override { UseDemoPorts(nullptr); }
-};
-
-TEST_F(DemoStart, PutsTheSimulatorInPlaceOfThePortsOnlyWhenSet) {
-    EXPECT_EQ(StartDemoAnalyser(nullptr), "");
-    EXPECT_EQ(StartDemoAnalyser(""), "");
-    EXPECT_EQ(DemoPortsInUse(), nullptr);
-    EXPECT_EQ(StartDemoAnalyser("--port 7 --dead-port 2"), "");
-    ASSERT_NE(DemoPortsInUse(), nullptr);
-    EXPECT_EQ(ListSerialPorts(), (std::vector<std::string>{"COM2", "COM7"}));
+TEST(DemoStart, GivesTheSimulatorsPortsOnlyWhenSet) {
+    EXPECT_EQ(StartDemoAnalyser(nullptr).ports, nullptr);
+    EXPECT_EQ(StartDemoAnalyser("").ports, nullptr);
+    EXPECT_EQ(StartDemoAnalyser("").refusal, "");
+    const DemoStart demo = StartDemoAnalyser("--port 7 --dead-port 2");
+    EXPECT_EQ(demo.refusal, "");
+    ASSERT_NE(demo.ports, nullptr);
+    EXPECT_EQ(demo.ports->ListPorts(), (std::vector<std::string>{"COM2", "COM7"}));
 }
 
-TEST_F(DemoStart, ARefusedValueIsNamedAndChangesNothing) {
-    EXPECT_EQ(StartDemoAnalyser("--port 5 --bogus"),
+TEST(DemoStart, ARefusedValueIsNamedAndGivesNoPorts) {
+    const DemoStart bogus = StartDemoAnalyser("--port 5 --bogus");
+    EXPECT_EQ(bogus.refusal,
               "FUMILINK_DEMO=--port 5 --bogus wird nicht angenommen (not accepted):\n"
               "unknown option '--bogus' (see --help)");
-    EXPECT_EQ(DemoPortsInUse(), nullptr);
-    const std::string refusal = StartDemoAnalyser("--log no/such/folder/demo.log");
-    EXPECT_EQ(refusal.rfind("FUMILINK_DEMO=--log no/such/folder/demo.log wird nicht angenommen "
-                            "(not accepted):\ncannot write log file no/such/folder/demo.log: ",
-                            0),
+    EXPECT_EQ(bogus.ports, nullptr);
+    const DemoStart log = StartDemoAnalyser("--log no/such/folder/demo.log");
+    EXPECT_EQ(log.refusal.rfind("FUMILINK_DEMO=--log no/such/folder/demo.log wird nicht angenommen "
+                                "(not accepted):\ncannot write log file no/such/folder/demo.log: ",
+                                0),
               0u)
-        << refusal;
-    EXPECT_EQ(DemoPortsInUse(), nullptr);
+        << log.refusal;
+    EXPECT_EQ(log.ports, nullptr);
 }
 
 }  // namespace

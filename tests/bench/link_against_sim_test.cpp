@@ -24,39 +24,38 @@ TEST(LinkAgainstSimulator, DecodesExactlyTheLinesTheSimulatorCountsOnOneClock) {
     QCoreApplication app(argc, argv);
 
     BenchView view;
-    LinkRig rig(view);
+    LinkRig rig(view, nullptr, nullptr);
     ASSERT_TRUE(rig.Valid());
     SimProcess sim(rig.portDir, {"--port", "5", "--rate", "max", "--cycle-ms", "0",
                                  "--stream-seconds", "0.5", "--log-sent"});
     ASSERT_TRUE(sim.Ready()) << sim.Problem();
     DeviceLink& link = *rig.link;
-    link.state.portNumber = 5;
-    link.OpenDevicePort();
-    ASSERT_TRUE(rig.comm->Connected());
-    link.state.connected = true;
+    link.OpenForStream(5);
+    ASSERT_TRUE(rig.comm().Connected());
 
     std::vector<LineMark> shown;
-    view.onDispData = [&] { shown.push_back({link.state.dataLinesDecoded, SteadySeconds()}); };
+    view.onDispData = [&] { shown.push_back({link.Poll().DataLinesDecoded(), SteadySeconds()}); };
     const double before = SteadySeconds();
     link.Exchange("w904");
-    ASSERT_EQ(link.state.replyLine, "OK");
-    rig.timer1.start();
+    ASSERT_EQ(link.Exchanger().ReplyLine(), "OK");
+    link.PollTimer().Start();
 
     SimLogReader log(sim.LogPath());
     const bool caughtUp = PumpUntil(
         [&] {
             log.Poll();
             return log.Count("STREAM end") > 0 && log.LastSent() > 0 &&
-                   link.state.dataLinesDecoded == log.LastSent() && rig.comm->InQueueCount() == 0;
+                   link.Poll().DataLinesDecoded() == log.LastSent() &&
+                   rig.comm().InQueueCount() == 0;
         },
         std::chrono::seconds(60), std::chrono::milliseconds(50));
-    rig.timer1.stop();
+    link.PollTimer().Stop();
     const double after = SteadySeconds();
     EXPECT_TRUE(caughtUp) << "sent " << log.LastSent() << ", decoded "
-                          << link.state.dataLinesDecoded;
+                          << link.Poll().DataLinesDecoded();
     // Every stream line decoded means every channel of the cycle got a value.
-    EXPECT_TRUE(rig.record.Valid(1));
-    EXPECT_TRUE(rig.record.Valid(13));
+    EXPECT_TRUE(link.Record().Valid(1));
+    EXPECT_TRUE(link.Record().Valid(13));
 
     ASSERT_FALSE(log.Sent().empty());
     EXPECT_GE(log.Sent().front().steady, before);

@@ -37,10 +37,9 @@ TEST(DecodeDataLine, ValidLinesStoreTheValue) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         MeasurementRecord record;
-        DecodeDataLine(record, c.line);
+        EXPECT_TRUE(DecodeDataLine(record, c.line)) << "online data";
         EXPECT_TRUE(record.Valid(c.channel));
         EXPECT_DOUBLE_EQ(record.Value(c.channel), c.value);
-        EXPECT_EQ(record.onlineCountdown, kOnlineTicks);
         ExpectOtherChannelsUntouched(record, c.channel);
     }
 }
@@ -51,52 +50,43 @@ TEST(DecodeDataLine, OtherStatusMarksTheChannelInvalidWithZero) {
         MeasurementRecord record;
         DecodeDataLine(record, "053G 99.0;");
         ASSERT_TRUE(record.Valid(3));
-        record.onlineCountdown = 3;
-        DecodeDataLine(record, line);
+        EXPECT_TRUE(DecodeDataLine(record, line)) << "online data all the same";
         EXPECT_FALSE(record.Valid(3));
         EXPECT_EQ(record.Value(3), 0.0);
-        EXPECT_EQ(record.onlineCountdown, kOnlineTicks);
     }
 }
 
-TEST(DecodeDataLine, UnknownParameterOnlyRefreshesTheCountdown) {
+TEST(DecodeDataLine, UnknownParameterOnlyCountsAsOnlineData) {
     MeasurementRecord record;
     DecodeDataLine(record, "051G 20.9;");
-    record.onlineCountdown = 1;
-    DecodeDataLine(record, "999G 1.0;");
-    EXPECT_EQ(record.onlineCountdown, kOnlineTicks);
+    EXPECT_TRUE(DecodeDataLine(record, "999G 1.0;"));
     EXPECT_TRUE(record.Valid(1));
     EXPECT_DOUBLE_EQ(record.Value(1), 20.9);
     ExpectOtherChannelsUntouched(record, 1);
 
     MeasurementRecord negative;
-    DecodeDataLine(negative, "-51G 1.0;");
-    EXPECT_EQ(negative.onlineCountdown, 0) << "-51 is not a positive parameter";
+    EXPECT_FALSE(DecodeDataLine(negative, "-51G 1.0;")) << "-51 is not a positive parameter";
     ExpectOtherChannelsUntouched(negative, 0);
 }
 
 TEST(DecodeDataLine, UnparsableParameterGoesToChannel14) {
     MeasurementRecord record;
-    record.onlineCountdown = 7;
-    DecodeDataLine(record, "XYZG 1.0;");
+    EXPECT_FALSE(DecodeDataLine(record, "XYZG 1.0;")) << "parameter 0 is no online data";
     EXPECT_TRUE(record.Valid(14));
     EXPECT_DOUBLE_EQ(record.Value(14), 1.0);
-    EXPECT_EQ(record.onlineCountdown, 7) << "parameter 0 must not refresh the countdown";
     ExpectOtherChannelsUntouched(record, 14);
 
-    DecodeDataLine(record, "000E 2,5;");
+    EXPECT_FALSE(DecodeDataLine(record, "000E 2,5;"));
     EXPECT_DOUBLE_EQ(record.Value(14), 2.5);
-    EXPECT_EQ(record.onlineCountdown, 7);
 }
 
 TEST(DecodeDataLine, OnlyTheFirstThreeCharactersHoldTheParameter) {
     MeasurementRecord record;
     // "0513" would read as 513 if the field were longer than three characters.
-    DecodeDataLine(record, "0513G 4.0;");
+    EXPECT_TRUE(DecodeDataLine(record, "0513G 4.0;"));
     // 051 with status '3' makes channel 1 not valid; channel 6 (513) stays untouched.
     EXPECT_FALSE(record.Valid(1));
     ExpectOtherChannelsUntouched(record, 0);
-    EXPECT_EQ(record.onlineCountdown, kOnlineTicks);
 
     // A hexadecimal parameter field is read like any other number: $33 = 51.
     MeasurementRecord hex;
@@ -118,14 +108,12 @@ TEST(DecodeDataLine, ShortLinesHaveABlankStatusAndNoValue) {
     EXPECT_EQ(record.Value(2), 0.0);
 
     MeasurementRecord empty;
-    DecodeDataLine(empty, "");
+    EXPECT_FALSE(DecodeDataLine(empty, ""));
     EXPECT_FALSE(empty.Valid(14));
-    EXPECT_EQ(empty.onlineCountdown, 0);
     ExpectOtherChannelsUntouched(empty, 0);
 
     MeasurementRecord one;
-    DecodeDataLine(one, "5");
-    EXPECT_EQ(one.onlineCountdown, kOnlineTicks);
+    EXPECT_TRUE(DecodeDataLine(one, "5"));
     ExpectOtherChannelsUntouched(one, 0);
 }
 

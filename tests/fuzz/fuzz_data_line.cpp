@@ -31,7 +31,7 @@ int ExpectedChannel(std::string_view line) {
 
 void DecodeAndCheck(MeasurementRecord& record, std::string_view line) {
     const MeasurementRecord before = record;
-    DecodeDataLine(record, line);
+    const bool online = DecodeDataLine(record, line);
 
     const int channel = ExpectedChannel(line);
     for (int c = 1; c <= kChannelCount; ++c) {
@@ -54,7 +54,7 @@ void DecodeAndCheck(MeasurementRecord& record, std::string_view line) {
         Check(record.Valid(channel) == (status == 'G' || status == 'E'));
     }
     const int32_t parameter = ParseIntLoose(line.substr(0, line.size() < 3 ? line.size() : 3));
-    Check(record.onlineCountdown == (parameter > 0 ? kOnlineTicks : before.onlineCountdown));
+    Check(online == (parameter > 0));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 std::string Silent(const std::string&) {
     return {};
 }
@@ -12,11 +14,11 @@ std::string Foreign(const std::string&) {
     return "MODEM OK\r";
 }
 
-class PortSearch : public LinkFixture {};
+class PortSearchTest : public LinkFixture {};
 
 }  // namespace
 
-TEST_F(PortSearch, ScanSkipsADeadFirstPortAndFindsTheAnalyser) {
+TEST_F(PortSearchTest, ScanSkipsADeadFirstPortAndFindsTheAnalyser) {
     ScriptedPeer& dead = AddPeer(1, Silent);
     ScriptedPeer& analyser = AddPeer(5);
 
@@ -29,11 +31,11 @@ TEST_F(PortSearch, ScanSkipsADeadFirstPortAndFindsTheAnalyser) {
     EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("Teste COM1")));
     EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("Teste COM5")));
     EXPECT_EQ(view.identification, QStringLiteral("ZOR GX40 SN42"));
-    EXPECT_TRUE(link->state.connected);
-    EXPECT_EQ(link->state.errorCode, 0);
-    EXPECT_EQ(link->state.identification, "ZOR GX40 SN42");
+    EXPECT_TRUE(link->Search().Connected());
+    EXPECT_EQ(exchange().ErrorCode(), 0);
+    EXPECT_EQ(link->Search().Identification(), "ZOR GX40 SN42");
     EXPECT_EQ(analyser.CountOf("w904"), 3);
-    EXPECT_FALSE(comm->Connected()) << "the search closes the port; StartLink reopens it";
+    EXPECT_FALSE(comm().Connected()) << "the search closes the port; StartLink reopens it";
 
     const std::string ini = ReadFile("fumilink.ini");
     EXPECT_NE(ini.find("comport=5"), std::string::npos) << ini;
@@ -43,38 +45,37 @@ TEST_F(PortSearch, ScanSkipsADeadFirstPortAndFindsTheAnalyser) {
     EXPECT_NE(log.find("failure: no pairing found"), std::string::npos) << log;
 }
 
-TEST_F(PortSearch, ForeignAndDeadPortsBeforeTheAnalyserAreNotAccepted) {
+TEST_F(PortSearchTest, ForeignAndDeadPortsBeforeTheAnalyserAreNotAccepted) {
     ScriptedPeer& foreign = AddPeer(2, Foreign);
     AddPeer(3, Silent);
     AddPeer(7);
 
     EXPECT_EQ(link->SearchDevice(), 1);
-    EXPECT_EQ(link->state.portNumber, 7);
+    EXPECT_EQ(link->Search().PortNumber(), 7);
     EXPECT_GE(foreign.CountOf("R001"), 1);
     EXPECT_EQ(foreign.CountOf("w904"), 0);
     EXPECT_EQ(view.identification, QStringLiteral("ZOR GX40 SN42"));
 }
 
-TEST_F(PortSearch, NothingAnsweringEndsWithCodeThreeOrFourAfterPortOne) {
+TEST_F(PortSearchTest, NothingAnsweringEndsWithCodeThreeOrFourAfterPortOne) {
     AddPeer(1, Silent);
     AddPeer(5, Silent);
     EXPECT_EQ(link->SearchDevice(), 0);
-    EXPECT_EQ(link->state.errorCode, kErrNoDevice);
-    EXPECT_FALSE(link->state.connected);
+    EXPECT_EQ(exchange().ErrorCode(), kErrNoDevice);
+    EXPECT_FALSE(link->Search().Connected());
 
-    peers.clear();
-    AddPeer(1, Silent);
+    ports.Remove(5);
     EXPECT_EQ(link->SearchDevice(), 0);
-    EXPECT_EQ(link->state.errorCode, kErrNotPaired);
+    EXPECT_EQ(exchange().ErrorCode(), kErrNotPaired);
 }
 
-TEST_F(PortSearch, NoPortsAndNoSettingsOpensNothing) {
+TEST_F(PortSearchTest, NoPortsAndNoSettingsOpensNothing) {
     EXPECT_EQ(link->SearchDevice(), 0);
-    EXPECT_EQ(link->state.portNumber, 0);
-    EXPECT_EQ(link->state.errorCode, kErrNoDevice);
+    EXPECT_EQ(link->Search().PortNumber(), 0);
+    EXPECT_EQ(exchange().ErrorCode(), kErrNoDevice);
 }
 
-TEST_F(PortSearch, RememberedPortIsTriedAloneAndKeepsTheStoredIdentification) {
+TEST_F(PortSearchTest, RememberedPortIsTriedAloneAndKeepsTheStoredIdentification) {
     WriteFile("fumilink.ini", "[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 SN7\r\n");
     ScriptedPeer& other = AddPeer(3);
     AddPeer(5);
@@ -83,46 +84,45 @@ TEST_F(PortSearch, RememberedPortIsTriedAloneAndKeepsTheStoredIdentification) {
     EXPECT_TRUE(other.Commands().empty());
     EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("Ini-Datei gefunden")));
     EXPECT_EQ(view.status, QStringLiteral("Gerät am COM5 gefunden"));
-    EXPECT_EQ(link->state.identification, "ZOR GX40 SN7");
+    EXPECT_EQ(link->Search().Identification(), "ZOR GX40 SN7");
     EXPECT_NE(ReadFile("fumilink.ini").find("SerNr=ZOR GX40 SN7"), std::string::npos);
 }
 
-TEST_F(PortSearch, RememberedPortWithoutCarriageReturnIsNoReplyAndStaysOpen) {
+TEST_F(PortSearchTest, RememberedPortWithoutCarriageReturnIsNoReplyAndStaysOpen) {
     WriteFile("fumilink.ini", "[Main]\r\ncomport=5\r\n");
     AddPeer(5, [](const std::string& c) { return c == "R001" ? std::string("ZOR") : "OK\r"; });
     EXPECT_EQ(link->SearchDevice(), 0);
-    EXPECT_EQ(link->state.errorCode, kErrNoReply);
-    EXPECT_TRUE(comm->Connected());
+    EXPECT_EQ(exchange().ErrorCode(), kErrNoReply);
+    EXPECT_TRUE(comm().Connected());
 }
 
-TEST_F(PortSearch, RememberedPortThatCannotBeOpenedSkipsTheScan) {
+TEST_F(PortSearchTest, RememberedPortThatCannotBeOpenedSkipsTheScan) {
     WriteFile("fumilink.ini", "[Main]\r\ncomport=4\r\n");
-    // A character device that is listed but cannot be opened as a serial port.
-    ASSERT_EQ(symlink("/dev/null", (portDir + "/COM4").c_str()), 0);
+    // A device that is listed but cannot be opened as a serial port.
+    AddPeer(4).RefuseOpen(CommOpenFailure::NotASerialPort);
     ScriptedPeer& analyser = AddPeer(6);
     EXPECT_EQ(link->SearchDevice(), 0);
-    EXPECT_EQ(link->state.errorCode, kErrNoDevice);
+    EXPECT_EQ(exchange().ErrorCode(), kErrNoDevice);
     EXPECT_TRUE(analyser.Commands().empty());
 }
 
-TEST_F(PortSearch, RememberedPortAnsweringWithoutZorFallsBackToTheScan) {
+TEST_F(PortSearchTest, RememberedPortAnsweringWithoutZorFallsBackToTheScan) {
     WriteFile("fumilink.ini", "[Main]\r\ncomport=2\r\n");
     AddPeer(2, [](const std::string& c) { return c == "R001" ? std::string("XYZ\r") : "OK\r"; });
     AddPeer(6);
     EXPECT_EQ(link->SearchDevice(), 1);
-    EXPECT_EQ(link->state.portNumber, 6);
+    EXPECT_EQ(link->Search().PortNumber(), 6);
 }
 
-TEST_F(PortSearch, SearchingAgainAfterAFailedSearchScansAgain) {
-    AddPeer(5, Silent);
+TEST_F(PortSearchTest, SearchingAgainAfterAFailedSearchScansAgain) {
+    ScriptedPeer& analyser = AddPeer(5, Silent);
     EXPECT_EQ(link->SearchDevice(), 0);
-    ASSERT_EQ(link->state.errorCode, kErrNoDevice);
-    peers.clear();
-    AddPeer(5);
+    ASSERT_EQ(exchange().ErrorCode(), kErrNoDevice);
+    analyser.SetResponder(AnalyserReply);
     EXPECT_EQ(link->SearchDevice(), 1);
 }
 
-TEST_F(PortSearch, DataLineInPlaceOfTheSerialNumberIsAskedPast) {
+TEST_F(PortSearchTest, DataLineInPlaceOfTheSerialNumberIsAskedPast) {
     bool first = true;
     ScriptedPeer& analyser = AddPeer(5, [&](const std::string& c) {
         if (c == "R004" && std::exchange(first, false)) {
@@ -146,26 +146,23 @@ TEST_P(LateSerialNumber, EndsInTheNoReplyStateWithNothingSaved) {
     if (remembered) {
         WriteFile("fumilink.ini", ini);
     }
-    QTimer late;
-    late.setSingleShot(true);
     ScriptedPeer* analyser = nullptr;
     analyser = &AddPeer(5, [&](const std::string& c) {
         if (c != "R004") {
             return AnalyserReply(c);
         }
-        late.start(1500);
+        clock.After(1500ms, [&] { analyser->Send("SN42\r"); });
         return std::string();
     });
-    QObject::connect(&late, &QTimer::timeout, [&] { analyser->Send("SN42\r"); });
 
     link->StartLink();
 
     EXPECT_EQ(analyser->CountOf("R004"), 1);
-    EXPECT_EQ(link->state.errorCode, kErrNoReply);
+    EXPECT_EQ(exchange().ErrorCode(), kErrNoReply);
     EXPECT_EQ(view.status.toStdString(), "Fehler: Keine Antwort vom Gerät");
     EXPECT_EQ(view.picture, 1);
-    EXPECT_FALSE(link->state.connected);
-    EXPECT_TRUE(comm->Connected()) << "the analyser's port stays open";
+    EXPECT_FALSE(link->Search().Connected());
+    EXPECT_TRUE(comm().Connected()) << "the analyser's port stays open";
     EXPECT_EQ(analyser->CountOf("w904"), 0);
     EXPECT_EQ(ReadFile("fumilink.ini"), remembered ? ini : "") << "nothing saved";
 }
@@ -175,22 +172,22 @@ INSTANTIATE_TEST_SUITE_P(RememberedPortOrScan, LateSerialNumber, testing::Bool()
                              return info.param ? "RememberedPort" : "Scan";
                          });
 
-TEST_F(PortSearch, EmptyRepliesForeverEndAsNoReply) {
+TEST_F(PortSearchTest, EmptyRepliesForeverEndAsNoReply) {
     ScriptedPeer& chatty = AddPeer(5, [](const std::string&) { return std::string("\r"); });
     EXPECT_EQ(link->SearchDevice(), 0);
-    EXPECT_EQ(chatty.CountOf("R001"), DeviceLink::kMaxEmptyReplies);
-    EXPECT_FALSE(link->state.connected);
+    EXPECT_EQ(chatty.CountOf("R001"), CommandExchange::kMaxEmptyReplies);
+    EXPECT_FALSE(link->Search().Connected());
 }
 
-TEST_F(PortSearch, AbortDuringTheScanAcceptsNoPort) {
+TEST_F(PortSearchTest, AbortDuringTheScanAcceptsNoPort) {
     AddPeer(2, [this](const std::string&) {
-        link->state.abortFlag = true;
+        link->Abort();
         return std::string();
     });
     ScriptedPeer& analyser = AddPeer(5);
     EXPECT_EQ(link->SearchDevice(), 0);
-    EXPECT_FALSE(link->state.connected);
-    EXPECT_EQ(link->state.errorCode, kErrNoDevice);
+    EXPECT_FALSE(link->Search().Connected());
+    EXPECT_EQ(exchange().ErrorCode(), kErrNoDevice);
     // The remaining port is still opened and sent its first command, which ends at once.
     EXPECT_EQ(analyser.CountOf("R001"), 0);
 }

@@ -2,6 +2,7 @@
 // A LinkView that remembers what the link showed, for assertions.
 
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "link/link_view.h"
@@ -24,14 +25,15 @@ public:
     void SetPortsWithoutPermission(const QStringList& ports) override {
         portsWithoutPermission = ports;
     }
-    void DispData() override { ++dispDataCalls; }
+    void DispData(const MeasurementRecord&) override { ++dispDataCalls; }
     void CloseMainWindow() override { closed = true; }
     void ShowErrorBox(const QString& message) override { errorBoxes << message; }
-    void ShowInfoBox(const QString& message) override { infoBoxes << message; }
-    double BoilerTemperature() const override { return boilerTemperature; }
-    double SmokeNumber(int index) const override { return smoke[index - 1]; }
-    bool SmokeInputsChecked() const override { return smokeChecked; }
-    int DerivateIndex() const override { return derivateIndex; }
+    void ShowInfoBox(const QString& message) override {
+        infoBoxes << message;
+        if (onInfoBox) {
+            onInfoBox(message);
+        }
+    }
 
     QString status;
     QStringList statusHistory;
@@ -45,8 +47,6 @@ public:
     bool closed = false;
     QStringList errorBoxes;
     QStringList infoBoxes;
-    double boilerTemperature = 60.0;
-    double smoke[3] = {0.0, 0.0, 0.0};
-    bool smokeChecked = false;
-    int derivateIndex = 0;
+    /// Runs when an information box is shown (a box is modal: what happens while it is open).
+    std::function<void(const QString&)> onInfoBox;
 };

@@ -1,51 +1,23 @@
 // The search and OpenDevicePort where they fail for reasons of their own: a port already
 // open, a debug log that cannot be written, the search itself failing, and ports the
-// system does not let the program open (the analyser simulator on the other side).
+// system does not let the program open.
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <filesystem>
-#include <stdexcept>
-#include <system_error>
 
 #include "data/cp1252.h"
 #include "link/status_texts.h"
 #include "link_fixture.h"
-#include "tests/support/as_restricted_user_posix.h"
-#include "tests/support/sim_process.h"
 
 namespace {
 
 class SearchFailures : public LinkFixture {
 protected:
-    /// The simulator's analyser on COM5; the device its link points at.
-    std::string StartAnalyser() {
-        sim = std::make_unique<SimProcess>(portDir, QStringList{"--port", "5"});
-        if (!sim->Ready()) {
-            ADD_FAILURE() << sim->Problem();
-            return {};
-        }
-        return std::filesystem::canonical(portDir + "/COM5").string();
-    }
     /// The first poll tick, which searches and shows the outcome.
     void FirstTick() {
-        link->state.firstTick = true;
+        link->Start();
         link->Timer1Timer();
-        timer1.stop();
+        link->PollTimer().Stop();
     }
-    void TearDown() override {
-        link->ClosePort();
-        link.reset();
-        if (sim) {
-            sim->Stop();
-        }
-    }
-
-    std::unique_ptr<SimProcess> sim;
 };
 
 }  // namespace
@@ -53,89 +25,84 @@ protected:
 TEST_F(SearchFailures, OpeningAPortThatIsOpenIsCodeFiveAndChangesNothingElse) {
     AddPeer(5);
     OpenPort(5);
-    link->state.errorFlag = true;  // as a failed exchange leaves it
-    link->state.debugLog.clear();
+    link->Exchanger().SetErrorFlag();  // as a failed exchange leaves it
+    const std::vector<std::string> logBefore = link->Log().Lines();
 
     link->OpenDevicePort();
-    EXPECT_EQ(link->state.errorCode, kErrPortBusy);
-    EXPECT_TRUE(comm->Connected());
-    EXPECT_TRUE(link->state.errorFlag) << "only an open that is tried clears it";
-    EXPECT_EQ(link->state.debugLog, std::vector<std::string>{"START -> openrs232"});
+    EXPECT_EQ(exchange().ErrorCode(), kErrPortBusy);
+    EXPECT_TRUE(comm().Connected());
+    EXPECT_TRUE(exchange().ErrorFlag()) << "only an open that is tried clears it";
+    std::vector<std::string> expected = logBefore;
+    expected.emplace_back("START -> openrs232");
+    EXPECT_EQ(link->Log().Lines(), expected);
 
     link->ShowErrorState();
     EXPECT_EQ(view.status, QStringLiteral("Fehler: Comport belegt"));
     EXPECT_EQ(view.helpPage, kErrPortBusy);
 }
 
-TEST_F(SearchFailures, ADebugLogThatCannotBeWrittenIsABoxAndTheOpenGoesOn) {
+TEST_F(SearchFailures, ADebugLogThatCannotBeWrittenIsABoxWithTheReasonAndTheOpenGoesOn) {
     AddPeer(1);
-    // A file where the log's folder would have to be: no folder can be made there.
-    WriteFile("not-a-folder", "x");
-    link->SetDebugLogPath(portDir + "/not-a-folder/debug.log");
-    link->state.portNumber = 1;
-    link->OpenDevicePort();
-    EXPECT_EQ(view.errorBoxes,
-              QStringList{QStringLiteral("Logdatei konnte nicht geschrieben werden!")});
-    EXPECT_TRUE(comm->Connected());
-    EXPECT_EQ(link->state.errorCode, kErrNone) << "the open's outcome replaces code 1";
+    // A folder where the log would have to be written.
+    std::filesystem::create_directory(portDir + "/debug.log");
+    link->OpenForStream(1);
+    ASSERT_EQ(view.errorBoxes.size(), 1);
+    EXPECT_TRUE(view.errorBoxes[0].startsWith(
+        QStringLiteral("Logdatei konnte nicht geschrieben werden!\n")))
+        << view.errorBoxes[0].toStdString();
+    EXPECT_GT(view.errorBoxes[0].size(), 42) << "the system's reason follows";
+    EXPECT_TRUE(comm().Connected());
+    EXPECT_EQ(exchange().ErrorCode(), kErrNone) << "the open's outcome replaces code 1";
 }
 
-TEST_F(SearchFailures, ASearchThatFailsItselfIsInitalfehlerAndStillEndsWithItsResult) {
-    link->SetPortLister(
-        []() -> std::vector<std::string> { throw std::runtime_error("no port list"); });
+TEST_F(SearchFailures, ASearchThatFailsItselfIsInitalfehlerWithItsReasonAndStillEndsWithItsResult) {
+    ports.FailListing("no port list");
     EXPECT_EQ(link->SearchDevice(), 0);
-    EXPECT_EQ(view.errorBoxes, QStringList{QStringLiteral("Initalfehler")});
-    EXPECT_EQ(link->state.errorCode, kErrNoDevice);
-    EXPECT_FALSE(link->state.connected);
+    EXPECT_EQ(view.errorBoxes, QStringList{QStringLiteral("Initalfehler\nno port list")});
+    EXPECT_EQ(exchange().ErrorCode(), kErrNoDevice);
+    EXPECT_FALSE(link->Search().Connected());
+}
+
+TEST_F(SearchFailures, SettingsThatCannotBeReadOrSavedAreBoxesWithTheReason) {
+    AddPeer(5);
+    // A folder where the settings file would be.
+    std::filesystem::create_directory(portDir + "/fumilink.ini");
+    EXPECT_EQ(link->SearchDevice(), 1) << "the search itself goes on";
+    ASSERT_EQ(view.infoBoxes.size(), 2) << view.infoBoxes.join(" | ").toStdString();
+    EXPECT_TRUE(view.infoBoxes[0].startsWith(QStringLiteral("Fehler beim Laden der Init-Datei\n")));
+    EXPECT_TRUE(
+        view.infoBoxes[1].startsWith(QStringLiteral("Fehler beim Speichern der Init-Datei\n")));
+    for (const QString& box : view.infoBoxes) {
+        EXPECT_FALSE(box.endsWith(QLatin1Char('\n'))) << "a reason follows: " << box.toStdString();
+    }
 }
 
 // A user outside the group dialout: the status text stays, but help page 3 says which port
 // he may not open, and the debug log why, instead of only "switch the analyser on".
 TEST_F(SearchFailures, APortTheUserMayNotOpenIsNamedOnHelpPageThreeAndInTheDebugLog) {
-    const std::string device = StartAnalyser();
-    ASSERT_FALSE(device.empty());
-    ASSERT_TRUE(AsUserWhoCannotOpen(device, [this] { FirstTick(); }));
+    ScriptedPeer& analyser = AddPeer(5);
+    analyser.RefuseOpen(CommOpenFailure::PermissionDenied, "Permission denied");
+    FirstTick();
 
-    EXPECT_EQ(link->state.errorCode, kErrNoDevice);
+    EXPECT_EQ(exchange().ErrorCode(), kErrNoDevice);
     EXPECT_EQ(view.status, QStringLiteral("kein Messgerät gefunden - bitte Einschalten!"));
     EXPECT_EQ(view.helpPage, 3);
-    const QString com5 = QString::fromStdString(portDir + "/COM5");
-    EXPECT_EQ(view.portsWithoutPermission, QStringList{QStringLiteral("COM5 (") + com5 + ")"});
+    EXPECT_EQ(view.portsWithoutPermission, QStringList{QStringLiteral("COM5 (scripted:COM5)")});
     const std::vector<std::string> expected = {
         "Debug-Log",
         "START -> openrs232",
         "start -> rs232open",
         "Kein  gefunden",
         Utf8ToCp1252("Gerät einschalten!"),
-        Utf8ToCp1252("failure: COM5 permission denied - " + portDir +
-                     "/COM5: " + std::generic_category().message(EACCES) + " (code 13)"),
+        "failure: COM5 permission denied - scripted:COM5: Permission denied",
     };
-    EXPECT_EQ(link->state.debugLog, expected);
-    EXPECT_EQ(sim->ReceivedAny(5), 0);
+    EXPECT_EQ(link->Log().Lines(), expected);
+    EXPECT_TRUE(analyser.Commands().empty());
 
     // Given the right (the udev rule), the next search finds the analyser, and the page
     // says no more about it.
-    ASSERT_EQ(chmod(device.c_str(), 0666), 0);
+    analyser.RefuseOpen(CommOpenFailure::None);
     link->StartLink();
-    EXPECT_TRUE(link->state.connected);
+    EXPECT_TRUE(link->Search().Connected());
     EXPECT_TRUE(view.portsWithoutPermission.isEmpty());
-}
-
-// Another program holds the port: the debug log says so; the user sees what he always saw.
-TEST_F(SearchFailures, APortAnotherProgramHoldsIsBusyInTheDebugLog) {
-    const std::string device = StartAnalyser();
-    ASSERT_FALSE(device.empty());
-    const int holder = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);  // as a second copy of the program does
-    FirstTick();
-    close(holder);
-
-    EXPECT_EQ(link->state.errorCode, kErrNoDevice);
-    EXPECT_EQ(view.status, QStringLiteral("kein Messgerät gefunden - bitte Einschalten!"));
-    EXPECT_TRUE(view.portsWithoutPermission.isEmpty());
-    ASSERT_FALSE(link->state.debugLog.empty());
-    EXPECT_EQ(link->state.debugLog.back(), "failure: COM5 port busy - " + portDir + "/COM5: " +
-                                               std::generic_category().message(EWOULDBLOCK) +
-                                               " (code " + std::to_string(EWOULDBLOCK) + ")");
 }

@@ -8,46 +8,53 @@
 
 namespace {
 
-void SetChannel(MeasurementRecord& record, int channel, double value) {
-    record.values[channel - 1] = value;
-    record.valid[channel - 1] = true;
-}
+using namespace std::chrono_literals;
 
-class TakeOver : public LinkFixture {
+class TakeOverTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        peer = &AddPeer(5);
+        StartWithTransferFile("m.txt");
+    }
+    /// A link started with 'ab12' '/ART=14' and the transfer file `name` in its folder,
+    /// streaming on COM5 with the values of a measurement.
+    void StartWithTransferFile(const std::string& name) {
+        transferFile = portDir + "/" + name;
+        Relink(ReadCommandLine({"ab12", "/ART=14", transferFile}));
+        if (peer == nullptr) {
+            peer = &AddPeer(5);
+        }
         OpenPort(5);
-        link->state.headerLine = "AB12";
-        link->state.firingTypeParameter = "14";
-        link->state.transferFilePath = portDir + "/m.txt";
-        view.smokeChecked = true;
-        view.smoke[0] = 0.5;
-        view.smoke[1] = 1.0;
-        view.smoke[2] = 0.5;
-        SetChannel(record, 9, 182.4);
-        SetChannel(record, 8, 19.8);
-        SetChannel(record, 1, 4.1);
-        SetChannel(record, 3, 12.0);
-        SetChannel(record, 2, 12.6);
-        SetChannel(record, 4, 45.0);
-        SetChannel(record, 12, -0.12);
-        SetChannel(record, 10, 1.24);
-        SetChannel(record, 11, 91.3);
-        SetChannel(record, 13, 8.7);
+        SetChannel(9, 182.4);
+        SetChannel(8, 19.8);
+        SetChannel(1, 4.1);
+        SetChannel(3, 12.0);
+        SetChannel(2, 12.6);
+        SetChannel(4, 45.0);
+        SetChannel(12, -0.12);
+        SetChannel(10, 1.24);
+        SetChannel(11, 91.3);
+        SetChannel(13, 8.7);
+        entries.smokeInputsOn = true;
+        entries.smokeNumber1 = 0.5;
+        entries.smokeNumber2 = 1.0;
+        entries.smokeNumber3 = 0.5;
     }
     bool FileExists(const std::string& path) {
         struct stat info {};
         return stat(path.c_str(), &info) == 0;
     }
+    bool TakeOver() { return LinkFixture::TakeOver(entries); }
+
     ScriptedPeer* peer = nullptr;
+    ManualEntries entries;
+    std::string transferFile;
 };
 
 }  // namespace
 
-TEST_F(TakeOver, WritesTheTransferFileAndRenewsTheStream) {
-    EXPECT_TRUE(link->schreibeCSV_Datei());
+TEST_F(TakeOverTest, WritesTheTransferFileAndRenewsTheStream) {
+    EXPECT_TRUE(TakeOver());
     EXPECT_EQ(ReadFile("m.txt"),
               "AB12\r\n1101=182,4\r\n1001=19,8\r\n1401=60,0\r\n2003=4,1\r\n2304=12\r\n"
               "2603=12,6\r\n2104=45\r\n4010=-0,12\r\n5121=1,24\r\n5221=91,3\r\n5321=8,7\r\n"
@@ -58,86 +65,94 @@ TEST_F(TakeOver, WritesTheTransferFileAndRenewsTheStream) {
                                             "",           "R002",       "",           "R004",
                                             "w904",       "w904",       "w904"};
     EXPECT_EQ(peer->Commands(), expected);
-    EXPECT_TRUE(timer1.isActive());
+    EXPECT_TRUE(link->PollTimer().IsActive());
     EXPECT_TRUE(view.infoBoxes.isEmpty());
 }
 
-TEST_F(TakeOver, NoReplyToTheServiceSequenceWritesNoFileAndSaysSo) {
+TEST_F(TakeOverTest, NoReplyToTheServiceSequenceWritesNoFileAndSaysSo) {
     peer->SetResponder([](const std::string&) { return std::string(); });
-    EXPECT_FALSE(link->schreibeCSV_Datei());
-    EXPECT_FALSE(FileExists(link->state.transferFilePath));
+    EXPECT_FALSE(TakeOver());
+    EXPECT_FALSE(FileExists(transferFile));
     ASSERT_EQ(view.infoBoxes.size(), 1);
     EXPECT_TRUE(view.infoBoxes[0].contains(QStringLiteral("Keine Antwort")));
-    EXPECT_TRUE(timer1.isActive()) << "the window stays and keeps polling";
+    EXPECT_TRUE(link->PollTimer().IsActive()) << "the window stays and keeps polling";
 }
 
-TEST_F(TakeOver, StickyErrorWithoutACodeShowsTheNoReplyState) {
+TEST_F(TakeOverTest, StickyErrorWithoutACodeShowsTheNoReplyState) {
     // A scan whose stream request went unanswered on the analyser's port leaves the error
     // flag set and the code cleared: the take-over fails at once and must still say why.
-    link->state.errorFlag = true;
-    link->state.errorCode = kErrNone;
-    EXPECT_FALSE(link->schreibeCSV_Datei());
+    link->ClosePort();
+    peer->SetResponder([](const std::string& c) { return c == "w904" ? "" : AnalyserReply(c); });
+    ASSERT_EQ(link->SearchDevice(), 1);
+    ASSERT_TRUE(exchange().ErrorFlag());
+    ASSERT_EQ(exchange().ErrorCode(), kErrNone);
+    EXPECT_FALSE(TakeOver());
     EXPECT_EQ(view.infoBoxes.size(), 1);
     EXPECT_EQ(view.status.toStdString(), ErrorStatusText(kErrNoReply).toStdString());
     EXPECT_EQ(view.picture, 1);
 }
 
-TEST_F(TakeOver, AnalyserGoneBeforeTheTakeOverKeepsTheValues) {
+TEST_F(TakeOverTest, AnalyserGoneBeforeTheTakeOverKeepsTheValues) {
     peer->HangUp();
-    EXPECT_FALSE(link->schreibeCSV_Datei());
-    EXPECT_FALSE(FileExists(link->state.transferFilePath));
+    EXPECT_FALSE(TakeOver());
+    EXPECT_FALSE(FileExists(transferFile));
     EXPECT_EQ(view.infoBoxes.size(), 1);
-    EXPECT_TRUE(record.Valid(9));
+    EXPECT_TRUE(record().Valid(9));
 }
 
-TEST_F(TakeOver, MissingFolderNamesThePathAndWritesNothing) {
-    link->state.transferFilePath = portDir + "/missing/m.txt";
+TEST_F(TakeOverTest, MissingFolderNamesThePathAndWritesNothing) {
+    StartWithTransferFile("missing/m.txt");
     view.SetStatusMessage(kStatusOnline);
-    EXPECT_FALSE(link->schreibeCSV_Datei());
+    EXPECT_FALSE(TakeOver());
     EXPECT_EQ(view.status.toStdString(), kStatusOnline.toStdString())
         << "the link is fine, only the file failed";
     ASSERT_EQ(view.infoBoxes.size(), 1);
-    EXPECT_EQ(view.infoBoxes[0], QString::fromStdString("Fehler beim Speichern der Datei " +
-                                                        link->state.transferFilePath));
+    EXPECT_TRUE(view.infoBoxes[0].startsWith(
+        QString::fromStdString("Fehler beim Speichern der Datei " + transferFile + "\n")))
+        << view.infoBoxes[0].toStdString();
+    EXPECT_GT(
+        view.infoBoxes[0].size(),
+        QString::fromStdString("Fehler beim Speichern der Datei " + transferFile + "\n").size())
+        << "the system's reason follows the path";
     EXPECT_EQ(peer->CountOf("w904"), 3) << "the stream is renewed whatever happened to the file";
 }
 
-TEST_F(TakeOver, EndlessEmptyIdentificationRepliesEndAsNoReply) {
+TEST_F(TakeOverTest, EndlessEmptyIdentificationRepliesEndAsNoReply) {
     peer->SetResponder([](const std::string& c) {
         return c.rfind("SERVICE", 0) == 0 ? std::string("OK\r") : std::string("\r");
     });
-    EXPECT_FALSE(link->schreibeCSV_Datei());
-    EXPECT_EQ(peer->CountOf("R001"), DeviceLink::kMaxEmptyReplies);
-    EXPECT_EQ(link->state.errorCode, kErrNoReply);
-    EXPECT_FALSE(FileExists(link->state.transferFilePath));
+    EXPECT_FALSE(TakeOver());
+    EXPECT_EQ(peer->CountOf("R001"), CommandExchange::kMaxEmptyReplies);
+    EXPECT_EQ(exchange().ErrorCode(), kErrNoReply);
+    EXPECT_FALSE(FileExists(transferFile));
 }
 
-TEST_F(TakeOver, AbortDuringTheTakeOverEndsQuietly) {
+TEST_F(TakeOverTest, AbortDuringTheTakeOverEndsQuietly) {
     peer->SetResponder([this](const std::string&) {
-        link->state.abortFlag = true;
+        link->Abort();
         return std::string();
     });
-    EXPECT_FALSE(link->schreibeCSV_Datei());
+    EXPECT_FALSE(TakeOver());
     EXPECT_TRUE(view.infoBoxes.isEmpty());
-    EXPECT_EQ(link->state.errorCode, kErrUserAbort);
+    EXPECT_EQ(exchange().ErrorCode(), kErrUserAbort);
 }
 
 constexpr const char* kIdentificationLines =
     "\r\n9000=ZOR GX40\r\n9100=GX40 V2.31\r\n9200=SN42\r\n";
 
-TEST_F(TakeOver, DataLinesStillComingAfterTheServiceSequenceRunOutBeforeTheRequests) {
+TEST_F(TakeOverTest, DataLinesStillComingAfterTheServiceSequenceRunOutBeforeTheRequests) {
     // An analyser that ends its cycle before it answers: thirty data lines, one every
     // 10 ms, after the last service command, and replies only behind them. One drain tick
     // would leave the requests to meet the data lines.
     std::deque<std::string> queued;
-    QTimer line;
-    QObject::connect(&line, &QTimer::timeout, [&] {
+    std::function<void()> line = [&] {
         if (!queued.empty()) {
             peer->Send(queued.front());
             queued.pop_front();
         }
-    });
-    line.start(10);
+        clock.After(10ms, line);
+    };
+    clock.After(10ms, line);
     int serviceReplies = 0;
     peer->SetResponder([&](const std::string& command) {
         std::string now = AnalyserReply(command);
@@ -150,11 +165,11 @@ TEST_F(TakeOver, DataLinesStillComingAfterTheServiceSequenceRunOutBeforeTheReque
         }
         return now;
     });
-    EXPECT_TRUE(link->schreibeCSV_Datei());
+    EXPECT_TRUE(TakeOver());
     EXPECT_NE(ReadFile("m.txt").find(kIdentificationLines), std::string::npos) << ReadFile("m.txt");
 }
 
-TEST_F(TakeOver, RepliesThatAreNoAnswerAreAskedAgain) {
+TEST_F(TakeOverTest, RepliesThatAreNoAnswerAreAskedAgain) {
     // Each request first meets a line that is not its answer: a data line, or for R001 a
     // line without "ZOR".
     std::map<std::string, std::string> firstReply = {
@@ -168,19 +183,21 @@ TEST_F(TakeOver, RepliesThatAreNoAnswerAreAskedAgain) {
         firstReply.erase(first);
         return reply;
     });
-    EXPECT_TRUE(link->schreibeCSV_Datei());
+    EXPECT_TRUE(TakeOver());
     EXPECT_NE(ReadFile("m.txt").find(kIdentificationLines), std::string::npos) << ReadFile("m.txt");
     for (const char* request : {"R001", "R002", "R004"}) {
         EXPECT_EQ(peer->CountOf(request), 2) << request;
     }
 }
 
-TEST_F(TakeOver, So2IsWrittenOnlyUnderItsConfiguredKey) {
-    SetChannel(record, 7, 17.0);
-    EXPECT_TRUE(link->schreibeCSV_Datei());
+TEST_F(TakeOverTest, So2IsWrittenOnlyUnderItsConfiguredKey) {
+    SetChannel(7, 17.0);
+    EXPECT_TRUE(TakeOver());
     EXPECT_EQ(ReadFile("m.txt").find("=17\r\n"), std::string::npos);
 
-    link->state.so2Key = "2804";
-    EXPECT_TRUE(link->schreibeCSV_Datei());
+    // The key comes from the settings file, which the search reads.
+    WriteFile("fumilink.ini", "[Main]\r\ncomport=5\r\nSO2Key=2804\r\n");
+    link->LoadSettings();
+    EXPECT_TRUE(TakeOver());
     EXPECT_NE(ReadFile("m.txt").find("2603=12,6\r\n2804=17\r\n2104=45\r\n"), std::string::npos);
 }

@@ -7,11 +7,11 @@
 #include <map>
 #include <memory>
 
-#include "tools/sim/command_framer.h"
-#include "tools/sim/paced_output.h"
-#include "tools/sim/sim_device.h"
-#include "tools/sim/sim_link.h"
-#include "tools/sim/stream_generator.h"
+#include "sim/command_framer.h"
+#include "sim/paced_output.h"
+#include "sim/sim_device.h"
+#include "sim/sim_link.h"
+#include "sim/stream_generator.h"
 
 namespace {
 

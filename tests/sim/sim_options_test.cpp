@@ -1,4 +1,4 @@
-#include "tools/sim/sim_options.h"
+#include "sim/sim_options.h"
 
 #include <gtest/gtest.h>
 

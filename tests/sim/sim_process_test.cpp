@@ -13,11 +13,11 @@
 #include <sstream>
 #include <thread>
 
+#include "sim/sim_options.h"
 #include "tests/sim/port_client.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/waits.h"
-#include "tools/sim/sim_options.h"
 
 namespace {
 

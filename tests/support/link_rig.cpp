@@ -2,21 +2,30 @@
 
 #include "serial/tcomm.h"
 
-LinkRig::LinkRig(LinkView& view) : portDir(ports_.Path()) {
-    comm = new TComm(&owner);
-    timer1.setInterval(100);
-    timer2.setInterval(5000);
-    timeouttimer.setInterval(100);
-    link = std::make_unique<DeviceLink>(view, record, *comm, timer1, timer2, timeouttimer);
-    link->SetSettingsPath(portDir + "/fumilink.ini");
-    link->SetDebugLogPath(portDir + "/debug.log");
-    timeouttimer.start();
+namespace {
+
+std::string FolderOf(std::optional<PortDir>& own, const std::string& given) {
+    if (!given.empty()) {
+        return given;
+    }
+    own.emplace();
+    return own->Path();
+}
+
+}  // namespace
+
+LinkRig::LinkRig(LinkView& view, PortProvider* ports, LinkClock* clock, CommandLine commandLine,
+                 const std::string& folder)
+    : portDir(FolderOf(folder_, folder)) {
+    LinkSetup setup;
+    setup.ports = ports;
+    setup.clock = clock;
+    setup.commandLine = std::move(commandLine);
+    setup.files = {portDir + "/fumilink.ini", portDir + "/debug.log"};
+    link = std::make_unique<DeviceLink>(view, std::move(setup));
 }
 
 LinkRig::~LinkRig() {
-    timer1.stop();
-    timer2.stop();
-    timeouttimer.stop();
     // A test may have ended the link itself already.
     if (link) {
         link->ClosePort();

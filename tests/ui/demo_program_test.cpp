@@ -1,6 +1,6 @@
-// The main window against the demo analyser (FUMILINK_DEMO) on a machine without a single
-// serial port: the whole hand-over runs, the file says DEMO, and a rehearsed failure shows
-// its error state.
+// The main window against the demo analyser as FUMILINK_DEMO sets it up (its ports in place
+// of the system's, which are never asked), on a clock the test moves: the whole hand-over
+// runs, the file says DEMO, and a rehearsed failure shows its error state.
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "app/demo_analyser.h"
-#include "serial/demo_ports.h"
+#include "tests/support/demo_sim.h"
+#include "tests/support/manual_clock.h"
 #include "tests/support/transfer_file_content.h"
-#include "tests/support/waits.h"
 #include "ui/formmain.h"
 #include "ui/help_window.h"
 #include "ui/message_boxes.h"
@@ -26,30 +26,31 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         folder = dir.path().toStdString();
-        // No serial port at all: the port folder is empty.
-        savedPortDir = qgetenv("FUMILINK_PORT_DIR");
-        qputenv("FUMILINK_PORT_DIR", dir.path().toLocal8Bit());
         SetMessageBoxHook([this](MessageKind, const QString& text) { messages << text; });
     }
 
     void TearDown() override {
         form.reset();
         help.reset();
-        UseDemoPorts(nullptr);
+        sim.reset();
         SetMessageBoxHook(nullptr);
-        qputenv("FUMILINK_PORT_DIR", savedPortDir);
     }
 
-    /// Starts the demo as the program start does for FUMILINK_DEMO=`value`, then shows the
-    /// windows, which search.
+    /// Starts the demo as the program start does for FUMILINK_DEMO=`value` (on the test's
+    /// clock), then shows the windows, which search.
     void Start(const char* value) {
-        ASSERT_EQ(StartDemoAnalyser(value), "");
+        const DemoSetting setting = ParseDemoSetting(value);
+        ASSERT_EQ(setting.refusal, "");
+        sim = std::make_unique<DemoSim>(setting.options, clock);
         help = std::make_unique<TForm1>();
-        form = std::make_unique<TFormmain>();
+        WindowSetup setup;
+        setup.link.ports = &sim->Ports();
+        setup.link.clock = &clock;
+        setup.link.commandLine = ReadCommandLine({"ab12", "/ART=14", folder + "/m.txt"});
+        setup.link.files = {folder + "/fumilink.ini", folder + "/debug.log"};
+        setup.demo = true;
+        form = std::make_unique<TFormmain>(std::move(setup));
         form->SetHelpWindow(help.get());
-        form->Link->SetSettingsPath(folder + "/fumilink.ini");
-        form->Link->SetDebugLogPath(folder + "/debug.log");
-        form->Arguments = {"ab12", "/ART=14", folder + "/m.txt"};
         form->show();
     }
 
@@ -62,8 +63,9 @@ protected:
 
     QTemporaryDir dir;
     std::string folder;
-    QByteArray savedPortDir;
     QStringList messages;
+    ManualClock clock;
+    std::unique_ptr<DemoSim> sim;
     std::unique_ptr<TForm1> help;
     std::unique_ptr<TFormmain> form;
 };
@@ -76,13 +78,13 @@ TEST_F(DemoProgram, TakeOverWritesACompleteFileWhoseIdentificationSaysDemo) {
         << form->windowTitle().toStdString();
     const auto allValid = [&] {
         for (int channel = 1; channel <= 13; ++channel) {
-            if (!form->Record.Valid(channel)) {
+            if (!form->Link->Record().Valid(channel)) {
                 return false;
             }
         }
         return form->BtExit->isEnabled();
     };
-    ASSERT_TRUE(PumpUntil(allValid, 30s)) << form->StatusMessage().toStdString();
+    ASSERT_TRUE(clock.RunUntil(allValid, 30s)) << form->StatusMessage().toStdString();
 
     form->BtExit->click();
 
@@ -90,7 +92,7 @@ TEST_F(DemoProgram, TakeOverWritesACompleteFileWhoseIdentificationSaysDemo) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
     TransferFileContent expected;
     expected.headerLine = "AB12";
-    expected.record = form->Record;
+    expected.record = form->Link->Record();
     expected.entries = {60.0, 0, 0, 0, true, 0};
     expected.firingTypeParameter = "14";
     expected.identificationReplies = {"ZOR GX40 DEMO", "GX40 V2.31 DEMO", "DEMO42"};
@@ -99,10 +101,10 @@ TEST_F(DemoProgram, TakeOverWritesACompleteFileWhoseIdentificationSaysDemo) {
 
 TEST_F(DemoProgram, ARehearsedHangUpShowsItsErrorState) {
     Start("--cycle-ms 300 --fault hangup-after=3000");
-    ASSERT_TRUE(PumpUntil([&] { return form->BtExit->isEnabled(); }, 30s))
+    ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 30s))
         << form->StatusMessage().toStdString();
-    ASSERT_TRUE(PumpUntil([&] { return form->BtWastun->isVisible(); }, 30s));
+    ASSERT_TRUE(clock.RunUntil([&] { return form->BtWastun->isVisible(); }, 30s));
     EXPECT_EQ(form->StatusMessage(), QString::fromUtf8("Fehler: Keine Antwort vom Gerät"));
     EXPECT_EQ(form->ConnectionPicture(), 1);
-    EXPECT_TRUE(form->Record.Valid(1)) << "the last values stay";
+    EXPECT_TRUE(form->Link->Record().Valid(1)) << "the last values stay";
 }

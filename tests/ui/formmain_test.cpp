@@ -26,6 +26,9 @@
 #include <memory>
 #include <vector>
 
+#include "serial/tcomm.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/scripted_ports.h"
 #include "tests/ui/qstring_printer.h"
 #include "ui/help_window.h"
 #include "ui/program_icon.h"
@@ -37,9 +40,19 @@ QColor ButtonFace() {
     return QApplication::palette().color(QPalette::Button);
 }
 
+/// A window whose link runs on a clock that stands still unless the test moves it, on a
+/// machine without ports: showing it starts no search behind the test's back.
+WindowSetup StillSetup(ManualClock& clock, ScriptedPorts& ports) {
+    WindowSetup setup;
+    setup.link.clock = &clock;
+    setup.link.ports = &ports;
+    return setup;
+}
+
 class FormmainTest : public ::testing::Test {
 protected:
-    void SetUp() override { form = std::make_unique<TFormmain>(); }
+    void SetUp() override { form = std::make_unique<TFormmain>(StillSetup(clock, ports)); }
+    void TearDown() override { form.reset(); }
 
     std::vector<QLabel*> ValueLabels() const {
         return {form->labelTL, form->LabelTg,  form->Labelqa, form->Labellambda, form->Labeleta,
@@ -52,14 +65,17 @@ protected:
     }
 
     void SetChannel(int channel, double value, bool valid = true) {
-        form->Record.values[channel - 1] = value;
-        form->Record.valid[channel - 1] = valid;
+        record.values[channel - 1] = value;
+        record.valid[channel - 1] = valid;
     }
 
     static QColor Background(const QWidget* widget) {
         return widget->palette().color(QPalette::Base);
     }
 
+    ManualClock clock;
+    ScriptedPorts ports;
+    MeasurementRecord record;  // what DispData is handed
     std::unique_ptr<TFormmain> form;
 };
 
@@ -73,7 +89,7 @@ TEST_F(FormmainTest, StartStateOfTheDisplay) {
             names << child->objectName();
         }
     }
-    EXPECT_EQ(names.size(), 54);
+    EXPECT_EQ(names.size(), 51);
     EXPECT_EQ(form->findChild<QWidget*>(QStringLiteral("SERZ2")), form->SERZ2);
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("label9")), form->label9);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Fumilink ") + QString::fromLatin1(kVersionText));
@@ -131,31 +147,23 @@ TEST_F(FormmainTest, StartStateOfTheManualEntries) {
     EXPECT_EQ(Background(form->SERZ1), ButtonFace());
 }
 
-TEST_F(FormmainTest, StartStateOfTimersAndFields) {
-    EXPECT_EQ(form->Timer1->interval(), 100);
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_EQ(form->Timer2->interval(), 5000);
-    EXPECT_FALSE(form->Timer2->isActive());
-    EXPECT_EQ(form->Timeouttimer->interval(), 100);
-    EXPECT_TRUE(form->Timeouttimer->isActive());
-
+TEST_F(FormmainTest, StartStateOfTheLink) {
     ASSERT_NE(form->Link, nullptr);
-    const LinkState& state = form->Link->state;
-    EXPECT_EQ(state.keepAliveCounter, 10);
-    EXPECT_EQ(state.errorCode, 0);
-    EXPECT_FALSE(state.errorFlag);
-    EXPECT_FALSE(state.abortFlag);
-    EXPECT_FALSE(state.firstTick);
-    EXPECT_FALSE(state.connected);
-    EXPECT_EQ(state.portNumber, 0);
-    EXPECT_EQ(form->Record.onlineCountdown, 0);
+    EXPECT_EQ(form->Link->parent(), form.get());
+    EXPECT_FALSE(form->Link->PollTimer().IsActive());
+    EXPECT_FALSE(form->Link->RetryTimer().IsActive());
+    EXPECT_TRUE(form->Link->TimeoutTimer().IsActive());
+    EXPECT_EQ(form->Link->ErrorCode(), 0);
+    EXPECT_FALSE(form->Link->Exchanger().ErrorFlag());
+    EXPECT_FALSE(form->Link->Aborted());
+    EXPECT_FALSE(form->Link->Poll().FirstTickPending());
+    EXPECT_FALSE(form->Link->Search().Connected());
+    EXPECT_EQ(form->Link->Search().PortNumber(), 0);
     for (int channel = 1; channel <= kChannelCount; ++channel) {
-        EXPECT_FALSE(form->Record.Valid(channel));
+        EXPECT_FALSE(form->Link->Record().Valid(channel));
     }
-    EXPECT_TRUE(state.debugLog.empty());
-    ASSERT_NE(form->Comm, nullptr);
-    EXPECT_EQ(form->Comm->parent(), form.get());
-    EXPECT_FALSE(form->Comm->Connected());
+    EXPECT_TRUE(form->Link->Log().Lines().empty());
+    EXPECT_FALSE(form->Link->Comm().Connected());
 }
 
 TEST_F(FormmainTest, ControlsSitAtTheirDesignedPlaces) {
@@ -270,7 +278,6 @@ TEST_F(FormmainTest, TabOrderFollowsTheDesign) {
 
 TEST_F(FormmainTest, ReturnAndKeypadEnterPressTheFocusedButtonAndNothingElse) {
     form->show();
-    form->Timer1->stop();  // no search: only the keys matter here
     form->SetBtExitEnabled(true);
     form->SetBtWastunVisible(true);
     form->activateWindow();
@@ -331,7 +338,7 @@ TEST_F(FormmainTest, DispDataWritesEachRowWithItsDecimalsAndUnit) {
     for (const auto& row : rows) {
         SetChannel(row.channel, row.value);
     }
-    form->DispData();
+    form->DispData(record);
     for (const auto& row : rows) {
         EXPECT_EQ((form.get()->*row.label)->text(), QString::fromUtf8(row.expected))
             << "channel " << row.channel;
@@ -340,7 +347,7 @@ TEST_F(FormmainTest, DispDataWritesEachRowWithItsDecimalsAndUnit) {
     // A flag that turns false shows "-" again; the other rows keep their values.
     SetChannel(1, 20.9, false);
     SetChannel(12, -0.12, false);
-    form->DispData();
+    form->DispData(record);
     EXPECT_EQ(form->LabelO2->text(), QStringLiteral("-"));
     EXPECT_EQ(form->LabelP->text(), QStringLiteral("-"));
     EXPECT_EQ(form->LabelTg->text(), QString::fromUtf8("182,4 °C"));
@@ -386,7 +393,7 @@ TEST_F(FormmainTest, ValuesWiderThanTheirBoxAreDrawnSmallerWithEveryDigitAndTheS
         SetChannel(row.channel, row.value);
     }
     SetChannel(1, 20.9);
-    form->DispData();
+    form->DispData(record);
     for (const auto& row : wide) {
         QLabel* label = form.get()->*row.label;
         EXPECT_EQ(label->text(), QString::fromUtf8(row.expected));
@@ -399,7 +406,7 @@ TEST_F(FormmainTest, ValuesWiderThanTheirBoxAreDrawnSmallerWithEveryDigitAndTheS
     // Back to a value that fits: the normal size again.
     SetChannel(3, 12.0);
     SetChannel(12, -0.12);
-    form->DispData();
+    form->DispData(record);
     EXPECT_EQ(form->LabelCo->font().pixelSize(), 24);
     EXPECT_EQ(form->LabelP->text(), QStringLiteral("-0,12 hPa"));
     EXPECT_EQ(form->LabelP->font().pixelSize(), 24);
@@ -409,7 +416,7 @@ TEST_F(FormmainTest, ChannelsWithoutABoxNeverShow) {
     for (int channel : {5, 6, 7, 14}) {
         SetChannel(channel, 777.7);
     }
-    form->DispData();
+    form->DispData(record);
     for (QLabel* label : ValueLabels()) {
         EXPECT_EQ(label->text(), QStringLiteral("-"));
     }
@@ -458,7 +465,6 @@ TEST_F(FormmainTest, SmokeInputsSwitchTogetherAndKeepTheirValues) {
 
 TEST_F(FormmainTest, DerivateListOpensOnAClickOnItsTextWhichStaysRightAligned) {
     form->show();
-    form->Timer1->stop();
     form->SetSmokeInputsEnabled(true);  // after the first show, which sets them by the firing type
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     QComboBox* list = form->ElCBderivate;
@@ -540,7 +546,6 @@ TEST_F(FormmainTest, TypedEntriesTakeAPointAndCountAsTheyStand) {
 
 TEST_F(FormmainTest, NumbersTypedBeyondTheRangeAreKeptUntilTheFieldIsLeftThenBounded) {
     form->show();
-    form->Timer1->stop();  // no search: only the entries matter here
     form->SetSmokeInputsEnabled(true);
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -696,42 +701,42 @@ protected:
 };
 
 TEST(ErrorStateDisplay, ReShowingItEveryTickRedrawsAndReloadsNothing) {
-    // Nothing answers (the test's port folder is empty): the first tick's search fails and
-    // every later tick shows the same error state again.
-    TForm1 help;
-    TFormmain form;
-    form.SetHelpWindow(&help);
+    // Nothing answers (there is no port at all): the first tick's search fails and every
+    // later tick shows the same error state again.
+    ManualClock clock;
+    ScriptedPorts none;
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    form.Link->SetSettingsPath(dir.filePath(QStringLiteral("fumilink.ini")).toStdString());
-    form.Link->SetDebugLogPath(dir.filePath(QStringLiteral("debug.log")).toStdString());
+    WindowSetup setup = StillSetup(clock, none);
+    setup.link.files = {dir.filePath(QStringLiteral("fumilink.ini")).toStdString(),
+                        dir.filePath(QStringLiteral("debug.log")).toStdString()};
+    TForm1 help;
+    TFormmain form(std::move(setup));
+    form.SetHelpWindow(&help);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return !form.Link->state.firstTick && !form.Link->Busy() &&
-                   form.Link->state.errorCode > 0 && form.BtWastun->isVisible();
-        },
-        20000));
+    ASSERT_TRUE(clock.RunUntil([&] {
+        return !form.Link->Poll().FirstTickPending() && !form.Link->Busy() &&
+               form.Link->ErrorCode() > 0 && form.BtWastun->isVisible();
+    }));
     form.BtWastunClick();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
     help.HTMLView->verticalScrollBar()->setValue(help.HTMLView->verticalScrollBar()->maximum());
 
-    int ticks = 0;
-    QObject::connect(form.Timer1, &QTimer::timeout, [&] { ++ticks; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 20000));  // first paints done
+    // Two ticks, and the paints they asked for.
+    clock.Advance(std::chrono::milliseconds(200));
+    QTest::qWait(100);
     const int scrolled = help.HTMLView->verticalScrollBar()->value();
     PaintCounter counter({form.Image, form.StatusPanel1, form.BtWastun, form.LabelO2, form.LabelP,
                           help.HTMLView->viewport()});
-    ticks = 0;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 10; }, 20000));
-    QTest::qWait(200);  // repaints asked for by the last tick
+    // Ten more ticks, and time for the repaints asked for by the last one.
+    clock.Advance(std::chrono::milliseconds(1000));
+    QTest::qWait(100);
 
     EXPECT_TRUE(counter.paints.empty()) << ::testing::PrintToString(counter.paints);
     EXPECT_EQ(help.HTMLView->verticalScrollBar()->value(), scrolled);
     EXPECT_EQ(form.ConnectionPicture(), 1);
-    EXPECT_EQ(help.SelectedPage(), form.Link->state.errorCode);
-    form.Timer1->stop();
+    EXPECT_EQ(help.SelectedPage(), form.Link->ErrorCode());
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <cstdio>
 
-#include "tools/render/connection_artwork.h"
+#include "ui/connection_artwork.h"
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);

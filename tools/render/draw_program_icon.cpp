@@ -5,7 +5,7 @@
 #include <QImage>
 #include <cstdio>
 
-#include "tools/render/connection_artwork.h"
+#include "ui/connection_artwork.h"
 
 int main(int argc, char** argv) {
     // Painting into a QImage needs no application object and so no display.

@@ -40,17 +40,40 @@ void Settle(int milliseconds) {
     } while (timer.elapsed() < milliseconds);
 }
 
+/// A clock that never moves: the window's link never ticks, so no search replaces the
+/// state the pictures show.
+class StillClock final : public LinkClock {
+public:
+    class StillTimer final : public Timer {
+    public:
+        void Start() override { active_ = true; }
+        void Stop() override { active_ = false; }
+        bool IsActive() const override { return active_; }
+        std::chrono::milliseconds Interval() const override { return {}; }
+
+    private:
+        bool active_ = false;
+    };
+    std::chrono::milliseconds Now() const override { return {}; }
+    std::unique_ptr<Timer> MakeTimer(std::chrono::milliseconds, std::function<void()>) override {
+        return std::make_unique<StillTimer>();
+    }
+    void WaitForEvents() override { QApplication::processEvents(); }
+    void ProcessPendingEvents() override { QApplication::processEvents(); }
+};
+
 void ShowAllValues(TFormmain& form) {
     const struct {
         int channel;
         double value;
     } values[] = {{1, 20.9},  {2, 12.3},  {3, 125.0}, {4, 48.0},   {8, 21.6},
                   {9, 182.4}, {10, 1.24}, {11, 93.1}, {12, -0.12}, {13, 6.9}};
+    MeasurementRecord record;
     for (const auto& v : values) {
-        form.Record.values[v.channel - 1] = v.value;
-        form.Record.valid[v.channel - 1] = true;
+        record.values[v.channel - 1] = v.value;
+        record.valid[v.channel - 1] = true;
     }
-    form.DispData();
+    form.DispData(record);
     form.ShowConnectionPicture(3);
     form.SetStatusMessage(QStringLiteral("Onlinedaten werden empfangen"));
     form.SetIdentificationLabel(QStringLiteral("ZOR GX40 0815"));
@@ -81,14 +104,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    TFormmain formmain;
+    StillClock clock;
+    WindowSetup setup;
+    setup.link.clock = &clock;
+    TFormmain formmain(std::move(setup));
     TForm1 form1;
+    // Showing the window sets its inputs by the (empty) command line and switches the poll
+    // timer on, whose first tick would search the serial ports; on the still clock it never
+    // comes.
     formmain.show();
-    // Showing the window set its inputs by the (empty) command line and switched the
-    // poll timer on; its first tick would search the serial ports and replace the start
-    // state. The event loop has not run yet, so no tick has come.
-    formmain.Timer1->stop();
-    formmain.Link->state.firstTick = false;
     Settle(300);
     bool ok = Save(formmain.grab(), dir, "formmain_start.png");
     form1.show();

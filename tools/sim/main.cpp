@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/sim/sim_options.h"
+#include "sim/sim_options.h"
 #include "tools/sim/sim_server.h"
 
 namespace {

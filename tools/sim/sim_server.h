@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/sim/sim_device.h"
-#include "tools/sim/sim_link.h"
-#include "tools/sim/sim_log.h"
+#include "sim/sim_device.h"
+#include "sim/sim_link.h"
+#include "sim/sim_log.h"
+#include "sim/sim_options.h"
 #include "tools/sim/sim_open_watch.h"
-#include "tools/sim/sim_options.h"
 #include "tools/sim/sim_pty.h"
 
 /// Exit codes of fumilink-sim.

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/sim/sim_ports.h"
+#include "sim/sim_ports.h"
 
 SimServer::SimServer(const SimOptions& options, SimLog& log) : options_(options), log_(log) {
     for (const SimPortPlan& plan : PlanPorts(options_)) {

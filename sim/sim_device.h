@@ -1,0 +1,93 @@
+#pragma once
+// The behaviour of one simulated port, without any I/O: commands in, paced bytes out,
+// stream cycles and hang-ups by time. The event loop (SimServer) feeds it received bytes
+// and the current time and writes what its output queue releases.
+
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "sim/command_framer.h"
+#include "sim/paced_output.h"
+#include "sim/sim_options.h"
+#include "sim/stream_generator.h"
+
+/// What a port stands for.
+enum class PortRole {
+    Analyser,  ///< the flue-gas analyser, with the configured faults
+    Dead,      ///< takes bytes, never answers
+    Foreign,   ///< answers every command with the foreign reply
+};
+
+/// Texts of the role for logs and messages ("analyser", "dead", "foreign").
+const char* PortRoleName(PortRole role);
+
+/// Quotes a byte string for the log: printable ASCII as is, '"' and '\\' escaped,
+/// everything else as \xNN, so a log line is always one line.
+std::string QuoteForLog(const std::string& bytes);
+
+/// What the reply-noise fault puts in front of every reply: control bytes, an escape
+/// sequence and high bytes, as a module's start-up garbage or a terminal's colour reset
+/// would; never CR or LF, so the reply stays one line.
+inline constexpr std::string_view kReplyNoise{"\x00\x07\x7F\xFE\xFF#~\x1B[0m\t ", 13};
+
+/// One simulated port's protocol state.
+class SimDevice {
+public:
+    /// Receives (time, event text) for the command log, e.g. `RX "w904"`.
+    using EventSink = std::function<void(SimTime, const std::string&)>;
+
+    SimDevice(PortRole role, const SimOptions& options, EventSink sink);
+
+    /// Handles bytes received from the program at `now`.
+    void Receive(const char* data, size_t size, SimTime now);
+
+    /// Runs what is due at `now`: stream cycles, the end of the stream, a timed hang-up.
+    void Advance(SimTime now);
+
+    /// The Bluetooth link to the program went down: what was queued is lost, a command
+    /// half received is forgotten, and the stream stops until the next w904.
+    void LinkDown(SimTime now);
+
+    /// The bytes waiting to be written.
+    PacedOutput& Output() { return output_; }
+
+    /// The earliest time Advance() or the output queue needs attention, if any.
+    /// `includeOutput` is false while the pty cannot take more bytes.
+    std::optional<SimTime> NextDeadline(bool includeOutput) const;
+
+    /// True once the port should be closed (hang-up fault); it then stays silent.
+    bool WantsHangup() const { return wantsHangup_; }
+
+    /// True while data lines are being produced.
+    bool Streaming() const { return streaming_; }
+
+    PortRole Role() const { return role_; }
+
+private:
+    void HandleCommand(const std::string& command, SimTime now);
+    void Reply(const std::string& text, SimTime now);
+    void StartOrRenewStream(SimTime now);
+    void PauseStream(SimTime now);
+    void QueueCycle(SimTime now);
+    void HangUp(SimTime now, const std::string& reason);
+    std::string NoiseBytes();
+
+    PortRole role_;
+    const SimOptions options_;
+    const SimFaults faults_;  // the analyser's faults; none for dead and foreign ports
+    EventSink sink_;
+    CommandFramer framer_;
+    PacedOutput output_;
+    StreamGenerator generator_;
+    std::mt19937 noiseRandom_;
+
+    bool streaming_ = false;
+    bool nonstop_ = false;  // the nonstop fault's command came: nothing pauses the stream
+    SimTime nextCycleAt_{0};
+    std::optional<SimTime> streamEndAt_;
+    bool overrunReported_ = false;
+    bool wantsHangup_ = false;
+};

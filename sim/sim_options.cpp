@@ -1,0 +1,521 @@
+#include "sim/sim_options.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+
+namespace {
+
+// Whole-string number parsing: "12x" or "" must be rejected, which atoi would accept.
+std::optional<long long> ParseInteger(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || end != text.c_str() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<double> ParseDecimal(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Port numbers become "COM<n>" links; the program only uses 1..99, but larger numbers
+// are harmless for the simulator and let tests avoid clashes.
+constexpr long long kMaxPort = 255;
+
+class Parser {
+public:
+    Parser(const std::vector<std::string>& args, SimOptionsResult& result)
+        : args_(args), result_(result) {}
+
+    void Run() {
+        for (index_ = 0; index_ < args_.size() && result_.error.empty(); ++index_) {
+            ParseOne(args_[index_]);
+        }
+    }
+
+private:
+    void Fail(const std::string& text) {
+        if (result_.error.empty()) {
+            result_.error = text;
+        }
+    }
+
+    // The value of the current option, from "--opt=value" or the next argument.
+    std::optional<std::string> Value(const std::string& name) {
+        if (inlineValue_) {
+            return inlineValue_;
+        }
+        if (index_ + 1 >= args_.size()) {
+            Fail("option " + name + " needs a value");
+            return std::nullopt;
+        }
+        return args_[++index_];
+    }
+
+    std::optional<int> PortValue(const std::string& name) {
+        const auto text = Value(name);
+        if (!text) {
+            return std::nullopt;
+        }
+        const auto number = ParseInteger(*text);
+        if (!number || *number < 1 || *number > kMaxPort) {
+            Fail(name + ": '" + *text + "' is not a port number (1.." + std::to_string(kMaxPort) +
+                 ")");
+            return std::nullopt;
+        }
+        return static_cast<int>(*number);
+    }
+
+    std::optional<long long> MillisValue(const std::string& name, const std::string& text) {
+        const auto number = ParseInteger(text);
+        if (!number || *number < 0 || *number > 3600 * 1000) {
+            Fail(name + ": '" + text + "' is not a number of milliseconds (0..3600000)");
+            return std::nullopt;
+        }
+        return number;
+    }
+
+    void ParseStatus(const std::string& text) {
+        const auto eq = text.find('=');
+        const std::string key = text.substr(0, eq);
+        const std::string chr = eq == std::string::npos ? "" : text.substr(eq + 1);
+        if (eq == std::string::npos || chr.size() != 1 || chr[0] == '\r' || chr[0] == '\n') {
+            Fail("--status: expected NNN=C (parameter number, '=', one character), got '" + text +
+                 "'");
+            return;
+        }
+        auto& status = result_.options.status;
+        if (key == "all") {
+            status.fill(chr[0]);
+            return;
+        }
+        const auto number = ParseInteger(key);
+        const auto* found =
+            number ? std::find(kStreamParameters.begin(), kStreamParameters.end(), *number)
+                   : kStreamParameters.end();
+        if (found == kStreamParameters.end()) {
+            Fail("--status: '" + key + "' is not one of the streamed parameter numbers");
+            return;
+        }
+        status[static_cast<size_t>(found - kStreamParameters.begin())] = chr[0];
+    }
+
+    void ParseFaultItem(const std::string& item) {
+        auto& faults = result_.options.faults;
+        const auto eq = item.find('=');
+        const std::string name = item.substr(0, eq);
+        const std::string arg = eq == std::string::npos ? "" : item.substr(eq + 1);
+        const bool takesArg =
+            name == "delay" || name == "slow" || name == "hangup-after" || name == "hangup-on";
+        const bool mayTakeArg = name == "nonstop";
+        if (!mayTakeArg && takesArg == (eq == std::string::npos)) {
+            Fail("--fault: '" + item + "' " +
+                 (takesArg ? "needs a value (" + name + "=...)" : "takes no value"));
+            return;
+        }
+        if (name == "silent") {
+            faults.silent = true;
+        } else if (name == "no-cr") {
+            faults.noCr = true;
+        } else if (name == "empty") {
+            faults.emptyReplies = true;
+        } else if (name == "noise") {
+            faults.noise = true;
+        } else if (name == "reply-noise") {
+            faults.replyNoise = true;
+        } else if (name == "no-newline-stream") {
+            faults.noNewlineStream = true;
+        } else if (name == "flood") {
+            faults.flood = true;
+        } else if (name == "endless-line") {
+            // Not one CR, neither in the stream nor in a reply: a line that never ends.
+            faults.flood = true;
+            faults.noNewlineStream = true;
+            faults.noCr = true;
+        } else if (name == "nonstop") {
+            // Without a command: from the stream request on, the one that starts it anyway.
+            faults.nonstopFrom = eq == std::string::npos ? std::string("w904") : arg;
+        } else if (name == "foreign") {
+            faults.foreign = true;
+        } else if (name == "hangup-on") {
+            faults.hangupOn = arg;
+        } else if (name == "delay" || name == "slow" || name == "hangup-after") {
+            const auto ms = MillisValue("--fault " + name, arg);
+            if (!ms) {
+                return;
+            }
+            if (name == "delay") {
+                faults.replyDelay = SimMs(*ms);
+            } else if (name == "slow") {
+                faults.slowByteGap = SimMs(*ms);
+            } else {
+                faults.hangupAfter = SimMs(*ms);
+            }
+        } else {
+            Fail("--fault: unknown fault '" + name + "' (see --help)");
+        }
+    }
+
+    // N, N:up=MS or N:fail=MS
+    void ParseBluetooth(const std::string& text) {
+        const auto colon = text.find(':');
+        const auto number = ParseInteger(text.substr(0, colon));
+        if (!number || *number < 1 || *number > kMaxPort) {
+            Fail("--bluetooth: '" + text + "' does not start with a port number (1.." +
+                 std::to_string(kMaxPort) + ")");
+            return;
+        }
+        SimBluetoothLink link;
+        link.port = static_cast<int>(*number);
+        if (colon != std::string::npos) {
+            const std::string when = text.substr(colon + 1);
+            const bool up = when.rfind("up=", 0) == 0;
+            const bool fail = when.rfind("fail=", 0) == 0;
+            if (!up && !fail) {
+                Fail("--bluetooth: expected N, N:up=MS or N:fail=MS, got '" + text + "'");
+                return;
+            }
+            const auto ms = MillisValue("--bluetooth", when.substr(up ? 3 : 5));
+            if (!ms) {
+                return;
+            }
+            link.after = SimMs(*ms);
+            link.fails = fail;
+        }
+        result_.options.bluetoothLinks.push_back(link);
+    }
+
+    void ParseFaults(const std::string& list) {
+        size_t start = 0;
+        while (start <= list.size() && result_.error.empty()) {
+            const auto comma = list.find(',', start);
+            const auto end = comma == std::string::npos ? list.size() : comma;
+            ParseFaultItem(list.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+
+    void ParseOne(const std::string& arg) {
+        std::string name = arg;
+        inlineValue_.reset();
+        if (arg.rfind("--", 0) == 0) {
+            const auto eq = arg.find('=');
+            if (eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                inlineValue_ = arg.substr(eq + 1);
+            }
+        }
+        auto& o = result_.options;
+        if (name == "--help" || name == "-h") {
+            NoValue(name);
+            result_.helpRequested = true;
+        } else if (name == "--port") {
+            if (auto p = PortValue(name)) {
+                o.analyserPort = *p;
+            }
+        } else if (name == "--no-analyser") {
+            NoValue(name);
+            o.analyserPort.reset();
+        } else if (name == "--dead-port") {
+            if (auto p = PortValue(name)) {
+                o.deadPorts.push_back(*p);
+            }
+        } else if (name == "--foreign-port") {
+            if (auto p = PortValue(name)) {
+                o.foreignPorts.push_back(*p);
+            }
+        } else if (name == "--bluetooth") {
+            if (auto v = Value(name)) {
+                ParseBluetooth(*v);
+            }
+        } else if (name == "--port-dir") {
+            if (auto v = Value(name)) {
+                o.portDir = *v;
+            }
+        } else if (name == "--id") {
+            if (auto v = Value(name)) {
+                o.id = *v;
+            }
+        } else if (name == "--id2") {
+            if (auto v = Value(name)) {
+                o.id2 = *v;
+            }
+        } else if (name == "--serial") {
+            if (auto v = Value(name)) {
+                o.serial = *v;
+            }
+        } else if (name == "--foreign-reply") {
+            if (auto v = Value(name)) {
+                o.foreignReply = *v;
+            }
+        } else if (name == "--cycle-ms") {
+            if (auto v = Value(name)) {
+                if (auto ms = MillisValue(name, *v)) {
+                    o.cycle = SimMs(*ms);
+                }
+            }
+        } else if (name == "--stream-seconds") {
+            if (auto v = Value(name)) {
+                const auto s = ParseDecimal(*v);
+                if (!s || *s < 0 || *s > 86400) {
+                    Fail(name + ": '" + *v + "' is not a number of seconds (0..86400)");
+                } else {
+                    o.streamDuration = SimTime(std::llround(*s * 1e6));
+                }
+            }
+        } else if (name == "--status") {
+            if (auto v = Value(name)) {
+                ParseStatus(*v);
+            }
+        } else if (name == "--rate") {
+            if (auto v = Value(name)) {
+                const auto baud = ParseInteger(*v);
+                if (*v == "max") {
+                    o.bytesPerSecond.reset();
+                } else if (baud && *baud >= 10 && *baud <= 4000000) {
+                    // 8N1 framing: ten bit times per byte.
+                    o.bytesPerSecond = static_cast<int>(*baud / 10);
+                } else {
+                    Fail(name + ": '" + *v + "' is neither 'max' nor a baud rate (10..4000000)");
+                }
+            }
+        } else if (name == "--fault") {
+            if (auto v = Value(name)) {
+                ParseFaults(*v);
+            }
+        } else if (name == "--log") {
+            if (auto v = Value(name)) {
+                o.logPath = *v;
+            }
+        } else if (name == "--log-sent") {
+            NoValue(name);
+            o.logSent = true;
+        } else if (name == "--ready-file") {
+            if (auto v = Value(name)) {
+                o.readyFile = *v;
+            }
+        } else if (name == "--steady") {
+            NoValue(name);
+            o.steady = true;
+        } else if (name == "--seed") {
+            if (auto v = Value(name)) {
+                const auto n = ParseInteger(*v);
+                if (!n || *n < 0 || *n > 0xFFFFFFFFLL) {
+                    Fail(name + ": '" + *v + "' is not a seed (0..4294967295)");
+                } else {
+                    o.seed = static_cast<unsigned>(*n);
+                }
+            }
+        } else {
+            Fail("unknown option '" + arg + "' (see --help)");
+            return;
+        }
+    }
+
+    void NoValue(const std::string& name) {
+        if (inlineValue_) {
+            Fail("option " + name + " takes no value");
+        }
+    }
+
+    const std::vector<std::string>& args_;
+    SimOptionsResult& result_;
+    size_t index_ = 0;
+    std::optional<std::string> inlineValue_;
+};
+
+}  // namespace
+
+SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
+                                 const std::string& envPortDir, SimPortPlace place) {
+    SimOptionsResult result;
+    Parser parser(args, result);
+    parser.Run();
+    if (!result.error.empty() || result.helpRequested) {
+        return result;
+    }
+    auto& o = result.options;
+    if (place == SimPortPlace::InProgram) {
+        const char* folderOption = !o.portDir.empty()     ? "--port-dir"
+                                   : !o.readyFile.empty() ? "--ready-file"
+                                   : o.logSent            ? "--log-sent"
+                                                          : nullptr;
+        if (folderOption != nullptr) {
+            result.error = std::string(folderOption) +
+                           ": the ports are inside the program, not on pseudo-terminals";
+            return result;
+        }
+    } else {
+        if (o.portDir.empty()) {
+            o.portDir = envPortDir;
+        }
+        if (o.portDir.empty()) {
+            result.error = "no port folder: give --port-dir DIR or set FUMILINK_PORT_DIR";
+            return result;
+        }
+    }
+    std::set<int> seen;
+    std::vector<int> all = o.deadPorts;
+    all.insert(all.end(), o.foreignPorts.begin(), o.foreignPorts.end());
+    if (o.analyserPort) {
+        all.push_back(*o.analyserPort);
+    }
+    if (all.empty()) {
+        result.error = "no ports: --no-analyser needs at least one --dead-port or --foreign-port";
+        return result;
+    }
+    for (int port : all) {
+        if (!seen.insert(port).second) {
+            result.error = "port COM" + std::to_string(port) + " is given more than once";
+            return result;
+        }
+    }
+    std::set<int> bluetooth;
+    for (const SimBluetoothLink& link : o.bluetoothLinks) {
+        if (!seen.count(link.port)) {
+            result.error = "--bluetooth: COM" + std::to_string(link.port) +
+                           " is none of the ports (give it with --port, --dead-port or "
+                           "--foreign-port)";
+            return result;
+        }
+        if (!bluetooth.insert(link.port).second) {
+            result.error = "--bluetooth: COM" + std::to_string(link.port) + " is given twice";
+            return result;
+        }
+    }
+    if (o.faults.hangupOn && o.faults.hangupOn->find_first_of("\r\n") != std::string::npos) {
+        result.error = "--fault hangup-on: the command must not contain CR or LF";
+    }
+    if (o.faults.nonstopFrom && o.faults.nonstopFrom->find_first_of("\r\n") != std::string::npos) {
+        result.error = "--fault nonstop: the command must not contain CR or LF";
+    }
+    return result;
+}
+
+std::string SimHelpText() {
+    return R"(Usage: fumilink-sim [OPTIONS]
+
+Stands in for the flue-gas analyser on a pseudo-terminal. Each port is a pty whose
+slave is reachable as the link DIR/COM<n>; the program under test finds it in its port
+list when FUMILINK_PORT_DIR=DIR. Once all links exist the simulator prints one line
+  READY COM5 /dev/pts/7 [COM<n> /dev/pts/<m> ...]
+to standard output. It runs until SIGTERM/SIGINT (or until every port has hung up) and
+removes its links on exit.
+
+Ports:
+  --port N              COM number of the analyser (default 5)
+  --no-analyser         no analyser port (only dead and foreign ports)
+  --dead-port N         extra port that takes bytes and never answers (repeatable)
+  --foreign-port N      extra port that answers every command with the foreign reply,
+                        never containing "ZOR" (repeatable)
+  --port-dir DIR        folder for the COM<n> links (default $FUMILINK_PORT_DIR; one of
+                        the two is required). A COM<n> that already exists is refused.
+  --bluetooth N[:up=MS|:fail=MS]
+                        COM<n> (one of the ports above) is a Bluetooth serial link, as
+                        /dev/rfcommN is: the folder marks it as one (COM<n> is a link to
+                        rfcomm<n>, which links to the pty; fumilink reads that name as
+                        its Bluetooth rule), and every open of the port by the program
+                        starts a radio connection. up=MS: the link comes up MS ms after
+                        the open (default 0); bytes the program writes meanwhile are held
+                        and delivered then, as the kernel does. fail=MS: the connection
+                        fails MS ms after the open and the port hangs up (its pty is then
+                        replaced, so the port can be opened again). Closing the port ends
+                        the link: queued replies and data lines are lost and the stream
+                        stops until the next w904. The simulator learns of the program's
+                        opens and closes from inotify on the pty. Repeatable.
+
+Analyser:
+  --id TEXT             reply to R001 (default 'ZOR GX40')
+  --id2 TEXT            reply to R002 (default 'GX40 V2.31')
+  --serial TEXT         reply to R004 (default 'SN42')
+  --foreign-reply TEXT  reply of foreign ports (default 'MODEM OK')
+  Commands end with CR (a lone LF is accepted too). SERVICE002/SERVICE001 answer
+  'OK' and pause the stream; w904 answers 'OK' and starts or renews the stream (first
+  data line at once); the empty command answers an empty line; anything else 'ERR'.
+
+Stream:
+  --cycle-ms MS         one cycle of 13 data lines every MS ms (default 1000);
+                        0 = cycles back to back (throughput runs)
+  --stream-seconds S    stream stops S seconds after the last w904 (default: never)
+  --status NNN=C        status character C for parameter NNN, e.g. --status 053=F;
+                        'all=C' sets every parameter (default G; repeatable)
+  --seed N              seed of the value drift (default 1)
+  --steady              no drift: every cycle sends the same values, so a run's values
+                        do not depend on how many cycles it saw (comparing programs)
+  --rate BAUD|max       pace bytes like a BAUD line, 8N1 (default 9600, ~960 bytes/s);
+                        'max' writes as fast as the pty takes them
+
+Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port):
+  silent                never answers, never streams
+  delay=MS              each reply starts MS ms after its command
+  slow=MS               reply bytes MS ms apart
+  no-cr                 replies without their CR
+  empty                 every command answered with an empty line (w904 still streams)
+  noise                 noise, NUL and high bytes between stream lines
+  reply-noise           in front of every reply the bytes 00 07 7F FE FF '#~' 1B '[0m'
+                        09 ' ': NUL, BEL, DEL, high bytes, a colour reset, a tab (never
+                        CR or LF)
+  no-newline-stream     stream lines without CR: bytes, but never a complete line
+  flood                 data lines back to back as fast as the pty takes them, from the
+                        moment the port opens until it closes, whatever is sent to it
+                        (ignores --rate and --cycle-ms; no command pauses it); replies
+                        go out between two lines
+  endless-line          the flood without a single CR, replies included: one line that
+                        never ends (flood,no-newline-stream,no-cr)
+  nonstop[=CMD]         from the first CMD on (default w904) the stream keeps its pace
+                        (--rate, --cycle-ms) whatever is sent: CMD starts it after its
+                        reply, and no service command pauses it any more; replies go
+                        out between two lines. Before CMD the analyser behaves as usual
+                        (a service command pauses the stream). --stream-seconds still
+                        ends it; it starts again on the next w904
+  hangup-after=MS       close the pty and remove the link MS ms after start
+  hangup-on=CMD         close the pty and remove the link upon command CMD (no reply)
+  foreign               identify as a foreign device (behaves like --foreign-port)
+
+Output:
+  --log FILE            command log to FILE instead of standard error; one line per
+                        event: '<seconds since start> COM<n> RX "<command>"', also
+                        TX "<reply>" (when queued), STREAM start/renew/pause/end/flood/
+                        nonstop,
+                        OVERRUN, HANGUP, OPEN, CLOSED, EXIT, and for Bluetooth links
+                        LINK connecting/up/down/failed
+  --log-sent            also log 'SENT <n> steady=<s>' after writes that complete stream
+                        lines: n data lines written so far, s the monotonic clock in
+                        seconds just before those writes (comparable across processes;
+                        for benchmarks)
+  --ready-file PATH     also write the READY line to PATH (atomically)
+  --help                this text
+  --version             the version of the build (as the only argument)
+
+Exit status: 0 after a stop by signal or when every port hung up; 2 for bad options or
+a COM<n> already taken in the folder; 1 when a pty or link cannot be created.
+
+Examples:
+  fumilink-sim --port-dir /tmp/ports --port 5
+  fumilink-sim --port-dir /tmp/ports --port 7 --dead-port 3 --foreign-port 4
+  fumilink-sim --port-dir /tmp/ports --fault delay=300,slow=20 --status 053=F
+  fumilink-sim --port-dir /tmp/ports --rate max --cycle-ms 0 --log sim.log
+  fumilink-sim --port-dir /tmp/ports --fault hangup-on=w904 --stream-seconds 3
+  fumilink-sim --port-dir /tmp/ports --fault endless-line
+  fumilink-sim --port-dir /tmp/ports --fault nonstop=R002 --cycle-ms 0
+  fumilink-sim --port-dir /tmp/ports --port 5 --bluetooth 5:up=2500 \
+               --dead-port 4 --bluetooth 4:fail=3000
+)";
+}

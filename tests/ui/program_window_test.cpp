@@ -1,0 +1,421 @@
+// The main window as the calling program uses it, against the analyser simulator inside the
+// test (the demo's ports) on a clock the test moves: started with three arguments it
+// connects, "Daten übernehmen" writes the transfer file and ends; every failure keeps the
+// window and says why; clicks that land in a wait run when it ends, or not at all.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <utility>
+
+#include "data/transfer_file.h"
+#include "serial/tcomm.h"
+#include "tests/support/demo_sim.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/scripted_ports.h"
+#include "tests/support/transfer_file_content.h"
+#include "ui/formmain.h"
+#include "ui/help_window.h"
+#include "ui/message_boxes.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class ProgramWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.path().toStdString();
+        transferFile = folder + "/m.txt";
+        SetMessageBoxHook([this](MessageKind, const QString& text) { messages << text; });
+    }
+
+    void TearDown() override {
+        form.reset();
+        help.reset();
+        sim.reset();
+        SetMessageBoxHook(nullptr);
+    }
+
+    /// The simulator with `arguments`, and the window on its ports, started as the calling
+    /// program starts it ('ab12' '/ART=14' and the transfer file).
+    void StartSim(const std::vector<std::string>& arguments) {
+        sim = std::make_unique<DemoSim>(arguments, clock);
+        ASSERT_TRUE(sim->Ready()) << sim->Problem();
+        form = MakeWindow(&sim->Ports(), {"ab12", "/ART=14", transferFile});
+        help = std::make_unique<TForm1>();
+        form->SetHelpWindow(help.get());
+    }
+
+    std::unique_ptr<TFormmain> MakeWindow(PortProvider* ports,
+                                          const std::vector<std::string>& arguments) {
+        WindowSetup setup;
+        setup.link.ports = ports;
+        setup.link.clock = &clock;
+        setup.link.commandLine = ReadCommandLine(arguments);
+        setup.link.files = {folder + "/fumilink.ini", folder + "/debug.log"};
+        return std::make_unique<TFormmain>(std::move(setup));
+    }
+
+    /// Shows the window (which starts the search) and runs the clock until live values come.
+    void ShowAndWaitOnline() {
+        form->show();
+        ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 20s))
+            << form->StatusMessage().toStdString();
+    }
+
+    /// Runs `action` every `period` of clock time, as a user or a watch would, until it
+    /// returns false.
+    void Every(std::chrono::milliseconds period, std::function<bool()> action) {
+        auto repeat = std::make_shared<std::function<void()>>();
+        *repeat = [this, period, action, repeat] {
+            if (action()) {
+                clock.After(period, *repeat);
+            }
+        };
+        clock.After(period, *repeat);
+    }
+
+    bool TransferFileExists() const {
+        struct stat info {};
+        return stat(transferFile.c_str(), &info) == 0;
+    }
+
+    std::string ReadTransferFile() const {
+        std::ifstream file(transferFile, std::ios::binary);
+        std::ostringstream content;
+        content << file.rdbuf();
+        return content.str();
+    }
+
+    QTemporaryDir dir;
+    std::string folder;
+    std::string transferFile;
+    QStringList messages;
+    ManualClock clock;
+    std::unique_ptr<DemoSim> sim;
+    std::unique_ptr<TForm1> help;
+    std::unique_ptr<TFormmain> form;
+};
+
+constexpr const char* kIdentificationLines =
+    "\r\n9000=ZOR GX40\r\n9100=GX40 V2.31\r\n9200=SN42\r\n";
+
+}  // namespace
+
+TEST_F(ProgramWindow, TakeOverWritesTheTransferFileOfWhatTheWindowHeldAndEndsTheProgram) {
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+    EXPECT_TRUE(form->CBRZaktiv->isChecked()) << "firing type 14 wants smoke numbers";
+    // Typed as a technician types, without Return: what the fields show is what counts,
+    // and a number beyond the range counts as the nearest one in range.
+    const std::pair<TSpinEdit*, const char*> typed[] = {
+        {form->SERZ1, "0.5"}, {form->SERZ2, "12"}, {form->SERZ3, ",5"}, {form->SEWTT, "72.3"}};
+    for (const auto& [edit, text] : typed) {
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(text));
+    }
+    ASSERT_TRUE(clock.RunUntil(
+        [&] { return form->Link->Record().Valid(13) && form->Link->Record().Valid(1); }, 20s));
+    const MeasurementRecord shown = form->Link->Record();
+
+    form->BtExit->click();
+
+    EXPECT_FALSE(form->isVisible()) << "a successful take-over ends the program";
+    EXPECT_FALSE(form->Link->Comm().Connected());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_EQ(form->SEWTT->text(), QStringLiteral("72,3"));
+    EXPECT_EQ(form->SERZ2->text(), QStringLiteral("10,0"));
+
+    // The file holds exactly what the window held at the moment of the take-over (the
+    // poll timer is off while it runs, so no value changes on the way).
+    TransferFileContent expected;
+    expected.headerLine = "AB12";
+    expected.record = shown;
+    expected.entries = {72.3, 0.5, 10.0, 0.5, true, 0};
+    expected.firingTypeParameter = "14";
+    expected.identificationReplies = {"ZOR GX40", "GX40 V2.31", "SN42"};
+    EXPECT_EQ(ReadTransferFile(), ComposeTransferFile(expected));
+}
+
+TEST_F(ProgramWindow, AnEntryChangedWhileTheTakeOverWaitsStillCounts) {
+    StartSim({"--port", "5", "--cycle-ms", "300", "--fault", "delay=200"});
+    ShowAndWaitOnline();
+    // The boiler temperature is changed while the service sequence waits for its replies.
+    clock.After(300ms, [&] { form->SEWTT->setValue(81.5); });
+    form->BtExit->click();
+    EXPECT_NE(ReadTransferFile().find("\r\n1401=81,5\r\n"), std::string::npos)
+        << ReadTransferFile();
+}
+
+TEST_F(ProgramWindow, AnalyserBehindABluetoothLinkIsFoundStreamsAndTakesOver) {
+    // Every open of the port makes the radio connection anew: the search's, and the one
+    // that opens the port again for the stream.
+    StartSim({"--port", "5", "--bluetooth", "5:up=2500", "--cycle-ms", "300"});
+    form->show();
+    ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 40s))
+        << form->StatusMessage().toStdString();
+    form->BtExit->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_NE(ReadTransferFile().find(kIdentificationLines), std::string::npos);
+}
+
+TEST_F(ProgramWindow, AbbrechenOrClosingDuringTheLinkWaitEndsTheProgramAtOnce) {
+    // A link that takes a minute: the search waits for it as long as the link may take.
+    StartSim({"--port", "5", "--bluetooth", "5:up=60000"});
+    for (const bool closeWindow : {false, true}) {
+        SCOPED_TRACE(closeWindow ? "closing" : "Abbrechen");
+        std::unique_ptr<TFormmain> window =
+            MakeWindow(&sim->Ports(), {"ab12", "/ART=14", transferFile});
+        const int connections = sim->Count("COM5 LINK connecting");
+        // The search runs inside the first poll tick; the click reaches into its wait.
+        std::optional<std::chrono::milliseconds> clickedAt;
+        Every(20ms, [&] {
+            if (sim->Count("COM5 LINK connecting") == connections || !window->Link->Busy()) {
+                return true;
+            }
+            clickedAt = clock.Now();
+            if (closeWindow) {
+                window->close();
+            } else {
+                window->BTBreak->click();
+            }
+            return false;
+        });
+        window->show();
+        // Ended: the first tick's search has returned, the port is closed, the window gone.
+        ASSERT_TRUE(clock.RunUntil(
+            [&] {
+                return clickedAt && !window->Link->Busy() && !window->Link->Comm().Connected() &&
+                       !window->isVisible();
+            },
+            30s));
+        EXPECT_LE(clock.Now() - *clickedAt, 300ms)
+            << "timeout ticks from the click to the end (the link may take 100)";
+        EXPECT_EQ(sim->Count("COM5 LINK up"), 0);
+    }
+}
+
+TEST_F(ProgramWindow, AnalyserGoneBeforeTheTakeOverKeepsTheWindowAndTheValues) {
+    // The analyser is switched off 3 s after the start: its port disappears.
+    StartSim({"--port", "5", "--cycle-ms", "300", "--fault", "hangup-after=3000"});
+    ShowAndWaitOnline();
+    ASSERT_TRUE(clock.RunUntil([&] { return clock.Now() >= 3000ms; }));
+    ASSERT_TRUE(form->BtExit->isEnabled()) << "the last values are still fresh";
+    ASSERT_NE(form->LabelO2->text(), QStringLiteral("-"));
+    const double o2 = form->Link->Record().Value(1);
+
+    form->BtExit->click();
+
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(TransferFileExists());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("Keine Antwort")));
+    EXPECT_DOUBLE_EQ(form->Link->Record().Value(1), o2);
+    EXPECT_NE(form->LabelO2->text(), QStringLiteral("-"));
+}
+
+TEST_F(ProgramWindow, TakeOverShowsThatItRunsAndAHangUpShowsItsErrorBeforeTheBox) {
+    // A slow analyser that hangs up when asked for its software version.
+    StartSim({"--port", "5", "--cycle-ms", "300", "--fault", "delay=200,hangup-on=R002"});
+    ShowAndWaitOnline();
+    QStringList shownDuringTheTakeOver;
+    bool watching = true;
+    Every(20ms, [&] {
+        if (shownDuringTheTakeOver.isEmpty() ||
+            shownDuringTheTakeOver.back() != form->StatusMessage()) {
+            shownDuringTheTakeOver << form->StatusMessage();
+        }
+        return watching;
+    });
+    QString statusAtTheBox;
+    int pictureAtTheBox = -1;
+    SetMessageBoxHook([&](MessageKind, const QString& text) {
+        watching = false;
+        messages << text;
+        statusAtTheBox = form->StatusMessage();
+        pictureAtTheBox = form->ConnectionPicture();
+    });
+
+    form->BtExit->click();  // returns after the box
+
+    EXPECT_EQ(shownDuringTheTakeOver.join(QStringLiteral(" | ")),
+              QString::fromUtf8("Daten werden übernommen ..."));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8("Keine Antwort vom Messgerät")));
+    EXPECT_EQ(statusAtTheBox, QString::fromUtf8("Fehler: Keine Antwort vom Gerät"));
+    EXPECT_EQ(pictureAtTheBox, 1);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(TransferFileExists());
+}
+
+TEST_F(ProgramWindow, TransferFileInAMissingFolderIsReportedAndTheWindowStays) {
+    transferFile = folder + "/missing/m.txt";
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+
+    form->BtExit->click();
+
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(TransferFileExists());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(
+        QString::fromStdString("Fehler beim Speichern der Datei " + transferFile + "\n")))
+        << messages[0].toStdString();
+    // Still connected: once data flows again the button comes back for a second try.
+    EXPECT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 20s));
+}
+
+TEST_F(ProgramWindow, AbbrechenEndsWithoutATransferFile) {
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+    form->BTBreak->click();
+    EXPECT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 5s));
+    EXPECT_FALSE(form->Link->Comm().Connected());
+    EXPECT_FALSE(TransferFileExists());
+}
+
+TEST_F(ProgramWindow, CloseButtonEndsWithoutATransferFile) {
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(form->isVisible());
+    form.reset();  // the window's end closes the port with it
+    EXPECT_FALSE(TransferFileExists());
+}
+
+TEST_F(ProgramWindow, ClicksDuringATakeOverStartNothingElse) {
+    StartSim({"--port", "5", "--cycle-ms", "300", "--fault", "delay=200"});
+    ShowAndWaitOnline();
+    bool clicking = true;
+    Every(50ms, [&] {
+        form->Connectreset();
+        form->BtExitClick();
+        return clicking;
+    });
+    form->BtExit->click();
+    clicking = false;
+
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(sim->Received(5, "SERVICE002"), 6) << "one search, one take-over";
+    EXPECT_TRUE(TransferFileExists());
+}
+
+// While data streams, the poll tick renews the stream now and then and waits for the
+// analyser's answer; with a slow analyser that wait is long enough to click into.
+class ClickDuringTheKeepAlive : public ProgramWindow {
+protected:
+    void SetUp() override {
+        ProgramWindow::SetUp();
+        StartSim({"--port", "5", "--fault", "delay=300"});
+        ShowAndWaitOnline();
+        searchW904 = sim->Received(5, "w904");
+    }
+
+    /// Runs `click` once, inside a keep-alive wait of the poll tick (the only wait while
+    /// online data arrives and no action runs).
+    void ClickDuringTheWait(const std::function<void()>& click) {
+        bool clicked = false;
+        Every(10ms, [&] {
+            if (!clicked && form->Link->Busy() && sim->Received(5, "w904") > searchW904) {
+                clicked = true;
+                click();
+                EXPECT_TRUE(form->Link->Busy()) << "the click did not run inside the wait";
+            }
+            return !clicked;
+        });
+        ASSERT_TRUE(clock.RunUntil([&] { return clicked; }, 20s));
+    }
+
+    int searchW904 = 0;
+};
+
+TEST_F(ClickDuringTheKeepAlive, TakeOverRunsWhenTheWaitEnds) {
+    ClickDuringTheWait([&] { form->BtExit->click(); });
+    ASSERT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 20s));
+    EXPECT_TRUE(TransferFileExists());
+    EXPECT_NE(ReadTransferFile().find("\r\n9200=SN42\r\n"), std::string::npos);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+}
+
+TEST_F(ClickDuringTheKeepAlive, SearchRunsWhenTheWaitEnds) {
+    const int searchR001 = sim->Received(5, "R001");
+    ClickDuringTheWait([&] { emit form->Image->doubleClicked(); });
+    ASSERT_TRUE(clock.RunUntil([&] { return sim->Received(5, "R001") > searchR001; }, 20s));
+    EXPECT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 20s));
+}
+
+TEST_F(ProgramWindow, ClickRememberedDuringASearchThatFailsStartsNoTakeOver) {
+    // The analyser goes away 3 s after the start; a paired device that never answers stays.
+    StartSim(
+        {"--port", "5", "--dead-port", "4", "--cycle-ms", "300", "--fault", "hangup-after=3000"});
+    ShowAndWaitOnline();
+    ASSERT_TRUE(clock.RunUntil([&] { return clock.Now() >= 3000ms; }));
+    bool clicked = false;
+    Every(10ms, [&] {
+        if (!clicked && form->Link->Busy() && form->BtExit->isEnabled()) {
+            clicked = true;
+            form->BtExit->click();
+        }
+        return !clicked;
+    });
+    emit form->Image->doubleClicked();  // searches again; returns when the search has failed
+    ASSERT_TRUE(clicked) << "no click landed in the search";
+    EXPECT_EQ(form->ConnectionPicture(), 1);
+    EXPECT_FALSE(form->BtExit->isEnabled()) << "nothing to take over without an analyser";
+
+    QCoreApplication::processEvents();  // the remembered click's turn
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(TransferFileExists());
+}
+
+TEST_F(ProgramWindow, RememberedClickDoesNotRunAfterAbbrechenOrClosing) {
+    // A drain is a wait that "Abbrechen" does not end early, so nothing but the remembered
+    // click's own check stands between the abort and a take-over that would follow.
+    ScriptedPorts none;
+    for (const bool closeWindow : {false, true}) {
+        SCOPED_TRACE(closeWindow ? "closing" : "Abbrechen");
+        std::unique_ptr<TFormmain> window = MakeWindow(&none, {});
+        window->BtExit->setEnabled(true);
+        clock.After(0ms, [&] {
+            window->BtExit->click();
+            if (closeWindow) {
+                window->close();
+            } else {
+                window->BTBreak->click();
+            }
+        });
+        window->Link->Drain();
+        QCoreApplication::processEvents();  // the remembered click would start now
+        // A take-over disables the button first and switches the poll timer on at its end.
+        EXPECT_TRUE(window->BtExit->isEnabled());
+        EXPECT_FALSE(window->Link->PollTimer().IsActive());
+    }
+}
+
+TEST_F(ProgramWindow, FiringTypesOtherThanOneSevenFourteenSwitchTheSmokeInputsOff) {
+    ScriptedPorts none;
+    for (const char* firingType : {"/ART=", "/ART=2", "/ART=07", "/ART=7 ", "/ART=140"}) {
+        std::unique_ptr<TFormmain> window = MakeWindow(&none, {"x", firingType, transferFile});
+        window->FormShow();
+        EXPECT_FALSE(window->CBRZaktiv->isChecked()) << firingType;
+        EXPECT_FALSE(window->SERZ1->isEnabled()) << firingType;
+    }
+    for (const char* firingType : {"/ART=1", "/ART=7", "/ART=14"}) {
+        std::unique_ptr<TFormmain> window = MakeWindow(&none, {"x", firingType, transferFile});
+        window->FormShow();
+        EXPECT_TRUE(window->CBRZaktiv->isChecked()) << firingType;
+        EXPECT_TRUE(window->ElCBderivate->isEnabled()) << firingType;
+    }
+}
