@@ -41,15 +41,6 @@ int32_t PortNumberOf(const std::string& name) {
     return name.size() > 3 ? ParseIntLoose(std::string_view(name).substr(3, 5)) : 0;
 }
 
-/// A box text and the system's reason below it.
-QString WithReason(const char* text, const std::string& reason) {
-    QString message = QString::fromUtf8(text);
-    if (!reason.empty()) {
-        message += QLatin1Char('\n') + QString::fromStdString(reason);
-    }
-    return message;
-}
-
 }  // namespace
 
 PortSearch::PortSearch(TComm& comm, CommandExchange& exchange, PortProvider& ports, LinkView& view,
@@ -68,7 +59,8 @@ void PortSearch::SaveDebugLog() {
     const std::string path = files_.debugLogPath.empty() ? DebugLogFilePath() : files_.debugLogPath;
     std::string error;
     if (!debugLog_.Save(path, error)) {
-        view_.ShowErrorBox(WithReason("Logdatei konnte nicht geschrieben werden!", error));
+        view_.ShowErrorBox(
+            WithReason(QStringLiteral("Logdatei konnte nicht geschrieben werden!"), error));
     }
 }
 
@@ -82,14 +74,14 @@ const std::string& PortSearch::SettingsPath() {
 void PortSearch::LoadSettings() {
     std::string error;
     if (!::LoadSettings(SettingsPath(), settings_, &error)) {
-        view_.ShowInfoBox(WithReason(kLoadSettingsFailedText, error));
+        view_.ShowInfoBox(WithReason(QString::fromUtf8(kLoadSettingsFailedText), error));
     }
 }
 
 void PortSearch::SaveSettings() {
     std::string error;
     if (!::SaveSettings(SettingsPath(), settings_, &error)) {
-        view_.ShowInfoBox(WithReason(kSaveSettingsFailedText, error));
+        view_.ShowInfoBox(WithReason(QString::fromUtf8(kSaveSettingsFailedText), error));
     }
 }
 
@@ -296,7 +288,7 @@ int PortSearch::SearchDevice() {
             }
         }
     } catch (const std::exception& failure) {
-        view_.ShowErrorBox(WithReason("Initalfehler", failure.what()));
+        view_.ShowErrorBox(WithReason(QStringLiteral("Initalfehler"), failure.what()));
     }
 
     if (found >= 1) {

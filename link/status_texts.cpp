@@ -20,3 +20,7 @@ QString ErrorStatusText(int code) {
             return {};
     }
 }
+
+QString WithReason(const QString& text, const std::string& reason) {
+    return reason.empty() ? text : text + QLatin1Char('\n') + QString::fromStdString(reason);
+}

@@ -3,6 +3,7 @@
 // help pages agree on every word.
 
 #include <QString>
+#include <string>
 
 /// Error codes of the link (0 = no error).
 enum LinkErrorCode : int {
@@ -18,6 +19,10 @@ enum LinkErrorCode : int {
 
 /// Status text of error codes 1..7; empty for any other code.
 QString ErrorStatusText(int code);
+
+/// A message box's text with the system's reason (UTF-8) on a line of its own below it;
+/// the text alone when there is none.
+QString WithReason(const QString& text, const std::string& reason);
 
 inline const QString kStatusOnline = QStringLiteral("Onlinedaten werden empfangen");
 inline const QString kStatusStandby = QStringLiteral("Verbindung hergestellt (Standby)");

@@ -81,12 +81,9 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
                 // The link is as healthy as before: only the file failed. Paths are UTF-8
                 // on Windows, and Qt takes a Linux file name as UTF-8 too.
                 view_.SetStatusMessage(statusBefore);
-                QString message = QStringLiteral("Fehler beim Speichern der Datei ") +
-                                  QString::fromUtf8(request_.transferFilePath);
-                if (!error.empty()) {
-                    message += QLatin1Char('\n') + QString::fromStdString(error);
-                }
-                view_.ShowInfoBox(message);
+                view_.ShowInfoBox(WithReason(QStringLiteral("Fehler beim Speichern der Datei ") +
+                                                 QString::fromUtf8(request_.transferFilePath),
+                                             error));
             }
         }
     }

@@ -30,6 +30,18 @@ protected:
 
     bool IsOnline() const { return view.status == kStatusOnline; }
 
+    /// "Abbrechen" is pressed once COM `port` has had its first command (checked every
+    /// 20 ms, as a user's click reaches into a wait).
+    void AbortOnceCommandsReach(int port) {
+        clock.After(20ms, [this, port] {
+            if (sim->ReceivedAny(port) > 0) {
+                link->Abort();
+            } else {
+                AbortOnceCommandsReach(port);
+            }
+        });
+    }
+
     void TearDown() override {
         rig.reset();  // the link before the simulator
         sim.reset();
@@ -182,14 +194,7 @@ TEST_F(AgainstSimulator, AbortDuringTheScanClosesWithoutAcceptingAPort) {
     StartSim({"--port", "7", "--dead-port", "2", "--dead-port", "3"});
     // The search runs inside the first tick; "Abbrechen" reaches into its waits once COM2
     // has had its first command.
-    std::function<void()> pressAbort = [&] {
-        if (sim->ReceivedAny(2) > 0) {
-            link->Abort();
-        } else {
-            clock.After(20ms, pressAbort);
-        }
-    };
-    clock.After(20ms, pressAbort);
+    AbortOnceCommandsReach(2);
     Run();
     ASSERT_TRUE(RunUntil([&] { return view.closed; }));
     EXPECT_FALSE(link->Search().Connected());
@@ -322,14 +327,7 @@ TEST_F(AgainstAFlood, DrainEndsAtItsTick) {
 
 TEST_F(AgainstAFlood, AbbrechenDuringTheSearchClosesTheWindow) {
     StartSim({"--port", "5", "--fault", "flood"});
-    std::function<void()> pressAbort = [&] {
-        if (sim->ReceivedAny(5) > 0) {
-            link->Abort();
-        } else {
-            clock.After(20ms, pressAbort);
-        }
-    };
-    clock.After(20ms, pressAbort);
+    AbortOnceCommandsReach(5);
     Run();
     ASSERT_TRUE(RunUntil([&] { return view.closed; }));
     EXPECT_FALSE(link->Search().Connected());

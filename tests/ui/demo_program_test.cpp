@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "app/demo_analyser.h"
 #include "tests/support/demo_sim.h"
 #include "tests/support/manual_clock.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/transfer_file_content.h"
 #include "ui/formmain.h"
 #include "ui/help_window.h"
@@ -54,12 +53,7 @@ protected:
         form->show();
     }
 
-    std::string TransferFile() const {
-        std::ifstream file(folder + "/m.txt", std::ios::binary);
-        std::ostringstream content;
-        content << file.rdbuf();
-        return content.str();
-    }
+    std::string TransferFile() const { return ReadBytes(folder + "/m.txt"); }
 
     QTemporaryDir dir;
     std::string folder;

@@ -5,22 +5,21 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <utility>
 
 #include "data/transfer_file.h"
 #include "serial/tcomm.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/transfer_file_content.h"
 #include "tests/support/waits.h"
 #include "ui/formmain.h"
@@ -68,17 +67,8 @@ protected:
             << form->StatusMessage().toStdString();
     }
 
-    bool TransferFileExists() const {
-        struct stat info {};
-        return stat(transferFile.c_str(), &info) == 0;
-    }
-
-    std::string ReadTransferFile() const {
-        std::ifstream file(transferFile, std::ios::binary);
-        std::ostringstream content;
-        content << file.rdbuf();
-        return content.str();
-    }
+    bool TransferFileExists() const { return std::filesystem::exists(transferFile); }
+    std::string ReadTransferFile() const { return ReadBytes(transferFile); }
 
     QTemporaryDir dir;
     std::string portDir;

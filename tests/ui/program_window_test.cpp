@@ -5,15 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <utility>
 
 #include "data/transfer_file.h"
@@ -21,6 +19,7 @@
 #include "tests/support/demo_sim.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/scripted_ports.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/transfer_file_content.h"
 #include "ui/formmain.h"
 #include "ui/help_window.h"
@@ -85,17 +84,8 @@ protected:
         clock.After(period, *repeat);
     }
 
-    bool TransferFileExists() const {
-        struct stat info {};
-        return stat(transferFile.c_str(), &info) == 0;
-    }
-
-    std::string ReadTransferFile() const {
-        std::ifstream file(transferFile, std::ios::binary);
-        std::ostringstream content;
-        content << file.rdbuf();
-        return content.str();
-    }
+    bool TransferFileExists() const { return std::filesystem::exists(transferFile); }
+    std::string ReadTransferFile() const { return ReadBytes(transferFile); }
 
     QTemporaryDir dir;
     std::string folder;
