@@ -17,3 +17,22 @@ function(fumilink_version_text out version)
   endif()
   set(${out} "${CMAKE_MATCH_1}.${CMAKE_MATCH_2},${CMAKE_MATCH_3}${tweak}" PARENT_SCOPE)
 endfunction()
+
+# The version Windows Installer sees: MAJOR.MINOR and then PATCH and TWEAK as the one
+# three-digit number of the shown text, so 1.0.0.7 ("1.0,007") is 1.0.7 and 2.1.3.12
+# ("2.1,312") is 2.1.312. Windows Installer compares only the first three fields of a
+# product version: with the fourth one kept apart, 1.0.0.7 and 1.0.0.8 would be the same
+# version to it, and the newer package would be installed beside the older one instead of
+# replacing it. Its fields stop at 255, 255 and 65535.
+#   fumilink_installer_version(OUT_VARIABLE VERSION)
+function(fumilink_installer_version out version)
+  fumilink_version_text(text ${version})
+  string(REGEX MATCH "^([0-9]+)\\.([0-9]+),([0-9]+)$" match "${text}")
+  if(CMAKE_MATCH_1 GREATER 255 OR CMAKE_MATCH_2 GREATER 255)
+    message(FATAL_ERROR "version \"${version}\" has no Windows Installer form: "
+                        "its first two parts must be at most 255")
+  endif()
+  # "007" is the number 7 (a leading zero would make another version string).
+  math(EXPR release "${CMAKE_MATCH_3}")
+  set(${out} "${CMAKE_MATCH_1}.${CMAKE_MATCH_2}.${release}" PARENT_SCOPE)
+endfunction()

@@ -7,7 +7,9 @@
 #   display  a virtual X server, the tools that drive a window on it, the design fonts
 #   locale   a German locale (the tests prove that output never follows it)
 #   fuzz     clang and its libFuzzer run-time
-#   win32    the MinGW-w64 compiler, Wine and its fonts, socat (pty pairs as COM ports)
+#   win32    the MinGW-w64 compiler, Wine and its fonts, socat (pty pairs as COM ports), the
+#            Windows Installer tools (wixl builds the MSI, msitools reads it back),
+#            osslsigncode and openssl (Authenticode signing and the test certificate)
 #   package  building and checking the Debian package
 # scripts/run.sh needs build and display; scripts/test.sh adds what its stages need.
 set -euo pipefail
@@ -18,7 +20,8 @@ declare -A group_packages=(
   [display]="xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 fonts-dejavu-core"
   [locale]="locales"
   [fuzz]="clang libclang-rt-dev"
-  [win32]="g++-mingw-w64-x86-64-posix wine wine64 fonts-wine socat"
+  [win32]="g++-mingw-w64-x86-64-posix wine wine64 fonts-wine socat wixl msitools osslsigncode
+           openssl"
   [package]="dpkg-dev fakeroot file lintian appstream desktop-file-utils"
 )
 

@@ -7,10 +7,12 @@
 #   4. the fuzz targets (clang + libFuzzer), 30 s each, starting from their corpora in
 #      tests/fuzz/corpus (scripts/fuzz-long.sh; FUMILINK_FUZZ_SECONDS sets the time),
 #   5. the Windows program: a static Qt for MinGW-w64 (built once into a cache by
-#      scripts/build-qt-mingw.sh), fumilink.exe and its zip, and the tests under Wine: the
-#      Qt-free unit tests, the Win32 serial back end on pty-backed COM ports, and
+#      scripts/build-qt-mingw.sh), fumilink.exe, its zip and its MSI, and the tests under
+#      Wine: the Qt-free unit tests, the Win32 serial back end on pty-backed COM ports,
 #      fumilink.exe end to end against the simulator and against its own demo analyser
-#      with no COM port at all,
+#      with no COM port at all, and the MSI installed, upgraded from the release before
+#      (built and signed here with a certificate made for the run), refused as a
+#      downgrade and removed,
 #   6. the Debian package: built, checked with lintian, unpacked into a temporary folder and
 #      run there headless against the simulator (scripts/check-package.sh).
 # Usage: scripts/test.sh [stage ...]   (stages: plain asan tsan fuzz win32 package; default all)
@@ -78,17 +80,20 @@ stage_fuzz() {
   bash scripts/fuzz-long.sh --seconds "$fuzz_seconds"
 }
 
+# A Qt built with other options lives under another prefix: a build folder made with
+# another one starts anew (CMake would keep finding the old one). forget_other_qt DIR PREFIX
+forget_other_qt() {
+  if [ -f "$1/CMakeCache.txt" ] && ! grep -qx "CMAKE_PREFIX_PATH:[A-Z]*=$2" "$1/CMakeCache.txt"; then
+    rm -rf "$1"
+  fi
+}
+
 stage_win32() {
   echo "== Windows program (MinGW-w64, static Qt) and its tests under Wine"
   local qt_prefix
   # Builds Qt when the cache lacks it (saying so on stderr) and prints where it is.
   qt_prefix=$(bash scripts/build-qt-mingw.sh)
-  # A Qt built with other options lives under another prefix: the build folder starts anew
-  # (CMake would keep finding the old one).
-  if [ -f build-win32/CMakeCache.txt ] &&
-    ! grep -qx "CMAKE_PREFIX_PATH:[A-Z]*=$qt_prefix" build-win32/CMakeCache.txt; then
-    rm -rf build-win32
-  fi
+  forget_other_qt build-win32 "$qt_prefix"
   FUMILINK_QT_MINGW=$qt_prefix \
     FUMILINK_QT_HOST_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" \
     configure win32
@@ -104,9 +109,56 @@ stage_win32() {
   bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
     build-win32/tests/config/hold_file.exe
   bash tests/wine/demo_e2e.sh build-win32/app/fumilink.exe build/app/fumilink out
+  installer_tests "$qt_prefix"
+  # One place for the packages, whichever build made them.
   mkdir -p dist
-  cp build-win32/dist/fumilink-*-windows-x64.zip dist/
+  rm -f dist/fumilink-*-windows-x64.zip dist/fumilink-*-windows-x64.msi
+  cp build-win32/dist/fumilink-*-windows-x64.zip build-win32/dist/fumilink-*-windows-x64.msi dist/
   echo "-- $(ls dist/fumilink-*-windows-x64.zip)"
+  echo "-- $(ls dist/fumilink-*-windows-x64.msi)"
+}
+
+# The release before VERSION (four parts): one less in the number the title shows after
+# the comma, or the last of the minor (major) version before.
+release_before() {
+  local major minor patch tweak release
+  IFS=. read -r major minor patch tweak <<< "$1"
+  release=$((patch * 100 + tweak))
+  if [ "$release" -gt 0 ]; then
+    release=$((release - 1))
+    echo "$major.$minor.$((release / 100)).$((release % 100))"
+  elif [ "$minor" -gt 0 ]; then
+    echo "$major.$((minor - 1)).9.99"
+  else
+    echo "$((major - 1)).0.9.99"
+  fi
+}
+
+# The MSI under Wine: upgraded from the release before this one, which is built here with
+# the version passed to CMake (build-win32-older, without tests) and signed with a
+# certificate made now: its packages show that signing works (tests/cmake/
+# windows_signing.sh). Another build of this version comes from packing this build again.
+installer_tests() { # QT_PREFIX
+  local version older signing=build-win32-older/test-signing rebuilt=build-win32/rebuilt
+  version=$(source build-win32/app/fumilink-version.sh && echo "$FUMILINK_VERSION")
+  older=$(release_before "$version")
+  echo "-- the release before, $older, signed with a certificate made now"
+  forget_other_qt build-win32-older "$1"
+  rm -rf "$signing" build-win32-older/dist
+  bash tests/cmake/windows_signing.sh certificate "$signing"
+  FUMILINK_QT_MINGW=$1 \
+    FUMILINK_QT_HOST_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" \
+    FUMILINK_SIGN_PKCS12=$root/$signing/signing.p12 FUMILINK_SIGN_PASSWORD_FILE=$root/$signing/password \
+    FUMILINK_SIGN_TIMESTAMP_URL='' \
+    cmake --preset win32 -B build-win32-older -DFUMILINK_VERSION="$older" -DFUMILINK_TESTS=OFF \
+    > build-win32-older.configure.log 2>&1 || { cat build-win32-older.configure.log; return 1; }
+  cmake --build build-win32-older -j "$jobs" --target fumilink-windows-packages
+  bash tests/cmake/windows_signing.sh check build-win32-older "$signing"
+  rm -rf "$rebuilt"
+  cmake -DINPUTS=build-win32/app/windows_packages_inputs.cmake -DZIP="$rebuilt/fumilink.zip" \
+    -DMSI="$rebuilt/fumilink.msi" -P cmake/windows_packages.cmake > /dev/null
+  bash tests/wine/installer_e2e.sh build-win32/app/fumilink.exe build-win32/dist/fumilink-*-windows-x64.msi \
+    build-win32-older/dist/fumilink-*-windows-x64.msi "$rebuilt/fumilink.msi"
 }
 
 stage_package() {
