@@ -2,25 +2,32 @@
 // the help window.
 
 #include <QApplication>
+#include <QDateTime>
 #include <QMessageBox>
+#include <QSysInfo>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/app_logging.h"
 #include "app/demo_analyser.h"
 #include "app/locale_text.h"
 #include "app/program_info.h"
+#include "app/session_record.h"
 #include "app/single_instance.h"
 #include "app/start_notice.h"
 #include "app/toolkit_start.h"
 #include "config/command_line.h"
 #include "config/executable_path.h"
 #include "config/path_parts.h"
+#include "config/record_location.h"
 #include "data/cp1252.h"
+#include "data/quoted_bytes.h"
 #include "ui/formmain.h"
 #include "ui/help_window.h"
 #include "ui/message_boxes.h"
+#include "ui/version_text.h"
 
 namespace {
 
@@ -56,6 +63,28 @@ int RefuseSecondCopy(ToolkitArguments& toolkit, const std::string& fileName) {
     return 0;
 }
 
+/// The run's first lines in the record. Never the header line itself: it names the calling
+/// program's customer.
+void RecordStart(const CommandLine& commandLine, size_t argumentCount) {
+    qCInfo(lcApp).noquote() << QStringLiteral("start: Fumilink %1 on %2 (%3)")
+                                   .arg(QString::fromLatin1(kVersionText),
+                                        QSysInfo::prettyProductName(),
+                                        QSysInfo::currentCpuArchitecture());
+    if (argumentCount == 0) {
+        qCInfo(lcApp).noquote() << "command line: no arguments; transfer file"
+                                << QString::fromStdString(commandLine.transferFilePath);
+        return;
+    }
+    qCInfo(lcApp).noquote()
+        << QStringLiteral(
+               "command line: %1 arguments; header line of %2 characters; firing "
+               "type %3; transfer file %4")
+               .arg(argumentCount)
+               .arg(commandLine.headerLine.size())
+               .arg(QString::fromStdString(QuoteBytes(commandLine.firingTypeParameter)),
+                    QString::fromStdString(QuoteBytes(commandLine.transferFilePath)));
+}
+
 void SendMessageBoxesToStderr() {
     SetMessageBoxHook([](MessageKind kind, const QString& message) {
         std::fprintf(stderr, "%s: %s\n", kind == MessageKind::Error ? "Fehler" : "Information",
@@ -74,10 +103,18 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Every run leaves a record for support; where it cannot, the run goes on all the same.
+    SessionRecord record(QString::fromStdString(SessionRecordFolder()),
+                         QDateTime::currentDateTime());
+    record.Install();
+    const CommandLine commandLine = ReadCommandLine(arguments);
+    RecordStart(commandLine, arguments.size());
+
     static char fallbackName[] = "fumilink";
     ToolkitArguments toolkit(argc > 0 ? argv[0] : fallbackName);
     SingleInstanceGuard guard(fileName);
     if (!guard.Acquire()) {
+        qCInfo(lcApp).noquote() << "end: another copy runs on this workplace";
         return RefuseSecondCopy(toolkit, fileName);
     }
 
@@ -87,14 +124,19 @@ int main(int argc, char** argv) {
     }
     // FUMILINK_DEMO: the analyser simulator's ports in place of the system's. A value it
     // refuses ends the program before any search, with the usual exit code (no transfer file).
-    const DemoStart demo = StartDemoAnalyser(std::getenv("FUMILINK_DEMO"));
+    const char* const demoValue = std::getenv("FUMILINK_DEMO");
+    const DemoStart demo = StartDemoAnalyser(demoValue);
     if (!demo.refusal.empty()) {
         ShowErrorBox(QString::fromUtf8(demo.refusal.c_str()));
+        qCInfo(lcApp).noquote() << "end: the demo's options were refused";
         return 0;
+    }
+    if (demo.ports != nullptr) {
+        qCInfo(lcApp).noquote() << "demo:" << QString::fromUtf8(demoValue);
     }
     WindowSetup setup;
     setup.link.ports = demo.ports.get();  // none: the system's
-    setup.link.commandLine = ReadCommandLine(arguments);
+    setup.link.commandLine = commandLine;
     setup.demo = demo.ports != nullptr;
     // The main window comes first and so becomes the application's main window; the help
     // window is created after it, hidden.
@@ -102,5 +144,7 @@ int main(int argc, char** argv) {
     TForm1 form1;
     formmain.SetHelpWindow(&form1);
     formmain.show();
-    return app->exec();
+    const int exitCode = app->exec();
+    qCInfo(lcApp).noquote() << QStringLiteral("end: exit code %1").arg(exitCode);
+    return exitCode;
 }

@@ -22,7 +22,13 @@ constexpr char kUsage[] =
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"
-    "The exit status is 0 whether or not a transfer file was written.\n";
+    "The exit status is 0 whether or not a transfer file was written.\n"
+    "\n"
+    "Every run leaves a session record for support: the ports searched, what was\n"
+    "sent and received, the boxes shown, the take-over's outcome, and the transfer\n"
+    "file's path (never the header line). The newest 20 are kept in\n"
+    "%LOCALAPPDATA%\\Fumilink\\Logs on Windows, $XDG_STATE_HOME/fumilink/logs\n"
+    "(~/.local/state/fumilink/logs) on Linux.\n";
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "data/measurement.h"
+#include "data/quoted_bytes.h"
+#include "link/link_logging.h"
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
 
@@ -48,6 +50,9 @@ void CommandExchange::Exchange(std::string_view command) {
         return;
     }
     BusyScope busy(*this);
+    const QString port = QStringLiteral("COM%1").arg(comm_.Port());
+    qCInfo(lcLink).noquote() << port << ">" << QString::fromStdString(QuoteBytes(command));
+    const std::chrono::milliseconds sentAt = clock_.Now();
     for (char c : command) {
         comm_.WriteByte(static_cast<uint8_t>(c));
     }
@@ -82,6 +87,17 @@ void CommandExchange::Exchange(std::string_view command) {
     if (abortFlag_) {
         errorCode_ = kErrUserAbort;
         errorFlag_ = true;
+    }
+    if (!errorFlag_) {
+        qCInfo(lcLink).noquote() << port << "<" << QString::fromStdString(QuoteBytes(replyLine_));
+    } else {
+        const char* why = abortFlag_ ? "Abbrechen" : comm_.HungUp() ? "hang-up" : "time-out";
+        qCInfo(lcLink).noquote() << QStringLiteral("%1 no reply to %2 after %3 ms (%4), line %5")
+                                        .arg(port)
+                                        .arg(QString::fromStdString(QuoteBytes(command)))
+                                        .arg((clock_.Now() - sentAt).count())
+                                        .arg(QLatin1String(why))
+                                        .arg(QString::fromStdString(QuoteBytes(replyLine_)));
     }
 }
 

@@ -62,6 +62,7 @@ public:
     /// Writes the transfer file with the manual entries `entries` gives when it needs them.
     /// True when the file was written; on failure the user has been told what failed.
     bool schreibeCSV_Datei(const ManualEntriesSource& entries) {
+        poll_.RecordLastValues();
         return takeOver_.Run(entries, search_.So2Key());
     }
 

@@ -3,17 +3,22 @@
 #include <algorithm>
 #include <array>
 
+#include "data/conversions.h"
+#include "data/quoted_bytes.h"
+#include "link/link_logging.h"
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
 
 PollLoop::PollLoop(TComm& comm, CommandExchange& exchange, PortSearch& search,
-                   MeasurementRecord& record, LinkView& view, DebugLog& debugLog, LinkTimers timers)
+                   MeasurementRecord& record, LinkView& view, DebugLog& debugLog, LinkClock& clock,
+                   LinkTimers timers)
     : comm_(comm),
       exchange_(exchange),
       search_(search),
       record_(record),
       view_(view),
       debugLog_(debugLog),
+      clock_(clock),
       timers_(timers) {}
 
 void PollLoop::Start() {
@@ -23,14 +28,76 @@ void PollLoop::Start() {
 
 void PollLoop::CheckData730(std::string_view line) {
     ++dataLinesDecoded_;
+    RecordDataLine(line);
     if (DecodeDataLine(record_, line)) {
+        if (onlineCountdown_ == 0) {
+            qCInfo(lcLink).noquote() << "stream: online data";
+        }
         onlineCountdown_ = kOnlineTicks;
+    }
+}
+
+void PollLoop::RecordDataLine(std::string_view line) {
+    const int32_t parameter = ParseIntLoose(line.substr(0, std::min<size_t>(3, line.size())));
+    lastLines_[parameter] = std::string(line);
+    const auto now = clock_.Now();
+    bool take = false;
+    if (recordedLines_ < kRecordedFirstLines) {
+        ++recordedLines_;
+        take = true;
+        nextSampleAt_ = now + kRecordedCycleEvery;
+    } else if (sampling_ && sampled_.count(parameter) == 0) {
+        take = true;
+    } else if (sampling_) {
+        sampling_ = false;  // the cycle is complete: its first quantity comes again
+        nextSampleAt_ = now + kRecordedCycleEvery;
+    } else if (now >= nextSampleAt_) {
+        sampling_ = true;
+        sampled_.clear();
+        take = true;
+    }
+    if (sampling_ && take) {
+        sampled_.insert(parameter);
+    }
+    const QString text = QStringLiteral("COM%1 data %2")
+                             .arg(comm_.Port())
+                             .arg(QString::fromStdString(QuoteBytes(line)));
+    if (take) {
+        qCInfo(lcLink).noquote() << text;
+    } else {
+        qCDebug(lcLink).noquote() << text;
+    }
+}
+
+void PollLoop::RecordLastValues() {
+    qCInfo(lcLink).noquote() << QStringLiteral("take-over: the last line of each quantity");
+    for (const auto& [parameter, line] : lastLines_) {
+        qCInfo(lcLink).noquote() << QStringLiteral("COM%1 data %2")
+                                        .arg(comm_.Port())
+                                        .arg(QString::fromStdString(QuoteBytes(line)));
+    }
+}
+
+void PollLoop::NoteErrorState() {
+    const int32_t code = exchange_.ErrorCode();
+    if (code == recordedErrorCode_) {
+        return;
+    }
+    recordedErrorCode_ = code;
+    if (code > 0) {
+        qCInfo(lcLink).noquote()
+            << QStringLiteral("error state %1: %2").arg(code).arg(ErrorStatusText(code));
+    } else {
+        qCInfo(lcLink).noquote() << "error state cleared";
     }
 }
 
 void PollLoop::StartLink() {
     debugLog_.Add("Debug-Log");
     if (search_.SearchDevice() > 0) {
+        // A new stream: the record takes its first lines again.
+        recordedLines_ = 0;
+        sampling_ = false;
         view_.SetBtWastunVisible(false);
         view_.ShowConnectionPicture(2);
         search_.OpenDevicePort();
@@ -38,6 +105,7 @@ void PollLoop::StartLink() {
         return;
     }
     const int32_t code = exchange_.ErrorCode();
+    NoteErrorState();
     if (code >= 1 && code <= 6) {
         view_.SetStatusMessage(ErrorStatusText(code));
     }
@@ -104,7 +172,9 @@ void PollLoop::Tick() {
             }
         }
         if (onlineCountdown_ > 0) {
-            --onlineCountdown_;
+            if (--onlineCountdown_ == 0) {
+                qCInfo(lcLink).noquote() << "stream: no data line for 5 s";
+            }
             view_.SetStatusMessage(kStatusOnline);
             view_.ShowConnectionPicture(3);
             view_.SetBtExitEnabled(true);
@@ -122,11 +192,13 @@ void PollLoop::Tick() {
     if (exchange_.ErrorCode() > 0) {
         ShowErrorState();
     }
+    NoteErrorState();
     view_.DispData(record_);
     SwitchOn(timers_.poll);
 }
 
 void PollLoop::ShowErrorState() {
+    NoteErrorState();
     const int32_t code = exchange_.ErrorCode();
     if (code >= 1 && code <= 7) {
         view_.SetStatusMessage(ErrorStatusText(code));

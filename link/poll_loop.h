@@ -3,7 +3,11 @@
 // keeps the stream alive, decides between online and standby, and shows the error state
 // with its help page and retry timer.
 
+#include <chrono>
 #include <cstdint>
+#include <map>
+#include <set>
+#include <string>
 #include <string_view>
 
 #include "data/measurement.h"
@@ -24,8 +28,13 @@ public:
     /// line with a positive parameter number.
     static constexpr int32_t kOnlineTicks = 50;
 
+    /// Data lines the session record takes at the start of a stream; afterwards it takes one
+    /// cycle every kRecordedCycleEvery.
+    static constexpr int kRecordedFirstLines = 2 * 13;
+    static constexpr std::chrono::milliseconds kRecordedCycleEvery{10000};
+
     PollLoop(TComm& comm, CommandExchange& exchange, PortSearch& search, MeasurementRecord& record,
-             LinkView& view, DebugLog& debugLog, LinkTimers timers);
+             LinkView& view, DebugLog& debugLog, LinkClock& clock, LinkTimers timers);
 
     /// The window's first show: the next poll tick starts the link.
     void Start();
@@ -41,6 +50,9 @@ public:
     void ShowErrorState();
     /// Decodes one data line (without its CR) into the measurement record.
     void CheckData730(std::string_view line);
+    /// Puts the last line of each quantity into the session record: the values a take-over
+    /// is about to write.
+    void RecordLastValues();
 
     /// The first tick is still to come (Start ran, the tick did not).
     bool FirstTickPending() const { return firstTick_; }
@@ -52,6 +64,10 @@ public:
 private:
     /// Reads what the port holds now and decodes every completed data line.
     bool ReadDataLines();
+    /// The session record's share of the stream: the first lines, then a cycle now and then.
+    void RecordDataLine(std::string_view line);
+    /// Records the error code when it changed since it was last recorded.
+    void NoteErrorState();
 
     TComm& comm_;
     CommandExchange& exchange_;
@@ -59,6 +75,7 @@ private:
     MeasurementRecord& record_;
     LinkView& view_;
     DebugLog& debugLog_;
+    LinkClock& clock_;
     LinkTimers timers_;
 
     LineAssembler lineBuffer_;
@@ -66,4 +83,12 @@ private:
     int32_t onlineCountdown_ = 0;
     bool firstTick_ = false;
     uint64_t dataLinesDecoded_ = 0;
+
+    // What the session record has taken of the stream.
+    int recordedLines_ = 0;
+    bool sampling_ = false;      ///< taking a cycle
+    std::set<int32_t> sampled_;  ///< parameters of the cycle being taken
+    std::chrono::milliseconds nextSampleAt_{0};
+    std::map<int32_t, std::string> lastLines_;  ///< parameter -> its last line
+    int32_t recordedErrorCode_ = 0;
 };

@@ -9,6 +9,7 @@
 #include "data/conversions.h"
 #include "data/cp1252.h"
 #include "data/single_line.h"
+#include "link/link_logging.h"
 #include "link/link_timers.h"
 #include "link/status_texts.h"
 #include "serial/comm_open_error.h"
@@ -235,6 +236,18 @@ int PortSearch::SearchDevice() {
     int found = 0;
     try {
         const std::vector<std::string> ports = ports_.ListPorts();
+        QStringList listed;
+        QStringList bluetooth;
+        for (const std::string& name : ports) {
+            listed << QString::fromStdString(name);
+            if (ports_.IsBluetoothLink(PortNumberOf(name))) {
+                bluetooth << QString::fromStdString(name);
+            }
+        }
+        const QString none = QStringLiteral("none");
+        qCInfo(lcLink).noquote() << QStringLiteral("search: ports: %1; Bluetooth links: %2")
+                                        .arg(listed.isEmpty() ? none : listed.join(' '),
+                                             bluetooth.isEmpty() ? none : bluetooth.join(' '));
         LoadSettings();
 
         bool rememberedListed = false;
@@ -257,6 +270,10 @@ int PortSearch::SearchDevice() {
                     break;
                 case PortTrial::Unanswered:
                 case PortTrial::Unidentified:
+                    qCInfo(lcLink).noquote() << QStringLiteral(
+                                                    "search: the remembered port left a request "
+                                                    "unanswered (error code %1)")
+                                                    .arg(exchange_.ErrorCode());
                     return 0;  // the port stays open
                 case PortTrial::Found:
                     found = 1;
@@ -277,6 +294,10 @@ int PortSearch::SearchDevice() {
                     continue;
                 }
                 if (trial == PortTrial::Unidentified) {
+                    qCInfo(lcLink).noquote() << QStringLiteral(
+                                                    "search: the analyser's serial number went "
+                                                    "unanswered (error code %1)")
+                                                    .arg(exchange_.ErrorCode());
                     return 0;  // the analyser's port stays open, as on the remembered port
                 }
                 if (trial == PortTrial::Found || trial == PortTrial::Unanswered) {
@@ -294,10 +315,14 @@ int PortSearch::SearchDevice() {
     if (found >= 1) {
         connected_ = true;
         exchange_.SetErrorCode(kErrNone);
+        qCInfo(lcLink).noquote()
+            << QStringLiteral("search: the analyser on COM%1").arg(settings_.portNumber);
         SaveSettings();
     } else {
         exchange_.SetErrorCode(settings_.portNumber == 1 ? kErrNotPaired : kErrNoDevice);
         connected_ = false;
+        qCInfo(lcLink).noquote()
+            << QStringLiteral("search: no analyser (error code %1)").arg(exchange_.ErrorCode());
     }
     return found;
 }

@@ -1,6 +1,7 @@
 #include "link/take_over.h"
 
 #include "config/atomic_write.h"
+#include "link/link_logging.h"
 #include "link/poll_loop.h"
 #include "link/status_texts.h"
 
@@ -56,6 +57,8 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
 
     bool written = false;
     if (exchange_.ErrorFlag()) {
+        qCInfo(lcLink).noquote()
+            << "take-over: no transfer file: the service sequence went unanswered";
         TellNoReply();
     } else {
         file.AddValueLines(record_, entries ? entries() : ManualEntries{},
@@ -73,10 +76,24 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
         debugLog_.Replace(file.Lines());
 
         if (!identified) {
+            qCInfo(lcLink).noquote()
+                << "take-over: no transfer file: an identification request went unanswered";
             TellNoReply();
         } else {
             std::string error;
             written = WriteFileAtomically(request_.transferFilePath, file.Bytes(), &error);
+            const QString path = QString::fromUtf8(request_.transferFilePath);
+            if (written) {
+                qCInfo(lcLink).noquote() << QStringLiteral(
+                                                "take-over: transfer file %1 written "
+                                                "(%2 lines)")
+                                                .arg(path)
+                                                .arg(file.Lines().size());
+            } else {
+                qCInfo(lcLink).noquote()
+                    << QStringLiteral("take-over: transfer file %1 not written: %2")
+                           .arg(path, QString::fromStdString(error));
+            }
             if (!written) {
                 // The link is as healthy as before: only the file failed. Paths are UTF-8
                 // on Windows, and Qt takes a Linux file name as UTF-8 too.

@@ -1,5 +1,7 @@
 #include "serial/tcomm.h"
 
+#include "serial/serial_logging.h"
+
 #include <QCoreApplication>
 
 #include <algorithm>
@@ -159,8 +161,16 @@ bool TComm::Open() {
         };
     }
     if (!device_.Open(port_, wait)) {
+        qCInfo(lcSerial).noquote()
+            << QStringLiteral("open COM%1 failed: %2")
+                   .arg(port_)
+                   .arg(QString::fromStdString(DescribeOpenError(device_.LastOpenError())));
         return false;
     }
+    qCInfo(lcSerial).noquote() << QStringLiteral("open COM%1 ok: %2")
+                                      .arg(port_)
+                                      .arg(QString::fromStdString(device_.LastOpenError().device));
+    hungUpNoted_ = false;
     hungUp_.store(false, std::memory_order_release);
     connected_.store(true, std::memory_order_release);
     ApplySettings();
@@ -191,6 +201,7 @@ void TComm::Close() {
     device_.Purge();
     device_.Close();
     hungUp_.store(false, std::memory_order_release);
+    qCInfo(lcSerial).noquote() << QStringLiteral("close COM%1").arg(port_);
 }
 
 void TComm::WriteBuffer(const void* buffer, int32_t count) {
@@ -229,7 +240,18 @@ bool TComm::HasData() {
 }
 
 bool TComm::HungUp() {
-    return hungUp_.load(std::memory_order_acquire) || (Connected() && device_.Gone());
+    const bool hungUp = hungUp_.load(std::memory_order_acquire) || (Connected() && device_.Gone());
+    if (hungUp) {
+        NoteHangUp();
+    }
+    return hungUp;
+}
+
+void TComm::NoteHangUp() {
+    if (!hungUpNoted_) {
+        hungUpNoted_ = true;
+        qCInfo(lcSerial).noquote() << QStringLiteral("COM%1 hung up").arg(port_);
+    }
 }
 
 uint32_t TComm::OutQueueCount() {
@@ -277,7 +299,12 @@ bool TComm::WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
             }
             return true;
         case WM_COMM_WAKE:
-            return true;  // it has woken the event loop; that was all
+            // It has woken the event loop; the watcher's hang-up goes into the record here,
+            // on the owner's thread.
+            if (Connected() && hungUp_.load(std::memory_order_acquire)) {
+                NoteHangUp();
+            }
+            return true;
         default:
             return false;
     }

@@ -165,12 +165,15 @@ protected:
 
 private:
     void ApplySettings();
+    /// Records the hang-up of the open port, once per open (owner's thread).
+    void NoteHangUp();
     bool WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
     void WatcherMain();
     bool PostNotification(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
     std::atomic<bool> connected_{false};
     std::atomic<bool> hungUp_{false};
+    bool hungUpNoted_ = false;  // owner's thread
     uint32_t inBufSize_ = 2048;
     uint32_t outBufSize_ = 2048;
     uint32_t evMask_ = 0;  // EV_ bits

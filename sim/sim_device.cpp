@@ -24,24 +24,6 @@ const char* PortRoleName(PortRole role) {
     return "?";
 }
 
-std::string QuoteForLog(const std::string& bytes) {
-    std::string quoted = "\"";
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (u >= 0x20 && u < 0x7F) {
-            quoted += c;
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", u);
-            quoted += hex;
-        }
-    }
-    return quoted + "\"";
-}
-
 SimDevice::SimDevice(PortRole role, const SimOptions& options, EventSink sink)
     : role_(role == PortRole::Analyser && options.faults.foreign ? PortRole::Foreign : role),
       options_(options),

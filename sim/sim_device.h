@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "data/quoted_bytes.h"
 #include "sim/command_framer.h"
 #include "sim/paced_output.h"
 #include "sim/sim_options.h"
@@ -24,9 +25,11 @@ enum class PortRole {
 /// Texts of the role for logs and messages ("analyser", "dead", "foreign").
 const char* PortRoleName(PortRole role);
 
-/// Quotes a byte string for the log: printable ASCII as is, '"' and '\\' escaped,
-/// everything else as \xNN, so a log line is always one line.
-std::string QuoteForLog(const std::string& bytes);
+/// Quotes a byte string for the log (QuoteBytes, data/quoted_bytes.h), so a log line is
+/// always one line.
+inline std::string QuoteForLog(const std::string& bytes) {
+    return QuoteBytes(bytes);
+}
 
 /// What the reply-noise fault puts in front of every reply: control bytes, an escape
 /// sequence and high bytes, as a module's start-up garbage or a terminal's colour reset

@@ -9,6 +9,7 @@
 #include "ui/formmain.h"
 #include "ui/help_window.h"
 #include "ui/message_boxes.h"
+#include "ui/ui_logging.h"
 
 void TFormmain::ConnectActions() {
     connect(this, &TFormmain::firstShown, this, [this] { FormShow(); });
@@ -65,6 +66,7 @@ void TFormmain::RunPendingAction() {
 }
 
 void TFormmain::BtExitClick() {
+    qCInfo(lcUi).noquote() << "click: Daten übernehmen";
     if (!MayStartNow(UserAction::TakeOver)) {
         return;
     }
@@ -82,6 +84,7 @@ void TFormmain::BtExitClick() {
 }
 
 void TFormmain::BTBreakClick() {
+    qCInfo(lcUi).noquote() << "click: Abbrechen";
     Link->Abort();
 }
 
@@ -102,6 +105,7 @@ void TFormmain::BtWastunClick() {
 }
 
 void TFormmain::Connectreset() {
+    qCInfo(lcUi).noquote() << "new search (double-click on the connection picture)";
     if (!MayStartNow(UserAction::Reconnect)) {
         return;
     }
@@ -141,6 +145,7 @@ void TFormmain::ShowInfoBox(const QString& message) {
 void TFormmain::closeEvent(QCloseEvent* event) {
     // Closing ends the program: a wait still running (a search over many ports, say)
     // ends at its next pass instead of carrying on behind a closed window.
+    qCInfo(lcUi).noquote() << "the main window closes";
     Link->Abort();
     QWidget::closeEvent(event);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "config/record_location.h"
 #include "data/conversions.h"
 #include "data/cp1252.h"
 #include "ui/help_pages.h"
@@ -24,6 +25,8 @@ constexpr int kPanelHeight = 41;
 constexpr int kButtonWidth = 80;
 // "kein Messgerät gefunden - bitte Einschalten!": where a port the user may not open is named.
 constexpr int kNoDevicePage = 3;
+/// The link at the end of every page that opens the folder of the session records.
+constexpr const char* kRecordsLink = "fumilink:records";
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -111,7 +114,13 @@ void TForm1::SetPortsWithoutPermission(const QStringList& ports) {
 }
 
 QString TForm1::PageHtml(int page) const {
-    const QString html = QString::fromUtf8(HelpPages()[page]);
+    // Every page ends with the way to what support asks for after a call.
+    const QString html =
+        QString::fromUtf8(HelpPages()[page]) +
+        QStringLiteral(
+            "<P>Für den Support: <A HREF=\"%1\">Ordner mit den Sitzungsprotokollen "
+            "öffnen</A> (ein Protokoll je Programmstart)</P>")
+            .arg(QLatin1String(kRecordsLink));
     if (page != kNoDevicePage || portsWithoutPermission_.isEmpty()) {
         return html;
     }
@@ -123,6 +132,10 @@ QString TForm1::PageHtml(int page) const {
 }
 
 void TForm1::LinkClick(const QUrl& HRef) {
+    if (HRef.toString() == QLatin1String(kRecordsLink)) {
+        ShellOpenFolder(SessionRecordFolder());
+        return;
+    }
     ShellOpen(Utf8ToCp1252(HRef.toString().toStdString()));
 }
 

@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <utility>
 
+#include "ui/ui_logging.h"
+
 namespace {
 
 MessageBoxHook& Hook() {
@@ -12,6 +14,11 @@ MessageBoxHook& Hook() {
 }
 
 void ShowBox(MessageKind kind, const QString& message) {
+    // One line in the record, whatever the box says on how many.
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1String(" / "));
+    qCInfo(lcUi).noquote() << (kind == MessageKind::Error ? "box Fehler:" : "box Informationen:")
+                           << line;
     if (Hook()) {
         Hook()(kind, message);
         return;

@@ -19,6 +19,14 @@ void ShellOpen(const std::string& targetCp1252) {
     ShellOpenNative(targetCp1252);
 }
 
+void ShellOpenFolder(const std::string& pathUtf8) {
+    if (Hook()) {
+        Hook()(pathUtf8);
+        return;
+    }
+    ShellOpenFolderNative(pathUtf8);
+}
+
 void SetShellOpenHook(ShellOpenHook hook) {
     Hook() = std::move(hook);
 }

@@ -12,7 +12,11 @@
 /// how to pair and bind the analyser with BlueZ's tools; other targets go to xdg-open.
 void ShellOpen(const std::string& targetCp1252);
 
-/// Replaces the shell (tests): while set, ShellOpen only calls the hook with the target.
-/// An empty function restores the real shell.
-using ShellOpenHook = std::function<void(const std::string& targetCp1252)>;
+/// Opens the folder `pathUtf8` in the file manager (Explorer on Windows; xdg-open's on
+/// Linux), making it first when it is missing. Never blocks and never reports.
+void ShellOpenFolder(const std::string& pathUtf8);
+
+/// Replaces the shell (tests): while set, ShellOpen and ShellOpenFolder only call the hook
+/// with the target (ShellOpenFolder's as UTF-8). An empty function restores the real shell.
+using ShellOpenHook = std::function<void(const std::string& target)>;
 void SetShellOpenHook(ShellOpenHook hook);

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "config/make_folders.h"
 #include "data/cp1252.h"
 #include "ui/linux_bluetooth_steps.h"
 #include "ui/shell_open_native.h"
@@ -96,4 +97,11 @@ void ShellOpenNative(const std::string& targetCp1252) {
     }
     // Detached: the settings tool lives on its own and the window never waits for it.
     QProcess::startDetached(QString::fromStdString(command->program), arguments);
+}
+
+void ShellOpenFolderNative(const std::string& pathUtf8) {
+    MakeFolders(pathUtf8, nullptr);
+    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) {
+        QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(pathUtf8)});
+    }
 }

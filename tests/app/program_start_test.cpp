@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +23,8 @@
 #include "tests/support/waits.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 class ProgramStart : public ::testing::Test {
 protected:
@@ -51,6 +54,7 @@ protected:
                                {"FUMILINK_MESSAGE_BOXES", "stderr"},
                                {"FUMILINK_PORT_DIR", dir.File("ports")},
                                {"XDG_RUNTIME_DIR", dir.File("runtime")},
+                               {"XDG_STATE_HOME", dir.File("state")},
                                {"LC_ALL", std::nullopt},
                                {"LC_MESSAGES", std::nullopt},
                                {"LANG", std::nullopt}};
@@ -239,4 +243,48 @@ TEST_F(ProgramStart, ADemoValueItRefusesIsNamedAndTheProgramEndsWithoutSearching
               "Fehler: FUMILINK_DEMO=--port 5 --fault sparks wird nicht angenommen (not "
               "accepted):\n--fault: unknown fault 'sparks' (see --help)\n");
     EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
+}
+
+TEST_F(ProgramStart, EveryRunLeavesARecordThatNamesTheHeaderLinesLengthNeverItsText) {
+    // The header line names the calling program's customer.
+    const std::vector<std::string> arguments = {"Kundin Ärztehaus Süd", "/ART=14",
+                                                dir.File("m.txt")};
+    const std::map<std::string, std::optional<std::string>> refusedDemo = {
+        {"FUMILINK_DEMO", "--fault sparks"}};
+    const auto recordsIn = [](const std::string& folder) {
+        std::vector<std::string> texts;
+        if (std::filesystem::is_directory(folder)) {
+            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+                texts.push_back(ReadBytes(entry.path().string()));
+            }
+        }
+        return texts;
+    };
+
+    auto changed = refusedDemo;
+    const auto [code, text] = Finish(Start(program, {}, arguments, changed), 20s);
+    ASSERT_EQ(code, 0) << text;
+    const std::vector<std::string> records = recordsIn(dir.File("state/fumilink/logs"));
+    ASSERT_EQ(records.size(), 1u);
+    const std::string& record = records[0];
+    EXPECT_EQ(record.find("Ärztehaus"), std::string::npos) << record;
+    for (const char* expected :
+         {"fumilink.app command line: 3 arguments; header line of 20 characters; firing type "
+          "\"14\"; transfer file \"",
+          "fumilink.ui box Fehler: FUMILINK_DEMO=--fault sparks wird nicht angenommen",
+          "fumilink.app end: the demo's options were refused\n"}) {
+        EXPECT_NE(record.find(expected), std::string::npos) << expected << "\n" << record;
+    }
+
+    // Without XDG_STATE_HOME it goes below the home folder; where the folder cannot be
+    // made, the run is the same without a record.
+    changed["XDG_STATE_HOME"] = std::nullopt;
+    changed["HOME"] = dir.File("home");
+    EXPECT_EQ(Finish(Start(program, {}, arguments, changed), 20s), std::make_pair(0, text));
+    EXPECT_EQ(recordsIn(dir.File("home/.local/state/fumilink/logs")).size(), 1u);
+
+    std::filesystem::create_directory(dir.File("blocked"));
+    std::ofstream(dir.File("blocked/fumilink")) << "a file where the folder would be";
+    changed["XDG_STATE_HOME"] = dir.File("blocked");
+    EXPECT_EQ(Finish(Start(program, {}, arguments, changed), 20s), std::make_pair(0, text));
 }

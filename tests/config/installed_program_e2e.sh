@@ -39,7 +39,7 @@ unshare -m bash -c '
   mount --bind "$work/bin" "$bindir"
   cd "$bindir"
   env QT_QPA_PLATFORM=offscreen FUMILINK_PORT_DIR="$work/ports" FUMILINK_MESSAGE_BOXES=stderr \
-    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" XDG_STATE_HOME="$work/state" \
     "$bindir/fumilink" "Kunde" /ART=14 "$work/data.csv" 2> "$work/fumilink.stderr" &
   pid=$!
   for _ in $(seq 1 300); do

@@ -2,8 +2,12 @@
 // open, a debug log that cannot be written, the search itself failing, and ports the
 // system does not let the program open.
 
+#include <QDateTime>
+#include <QTemporaryDir>
 #include <filesystem>
+#include <memory>
 
+#include "app/session_record.h"
 #include "data/cp1252.h"
 #include "link/status_texts.h"
 #include "link_fixture.h"
@@ -82,7 +86,18 @@ TEST_F(SearchFailures, SettingsThatCannotBeReadOrSavedAreBoxesWithTheReason) {
 TEST_F(SearchFailures, APortTheUserMayNotOpenIsNamedOnHelpPageThreeAndInTheDebugLog) {
     ScriptedPeer& analyser = AddPeer(5);
     analyser.RefuseOpen(CommOpenFailure::PermissionDenied, "Permission denied");
+    QTemporaryDir records;
+    auto record = std::make_unique<SessionRecord>(records.path(), QDateTime::currentDateTime());
+    record->Install();
     FirstTick();
+    const QString recordPath = record->FilePath();
+    record.reset();
+    // Support reads the same: which port, and what the system said.
+    const std::string recorded = ReadBytes(recordPath.toStdString());
+    EXPECT_NE(recorded.find(" fumilink.serial open COM5 failed: permission denied - "
+                            "scripted:COM5: Permission denied\n"),
+              std::string::npos)
+        << recorded;
 
     EXPECT_EQ(exchange().ErrorCode(), kErrNoDevice);
     EXPECT_EQ(view.status, QStringLiteral("kein Messgerät gefunden - bitte Einschalten!"));

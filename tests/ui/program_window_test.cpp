@@ -6,14 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <utility>
 
+#include "app/session_record.h"
 #include "data/transfer_file.h"
 #include "serial/tcomm.h"
 #include "tests/support/demo_sim.h"
@@ -117,6 +120,9 @@ TEST_F(ProgramWindow, TakeOverWritesTheTransferFileOfWhatTheWindowHeldAndEndsThe
     ASSERT_TRUE(clock.RunUntil(
         [&] { return form->Link->Record().Valid(13) && form->Link->Record().Valid(1); }, 20s));
     const MeasurementRecord shown = form->Link->Record();
+    QTemporaryDir records;
+    auto record = std::make_unique<SessionRecord>(records.path(), QDateTime::currentDateTime());
+    record->Install();
 
     form->BtExit->click();
 
@@ -135,6 +141,16 @@ TEST_F(ProgramWindow, TakeOverWritesTheTransferFileOfWhatTheWindowHeldAndEndsThe
     expected.firingTypeParameter = "14";
     expected.identificationReplies = {"ZOR GX40", "GX40 V2.31", "SN42"};
     EXPECT_EQ(ReadTransferFile(), ComposeTransferFile(expected));
+    // The record names the file and how many lines it got.
+    const QString recordPath = record->FilePath();
+    record.reset();
+    const std::string written = ReadTransferFile();
+    EXPECT_NE(
+        ReadBytes(recordPath.toStdString())
+            .find("fumilink.link take-over: transfer file " + transferFile + " written (" +
+                  std::to_string(std::count(written.begin(), written.end(), '\n')) + " lines)\n"),
+        std::string::npos)
+        << ReadBytes(recordPath.toStdString());
 }
 
 TEST_F(ProgramWindow, AnEntryChangedWhileTheTakeOverWaitsStillCounts) {
@@ -408,4 +424,56 @@ TEST_F(ProgramWindow, FiringTypesOtherThanOneSevenFourteenSwitchTheSmokeInputsOf
         EXPECT_TRUE(window->CBRZaktiv->isChecked()) << firingType;
         EXPECT_TRUE(window->ElCBderivate->isEnabled()) << firingType;
     }
+}
+
+TEST_F(ProgramWindow, TheSessionRecordTellsTheSearchTheStreamAndAFailedTakeOverInOrder) {
+    const QString records = QString::fromStdString(folder + "/logs");
+    QString recordPath;
+    {
+        SessionRecord record(records, QDateTime::currentDateTime());
+        record.Install();
+        recordPath = record.FilePath();
+        // COM3 takes the search's commands and never answers; COM5 hangs up when the
+        // take-over asks for its software version.
+        StartSim(
+            {"--dead-port", "3", "--port", "5", "--cycle-ms", "300", "--fault", "hangup-on=R002"});
+        ShowAndWaitOnline();
+        // 40 s of a stream of 300 ms cycles: far more lines than the record keeps.
+        ASSERT_TRUE(clock.RunUntil([&] { return clock.Now() >= 40s; }, 60s));
+        form->BtExit->click();
+        form->close();
+    }
+    const std::string text = ReadBytes(recordPath.toStdString());
+    size_t at = 0;
+    for (const char* event : {
+             "fumilink.link search: ports: COM3 COM5; Bluetooth links: none",
+             "fumilink.serial open COM3 ok",
+             "fumilink.link COM3 > \"SERVICE002\"",
+             "fumilink.link COM3 no reply to \"SERVICE002\" after",
+             "fumilink.serial close COM3",
+             "fumilink.link COM5 < \"ZOR GX40\"",
+             "fumilink.link search: the analyser on COM5",
+             "fumilink.link COM5 data \"",
+             "fumilink.link stream: online data",
+             "fumilink.ui click: Daten übernehmen",
+             "fumilink.link COM5 > \"R002\"",
+             "fumilink.serial COM5 hung up",
+             "fumilink.link take-over:",
+             "fumilink.ui box Informationen: Keine Antwort vom Messgerät",
+             "fumilink.ui the main window closes",
+         }) {
+        const size_t found = text.find(event, at);
+        ASSERT_NE(found, std::string::npos) << "not after byte " << at << ": " << event << "\n"
+                                            << text;
+        at = found;
+    }
+    // Of the stream before the click: the first two cycles' lines, then one cycle (with
+    // the odd acknowledgement in it) for every 10 s.
+    const size_t click = text.find("click: Daten übernehmen");
+    int dataLines = 0;
+    for (size_t pos = text.find(" data \""); pos < click; pos = text.find(" data \"", pos + 1)) {
+        ++dataLines;
+    }
+    EXPECT_GE(dataLines, 26 + 3 * 13) << text;
+    EXPECT_LE(dataLines, 26 + 4 * 14) << text;
 }

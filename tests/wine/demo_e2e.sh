@@ -60,7 +60,7 @@ step "Linux program, FUMILINK_DEMO, no serial port: search, live values, take-ov
 mkdir -p "$work/linux" "$work/no-ports"
 cp "$linux_program" "$work/linux/fumilink"
 start_program "$work/linux" "$work/linux.stderr" env FUMILINK_PORT_DIR="$work/no-ports" \
-  FUMILINK_DEMO="--steady --log $work/linux-demo.log" FUMILINK_MESSAGE_BOXES=stderr \
+  XDG_STATE_HOME="$work/state" FUMILINK_DEMO="--steady --log $work/linux-demo.log" FUMILINK_MESSAGE_BOXES=stderr \
   QT_QPA_PLATFORM=xcb ./fumilink "DEMO Heizung Müller" /ART=14 "$work/linux/data.csv"
 take_over "$program_pid" Linux
 [ -s "$work/linux/data.csv" ] || fail "the Linux program wrote no transfer file"
@@ -86,6 +86,16 @@ if ! cmp -s "$work/linux/data.csv" "$run/data.csv"; then
   fail "the transfer files of Linux and Windows differ"
 fi
 echo "transfer file identical to the Linux program's ($(wc -c < "$run/data.csv") bytes)"
+# Each run's session record, in the local application data on Windows: the take-over in
+# it, the header line (a customer's name) not.
+for record in "$work"/state/fumilink/logs/fumilink-*.log \
+  "$WINEPREFIX"/drive_c/users/*/AppData/Local/Fumilink/Logs/fumilink-*.log; do
+  [ -s "$record" ] || fail "no session record: $record"
+  grep -q -a ' fumilink.link take-over: transfer file .* written (22 lines)' "$record" ||
+    fail "the session record $record lacks the take-over: $(tail -n 5 "$record")"
+  ! grep -q -a 'Heizung' "$record" || fail "the session record $record holds the header line"
+done
+echo "session records of both programs hold the take-over and not the header line"
 [ ! -s "$work/windows.stderr" ] || fail "messages: $(cat "$work/windows.stderr")"
 
 step "a rehearsed hang-up shows its error state"

@@ -1,0 +1,67 @@
+#pragma once
+// The session record: what happened in one run, as support needs it after a call from the
+// field ("it does not find my analyser", "it said no answer"). Every run writes one text
+// file (UTF-8), one line per event with the milliseconds since the start, the wall-clock
+// date and time once at the top. The layers write their events through Qt's logging, each
+// in a category of its own (fumilink.app, fumilink.serial, fumilink.link, fumilink.ui);
+// Install() makes this record the message handler. QT_LOGGING_RULES turns on more detail
+// (fumilink.link.debug=true: every data line).
+//
+// The file is written as the run goes, line by line, so that a crash or a killed process
+// keeps what came before. Files are named by the start time (fumilink-YYYYMMDD-HHMMSS.log,
+// with -2, -3 ... when runs start in the same second); the newest kKeptRuns are kept, each
+// cut at kMaxBytes with a line that says so. A folder that cannot be made or written costs
+// the run nothing: no record, no message, no delay.
+//
+// Thread safety: Write and the handler may be called on any thread.
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMutex>
+#include <QString>
+
+class SessionRecord {
+public:
+    static constexpr int kKeptRuns = 20;
+    static constexpr qint64 kMaxBytes = 1024 * 1024;
+
+    struct Limits {
+        int keptRuns = kKeptRuns;
+        qint64 maxBytes = kMaxBytes;
+    };
+
+    /// Starts the record of a run that started at `start`, in `folder` (made when missing),
+    /// and removes the oldest records beyond `limits.keptRuns` (this one counted).
+    SessionRecord(const QString& folder, const QDateTime& start, Limits limits);
+    SessionRecord(const QString& folder, const QDateTime& start)
+        : SessionRecord(folder, start, Limits{}) {}
+    /// Stops handling messages if it was installed.
+    ~SessionRecord();
+    SessionRecord(const SessionRecord&) = delete;
+    SessionRecord& operator=(const SessionRecord&) = delete;
+
+    bool IsOpen() const { return file_.isOpen(); }
+    /// The record's file; empty when there is none.
+    QString FilePath() const { return IsOpen() ? file_.fileName() : QString(); }
+
+    /// Writes one event: the milliseconds since the start, the category and the text (its
+    /// line breaks shown as " / ").
+    void Write(const QString& category, const QString& text);
+
+    /// From now on every message of the program's categories goes here, and only here;
+    /// other messages (Qt's own) go here and to the handler that was installed before.
+    void Install();
+
+private:
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message);
+    void WriteLine(const QByteArray& line);
+
+    QElapsedTimer sinceStart_;
+    const Limits limits_;
+    QMutex mutex_;
+    QFile file_;
+    qint64 written_ = 0;
+    bool cut_ = false;
+    bool installed_ = false;
+};

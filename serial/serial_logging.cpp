@@ -1,0 +1,3 @@
+#include "serial/serial_logging.h"
+
+Q_LOGGING_CATEGORY(lcSerial, "fumilink.serial", QtInfoMsg)
