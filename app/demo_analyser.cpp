@@ -80,14 +80,14 @@ DemoSetting ParseDemoSetting(const std::string& value) {
     return setting;
 }
 
-DemoStart StartDemoAnalyser(const char* value) {
+DemoStart StartDemoAnalyser(const char* value, std::string_view givenAs) {
     DemoStart start;
     if (value == nullptr || *value == '\0') {
         return start;
     }
     const DemoSetting setting = ParseDemoSetting(value);
-    const auto refused = [value](const std::string& reason) {
-        return std::string("FUMILINK_DEMO=") + value + " wird nicht angenommen (not accepted):\n" +
+    const auto refused = [value, givenAs](const std::string& reason) {
+        return std::string(givenAs) + "=" + value + " wird nicht angenommen (not accepted):\n" +
                reason;
     };
     if (!setting.refusal.empty()) {

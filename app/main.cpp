@@ -1,9 +1,10 @@
-// Program start: --help and --version, one copy per user logon, then the main window and
-// the help window.
+// Program start: --help and --version, one copy per user logon, the demo analyser of
+// --demo[=OPTIONS] or FUMILINK_DEMO, then the main window and the help window.
 
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,7 +69,8 @@ void SendMessageBoxesToStderr() {
 int main(int argc, char** argv) {
     const std::string fileName = ProgramFileName(argc, argv);
     // Taken from main()'s own argv, which the toolkit never sees.
-    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    const ProgramArguments given = CommandLineArguments(argc, argv);
+    const std::vector<std::string>& arguments = given.arguments;
     if (const std::optional<std::string> info = ProgramInfoRequested(arguments)) {
         ShowProgramInfo(TitleOf(fileName).toStdString(), *info);
         return 0;
@@ -85,9 +87,11 @@ int main(int argc, char** argv) {
     if (MessageBoxesGoToStderr()) {
         SendMessageBoxesToStderr();
     }
-    // FUMILINK_DEMO: the analyser simulator's ports in place of the system's. A value it
+    // --demo or FUMILINK_DEMO: the analyser simulator's ports in place of the system's; the
+    // switch wins, as the nearer word of whoever started the program. A value the demo
     // refuses ends the program before any search, with the usual exit code (no transfer file).
-    const DemoStart demo = StartDemoAnalyser(std::getenv("FUMILINK_DEMO"));
+    const DemoStart demo = given.demo ? StartDemoAnalyser(given.demo->c_str(), kDemoSwitch)
+                                      : StartDemoAnalyser(std::getenv(kDemoVariable));
     if (!demo.refusal.empty()) {
         ShowErrorBox(QString::fromUtf8(demo.refusal.c_str()));
         return 0;

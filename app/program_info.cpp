@@ -6,7 +6,7 @@ namespace {
 constexpr char kVersionLine[] = "fumilink " FUMILINK_VERSION "\n";
 
 constexpr char kUsage[] =
-    "Usage: fumilink [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n"
+    "Usage: fumilink [--demo[=OPTIONS]] [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n"
     "       fumilink --help | --version\n"
     "\n"
     "Finds the flue-gas analyser on a serial port and shows its live values; \"Daten\n"
@@ -19,6 +19,10 @@ constexpr char kUsage[] =
     "                    14 switch the smoke-number inputs on\n"
     "  TRANSFER-FILE     path of the transfer file (without arguments: data.csv in\n"
     "                    the current folder)\n"
+    "  --demo[=OPTIONS]  talk to the demo analyser inside the program instead of the\n"
+    "                    serial ports (before the other arguments; wins over\n"
+    "                    FUMILINK_DEMO). OPTIONS are fumilink-sim's (--port 5,\n"
+    "                    --fault ...; none: a healthy analyser on COM5).\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"

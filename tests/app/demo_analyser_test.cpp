@@ -79,6 +79,10 @@ TEST(DemoStart, ARefusedValueIsNamedAndGivesNoPorts) {
               "FUMILINK_DEMO=--port 5 --bogus wird nicht angenommen (not accepted):\n"
               "unknown option '--bogus' (see --help)");
     EXPECT_EQ(bogus.ports, nullptr);
+    // Given on the command line, the refusal names the switch as it was written.
+    EXPECT_EQ(StartDemoAnalyser("--port 5 --bogus", "--demo").refusal,
+              "--demo=--port 5 --bogus wird nicht angenommen (not accepted):\n"
+              "unknown option '--bogus' (see --help)");
     const DemoStart log = StartDemoAnalyser("--log no/such/folder/demo.log");
     EXPECT_EQ(log.refusal.rfind("FUMILINK_DEMO=--log no/such/folder/demo.log wird nicht angenommen "
                                 "(not accepted):\ncannot write log file no/such/folder/demo.log: ",

@@ -176,8 +176,10 @@ TEST_F(ProgramStart, HelpOrVersionAloneAnswersOnStandardOutputBesideAFirstCopyAn
 
     ChildProcess& help = Start(program, {}, {"--help"}, headless);
     EXPECT_EQ(Finish(help, std::chrono::seconds(20)), std::make_pair(0, std::string()));
-    EXPECT_EQ(help.Stdout().rfind("Usage: fumilink [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n", 0),
-              0u)
+    EXPECT_EQ(
+        help.Stdout().rfind(
+            "Usage: fumilink [--demo[=OPTIONS]] [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n", 0),
+        0u)
         << help.Stdout();
 
     // Beside other arguments it is the calling program's header: this copy is a second one.
@@ -239,4 +241,11 @@ TEST_F(ProgramStart, ADemoValueItRefusesIsNamedAndTheProgramEndsWithoutSearching
               "Fehler: FUMILINK_DEMO=--port 5 --fault sparks wird nicht angenommen (not "
               "accepted):\n--fault: unknown fault 'sparks' (see --help)\n");
     EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
+
+    // Given by the switch, the refusal names the switch.
+    ChildProcess& switched = Start(program, {}, {"--demo=--fault sparks", "h", "/ART=1", "o.csv"});
+    EXPECT_EQ(Finish(switched, std::chrono::seconds(20)),
+              std::make_pair(0, std::string("Fehler: --demo=--fault sparks wird nicht angenommen "
+                                            "(not accepted):\n--fault: unknown fault 'sparks' "
+                                            "(see --help)\n")));
 }
