@@ -100,6 +100,9 @@ int main(int argc, char** argv) {
     setup.link.ports = demo.ports.get();  // none: the system's
     setup.link.commandLine = ReadCommandLine(arguments);
     setup.demo = demo.ports != nullptr;
+    // A demo leaves the user's settings as they were: the next real search must not start
+    // at the demo's port with its identification.
+    setup.link.files.leaveNoTrace = setup.demo;
     // The main window comes first and so becomes the application's main window; the help
     // window is created after it, hidden.
     TFormmain formmain(std::move(setup));

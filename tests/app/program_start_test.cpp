@@ -211,22 +211,27 @@ TEST_F(ProgramStart, WithoutADisplayOneLineSaysSoAndTheExitCodeIsOne) {
     }
 }
 
-TEST_F(ProgramStart, TheDemoAnalyserTakesThePlaceOfThePortsAndIdentifiesAsDemo) {
+TEST_F(ProgramStart, TheDemoAnalyserTakesThePlaceOfThePortsAndLeavesTheSettingsAsTheyWere) {
     // A port of the system the search would try: with the demo it is not listed.
     PtyPair port(dir.File("ports"), 5);
-    // Its own copy, so that the settings file it writes after finding the analyser lies
-    // in the test's folder.
+    // Its own copy, so that its settings file is the test's: the real analyser's, with the
+    // key an installer set.
     const std::string copy = dir.File("fumilink");
     std::filesystem::copy_file(program, copy);
     std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+    const std::string settings = "[Main]\r\ncomport=3\r\nSerNr=ZOR GX40 SN7\r\nSO2Key=2204\r\n";
+    WriteBytes(dir.File("fumilink.ini"), settings);
 
-    ChildProcess& demo = Start(copy, {}, {}, {{"FUMILINK_DEMO", "1"}});
-    ASSERT_TRUE(SpinUntil(
-        [&] { return ReadBytes(dir.File("fumilink.ini")).find("SerNr=") != std::string::npos; },
-        std::chrono::seconds(30)))
+    // COM1 first: a real search would write debug.log into the current folder.
+    const std::string log = dir.File("demo.log");
+    ChildProcess& demo =
+        Start(copy, {}, {"--demo=--dead-port 1 --log " + log, "Kunde", "/ART=14", "out.csv"});
+    ASSERT_TRUE(
+        SpinUntil([&] { return ReadBytes(log).find("COM5 RX \"w904\"") != std::string::npos; },
+                  std::chrono::seconds(30)))
         << demo.Stderr();
-    EXPECT_EQ(ReadBytes(dir.File("fumilink.ini")),
-              "[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 DEMO DEMO42\r\n");
+    EXPECT_EQ(ReadBytes(dir.File("fumilink.ini")), settings);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("debug.log")));
     EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
     EXPECT_TRUE(demo.Running());
 }

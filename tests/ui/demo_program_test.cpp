@@ -1,6 +1,7 @@
-// The main window against the demo analyser as FUMILINK_DEMO sets it up (its ports in place
-// of the system's, which are never asked), on a clock the test moves: the whole hand-over
-// runs, the file says DEMO, and a rehearsed failure shows its error state.
+// The main window against the demo analyser as --demo and FUMILINK_DEMO set it up (its ports
+// in place of the system's, which are never asked; the settings file read, never written), on
+// a clock the test moves: the whole hand-over runs, the file says DEMO, the settings file
+// stays as it was, and a rehearsed failure shows its error state.
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ protected:
         setup.link.ports = &sim->Ports();
         setup.link.clock = &clock;
         setup.link.commandLine = ReadCommandLine({"ab12", "/ART=14", folder + "/m.txt"});
-        setup.link.files = {folder + "/fumilink.ini", folder + "/debug.log"};
+        setup.link.files = {folder + "/fumilink.ini", folder + "/debug.log", true};
         setup.demo = true;
         form = std::make_unique<TFormmain>(std::move(setup));
         form->SetHelpWindow(help.get());
@@ -66,7 +67,10 @@ protected:
 
 }  // namespace
 
-TEST_F(DemoProgram, TakeOverWritesACompleteFileWhoseIdentificationSaysDemo) {
+TEST_F(DemoProgram, TakeOverWritesACompleteFileWhoseIdentificationSaysDemoAndLeavesTheSettings) {
+    // The real analyser's settings, with the key an installer set for SO2.
+    const std::string settings = "[Main]\r\ncomport=3\r\nSerNr=ZOR GX40 SN7\r\nSO2Key=2204\r\n";
+    WriteBytes(folder + "/fumilink.ini", settings);
     Start("1");
     EXPECT_TRUE(form->windowTitle().endsWith(QStringLiteral(" - DEMO")))
         << form->windowTitle().toStdString();
@@ -90,7 +94,9 @@ TEST_F(DemoProgram, TakeOverWritesACompleteFileWhoseIdentificationSaysDemo) {
     expected.entries = {60.0, 0, 0, 0, true, 0};
     expected.firingTypeParameter = "14";
     expected.identificationReplies = {"ZOR GX40 DEMO", "GX40 V2.31 DEMO", "DEMO42"};
+    expected.so2Key = "2204";
     EXPECT_EQ(TransferFile(), ComposeTransferFile(expected));
+    EXPECT_EQ(ReadBytes(folder + "/fumilink.ini"), settings);
 }
 
 TEST_F(DemoProgram, ARehearsedHangUpShowsItsErrorState) {
