@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
     // A demo leaves the user's settings as they were: the next real search must not start
     // at the demo's port with its identification.
     setup.link.files.leaveNoTrace = setup.demo;
+    setup.presses = {demo.presses.takeOverAfter, demo.presses.abortAfter};
     // The main window comes first and so becomes the application's main window; the help
     // window is created after it, hidden.
     TFormmain formmain(std::move(setup));

@@ -76,6 +76,9 @@ public:
     int32_t ErrorCode() const { return exchange_.ErrorCode(); }
     const MeasurementRecord& Record() const { return record_; }
 
+    /// The clock of the link's timers and waits, for what keeps time beside them.
+    LinkClock& Clock() { return clock_; }
+
     // --- the parts, for tests, benchmarks and diagnostics ---
     const CommandExchange& Exchanger() const { return exchange_; }
     CommandExchange& Exchanger() { return exchange_; }

@@ -24,6 +24,10 @@ void TFormmain::FormShow() {
     CBRZaktiv->setChecked(smokeNumbersWanted_);
     SetSmokeInputsEnabled(smokeNumbersWanted_);
     Link->Start();
+    if (setup_.presses.Any()) {
+        presser_ =
+            std::make_unique<UnattendedPresser>(Link->Clock(), *BtExit, *BTBreak, setup_.presses);
+    }
 }
 
 bool TFormmain::MayStartNow(UserAction action) {

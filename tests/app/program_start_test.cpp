@@ -211,7 +211,7 @@ TEST_F(ProgramStart, WithoutADisplayOneLineSaysSoAndTheExitCodeIsOne) {
     }
 }
 
-TEST_F(ProgramStart, TheDemoAnalyserTakesThePlaceOfThePortsAndLeavesTheSettingsAsTheyWere) {
+TEST_F(ProgramStart, TheDemoSwitchRunsAnUnattendedTakeOverAndLeavesTheSettingsAsTheyWere) {
     // A port of the system the search would try: with the demo it is not listed.
     PtyPair port(dir.File("ports"), 5);
     // Its own copy, so that its settings file is the test's: the real analyser's, with the
@@ -222,18 +222,37 @@ TEST_F(ProgramStart, TheDemoAnalyserTakesThePlaceOfThePortsAndLeavesTheSettingsA
     const std::string settings = "[Main]\r\ncomport=3\r\nSerNr=ZOR GX40 SN7\r\nSO2Key=2204\r\n";
     WriteBytes(dir.File("fumilink.ini"), settings);
 
-    // COM1 first: a real search would write debug.log into the current folder.
-    const std::string log = dir.File("demo.log");
-    ChildProcess& demo =
-        Start(copy, {}, {"--demo=--dead-port 1 --log " + log, "Kunde", "/ART=14", "out.csv"});
-    ASSERT_TRUE(
-        SpinUntil([&] { return ReadBytes(log).find("COM5 RX \"w904\"") != std::string::npos; },
-                  std::chrono::seconds(30)))
-        << demo.Stderr();
+    // COM1 first: a real search would write debug.log into the current folder. The switch
+    // wins over a variable the demo would refuse.
+    ChildProcess& demo = Start(copy, {},
+                               {"--demo=--dead-port 1 --steady --take-over-after 1", "Kunde",
+                                "/ART=14", dir.File("out.csv")},
+                               {{"FUMILINK_DEMO", "--fault sparks"}});
+    EXPECT_EQ(Finish(demo, std::chrono::seconds(60)), std::make_pair(0, std::string()));
+
+    const std::string transfer = ReadBytes(dir.File("out.csv"));
+    EXPECT_EQ(transfer.rfind("KUNDE\r\n", 0), 0u) << "the switch shifted the arguments";
+    for (const char* line : {"\r\n6420=14\r\n", "\r\n2204=", "\r\n9000=ZOR GX40 DEMO\r\n"}) {
+        EXPECT_NE(transfer.find(line), std::string::npos) << line << " in:\n" << transfer;
+    }
     EXPECT_EQ(ReadBytes(dir.File("fumilink.ini")), settings);
     EXPECT_FALSE(std::filesystem::exists(dir.File("debug.log")));
     EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
-    EXPECT_TRUE(demo.Running());
+}
+
+TEST_F(ProgramStart, UnattendedDemosEndByThemselvesWithoutArgumentsToo) {
+    const std::string copy = dir.File("fumilink");
+    std::filesystem::copy_file(program, copy);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+
+    ChildProcess& aborted = Start(copy, {}, {"--demo=--abort-after 0.5"});
+    EXPECT_EQ(Finish(aborted, std::chrono::seconds(60)), std::make_pair(0, std::string()));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("data.csv")));
+
+    ChildProcess& takenOver = Start(copy, {}, {"--demo=--take-over-after 0.5"});
+    EXPECT_EQ(Finish(takenOver, std::chrono::seconds(60)), std::make_pair(0, std::string()));
+    EXPECT_NE(ReadBytes(dir.File("data.csv")).find("\r\n9200=DEMO42\r\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("fumilink.ini"))) << "a demo saves nothing";
 }
 
 TEST_F(ProgramStart, ADemoValueItRefusesIsNamedAndTheProgramEndsWithoutSearching) {
