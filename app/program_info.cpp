@@ -32,6 +32,8 @@ constexpr char kUsage[] =
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"
+    "A transfer file that cannot be written (no path, no folder, no right to write)\n"
+    "is said at the start; the program goes on.\n"
     "The exit status is 0 whether or not a transfer file was written.\n";
 
 }  // namespace

@@ -68,6 +68,9 @@ public:
     // --- what the window asks and tells ---
     /// The window's first show: the first poll tick searches for the analyser.
     void Start() { poll_.Start(); }
+    /// Tells the user at once when the transfer file could not be written where the command
+    /// line asks for it; the program goes on.
+    void CheckTransferPath() { takeOver_.CheckTransferPath(); }
     /// "Abbrechen", or the window closing: a running wait ends, the next tick closes.
     void Abort() { exchange_.Abort(); }
     bool Aborted() const { return exchange_.Aborted(); }

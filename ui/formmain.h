@@ -163,8 +163,8 @@ public:
 
     // ---- actions ----
     /// First show: sets the smoke inputs by the firing type of the command line and starts
-    /// the poll timer, whose first tick searches for the analyser; then starts an unattended
-    /// demo's presses.
+    /// the poll timer, whose first tick searches for the analyser; then says at once when the
+    /// transfer file could not be written, and starts an unattended demo's presses.
     void FormShow();
     /// "Daten übernehmen": writes the transfer file; on success closes port and window.
     void BtExitClick();

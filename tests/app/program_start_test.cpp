@@ -255,6 +255,29 @@ TEST_F(ProgramStart, UnattendedDemosEndByThemselvesWithoutArgumentsToo) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("fumilink.ini"))) << "a demo saves nothing";
 }
 
+TEST_F(ProgramStart, ATransferFileThatCannotBeWrittenIsSaidAtTheStartAndTheProgramGoesOn) {
+    const std::map<std::string, std::string> utf8 = {{"LANG", "C.UTF-8"}};
+    const std::string missing = dir.File("fehlt/out.csv");
+    ChildProcess& copy =
+        Start(program, utf8, {"--demo=--abort-after 0.5", "Kopf", "/ART=1", missing});
+    EXPECT_EQ(Finish(copy, std::chrono::seconds(60)),
+              std::make_pair(0, "Information: Die Übergabedatei kann nicht geschrieben werden:\n" +
+                                    missing + "\nDen Ordner " + dir.File("fehlt/") +
+                                    " gibt es nicht.\nDie Werte werden trotzdem angezeigt; "
+                                    "\"Daten übernehmen\" versucht es erneut.\n"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("fehlt")));
+
+    // One or two arguments: no path at all.
+    ChildProcess& two = Start(program, utf8, {"--demo=--abort-after 0.5", "Kopf", "/ART=1"});
+    const auto [code, text] = Finish(two, std::chrono::seconds(60));
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text.rfind("Information: Die Übergabedatei kann nicht geschrieben werden:\nEs wurde "
+                         "kein Pfad übergeben",
+                         0),
+              0u)
+        << text;
+}
+
 TEST_F(ProgramStart, ADemoValueItRefusesIsNamedAndTheProgramEndsWithoutSearching) {
     PtyPair port(dir.File("ports"), 5);
     ChildProcess& demo = Start(program, {}, {}, {{"FUMILINK_DEMO", "--port 5 --fault sparks"}});

@@ -170,3 +170,18 @@ TEST_F(DemoProgram, AnUnattendedAbortEndsWithoutATransferFile) {
     EXPECT_FALSE(form->Link->Comm().Connected());
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
 }
+
+TEST_F(DemoProgram, AnAbortAfterTheTakeOverEndsARunWhoseTakeOverFailed) {
+    // The take-over fails (no folder for the file) and leaves the window open, as after a
+    // click; the later abort still ends the run, so that nobody has to be at the screen.
+    Start("--take-over-after 1 --abort-after 4", folder + "/missing/m.txt");
+    const auto moments = Watch(kStatusTakingOver);
+    ASSERT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 60s))
+        << form->StatusMessage().toStdString();
+    ASSERT_EQ(messages.size(), 2) << messages.join(" | ").toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8("Die Übergabedatei kann nicht")));
+    EXPECT_TRUE(messages[1].startsWith(QStringLiteral("Fehler beim Speichern der Datei ")));
+    ASSERT_TRUE(moments->live && moments->status);
+    EXPECT_GE(clock.Now() - *moments->live, 4000ms);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/missing"));
+}
