@@ -2,13 +2,13 @@
 // --demo[=OPTIONS] or FUMILINK_DEMO, then the main window and the help window.
 
 #include <QApplication>
-#include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/already_running_box.h"
 #include "app/demo_analyser.h"
 #include "app/locale_text.h"
 #include "app/program_info.h"
@@ -50,9 +50,7 @@ int RefuseSecondCopy(ToolkitArguments& toolkit, const std::string& fileName) {
     const QString message = FromCp1252(AlreadyRunningMessage(ReadLocaleText()));
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     if (!MessageBoxesGoToStderr() && CanShowMessageBox()) {
-        const std::unique_ptr<QApplication> app = StartToolkit(toolkit, 0);
-        QMessageBox box(QMessageBox::NoIcon, TitleOf(fileName), message, QMessageBox::Ok);
-        box.exec();
+        ShowAlreadyRunningBox(toolkit, TitleOf(fileName).toStdString(), message.toStdString());
     }
     return 0;
 }
