@@ -70,6 +70,11 @@ DemoSetting ParseDemoSetting(const std::string& value) {
         return setting;
     }
     setting.options = parsed.options;
+    const auto inMilliseconds = [](const std::optional<SimTime>& after) {
+        return after ? std::optional(std::chrono::duration_cast<std::chrono::milliseconds>(*after))
+                     : std::nullopt;
+    };
+    setting.presses = {inMilliseconds(parsed.takeOverAfter), inMilliseconds(parsed.abortAfter)};
     if (setting.options.serial == SimOptions{}.serial) {
         // The window shows R001 and R004 side by side in a label of the analyser's width.
         setting.options.serial = kDemoSerial;
@@ -80,14 +85,14 @@ DemoSetting ParseDemoSetting(const std::string& value) {
     return setting;
 }
 
-DemoStart StartDemoAnalyser(const char* value) {
+DemoStart StartDemoAnalyser(const char* value, std::string_view givenAs) {
     DemoStart start;
     if (value == nullptr || *value == '\0') {
         return start;
     }
     const DemoSetting setting = ParseDemoSetting(value);
-    const auto refused = [value](const std::string& reason) {
-        return std::string("FUMILINK_DEMO=") + value + " wird nicht angenommen (not accepted):\n" +
+    const auto refused = [value, givenAs](const std::string& reason) {
+        return std::string(givenAs) + "=" + value + " wird nicht angenommen (not accepted):\n" +
                reason;
     };
     if (!setting.refusal.empty()) {
@@ -106,6 +111,7 @@ DemoStart StartDemoAnalyser(const char* value) {
             log->Write(at, port, event);
         };
     }
+    start.presses = setting.presses;
     start.ports = std::make_unique<DemoPortProvider>(
         std::make_shared<DemoPorts>(setting.options, std::move(sink)));
     return start;

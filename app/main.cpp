@@ -1,15 +1,16 @@
-// Program start: --help and --version, one copy per user logon, then the main window and
-// the help window.
+// Program start: --help and --version, one copy per user logon, the demo analyser of
+// --demo[=OPTIONS] or FUMILINK_DEMO, then the main window and the help window.
 
 #include <QApplication>
 #include <QDateTime>
-#include <QMessageBox>
 #include <QSysInfo>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/already_running_box.h"
 #include "app/app_logging.h"
 #include "app/demo_analyser.h"
 #include "app/locale_text.h"
@@ -56,9 +57,7 @@ int RefuseSecondCopy(ToolkitArguments& toolkit, const std::string& fileName) {
     const QString message = FromCp1252(AlreadyRunningMessage(ReadLocaleText()));
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     if (!MessageBoxesGoToStderr() && CanShowMessageBox()) {
-        const std::unique_ptr<QApplication> app = StartToolkit(toolkit, 0);
-        QMessageBox box(QMessageBox::NoIcon, TitleOf(fileName), message, QMessageBox::Ok);
-        box.exec();
+        ShowAlreadyRunningBox(toolkit, TitleOf(fileName).toStdString(), message.toStdString());
     }
     return 0;
 }
@@ -97,7 +96,8 @@ void SendMessageBoxesToStderr() {
 int main(int argc, char** argv) {
     const std::string fileName = ProgramFileName(argc, argv);
     // Taken from main()'s own argv, which the toolkit never sees.
-    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    const ProgramArguments given = CommandLineArguments(argc, argv);
+    const std::vector<std::string>& arguments = given.arguments;
     if (const std::optional<std::string> info = ProgramInfoRequested(arguments)) {
         ShowProgramInfo(TitleOf(fileName).toStdString(), *info);
         return 0;
@@ -122,22 +122,29 @@ int main(int argc, char** argv) {
     if (MessageBoxesGoToStderr()) {
         SendMessageBoxesToStderr();
     }
-    // FUMILINK_DEMO: the analyser simulator's ports in place of the system's. A value it
+    // --demo or FUMILINK_DEMO: the analyser simulator's ports in place of the system's; the
+    // switch wins, as the nearer word of whoever started the program. A value the demo
     // refuses ends the program before any search, with the usual exit code (no transfer file).
-    const char* const demoValue = std::getenv("FUMILINK_DEMO");
-    const DemoStart demo = StartDemoAnalyser(demoValue);
+    const char* const demoVariable = std::getenv(kDemoVariable);
+    const DemoStart demo = given.demo ? StartDemoAnalyser(given.demo->c_str(), kDemoSwitch)
+                                      : StartDemoAnalyser(demoVariable);
     if (!demo.refusal.empty()) {
         ShowErrorBox(QString::fromUtf8(demo.refusal.c_str()));
         qCInfo(lcApp).noquote() << "end: the demo's options were refused";
         return 0;
     }
     if (demo.ports != nullptr) {
-        qCInfo(lcApp).noquote() << "demo:" << QString::fromUtf8(demoValue);
+        qCInfo(lcApp).noquote() << "demo:"
+                                << QString::fromUtf8(given.demo ? given.demo->c_str() : demoVariable);
     }
     WindowSetup setup;
     setup.link.ports = demo.ports.get();  // none: the system's
     setup.link.commandLine = commandLine;
     setup.demo = demo.ports != nullptr;
+    // A demo leaves the user's settings as they were: the next real search must not start
+    // at the demo's port with its identification.
+    setup.link.files.leaveNoTrace = setup.demo;
+    setup.presses = {demo.presses.takeOverAfter, demo.presses.abortAfter};
     // The main window comes first and so becomes the application's main window; the help
     // window is created after it, hidden.
     TFormmain formmain(std::move(setup));

@@ -1,5 +1,7 @@
 #include "config/command_line.h"
 
+#include <string_view>
+
 #include "data/cp1252.h"
 #include "data/single_line.h"
 
@@ -37,7 +39,24 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     return commandLine;
 }
 
-std::vector<std::string> FileTextAndPaths(std::vector<std::string> arguments) {
+ProgramArguments PrepareArguments(std::vector<std::string> arguments) {
+    ProgramArguments prepared;
+    // Only in front: a calling program's header never begins with it, and one that stood
+    // further back could only have been meant as a header or a path.
+    if (!arguments.empty()) {
+        const std::string_view first = arguments.front();
+        const std::string_view name = kDemoSwitch;
+        if (first == name) {
+            prepared.demo = "1";
+        } else if (first.size() > name.size() && first.substr(0, name.size()) == name &&
+                   first[name.size()] == '=') {
+            const std::string_view options = first.substr(name.size() + 1);
+            prepared.demo = options.empty() ? std::string("1") : std::string(options);
+        }
+        if (prepared.demo) {
+            arguments.erase(arguments.begin());
+        }
+    }
     // Header and parameter become file text (Windows-1252); a path must stay as it is to
     // name the file the caller meant. A calling program that hands over Windows-1252 bytes
     // gives arguments that are not UTF-8: those bytes are the file text already.
@@ -46,5 +65,6 @@ std::vector<std::string> FileTextAndPaths(std::vector<std::string> arguments) {
             arguments[i] = Utf8ToCp1252(arguments[i]);
         }
     }
-    return arguments;
+    prepared.arguments = std::move(arguments);
+    return prepared;
 }

@@ -7,20 +7,20 @@
 #include "config/wide_command_line_win32.h"
 #include "config/wide_path_win32.h"
 
-std::vector<std::string> ArgumentsOfWideCommandLine(const wchar_t* commandLine) {
+ProgramArguments ArgumentsOfWideCommandLine(const wchar_t* commandLine) {
     int count = 0;
     wchar_t** values = CommandLineToArgvW(commandLine, &count);
     std::vector<std::string> arguments;
     if (values == nullptr) {
-        return arguments;
+        return {};
     }
     for (int i = 1; i < count; ++i) {
         arguments.push_back(Utf16ToUtf8(values[i]));
     }
     LocalFree(values);
-    return FileTextAndPaths(std::move(arguments));
+    return PrepareArguments(std::move(arguments));
 }
 
-std::vector<std::string> CommandLineArguments(int, const char* const*) {
+ProgramArguments CommandLineArguments(int, const char* const*) {
     return ArgumentsOfWideCommandLine(GetCommandLineW());
 }

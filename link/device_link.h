@@ -69,6 +69,9 @@ public:
     // --- what the window asks and tells ---
     /// The window's first show: the first poll tick searches for the analyser.
     void Start() { poll_.Start(); }
+    /// Tells the user at once when the transfer file could not be written where the command
+    /// line asks for it; the program goes on.
+    void CheckTransferPath() { takeOver_.CheckTransferPath(); }
     /// "Abbrechen", or the window closing: a running wait ends, the next tick closes.
     void Abort() { exchange_.Abort(); }
     bool Aborted() const { return exchange_.Aborted(); }
@@ -76,6 +79,9 @@ public:
     bool Busy() const { return exchange_.Busy(); }
     int32_t ErrorCode() const { return exchange_.ErrorCode(); }
     const MeasurementRecord& Record() const { return record_; }
+
+    /// The clock of the link's timers and waits, for what keeps time beside them.
+    LinkClock& Clock() { return clock_; }
 
     // --- the parts, for tests, benchmarks and diagnostics ---
     const CommandExchange& Exchanger() const { return exchange_; }

@@ -55,6 +55,10 @@ PortSearch::PortSearch(TComm& comm, CommandExchange& exchange, PortProvider& por
       files_(std::move(files)) {}
 
 void PortSearch::SaveDebugLog() {
+    if (files_.leaveNoTrace) {
+        // A demo's lines in place of a real search's would mislead whoever reads the file.
+        return;
+    }
     // The current folder, or where the user's own settings live when it may not be
     // written there (a calling program under Program Files or in /usr/bin).
     const std::string path = files_.debugLogPath.empty() ? DebugLogFilePath() : files_.debugLogPath;
@@ -73,13 +77,26 @@ const std::string& PortSearch::SettingsPath() {
 }
 
 void PortSearch::LoadSettings() {
+    const Settings before = settings_;
     std::string error;
     if (!::LoadSettings(SettingsPath(), settings_, &error)) {
         view_.ShowInfoBox(WithReason(QString::fromUtf8(kLoadSettingsFailedText), error));
     }
+    if (files_.leaveNoTrace) {
+        // The file's port and identification are the real analyser's: the demo's search
+        // starts from what it found itself in this run, or scans.
+        const Settings& kept = foundThisRun_ ? *foundThisRun_ : before;
+        settings_.portNumber = kept.portNumber;
+        settings_.identification = kept.identification;
+        settings_.settingsFound = foundThisRun_.has_value();
+    }
 }
 
 void PortSearch::SaveSettings() {
+    if (files_.leaveNoTrace) {
+        foundThisRun_ = settings_;
+        return;
+    }
     std::string error;
     if (!::SaveSettings(SettingsPath(), settings_, &error)) {
         view_.ShowInfoBox(WithReason(QString::fromUtf8(kSaveSettingsFailedText), error));

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "config/settings.h"
@@ -22,6 +23,10 @@ public:
     struct Files {
         std::string settingsPath;  ///< empty: SettingsFilePath() (config/settings_location.h)
         std::string debugLogPath;  ///< empty: DebugLogFilePath() (config/debug_log_location.h)
+        /// The demo: the settings file is read (SO2Key ...) but never written, the port and
+        /// the identification a search finds are remembered for this run only, and no debug
+        /// log is written, so that the next real run starts as if there had been no demo.
+        bool leaveNoTrace = false;
     };
 
     PortSearch(TComm& comm, CommandExchange& exchange, PortProvider& ports, LinkView& view,
@@ -88,6 +93,9 @@ private:
     Files files_;
 
     Settings settings_;
+    /// With Files::leaveNoTrace: the port and identification the last successful search
+    /// found, in place of those of the settings file.
+    std::optional<Settings> foundThisRun_;
     bool connected_ = false;
     std::map<int32_t, std::string> portsWithoutPermission_;  ///< port -> device path
 };

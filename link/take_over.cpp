@@ -1,6 +1,7 @@
 #include "link/take_over.h"
 
 #include "config/atomic_write.h"
+#include "config/transfer_path_check.h"
 #include "link/link_logging.h"
 #include "link/poll_loop.h"
 #include "link/status_texts.h"
@@ -11,6 +12,9 @@ const QString kNoReplyTakeOver = QStringLiteral(
     "Keine Antwort vom Messgerät: die Werte wurden nicht übernommen.\n"
     "Bitte das Messgerät prüfen, mit einem Doppelklick auf das Bluetooth-Symbol neu "
     "verbinden und erneut \"Daten übernehmen\" wählen.");
+
+const QString kProgramGoesOn =
+    QStringLiteral("Die Werte werden trotzdem angezeigt; \"Daten übernehmen\" versucht es erneut.");
 
 }  // namespace
 
@@ -108,4 +112,17 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
     exchange_.StreamRequest();
     SwitchOn(pollTimer_);
     return written;
+}
+
+void TakeOver::CheckTransferPath() {
+    const std::string problem = TransferPathProblem(request_.transferFilePath);
+    if (problem.empty()) {
+        return;
+    }
+    QString text = QString::fromUtf8(kTransferPathProblemText) + QLatin1Char(':');
+    if (!request_.transferFilePath.empty()) {
+        text += QLatin1Char('\n') + QString::fromUtf8(request_.transferFilePath);
+    }
+    view_.ShowInfoBox(text + QLatin1Char('\n') + QString::fromUtf8(problem) + QLatin1Char('\n') +
+                      kProgramGoesOn);
 }

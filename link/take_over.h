@@ -32,6 +32,11 @@ public:
     /// of the SO2 line (empty: none).
     bool Run(const ManualEntriesSource& entries, std::string_view so2Key);
 
+    /// Looks, without writing anything, whether the transfer file could be written now, and
+    /// where not, tells the user at once, with the path and the reason. Nothing else
+    /// changes: "Daten übernehmen" tries again, in case the folder has appeared meanwhile.
+    void CheckTransferPath();
+
 private:
     /// The analyser did not answer: the window shows the error state, then the box says
     /// that nothing was taken over (not after "Abbrechen", which closes the window anyway).

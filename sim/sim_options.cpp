@@ -41,8 +41,8 @@ constexpr long long kMaxPort = 255;
 
 class Parser {
 public:
-    Parser(const std::vector<std::string>& args, SimOptionsResult& result)
-        : args_(args), result_(result) {}
+    Parser(const std::vector<std::string>& args, SimOptionsResult& result, SimPortPlace place)
+        : args_(args), result_(result), place_(place) {}
 
     void Run() {
         for (index_ = 0; index_ < args_.size() && result_.error.empty(); ++index_) {
@@ -280,6 +280,8 @@ private:
                     o.streamDuration = SimTime(std::llround(*s * 1e6));
                 }
             }
+        } else if (name == "--take-over-after" || name == "--abort-after") {
+            ParsePress(name);
         } else if (name == "--status") {
             if (auto v = Value(name)) {
                 ParseStatus(*v);
@@ -329,6 +331,27 @@ private:
         }
     }
 
+    // The presses of the program's buttons that its demo can make by itself.
+    void ParsePress(const std::string& name) {
+        if (place_ != SimPortPlace::InProgram) {
+            Fail(name +
+                 ": an option of the program's demo (fumilink --demo=\"...\", "
+                 "FUMILINK_DEMO), not of fumilink-sim");
+            return;
+        }
+        const auto text = Value(name);
+        if (!text) {
+            return;
+        }
+        const auto seconds = ParseDecimal(*text);
+        if (!seconds || *seconds < 0 || *seconds > 86400) {
+            Fail(name + ": '" + *text + "' is not a number of seconds (0..86400)");
+            return;
+        }
+        (name == "--abort-after" ? result_.abortAfter : result_.takeOverAfter) =
+            SimTime(std::llround(*seconds * 1e6));
+    }
+
     void NoValue(const std::string& name) {
         if (inlineValue_) {
             Fail("option " + name + " takes no value");
@@ -337,6 +360,7 @@ private:
 
     const std::vector<std::string>& args_;
     SimOptionsResult& result_;
+    const SimPortPlace place_;
     size_t index_ = 0;
     std::optional<std::string> inlineValue_;
 };
@@ -346,7 +370,7 @@ private:
 SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
                                  const std::string& envPortDir, SimPortPlace place) {
     SimOptionsResult result;
-    Parser parser(args, result);
+    Parser parser(args, result, place);
     parser.Run();
     if (!result.error.empty() || result.helpRequested) {
         return result;

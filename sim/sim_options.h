@@ -75,6 +75,11 @@ struct SimOptionsResult {
     SimOptions options;
     bool helpRequested = false;
     std::string error;  ///< non-empty when the command line was rejected
+    /// The program's demo only (SimPortPlace::InProgram): press "Daten übernehmen" or
+    /// "Abbrechen" this long after the first live values (--take-over-after SECONDS,
+    /// --abort-after SECONDS). They press the program's buttons, so fumilink-sim refuses them.
+    std::optional<SimTime> takeOverAfter;
+    std::optional<SimTime> abortAfter;
 };
 
 /// Where the simulated ports are: pseudo-terminals linked in a port folder (fumilink-sim),
@@ -84,7 +89,8 @@ enum class SimPortPlace { Folder, InProgram };
 
 /// Parses the arguments after the program name. `envPortDir` is $FUMILINK_PORT_DIR
 /// (empty when unset); it is the port folder unless --port-dir is given. InProgram refuses
-/// --port-dir, --ready-file and --log-sent instead of asking for a folder.
+/// --port-dir, --ready-file and --log-sent instead of asking for a folder, and takes the
+/// demo's --take-over-after and --abort-after, which Folder refuses.
 SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
                                  const std::string& envPortDir,
                                  SimPortPlace place = SimPortPlace::Folder);

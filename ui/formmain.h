@@ -16,6 +16,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "data/measurement.h"
 #include "data/transfer_file.h"
@@ -25,6 +26,7 @@
 #include "ui/image_label.h"
 #include "ui/shape.h"
 #include "ui/spin_edit.h"
+#include "ui/unattended_presses.h"
 
 class TForm1;
 
@@ -34,6 +36,8 @@ struct WindowSetup {
     LinkSetup link;
     /// The demo's ports are in use: the title says so.
     bool demo = false;
+    /// An unattended demo: the buttons the window presses by itself.
+    UnattendedPresses presses;
 };
 
 /// The main window. Fixed client size 515 x 286, absolute layout, close button only.
@@ -159,7 +163,8 @@ public:
 
     // ---- actions ----
     /// First show: sets the smoke inputs by the firing type of the command line and starts
-    /// the poll timer, whose first tick searches for the analyser.
+    /// the poll timer, whose first tick searches for the analyser; then says at once when the
+    /// transfer file could not be written, and starts an unattended demo's presses.
     void FormShow();
     /// "Daten übernehmen": writes the transfer file; on success closes port and window.
     void BtExitClick();
@@ -209,4 +214,6 @@ private:
     UserAction runningAction_ = UserAction::None;
     /// One click that came during a wait, to run when it ends.
     UserAction pendingAction_ = UserAction::None;
+    /// Presses the buttons of an unattended demo; made by the first show.
+    std::unique_ptr<UnattendedPresser> presser_;
 };

@@ -25,6 +25,14 @@ void TFormmain::FormShow() {
     CBRZaktiv->setChecked(smokeNumbersWanted_);
     SetSmokeInputsEnabled(smokeNumbersWanted_);
     Link->Start();
+    // Once the window is up, so that the box stands in front of it; the search goes on
+    // behind the box.
+    QMetaObject::invokeMethod(
+        this, [this] { Link->CheckTransferPath(); }, Qt::QueuedConnection);
+    if (setup_.presses.Any()) {
+        presser_ =
+            std::make_unique<UnattendedPresser>(Link->Clock(), *BtExit, *BTBreak, setup_.presses);
+    }
 }
 
 bool TFormmain::MayStartNow(UserAction action) {

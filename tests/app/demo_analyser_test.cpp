@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,26 @@ TEST(DemoSetting, RefusesWhatHasNoMeaningInsideTheProgramAndSaysWhy) {
     }
 }
 
+TEST(DemoSetting, TakesThePressesOfAnUnattendedRunBesideTheSimulatorsOptions) {
+    using std::chrono::milliseconds;
+    const DemoSetting both =
+        ParseDemoSetting("--steady --take-over-after 2.5 --port 7 --abort-after=30");
+    ASSERT_EQ(both.refusal, "");
+    EXPECT_EQ(both.presses.takeOverAfter, milliseconds(2500));
+    EXPECT_EQ(both.presses.abortAfter, milliseconds(30000));
+    EXPECT_EQ(both.options.analyserPort, 7) << "the options after them still count";
+    EXPECT_TRUE(both.options.steady);
+    EXPECT_EQ(ParseDemoSetting("--abort-after 0").presses.abortAfter, milliseconds(0));
+    const DemoPresses none = ParseDemoSetting("1").presses;
+    EXPECT_FALSE(none.takeOverAfter || none.abortAfter);
+    EXPECT_EQ(ParseDemoSetting("--take-over-after soon").refusal,
+              "--take-over-after: 'soon' is not a number of seconds (0..86400)");
+    EXPECT_EQ(ParseDemoSetting("--abort-after -1").refusal,
+              "--abort-after: '-1' is not a number of seconds (0..86400)");
+    EXPECT_EQ(ParseDemoSetting("--port 5 --take-over-after").refusal,
+              "option --take-over-after needs a value");
+}
+
 TEST(DemoStart, GivesTheSimulatorsPortsOnlyWhenSet) {
     EXPECT_EQ(StartDemoAnalyser(nullptr).ports, nullptr);
     EXPECT_EQ(StartDemoAnalyser("").ports, nullptr);
@@ -71,6 +92,8 @@ TEST(DemoStart, GivesTheSimulatorsPortsOnlyWhenSet) {
     EXPECT_EQ(demo.refusal, "");
     ASSERT_NE(demo.ports, nullptr);
     EXPECT_EQ(demo.ports->ListPorts(), (std::vector<std::string>{"COM2", "COM7"}));
+    EXPECT_EQ(StartDemoAnalyser("--abort-after 3", "--demo").presses.abortAfter,
+              std::chrono::milliseconds(3000));
 }
 
 TEST(DemoStart, ARefusedValueIsNamedAndGivesNoPorts) {
@@ -79,6 +102,10 @@ TEST(DemoStart, ARefusedValueIsNamedAndGivesNoPorts) {
               "FUMILINK_DEMO=--port 5 --bogus wird nicht angenommen (not accepted):\n"
               "unknown option '--bogus' (see --help)");
     EXPECT_EQ(bogus.ports, nullptr);
+    // Given on the command line, the refusal names the switch as it was written.
+    EXPECT_EQ(StartDemoAnalyser("--take-over-after x", "--demo").refusal,
+              "--demo=--take-over-after x wird nicht angenommen (not accepted):\n"
+              "--take-over-after: 'x' is not a number of seconds (0..86400)");
     const DemoStart log = StartDemoAnalyser("--log no/such/folder/demo.log");
     EXPECT_EQ(log.refusal.rfind("FUMILINK_DEMO=--log no/such/folder/demo.log wird nicht angenommen "
                                 "(not accepted):\ncannot write log file no/such/folder/demo.log: ",

@@ -180,8 +180,10 @@ TEST_F(ProgramStart, HelpOrVersionAloneAnswersOnStandardOutputBesideAFirstCopyAn
 
     ChildProcess& help = Start(program, {}, {"--help"}, headless);
     EXPECT_EQ(Finish(help, std::chrono::seconds(20)), std::make_pair(0, std::string()));
-    EXPECT_EQ(help.Stdout().rfind("Usage: fumilink [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n", 0),
-              0u)
+    EXPECT_EQ(
+        help.Stdout().rfind(
+            "Usage: fumilink [--demo[=OPTIONS]] [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n", 0),
+        0u)
         << help.Stdout();
 
     // Beside other arguments it is the calling program's header: this copy is a second one.
@@ -213,24 +215,71 @@ TEST_F(ProgramStart, WithoutADisplayOneLineSaysSoAndTheExitCodeIsOne) {
     }
 }
 
-TEST_F(ProgramStart, TheDemoAnalyserTakesThePlaceOfThePortsAndIdentifiesAsDemo) {
+TEST_F(ProgramStart, TheDemoSwitchRunsAnUnattendedTakeOverAndLeavesTheSettingsAsTheyWere) {
     // A port of the system the search would try: with the demo it is not listed.
     PtyPair port(dir.File("ports"), 5);
-    // Its own copy, so that the settings file it writes after finding the analyser lies
-    // in the test's folder.
+    // Its own copy, so that its settings file is the test's: the real analyser's, with the
+    // key an installer set.
+    const std::string copy = dir.File("fumilink");
+    std::filesystem::copy_file(program, copy);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+    const std::string settings = "[Main]\r\ncomport=3\r\nSerNr=ZOR GX40 SN7\r\nSO2Key=2204\r\n";
+    WriteBytes(dir.File("fumilink.ini"), settings);
+
+    // COM1 first: a real search would write debug.log into the current folder. The switch
+    // wins over a variable the demo would refuse.
+    ChildProcess& demo = Start(copy, {},
+                               {"--demo=--dead-port 1 --steady --take-over-after 1", "Kunde",
+                                "/ART=14", dir.File("out.csv")},
+                               {{"FUMILINK_DEMO", "--fault sparks"}});
+    EXPECT_EQ(Finish(demo, std::chrono::seconds(60)), std::make_pair(0, std::string()));
+
+    const std::string transfer = ReadBytes(dir.File("out.csv"));
+    EXPECT_EQ(transfer.rfind("KUNDE\r\n", 0), 0u) << "the switch shifted the arguments";
+    for (const char* line : {"\r\n6420=14\r\n", "\r\n2204=", "\r\n9000=ZOR GX40 DEMO\r\n"}) {
+        EXPECT_NE(transfer.find(line), std::string::npos) << line << " in:\n" << transfer;
+    }
+    EXPECT_EQ(ReadBytes(dir.File("fumilink.ini")), settings);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("debug.log")));
+    EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
+}
+
+TEST_F(ProgramStart, UnattendedDemosEndByThemselvesWithoutArgumentsToo) {
     const std::string copy = dir.File("fumilink");
     std::filesystem::copy_file(program, copy);
     std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
 
-    ChildProcess& demo = Start(copy, {}, {}, {{"FUMILINK_DEMO", "1"}});
-    ASSERT_TRUE(SpinUntil(
-        [&] { return ReadBytes(dir.File("fumilink.ini")).find("SerNr=") != std::string::npos; },
-        std::chrono::seconds(30)))
-        << demo.Stderr();
-    EXPECT_EQ(ReadBytes(dir.File("fumilink.ini")),
-              "[Main]\r\ncomport=5\r\nSerNr=ZOR GX40 DEMO DEMO42\r\n");
-    EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
-    EXPECT_TRUE(demo.Running());
+    ChildProcess& aborted = Start(copy, {}, {"--demo=--abort-after 0.5"});
+    EXPECT_EQ(Finish(aborted, std::chrono::seconds(60)), std::make_pair(0, std::string()));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("data.csv")));
+
+    ChildProcess& takenOver = Start(copy, {}, {"--demo=--take-over-after 0.5"});
+    EXPECT_EQ(Finish(takenOver, std::chrono::seconds(60)), std::make_pair(0, std::string()));
+    EXPECT_NE(ReadBytes(dir.File("data.csv")).find("\r\n9200=DEMO42\r\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("fumilink.ini"))) << "a demo saves nothing";
+}
+
+TEST_F(ProgramStart, ATransferFileThatCannotBeWrittenIsSaidAtTheStartAndTheProgramGoesOn) {
+    const std::map<std::string, std::string> utf8 = {{"LANG", "C.UTF-8"}};
+    const std::string missing = dir.File("fehlt/out.csv");
+    ChildProcess& copy =
+        Start(program, utf8, {"--demo=--abort-after 0.5", "Kopf", "/ART=1", missing});
+    EXPECT_EQ(Finish(copy, std::chrono::seconds(60)),
+              std::make_pair(0, "Information: Die Übergabedatei kann nicht geschrieben werden:\n" +
+                                    missing + "\nDen Ordner " + dir.File("fehlt/") +
+                                    " gibt es nicht.\nDie Werte werden trotzdem angezeigt; "
+                                    "\"Daten übernehmen\" versucht es erneut.\n"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("fehlt")));
+
+    // One or two arguments: no path at all.
+    ChildProcess& two = Start(program, utf8, {"--demo=--abort-after 0.5", "Kopf", "/ART=1"});
+    const auto [code, text] = Finish(two, std::chrono::seconds(60));
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text.rfind("Information: Die Übergabedatei kann nicht geschrieben werden:\nEs wurde "
+                         "kein Pfad übergeben",
+                         0),
+              0u)
+        << text;
 }
 
 TEST_F(ProgramStart, ADemoValueItRefusesIsNamedAndTheProgramEndsWithoutSearching) {
@@ -243,6 +292,13 @@ TEST_F(ProgramStart, ADemoValueItRefusesIsNamedAndTheProgramEndsWithoutSearching
               "Fehler: FUMILINK_DEMO=--port 5 --fault sparks wird nicht angenommen (not "
               "accepted):\n--fault: unknown fault 'sparks' (see --help)\n");
     EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
+
+    // Given by the switch, the refusal names the switch.
+    ChildProcess& switched = Start(program, {}, {"--demo=--fault sparks", "h", "/ART=1", "o.csv"});
+    EXPECT_EQ(Finish(switched, std::chrono::seconds(20)),
+              std::make_pair(0, std::string("Fehler: --demo=--fault sparks wird nicht angenommen "
+                                            "(not accepted):\n--fault: unknown fault 'sparks' "
+                                            "(see --help)\n")));
 }
 
 TEST_F(ProgramStart, EveryRunLeavesARecordThatNamesTheHeaderLinesLengthNeverItsText) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 TEST(ReadCommandLine, NoArgumentsWriteDataCsvWithoutHeader) {
     CommandLine line = ReadCommandLine({});
     EXPECT_EQ(line.headerLine, "");
@@ -50,4 +54,34 @@ TEST(ReadCommandLine, LineBreaksInHeaderAndFiringTypeBecomeBlanks) {
     const CommandLine line = ReadCommandLine({"line1\nline2\r\nx\r", "/ART=1\r\n4\n", "p"});
     EXPECT_EQ(line.headerLine, "LINE1 LINE2  X ");
     EXPECT_EQ(line.firingTypeParameter, "1  4 ");
+}
+
+TEST(PrepareArguments, TheDemoSwitchInFrontShiftsNoPositionalArgument) {
+    const struct {
+        std::vector<std::string> given;
+        std::optional<std::string> demo;
+        std::vector<std::string> positional;
+    } cases[] = {
+        {{"--demo", "Kopf", "/ART=14", "out.csv"}, "1", {"Kopf", "/ART=14", "out.csv"}},
+        {{"--demo"}, "1", {}},
+        {{"--demo=", "Kopf"}, "1", {"Kopf"}},
+        {{"--demo=--port 7 --steady", "h", "/ART=1", "p"},
+         "--port 7 --steady",
+         {"h", "/ART=1", "p"}},
+        // Anywhere else it is what its place makes it: a header, a path, ignored.
+        {{"Kopf", "--demo", "out.csv"}, std::nullopt, {"Kopf", "--demo", "out.csv"}},
+        {{"h", "/ART=1", "p", "--demo"}, std::nullopt, {"h", "/ART=1", "p", "--demo"}},
+        {{"--demonstration", "/ART=1", "p"}, std::nullopt, {"--demonstration", "/ART=1", "p"}},
+        {{"--Demo", "/ART=1", "p"}, std::nullopt, {"--Demo", "/ART=1", "p"}},
+    };
+    for (const auto& c : cases) {
+        const ProgramArguments prepared = PrepareArguments(c.given);
+        EXPECT_EQ(prepared.demo, c.demo) << c.given.front();
+        EXPECT_EQ(prepared.arguments, c.positional) << c.given.front();
+    }
+    const CommandLine line =
+        ReadCommandLine(PrepareArguments({"--demo", "ab", "/ART=14", "m.txt"}).arguments);
+    EXPECT_EQ(line.headerLine, "AB");
+    EXPECT_EQ(line.firingTypeParameter, "14");
+    EXPECT_EQ(line.transferFilePath, "m.txt");
 }

@@ -70,9 +70,11 @@ TEST(WidePaths, TheNamedFolderReceivesTheFilesAndItsLookAlikeStaysEmpty) {
 }
 
 TEST(WidePaths, CommandLineKeepsThePathAndGivesTheFileTextInWindows1252) {
-    const std::vector<std::string> arguments = ArgumentsOfWideCommandLine(
-        L"fumilink.exe \"\u015Eahin M\u00FCller \u20AC\" /ART=14 "
-        L"\"C:\\Kunden\\\u015Eahin \u0141ukasz\\out.csv\"");
+    const std::vector<std::string> arguments =
+        ArgumentsOfWideCommandLine(
+            L"fumilink.exe \"\u015Eahin M\u00FCller \u20AC\" /ART=14 "
+            L"\"C:\\Kunden\\\u015Eahin \u0141ukasz\\out.csv\"")
+            .arguments;
     ASSERT_EQ(arguments.size(), 3u);
     // u umlaut and the euro sign have Windows-1252 bytes; S with cedilla has none.
     EXPECT_EQ(arguments[0],
@@ -80,6 +82,18 @@ TEST(WidePaths, CommandLineKeepsThePathAndGivesTheFileTextInWindows1252) {
               "ller \x80");
     EXPECT_EQ(arguments[1], "/ART=14");
     EXPECT_EQ(arguments[2], "C:\\Kunden\\" + kNamed + "\\out.csv");
+}
+
+TEST(WidePaths, TheDemoSwitchIsTakenOffBeforeTheFileTextIsMade) {
+    // The quotes inside the switch group the blanks of its value, and its log path keeps
+    // the letter Windows-1252 lacks.
+    const ProgramArguments given = ArgumentsOfWideCommandLine(
+        L"fumilink.exe --demo=\"--steady --log C:\\\u015Eahin\\d.log\" \"\u015Eahin\" /ART=14 "
+        L"C:\\o.csv");
+    EXPECT_EQ(given.demo,
+              "--steady --log C:\\\xC5\x9E"
+              "ahin\\d.log");
+    EXPECT_EQ(given.arguments, (std::vector<std::string>{"?ahin", "/ART=14", "C:\\o.csv"}));
 }
 
 // The program's own folder holds the settings file: a copy of this test program, started

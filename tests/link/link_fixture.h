@@ -25,11 +25,13 @@ protected:
         Relink();
     }
 
-    /// A new link with `commandLine`, in the same folder; the peers stay.
-    void Relink(CommandLine commandLine = {}) {
+    /// A new link with `commandLine`, in the same folder (a demo's files with
+    /// `leaveNoTrace`); the peers stay.
+    void Relink(CommandLine commandLine = {}, bool leaveNoTrace = false) {
         clock.SetInputWaiting(nullptr);
         rig.reset();
-        rig = std::make_unique<LinkRig>(view, provider, &clock, std::move(commandLine), portDir);
+        rig = std::make_unique<LinkRig>(view, provider, &clock, std::move(commandLine), portDir,
+                                        leaveNoTrace);
         link = rig->link.get();
         clock.SetInputWaiting([this] { return rig ? comm().InQueueCount() : 0u; });
     }

@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <utility>
 
 #include "link/status_texts.h"
@@ -86,6 +87,38 @@ TEST_F(PortSearchTest, RememberedPortIsTriedAloneAndKeepsTheStoredIdentification
     EXPECT_EQ(view.status, QStringLiteral("Gerät am COM5 gefunden"));
     EXPECT_EQ(link->Search().Identification(), "ZOR GX40 SN7");
     EXPECT_NE(ReadFile("fumilink.ini").find("SerNr=ZOR GX40 SN7"), std::string::npos);
+}
+
+TEST_F(PortSearchTest, ADemoReadsTheSettingsFileButRemembersItsOwnPortForTheRunOnly) {
+    // The real analyser's port and identification, and a key an installer set.
+    const std::string real = "[Main]\r\ncomport=3\r\nSerNr=ZOR GX40 SN7\r\nSO2Key=2204\r\n";
+    WriteFile("fumilink.ini", real);
+    Relink({}, true);
+    ScriptedPeer& first = AddPeer(1, Silent);
+    ScriptedPeer& third = AddPeer(3, Foreign);
+    ScriptedPeer& analyser = AddPeer(5);
+
+    EXPECT_EQ(link->SearchDevice(), 1);
+    EXPECT_EQ(link->Search().So2Key(), "2204");
+    EXPECT_FALSE(view.statusHistory.contains(QStringLiteral("Ini-Datei gefunden")))
+        << "the file's COM3 is not the demo's: the first search scans";
+    EXPECT_EQ(first.CountOf("SERVICE002"), 1);
+    EXPECT_EQ(link->Search().Identification(), "ZOR GX40 SN42");
+
+    // Searching again starts at the port found in this run, as after a saved search.
+    const size_t firstCommands = first.Commands().size();
+    const size_t thirdCommands = third.Commands().size();
+    view.statusHistory.clear();
+    EXPECT_EQ(link->SearchDevice(), 1);
+    EXPECT_TRUE(view.statusHistory.contains(QStringLiteral("Ini-Datei gefunden")));
+    EXPECT_EQ(first.Commands().size(), firstCommands);
+    EXPECT_EQ(third.Commands().size(), thirdCommands);
+    EXPECT_EQ(analyser.CountOf("R001"), 2);
+    EXPECT_EQ(link->Search().Identification(), "ZOR GX40 SN42");
+
+    EXPECT_EQ(ReadFile("fumilink.ini"), real);
+    EXPECT_FALSE(std::filesystem::exists(portDir + "/debug.log")) << "COM1 was opened";
+    EXPECT_TRUE(view.infoBoxes.isEmpty()) << view.infoBoxes.join(" | ").toStdString();
 }
 
 TEST_F(PortSearchTest, RememberedPortWithoutCarriageReturnIsNoReplyAndStaysOpen) {

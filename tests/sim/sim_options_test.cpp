@@ -217,7 +217,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "COM5 is given twice"},
         Rejection{"BluetoothWithoutPort", {"--bluetooth", "up=10"}, "/d", "port number"},
         Rejection{"BluetoothUnknownTime", {"--bluetooth", "5:after=10"}, "/d", "N:up=MS"},
-        Rejection{"BluetoothBadTime", {"--bluetooth", "5:fail=soon"}, "/d", "milliseconds"}),
+        Rejection{"BluetoothBadTime", {"--bluetooth", "5:fail=soon"}, "/d", "milliseconds"},
+        // They press the program's buttons: only its demo has any.
+        Rejection{"TakeOverAfterIsTheDemos",
+                  {"--take-over-after", "5"},
+                  "/d",
+                  "--take-over-after: an option of the program's demo"},
+        Rejection{"AbortAfterIsTheDemos",
+                  {"--abort-after=5"},
+                  "/d",
+                  "--abort-after: an option of the program's demo"}),
     [](const testing::TestParamInfo<Rejection>& info) { return info.param.name; });
 
 }  // namespace

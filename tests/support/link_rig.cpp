@@ -15,13 +15,13 @@ std::string FolderOf(std::optional<PortDir>& own, const std::string& given) {
 }  // namespace
 
 LinkRig::LinkRig(LinkView& view, PortProvider* ports, LinkClock* clock, CommandLine commandLine,
-                 const std::string& folder)
+                 const std::string& folder, bool leaveNoTrace)
     : portDir(FolderOf(folder_, folder)) {
     LinkSetup setup;
     setup.ports = ports;
     setup.clock = clock;
     setup.commandLine = std::move(commandLine);
-    setup.files = {portDir + "/fumilink.ini", portDir + "/debug.log"};
+    setup.files = {portDir + "/fumilink.ini", portDir + "/debug.log", leaveNoTrace};
     link = std::make_unique<DeviceLink>(view, std::move(setup));
 }
 

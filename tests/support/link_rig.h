@@ -23,10 +23,11 @@ class LinkRig {
 public:
     /// Makes the folder, points FUMILINK_PORT_DIR at it (where the system's ports are looked
     /// for when `ports` is null), and makes the link. With `folder` the link's files go there
-    /// instead (a folder that outlives the rig). The time-out timer runs from now on, as creating
-    /// the main window starts it. Check Valid() afterwards.
+    /// instead (a folder that outlives the rig). `leaveNoTrace` makes the link's files a
+    /// demo's (PortSearch::Files). The time-out timer runs from now on, as creating the main
+    /// window starts it. Check Valid() afterwards.
     LinkRig(LinkView& view, PortProvider* ports, LinkClock* clock, CommandLine commandLine = {},
-            const std::string& folder = {});
+            const std::string& folder = {}, bool leaveNoTrace = false);
     ~LinkRig();
     LinkRig(const LinkRig&) = delete;
     LinkRig& operator=(const LinkRig&) = delete;

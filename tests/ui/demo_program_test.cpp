@@ -1,13 +1,20 @@
-// The main window against the demo analyser as FUMILINK_DEMO sets it up (its ports in place
-// of the system's, which are never asked), on a clock the test moves: the whole hand-over
-// runs, the file says DEMO, and a rehearsed failure shows its error state.
+// The main window against the demo analyser as --demo and FUMILINK_DEMO set it up (its ports
+// in place of the system's, which are never asked; the settings file read, never written), on
+// a clock the test moves: the whole hand-over runs, the file says DEMO, the settings file
+// stays as it was, a rehearsed failure shows its error state, and an unattended demo presses
+// its buttons by itself.
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/demo_analyser.h"
+#include "link/status_texts.h"
+#include "serial/tcomm.h"
 #include "tests/support/demo_sim.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
@@ -35,9 +42,10 @@ protected:
         SetMessageBoxHook(nullptr);
     }
 
-    /// Starts the demo as the program start does for FUMILINK_DEMO=`value` (on the test's
-    /// clock), then shows the windows, which search.
-    void Start(const char* value) {
+    /// Starts the demo as the program start does for FUMILINK_DEMO=`value` or
+    /// --demo=`value` (on the test's clock), with the transfer file `transferFile` (m.txt in
+    /// the test's folder when empty), then shows the windows, which search.
+    void Start(const char* value, const std::string& transferFile = {}) {
         const DemoSetting setting = ParseDemoSetting(value);
         ASSERT_EQ(setting.refusal, "");
         sim = std::make_unique<DemoSim>(setting.options, clock);
@@ -45,15 +53,42 @@ protected:
         WindowSetup setup;
         setup.link.ports = &sim->Ports();
         setup.link.clock = &clock;
-        setup.link.commandLine = ReadCommandLine({"ab12", "/ART=14", folder + "/m.txt"});
-        setup.link.files = {folder + "/fumilink.ini", folder + "/debug.log"};
+        setup.link.commandLine = ReadCommandLine(
+            {"ab12", "/ART=14", transferFile.empty() ? folder + "/m.txt" : transferFile});
+        setup.link.files = {folder + "/fumilink.ini", folder + "/debug.log", true};
         setup.demo = true;
+        setup.presses = {setting.presses.takeOverAfter, setting.presses.abortAfter};
         form = std::make_unique<TFormmain>(std::move(setup));
         form->SetHelpWindow(help.get());
         form->show();
     }
 
     std::string TransferFile() const { return ReadBytes(folder + "/m.txt"); }
+    bool TransferFileExists() const { return std::filesystem::exists(folder + "/m.txt"); }
+
+    /// The clock time of the first live values (when "Daten übernehmen" is first enabled)
+    /// and of the first status text `status`, as a watch every 10 ms of clock time sees them.
+    struct Moments {
+        std::optional<std::chrono::milliseconds> live;
+        std::optional<std::chrono::milliseconds> status;
+    };
+    std::shared_ptr<Moments> Watch(const QString& status) {
+        auto moments = std::make_shared<Moments>();
+        auto look = std::make_shared<std::function<void()>>();
+        *look = [this, moments, status, look] {
+            if (!moments->live && form->BtExit->isEnabled()) {
+                moments->live = clock.Now();
+            }
+            if (!moments->status && form->StatusMessage() == status) {
+                moments->status = clock.Now();
+            }
+            if (form->isVisible()) {
+                clock.After(10ms, *look);
+            }
+        };
+        clock.After(10ms, *look);
+        return moments;
+    }
 
     QTemporaryDir dir;
     std::string folder;
@@ -66,7 +101,10 @@ protected:
 
 }  // namespace
 
-TEST_F(DemoProgram, TakeOverWritesACompleteFileWhoseIdentificationSaysDemo) {
+TEST_F(DemoProgram, TakeOverWritesACompleteFileWhoseIdentificationSaysDemoAndLeavesTheSettings) {
+    // The real analyser's settings, with the key an installer set for SO2.
+    const std::string settings = "[Main]\r\ncomport=3\r\nSerNr=ZOR GX40 SN7\r\nSO2Key=2204\r\n";
+    WriteBytes(folder + "/fumilink.ini", settings);
     Start("1");
     EXPECT_TRUE(form->windowTitle().endsWith(QStringLiteral(" - DEMO")))
         << form->windowTitle().toStdString();
@@ -90,7 +128,9 @@ TEST_F(DemoProgram, TakeOverWritesACompleteFileWhoseIdentificationSaysDemo) {
     expected.entries = {60.0, 0, 0, 0, true, 0};
     expected.firingTypeParameter = "14";
     expected.identificationReplies = {"ZOR GX40 DEMO", "GX40 V2.31 DEMO", "DEMO42"};
+    expected.so2Key = "2204";
     EXPECT_EQ(TransferFile(), ComposeTransferFile(expected));
+    EXPECT_EQ(ReadBytes(folder + "/fumilink.ini"), settings);
 }
 
 TEST_F(DemoProgram, ARehearsedHangUpShowsItsErrorState) {
@@ -101,4 +141,47 @@ TEST_F(DemoProgram, ARehearsedHangUpShowsItsErrorState) {
     EXPECT_EQ(form->StatusMessage(), QString::fromUtf8("Fehler: Keine Antwort vom Gerät"));
     EXPECT_EQ(form->ConnectionPicture(), 1);
     EXPECT_TRUE(form->Link->Record().Valid(1)) << "the last values stay";
+}
+
+TEST_F(DemoProgram, AnUnattendedTakeOverComesAsAClickOnceLiveValuesHaveArrivedForThatLong) {
+    Start("--steady --take-over-after 3");
+    const auto moments = Watch(kStatusTakingOver);
+    ASSERT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 60s))
+        << form->StatusMessage().toStdString();
+
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_NE(TransferFile().find("\r\n9000=ZOR GX40 DEMO\r\n"), std::string::npos);
+    ASSERT_TRUE(moments->live && moments->status) << "the take-over said nothing on screen";
+    const auto waited = *moments->status - *moments->live;
+    // The watch sees each moment up to 10 ms late.
+    EXPECT_GE(waited, 3000ms - 10ms);
+    EXPECT_LE(waited, 3200ms) << "the press comes within two poll ticks of its time";
+}
+
+TEST_F(DemoProgram, AnUnattendedAbortEndsWithoutATransferFile) {
+    Start("--abort-after 2");
+    const auto moments = Watch(QStringLiteral("(never)"));
+    ASSERT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 60s))
+        << form->StatusMessage().toStdString();
+    ASSERT_TRUE(moments->live);
+    EXPECT_GE(clock.Now() - *moments->live, 2000ms - 10ms);
+    EXPECT_LE(clock.Now() - *moments->live, 2300ms);
+    EXPECT_FALSE(TransferFileExists());
+    EXPECT_FALSE(form->Link->Comm().Connected());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+}
+
+TEST_F(DemoProgram, AnAbortAfterTheTakeOverEndsARunWhoseTakeOverFailed) {
+    // The take-over fails (no folder for the file) and leaves the window open, as after a
+    // click; the later abort still ends the run, so that nobody has to be at the screen.
+    Start("--take-over-after 1 --abort-after 4", folder + "/missing/m.txt");
+    const auto moments = Watch(kStatusTakingOver);
+    ASSERT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 60s))
+        << form->StatusMessage().toStdString();
+    ASSERT_EQ(messages.size(), 2) << messages.join(" | ").toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8("Die Übergabedatei kann nicht")));
+    EXPECT_TRUE(messages[1].startsWith(QStringLiteral("Fehler beim Speichern der Datei ")));
+    ASSERT_TRUE(moments->live && moments->status);
+    EXPECT_GE(clock.Now() - *moments->live, 4000ms);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/missing"));
 }

@@ -265,21 +265,35 @@ TEST_F(ProgramWindow, TakeOverShowsThatItRunsAndAHangUpShowsItsErrorBeforeTheBox
     EXPECT_FALSE(TransferFileExists());
 }
 
-TEST_F(ProgramWindow, TransferFileInAMissingFolderIsReportedAndTheWindowStays) {
+TEST_F(ProgramWindow, AMissingTransferFolderIsSaidAtTheStartAndTakingOverStillTries) {
     transferFile = folder + "/missing/m.txt";
     StartSim({"--port", "5", "--cycle-ms", "300"});
-    ShowAndWaitOnline();
-
+    form->show();
+    ASSERT_TRUE(clock.RunUntil([&] { return !messages.isEmpty(); }, 1s)) << "no box at the start";
+    EXPECT_EQ(messages[0].toStdString(),
+              "Die Übergabedatei kann nicht geschrieben werden:\n" + transferFile +
+                  "\nDen Ordner " + folder +
+                  "/missing/ gibt es nicht.\n"
+                  "Die Werte werden trotzdem angezeigt; \"Daten übernehmen\" versucht es erneut.");
+    EXPECT_FALSE(std::filesystem::exists(folder + "/missing")) << "the look creates nothing";
+    // The program goes on: it connects, and the take-over fails as it always did.
+    ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 20s));
     form->BtExit->click();
 
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(TransferFileExists());
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].startsWith(
         QString::fromStdString("Fehler beim Speichern der Datei " + transferFile + "\n")))
-        << messages[0].toStdString();
-    // Still connected: once data flows again the button comes back for a second try.
-    EXPECT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 20s));
+        << messages[1].toStdString();
+    // Still connected: once data flows again the button comes back, and a folder made
+    // meanwhile takes the file.
+    ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 20s));
+    std::filesystem::create_directory(folder + "/missing");
+    form->BtExit->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(TransferFileExists());
+    EXPECT_EQ(messages.size(), 2);
 }
 
 TEST_F(ProgramWindow, AbbrechenEndsWithoutATransferFile) {

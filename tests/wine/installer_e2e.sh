@@ -213,13 +213,10 @@ step "3. the installed program in the demo, with Program Files unwritable to the
 keep_from_user "$installed"
 as_user touch "$installed/written" 2> /dev/null && fail "the user may still write to $installed"
 before=$(snapshot "$installed")
-# The Start-menu entry's command is "fumilink.exe --demo" in the user's %TEMP%. Until the
-# program knows the switch --demo, an argument "--demo" is the header of a calling
-# program's three arguments, and a take-over without the third has no path: the run below
-# is that command as today's program reads it, no argument and FUMILINK_DEMO=1.
+# The Start-menu entry's command, "fumilink.exe --demo" in the user's %TEMP%.
 rm -f "$user_temp/data.csv"
-start_program "$user_temp" "$logs/demo.stderr" env FUMILINK_DEMO=1 FUMILINK_MESSAGE_BOXES=stderr \
-  "${windows_start[@]}" "$(windows_path "$installed/fumilink.exe")"
+start_program "$user_temp" "$logs/demo.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
+  "${windows_start[@]}" "$(windows_path "$installed/fumilink.exe")" --demo
 window=$(main_window demo)
 [[ $(xdotool getwindowname "$window") == *" - DEMO" ]] || fail "demo: the title does not say DEMO"
 wait_for 60 "demo: no live values" badge_is_green "$window"
@@ -231,11 +228,11 @@ for line in '9000=ZOR GX40 DEMO' '9100=GX40 V2.31 DEMO' '9200=DEMO42'; do
 done
 [ ! -s "$logs/demo.stderr" ] || fail "demo: messages: $(cat "$logs/demo.stderr")"
 [ "$(snapshot "$installed")" = "$before" ] || fail "demo: files under Program Files changed"
-echo "take-over in %TEMP%: $(grep -c . "$user_temp/data.csv") lines, DEMO identification; Program Files unchanged"
+settings_kept "$user_settings" "$user_settings_bytes" || fail "demo: the user's settings changed"
+echo "take-over in %TEMP%: $(grep -c . "$user_temp/data.csv") lines, DEMO identification; Program Files and the user's settings unchanged"
 
-# The Start-menu entry as a click starts it (the shell opens the shortcut); until the
-# program knows --demo, FUMILINK_DEMO=1 makes the demo.
-start_program "$user_temp" "$logs/entry.stderr" env FUMILINK_DEMO=1 FUMILINK_MESSAGE_BOXES=stderr \
+# The Start-menu entry as a click starts it (the shell opens the shortcut).
+start_program "$user_temp" "$logs/entry.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
   "${windows_start[@]}" cmd /c start "" "$(windows_path "$shortcut")"
 window=$(main_window "Start-menu entry")
 [[ $(xdotool getwindowname "$window") == *" - DEMO" ]] || fail "Start-menu entry: the title does not say DEMO"
@@ -269,6 +266,8 @@ settings_kept "$installed/fumilink.ini" "$admin_settings_bytes" ||
 [ ! -e "$shortcut" ] || step_fail remove "the Start-menu entry is still there"
 cmp -s "$user_settings" "$work/user-settings-after-demo" ||
   step_fail remove "the user's settings file was changed or removed"
+compgen -G "$(dirname "$user_settings")/Logs/fumilink-*.log" > /dev/null ||
+  step_fail remove "the user's session records were removed"
 # The registry as Wine's server writes it back: nothing names the product, its codes or
 # their packed forms (the keys of Windows Installer's own records).
 stop_wine_server

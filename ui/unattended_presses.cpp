@@ -1,0 +1,58 @@
+#include "ui/unattended_presses.h"
+
+#include <QMetaObject>
+#include <utility>
+
+namespace {
+
+// The poll tick's own period: a press comes at most one tick after its time.
+constexpr std::chrono::milliseconds kLookEvery{100};
+
+}  // namespace
+
+UnattendedPresser::UnattendedPresser(LinkClock& clock, QAbstractButton& takeOver,
+                                     QAbstractButton& abort, UnattendedPresses presses)
+    : clock_(clock),
+      takeOver_(takeOver),
+      abort_(abort),
+      pending_(std::move(presses)),
+      timer_(clock.MakeTimer(kLookEvery, [this] { Check(); })) {
+    timer_->Start();
+}
+
+UnattendedPresser::~UnattendedPresser() {
+    timer_->Stop();
+}
+
+void UnattendedPresser::Check() {
+    if (!liveSince_) {
+        if (!takeOver_.isEnabled()) {
+            return;
+        }
+        liveSince_ = clock_.Now();
+    }
+    const std::chrono::milliseconds live = clock_.Now() - *liveSince_;
+    if (pending_.takeOverAfter && live >= *pending_.takeOverAfter && takeOver_.isEnabled()) {
+        Press(takeOver_, pending_.takeOverAfter);
+    }
+    if (pending_.abortAfter && live >= *pending_.abortAfter) {
+        Press(abort_, pending_.abortAfter);
+    }
+}
+
+void UnattendedPresser::Press(QAbstractButton& button,
+                              std::optional<std::chrono::milliseconds>& pending) {
+    const std::chrono::milliseconds after = *std::exchange(pending, std::nullopt);
+    // Not from inside this timer's handler: the take-over waits in the event loop, and the
+    // timer must go on meanwhile, for an "Abbrechen" that is due during it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, &button, &pending, after] {
+            if (button.isEnabled()) {
+                button.click();
+            } else {
+                pending = after;  // the stream stopped just now: when it runs again
+            }
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,47 @@
+#pragma once
+// An unattended demo: the window presses "Daten übernehmen" or "Abbrechen" by itself, so
+// that a calling program's developer can run their program and Fumilink end to end in
+// their own tests, with nobody at the screen, for either outcome.
+
+#include <QAbstractButton>
+#include <QObject>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+#include "link/link_clock.h"
+
+/// Which buttons to press, each this long after the first live values.
+struct UnattendedPresses {
+    std::optional<std::chrono::milliseconds> takeOverAfter;  ///< "Daten übernehmen"
+    std::optional<std::chrono::milliseconds> abortAfter;     ///< "Abbrechen"
+
+    bool Any() const { return takeOverAfter || abortAfter; }
+};
+
+/// Presses the buttons on the link's clock. The first live values are the moment "Daten
+/// übernehmen" is first enabled; from then on each press comes once its time has passed,
+/// "Daten übernehmen" as soon as it can be pressed (while live values arrive). A press is a
+/// click from the event loop, as the user's is: it runs the button's action with its
+/// status texts, and a take-over that fails leaves the window open as after a click.
+class UnattendedPresser : public QObject {
+    Q_OBJECT
+public:
+    /// `takeOver` and `abort` must outlive the presser; the clock too.
+    UnattendedPresser(LinkClock& clock, QAbstractButton& takeOver, QAbstractButton& abort,
+                      UnattendedPresses presses);
+    ~UnattendedPresser() override;
+
+private:
+    void Check();
+    /// Clicks `button` from the event loop; `pending` is given back where the button can
+    /// no longer be pressed by then.
+    void Press(QAbstractButton& button, std::optional<std::chrono::milliseconds>& pending);
+
+    LinkClock& clock_;
+    QAbstractButton& takeOver_;
+    QAbstractButton& abort_;
+    UnattendedPresses pending_;
+    std::optional<std::chrono::milliseconds> liveSince_;
+    std::unique_ptr<LinkClock::Timer> timer_;
+};
