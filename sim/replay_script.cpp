@@ -11,9 +11,10 @@ namespace {
 
 // The record notes the end of a stream once the program has had no data line for 5 s.
 constexpr SimTime kStreamSilenceNoted = SimMs(5000);
-// The take-over's summary of the last lines goes into the stream this long before it: one
-// or two of the program's ticks.
-constexpr SimTime kLastLinesBeforeTakeOver = SimMs(200);
+// The take-over's summary of the last lines goes into the stream this long before it: a
+// few of the program's 100 ms ticks, so that a replayed click at the recorded moment finds
+// them read.
+constexpr SimTime kLastLinesBeforeTakeOver = SimMs(500);
 // Gaps between two rounds of a quantity longer than this are the record's sampling (one
 // cycle every 10 s), not the analyser's period.
 constexpr SimTime kLongestCycle = SimMs(5000);

@@ -113,7 +113,7 @@ TEST(ReplayScript, PortsOpensRepliesStreamAndHangUpOfARecord) {
     EXPECT_EQ(stream.data[4].at, SimMs(1700));
     EXPECT_EQ(stream.data[6].at, SimMs(11700));
     EXPECT_EQ(stream.data[6].text, "052G 12.3;");
-    EXPECT_EQ(stream.data[8].at, SimMs(17000 - 200 - 4710));
+    EXPECT_EQ(stream.data[8].at, SimMs(17000 - 500 - 4710));
     EXPECT_EQ(stream.data[8].text, "052G 12.3;");
     EXPECT_TRUE(stream.data[8].lastBeforeTakeOver);
     EXPECT_EQ(script.cycle, SimMs(800)) << "the 10-s samples are not the period";
