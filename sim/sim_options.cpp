@@ -560,13 +560,15 @@ Replay:
                         10 s: in between, the last line of each quantity is repeated at
                         the cycle period the record shows, until the record's stream ends;
                         a service command pauses the stream and w904 resumes it, as on the
-                        analyser. Replies to R001, R002 and R004 carry "DEMO". Times are
-                        those of the program's reads (100 ms ticks). The record decides
-                        the ports and their behaviour: --port, --no-analyser, --dead-port,
-                        --foreign-port, --refused-port, --bluetooth, --id, --id2, --serial,
-                        --foreign-reply, --cycle-ms, --stream-seconds, --status, --fault,
-                        --seed and --steady are refused with it. A record that cannot be
-                        read, or holds no search, is refused with the reason.
+                        analyser; a take-over's last lines come half a second before its
+                        recorded click. Replies to R001, R002 and R004 carry "DEMO". Times
+                        are those of the program's reads (100 ms ticks). The record
+                        decides the ports and their behaviour: --port, --no-analyser,
+                        --dead-port, --foreign-port, --refused-port, --bluetooth, --id,
+                        --id2, --serial, --foreign-reply, --cycle-ms, --stream-seconds,
+                        --status, --fault, --seed and --steady are refused with it. A
+                        record that cannot be read, or holds no search, is refused with
+                        the reason; the simulator's README tells the details.
 
 Output:
   --log FILE            command log to FILE instead of standard error; one line per
