@@ -48,7 +48,8 @@ DemoPorts::DemoPorts(const SimOptions& options, EventSink sink, Clock clock)
         Port* const self = port.get();
         port->device = std::make_unique<SimDevice>(
             plan.role, options,
-            [this, self](SimTime at, const std::string& event) { Log(at, *self, event); });
+            [this, self](SimTime at, const std::string& event) { Log(at, *self, event); },
+            plan.replay);
         Log(SimTime{0}, *port,
             std::string("OPEN ") + PortRoleName(port->device->Role()) + " inside the program");
         ports_.push_back(std::move(port));
@@ -153,6 +154,11 @@ void DemoPorts::Pump(Port& port, SimTime now) {
             HangUp(port, now, "CLOSED");
             return;
         }
+        if (port.device->TakeConnectionHangup()) {
+            // The port stays listed and opens again, as after a failed link.
+            HangUp(port, now, "hang-up of the connection");
+            return;
+        }
         if (!MoveDue(port, now)) {
             return;
         }
@@ -242,6 +248,10 @@ bool DemoPorts::Open(int number, CommOpenError& error) {
         error = OpenErrorOfOurOwn(CommOpenFailure::Busy, "the port is open already", device);
         return false;
     }
+    if (!port->device->Opened(now)) {
+        error = OpenErrorOfOurOwn(CommOpenFailure::Busy, "the demo refuses to open it", device);
+        return false;
+    }
     port->open = true;
     port->hungUp = false;
     port->received.clear();
@@ -274,6 +284,7 @@ void DemoPorts::Close(int number) {
             port->device->LinkDown(now);
             Log(now, *port, "LINK down");
         }
+        port->device->Closed(now);
         port->open = false;
         port->hungUp = false;
         port->received.clear();

@@ -1,6 +1,8 @@
 #include "sim/sim_device.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 SimTime ByteTime(const std::optional<int>& bytesPerSecond) {
@@ -20,18 +22,24 @@ const char* PortRoleName(PortRole role) {
             return "dead";
         case PortRole::Foreign:
             return "foreign";
+        case PortRole::Refused:
+            return "refused";
+        case PortRole::Replay:
+            return "replay";
     }
     return "?";
 }
 
-SimDevice::SimDevice(PortRole role, const SimOptions& options, EventSink sink)
+SimDevice::SimDevice(PortRole role, const SimOptions& options, EventSink sink,
+                     const ReplayPort* replay)
     : role_(role == PortRole::Analyser && options.faults.foreign ? PortRole::Foreign : role),
       options_(options),
       faults_(role == PortRole::Analyser ? options.faults : SimFaults{}),
       sink_(std::move(sink)),
       output_(faults_.flood ? SimTime{0} : ByteTime(options.bytesPerSecond)),
       generator_(options.seed, options.status, options.steady),
-      noiseRandom_(options.seed + 1) {}
+      noiseRandom_(options.seed + 1),
+      replay_(role == PortRole::Replay ? replay : nullptr) {}
 
 void SimDevice::Receive(const char* data, size_t size, SimTime now) {
     for (const std::string& command : framer_.Feed(data, size)) {
@@ -48,7 +56,11 @@ void SimDevice::HandleCommand(const std::string& command, SimTime now) {
         HangUp(now, "on " + QuoteForLog(command));
         return;
     }
-    if (role_ == PortRole::Dead) {
+    if (role_ == PortRole::Dead || role_ == PortRole::Refused) {
+        return;
+    }
+    if (role_ == PortRole::Replay) {
+        ReplayCommand(command, now);
         return;
     }
     if (role_ == PortRole::Foreign) {
@@ -142,6 +154,10 @@ void SimDevice::LinkDown(SimTime now) {
 
 void SimDevice::Advance(SimTime now) {
     if (wantsHangup_) {
+        return;
+    }
+    if (role_ == PortRole::Replay) {
+        AdvanceReplay(now);
         return;
     }
     if (faults_.hangupAfter && now >= *faults_.hangupAfter) {
@@ -245,6 +261,9 @@ std::optional<SimTime> SimDevice::NextDeadline(bool includeOutput) const {
     if (faults_.hangupAfter) {
         consider(*faults_.hangupAfter);
     }
+    if (auto t = ReplayDeadline()) {
+        consider(*t);
+    }
     if (streaming_) {
         if (streamEndAt_) {
             consider(*streamEndAt_);
@@ -254,6 +273,204 @@ std::optional<SimTime> SimDevice::NextDeadline(bool includeOutput) const {
         if (!backToBack || output_.PendingStream() == 0) {
             consider(nextCycleAt_);
         }
+    }
+    return deadline;
+}
+
+bool SimDevice::Opened(SimTime now) {
+    if (role_ == PortRole::Refused) {
+        sink_(now, "OPEN refused");
+        return false;
+    }
+    if (role_ != PortRole::Replay) {
+        return true;
+    }
+    const ReplaySession* session = NextSession();
+    if (replay_ != nullptr && sessionsUsed_ < replay_->sessions.size()) {
+        ++sessionsUsed_;
+    }
+    if (session != nullptr && session->refused) {
+        sink_(now, "OPEN refused as recorded: " + session->refusal);
+        return false;
+    }
+    sink_(now, session != nullptr ? "OPEN as recorded" : "OPEN (none recorded: silent)");
+    session_ = session;
+    openedAt_ = now;
+    nextLine_ = 0;
+    replayPaused_ = false;
+    nextFillAt_.reset();
+    quantities_.clear();
+    lastLineOf_.clear();
+    connectionHangup_ = false;
+    return true;
+}
+
+void SimDevice::Closed(SimTime now) {
+    if (role_ != PortRole::Replay || session_ == nullptr) {
+        return;
+    }
+    session_ = nullptr;
+    output_.Clear();
+    framer_ = CommandFramer{};
+    sink_(now, "CLOSED by the program");
+}
+
+bool SimDevice::NextOpenRefused() const {
+    if (role_ == PortRole::Refused) {
+        return true;
+    }
+    const ReplaySession* session = role_ == PortRole::Replay ? NextSession() : nullptr;
+    return session != nullptr && session->refused;
+}
+
+bool SimDevice::TakeConnectionHangup() {
+    return std::exchange(connectionHangup_, false);
+}
+
+const ReplaySession* SimDevice::NextSession() const {
+    if (replay_ == nullptr || replay_->sessions.empty()) {
+        return nullptr;
+    }
+    return &replay_->sessions[std::min(sessionsUsed_, replay_->sessions.size() - 1)];
+}
+
+void SimDevice::ReplayCommand(const std::string& command, SimTime now) {
+    const bool service = command == "SERVICE002" || command == "SERVICE001";
+    if (service) {
+        // Identification replies must not be mixed with data lines, the record's stream
+        // or not: the analyser pauses it here, and so does its replay.
+        replayPaused_ = true;
+        output_.DropUnsentStream();
+    }
+    const auto recorded = replay_ != nullptr
+                              ? replay_->replies.find(command)
+                              : std::map<std::string, std::vector<ReplayReply>>::const_iterator{};
+    if (replay_ == nullptr || recorded == replay_->replies.end() || recorded->second.empty()) {
+        sink_(now, "SILENT " + QuoteForLog(command) + " is not in the record");
+    } else {
+        // Beyond the record, the command gets its last recorded answer again.
+        size_t& cursor = replyCursor_[command];
+        const ReplayReply& reply = recorded->second[std::min(cursor, recorded->second.size() - 1)];
+        ++cursor;
+        if (reply.kind == ReplayReply::Kind::Silent) {
+            sink_(now, "SILENT as recorded");
+        } else {
+            std::string line = reply.text;
+            const bool identification = command == "R001" || command == "R002" || command == "R004";
+            if (identification && reply.kind == ReplayReply::Kind::Line && !line.empty() &&
+                line.find("DEMO") == std::string::npos) {
+                // A replayed analyser is no measurement, and its file must not pass for one.
+                line += " DEMO";
+            }
+            sink_(now,
+                  "TX " + QuoteForLog(line) +
+                      (reply.kind == ReplayReply::Kind::Partial ? " (no CR, as recorded)" : ""));
+            const bool cr = reply.kind == ReplayReply::Kind::Line;
+            if (cr) {
+                line += '\r';
+            }
+            // The recorded delay ends with the reply's last byte; the line takes its
+            // share of it.
+            const SimTime onTheLine =
+                ByteTime(options_.bytesPerSecond) * static_cast<long long>(line.size());
+            const SimTime wait =
+                cr && reply.delay > onTheLine ? reply.delay - onTheLine : SimTime{0};
+            output_.Push(std::move(line), PacedOutput::Kind::Reply, now, now + wait);
+        }
+    }
+    if (command == "w904" && replayPaused_) {
+        replayPaused_ = false;
+        nextFillAt_ = now;  // as the analyser's first cycle right behind the reply
+        AdvanceReplay(now);
+    }
+}
+
+void SimDevice::AdvanceReplay(SimTime now) {
+    if (session_ == nullptr) {
+        return;
+    }
+    const SimTime sinceOpen = now - openedAt_;
+    if (session_->hangUpAt && sinceOpen >= *session_->hangUpAt) {
+        const bool last = replay_->sessions.empty() || session_ == &replay_->sessions.back();
+        session_ = nullptr;
+        output_.Clear();
+        if (replay_->vanishes && last) {
+            HangUp(now, "as recorded, for good");
+        } else {
+            connectionHangup_ = true;
+            sink_(now, "HANGUP as recorded");
+        }
+        return;
+    }
+    const std::vector<ReplayLine>& data = session_->data;
+    for (; nextLine_ < data.size() && data[nextLine_].at <= sinceOpen; ++nextLine_) {
+        const ReplayLine& line = data[nextLine_];
+        const int quantity = ReplayParameterOf(line.text);
+        if (quantity >= 0) {
+            if (lastLineOf_.count(quantity) == 0) {
+                quantities_.push_back(quantity);
+            }
+            lastLineOf_[quantity] = line.text;
+        }
+        if (!replayPaused_) {
+            output_.Push(line.text + '\r', PacedOutput::Kind::Stream, now);
+            nextFillAt_ = openedAt_ + line.at + ReplayCycle();
+        }
+    }
+    QueueReplayCycle(now);
+}
+
+SimTime SimDevice::ReplayCycle() const {
+    return options_.replay ? options_.replay->cycle : SimMs(1000);
+}
+
+void SimDevice::QueueReplayCycle(SimTime now) {
+    if (session_ == nullptr || replayPaused_ || lastLineOf_.empty() || !nextFillAt_ ||
+        now < *nextFillAt_) {
+        return;
+    }
+    const SimTime sinceOpen = now - openedAt_;
+    if (session_->streamEndAt && sinceOpen >= *session_->streamEndAt) {
+        nextFillAt_.reset();  // the record's stream ended here
+        return;
+    }
+    const SimTime cycle = ReplayCycle();
+    const std::vector<ReplayLine>& data = session_->data;
+    if (nextLine_ < data.size() && data[nextLine_].at - sinceOpen < cycle / 2) {
+        nextFillAt_ = openedAt_ + data[nextLine_].at + cycle;  // the record's own comes soon
+        return;
+    }
+    // Between the record's cycles (it keeps one every 10 s), the last line of each
+    // quantity again, so that the stream stays live as it was.
+    if (output_.PendingStream() == 0) {
+        for (const int quantity : quantities_) {
+            output_.Push(lastLineOf_[quantity] + '\r', PacedOutput::Kind::Stream, now);
+        }
+    }
+    *nextFillAt_ += cycle;
+    if (*nextFillAt_ <= now) {
+        nextFillAt_ = now + cycle;
+    }
+}
+
+std::optional<SimTime> SimDevice::ReplayDeadline() const {
+    if (session_ == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<SimTime> deadline;
+    auto consider = [&deadline](SimTime t) {
+        if (!deadline || t < *deadline) {
+            deadline = t;
+        }
+    };
+    if (session_->hangUpAt) {
+        consider(openedAt_ + *session_->hangUpAt);
+    }
+    if (nextLine_ < session_->data.size()) {
+        consider(openedAt_ + session_->data[nextLine_].at);
+    }
+    if (nextFillAt_ && !replayPaused_ && !lastLineOf_.empty()) {
+        consider(*nextFillAt_);
     }
     return deadline;
 }

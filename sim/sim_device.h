@@ -4,6 +4,7 @@
 // and the current time and writes what its output queue releases.
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -20,9 +21,12 @@ enum class PortRole {
     Analyser,  ///< the flue-gas analyser, with the configured faults
     Dead,      ///< takes bytes, never answers
     Foreign,   ///< answers every command with the foreign reply
+    Refused,   ///< listed, but every open of it is refused (as one another program holds)
+    Replay,    ///< acts out its part of a session record (--replay)
 };
 
-/// Texts of the role for logs and messages ("analyser", "dead", "foreign").
+/// Texts of the role for logs and messages ("analyser", "dead", "foreign", "refused",
+/// "replay").
 const char* PortRoleName(PortRole role);
 
 /// Quotes a byte string for the log (QuoteBytes, data/quoted_bytes.h), so a log line is
@@ -42,7 +46,21 @@ public:
     /// Receives (time, event text) for the command log, e.g. `RX "w904"`.
     using EventSink = std::function<void(SimTime, const std::string&)>;
 
-    SimDevice(PortRole role, const SimOptions& options, EventSink sink);
+    /// `replay` is the port's part of the record, for PortRole::Replay.
+    SimDevice(PortRole role, const SimOptions& options, EventSink sink,
+              const ReplayPort* replay = nullptr);
+
+    /// The program opens the port at `now`; false when the open is to be refused.
+    bool Opened(SimTime now);
+    /// The program's connection ended at `now` (it closed the port, or the port hung up).
+    void Closed(SimTime now);
+    /// True when the next open will be refused (a server that refuses by a lock sets it
+    /// before the program tries).
+    bool NextOpenRefused() const;
+    /// True once when the program's connection is to hang up now while the port stays
+    /// (a replayed hang-up the record shows the port coming back from); the server hangs
+    /// the connection up and the device counts it as closed.
+    bool TakeConnectionHangup();
 
     /// Handles bytes received from the program at `now`.
     void Receive(const char* data, size_t size, SimTime now);
@@ -70,6 +88,14 @@ public:
     PortRole Role() const { return role_; }
 
 private:
+    // The open a replay plays next: the record's opens in turn, then its last one again.
+    const ReplaySession* NextSession() const;
+    void ReplayCommand(const std::string& command, SimTime now);
+    void AdvanceReplay(SimTime now);
+    void QueueReplayCycle(SimTime now);
+    std::optional<SimTime> ReplayDeadline() const;
+    SimTime ReplayCycle() const;
+
     void HandleCommand(const std::string& command, SimTime now);
     void Reply(const std::string& text, SimTime now);
     void StartOrRenewStream(SimTime now);
@@ -93,4 +119,18 @@ private:
     std::optional<SimTime> streamEndAt_;
     bool overrunReported_ = false;
     bool wantsHangup_ = false;
+
+    // A replay: the open being played, where it is, and the last line of each quantity
+    // it sent (what the repeated cycle consists of).
+    const ReplayPort* replay_ = nullptr;
+    size_t sessionsUsed_ = 0;
+    const ReplaySession* session_ = nullptr;
+    SimTime openedAt_{0};
+    size_t nextLine_ = 0;
+    bool replayPaused_ = false;  // a service command paused the stream, as the analyser does
+    std::optional<SimTime> nextFillAt_;
+    std::map<std::string, size_t> replyCursor_;
+    std::vector<int> quantities_;  // in the order they first came
+    std::map<int, std::string> lastLineOf_;
+    bool connectionHangup_ = false;
 };

@@ -50,6 +50,9 @@ public:
         }
     }
 
+    /// The options given on the command line, by name, for the combinations to check.
+    const std::set<std::string>& Given() const { return given_; }
+
 private:
     void Fail(const std::string& text) {
         if (result_.error.empty()) {
@@ -223,6 +226,9 @@ private:
             }
         }
         auto& o = result_.options;
+        if (name.rfind("--", 0) == 0) {
+            given_.insert(name);
+        }
         if (name == "--help" || name == "-h") {
             NoValue(name);
             result_.helpRequested = true;
@@ -236,6 +242,14 @@ private:
         } else if (name == "--dead-port") {
             if (auto p = PortValue(name)) {
                 o.deadPorts.push_back(*p);
+            }
+        } else if (name == "--refused-port") {
+            if (auto p = PortValue(name)) {
+                o.refusedPorts.push_back(*p);
+            }
+        } else if (name == "--replay") {
+            if (auto v = Value(name)) {
+                o.replayPath = *v;
             }
         } else if (name == "--foreign-port") {
             if (auto p = PortValue(name)) {
@@ -363,7 +377,33 @@ private:
     const SimPortPlace place_;
     size_t index_ = 0;
     std::optional<std::string> inlineValue_;
+    std::set<std::string> given_;
 };
+
+// What a replay takes from the record and so cannot be given besides it.
+constexpr const char* kDecidedByTheRecord[] = {
+    "--port",         "--no-analyser",   "--dead-port", "--foreign-port",
+    "--refused-port", "--bluetooth",     "--id",        "--id2",
+    "--serial",       "--foreign-reply", "--cycle-ms",  "--stream-seconds",
+    "--status",       "--fault",         "--seed",      "--steady"};
+
+// Reads the record of --replay into the options; the error names what is wrong.
+std::string TakeReplay(SimOptions& o, const std::set<std::string>& given) {
+    for (const char* option : kDecidedByTheRecord) {
+        if (given.count(option) != 0) {
+            return std::string("--replay: ") + option +
+                   " cannot be given with it: the record decides the ports and what they do";
+        }
+    }
+    std::string error;
+    std::optional<ReplayScript> script = LoadReplayRecord(o.replayPath, error);
+    if (!script) {
+        return error;
+    }
+    o.replay = std::make_shared<const ReplayScript>(std::move(*script));
+    o.analyserPort.reset();
+    return {};
+}
 
 }  // namespace
 
@@ -376,6 +416,12 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
         return result;
     }
     auto& o = result.options;
+    if (!o.replayPath.empty()) {
+        result.error = TakeReplay(o, parser.Given());
+        if (!result.error.empty()) {
+            return result;
+        }
+    }
     if (place == SimPortPlace::InProgram) {
         const char* folderOption = !o.portDir.empty()     ? "--port-dir"
                                    : !o.readyFile.empty() ? "--ready-file"
@@ -395,14 +441,20 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
             return result;
         }
     }
+    if (o.replay) {
+        return result;  // its ports are the record's, each once
+    }
     std::set<int> seen;
     std::vector<int> all = o.deadPorts;
     all.insert(all.end(), o.foreignPorts.begin(), o.foreignPorts.end());
+    all.insert(all.end(), o.refusedPorts.begin(), o.refusedPorts.end());
     if (o.analyserPort) {
         all.push_back(*o.analyserPort);
     }
     if (all.empty()) {
-        result.error = "no ports: --no-analyser needs at least one --dead-port or --foreign-port";
+        result.error =
+            "no ports: --no-analyser needs at least one --dead-port, --foreign-port or "
+            "--refused-port";
         return result;
     }
     for (int port : all) {
@@ -415,8 +467,8 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
     for (const SimBluetoothLink& link : o.bluetoothLinks) {
         if (!seen.count(link.port)) {
             result.error = "--bluetooth: COM" + std::to_string(link.port) +
-                           " is none of the ports (give it with --port, --dead-port or "
-                           "--foreign-port)";
+                           " is none of the ports (give it with --port, --dead-port, "
+                           "--foreign-port or --refused-port)";
             return result;
         }
         if (!bluetooth.insert(link.port).second) {
@@ -449,6 +501,9 @@ Ports:
   --dead-port N         extra port that takes bytes and never answers (repeatable)
   --foreign-port N      extra port that answers every command with the foreign reply,
                         never containing "ZOR" (repeatable)
+  --refused-port N      extra port that is listed, but every open of it is refused as
+                        busy, as a port another program holds (repeatable; on ptys the
+                        simulator holds the lock the program takes)
   --port-dir DIR        folder for the COM<n> links (default $FUMILINK_PORT_DIR; one of
                         the two is required). A COM<n> that already exists is refused.
   --bluetooth N[:up=MS|:fail=MS]
@@ -513,6 +568,32 @@ Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port
   hangup-on=CMD         close the pty and remove the link upon command CMD (no reply)
   foreign               identify as a foreign device (behaves like --foreign-port)
 
+Replay:
+  --replay FILE         act out a session record of the program (fumilink-*.log from its
+                        log folder): the ports its search listed (Bluetooth links as
+                        links that come up at once), each open as recorded (an open that
+                        failed is refused as busy; opens beyond the record repeat the
+                        port's last one), each command's replies in recorded order with
+                        the recorded delay (no reply: silence; bytes without CR: sent
+                        without CR; beyond the record a command gets its last recorded
+                        answer again; a command the record never shows on that port gets
+                        none), the data lines at their recorded times from the open, the
+                        hang-ups at their recorded time from the open (the port stays
+                        listed unless a later search in the record no longer listed it).
+                        The record keeps only a stream's first lines and one cycle every
+                        10 s: in between, the last line of each quantity is repeated at
+                        the cycle period the record shows, until the record's stream ends;
+                        a service command pauses the stream and w904 resumes it, as on the
+                        analyser; a take-over's last lines come half a second before its
+                        recorded click. Replies to R001, R002 and R004 carry "DEMO". Times
+                        are those of the program's reads (100 ms ticks). The record
+                        decides the ports and their behaviour: --port, --no-analyser,
+                        --dead-port, --foreign-port, --refused-port, --bluetooth, --id,
+                        --id2, --serial, --foreign-reply, --cycle-ms, --stream-seconds,
+                        --status, --fault, --seed and --steady are refused with it. A
+                        record that cannot be read, or holds no search, is refused with
+                        the reason; the simulator's README tells the details.
+
 Output:
   --log FILE            command log to FILE instead of standard error; one line per
                         event: '<seconds since start> COM<n> RX "<command>"', also
@@ -541,5 +622,6 @@ Examples:
   fumilink-sim --port-dir /tmp/ports --fault nonstop=R002 --cycle-ms 0
   fumilink-sim --port-dir /tmp/ports --port 5 --bluetooth 5:up=2500 \
                --dead-port 4 --bluetooth 4:fail=3000
+  fumilink-sim --port-dir /tmp/ports --replay fumilink-20261210-024428.log
 )";
 }

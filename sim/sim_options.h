@@ -4,10 +4,12 @@
 // every rejection.
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/replay_script.h"
 #include "sim/sim_time.h"
 
 /// Misbehaviours the analyser port shows on request (`--fault`). Several can be combined.
@@ -50,6 +52,7 @@ struct SimOptions {
     std::optional<int> analyserPort = 5;  ///< COM number of the analyser, none with --no-analyser
     std::vector<int> deadPorts;           ///< ports that take bytes and never answer
     std::vector<int> foreignPorts;        ///< ports that answer, but not as the analyser
+    std::vector<int> refusedPorts;        ///< listed ports whose every open is refused
     std::vector<SimBluetoothLink> bluetoothLinks;    ///< ports above that are Bluetooth links
     std::string portDir;                             ///< folder that receives the COM<n> links
     std::string id = "ZOR GX40";                     ///< reply to R001
@@ -61,11 +64,14 @@ struct SimOptions {
     std::array<char, kStreamParameterCount> status;  ///< status char per kStreamParameters entry
     std::optional<int> bytesPerSecond = 960;         ///< line pacing; nullopt = as fast as possible
     SimFaults faults;
-    std::string logPath;    ///< empty = standard error
-    std::string readyFile;  ///< empty = none
-    bool logSent = false;   ///< log "SENT <lines> steady=<s>" after writes (benchmarks)
-    unsigned seed = 1;      ///< seed of the value drift, so runs are reproducible
-    bool steady = false;    ///< no drift: every cycle sends the same values
+    std::string logPath;     ///< empty = standard error
+    std::string readyFile;   ///< empty = none
+    bool logSent = false;    ///< log "SENT <lines> steady=<s>" after writes (benchmarks)
+    unsigned seed = 1;       ///< seed of the value drift, so runs are reproducible
+    bool steady = false;     ///< no drift: every cycle sends the same values
+    std::string replayPath;  ///< --replay: the session record acted out
+    /// The record read (set with replayPath): the ports are its ports, nothing else.
+    std::shared_ptr<const ReplayScript> replay;
 
     SimOptions() { status.fill('G'); }
 };

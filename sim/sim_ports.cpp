@@ -2,8 +2,20 @@
 
 std::vector<SimPortPlan> PlanPorts(const SimOptions& options) {
     std::vector<SimPortPlan> ports;
+    if (options.replay) {
+        for (const ReplayPort& recorded : options.replay->ports) {
+            SimPortPlan port{recorded.number, PortRole::Replay, std::nullopt, &recorded};
+            if (recorded.bluetooth) {
+                // The record shows when the link answered (the first reply's delay); the
+                // port only has to be one.
+                port.link = SimBluetoothLink{recorded.number, SimTime{0}, false};
+            }
+            ports.push_back(port);
+        }
+        return ports;
+    }
     const auto add = [&ports, &options](int number, PortRole role) {
-        SimPortPlan port{number, role, std::nullopt};
+        SimPortPlan port{number, role, std::nullopt, nullptr};
         for (const SimBluetoothLink& link : options.bluetoothLinks) {
             if (link.port == number) {
                 port.link = link;
@@ -19,6 +31,9 @@ std::vector<SimPortPlan> PlanPorts(const SimOptions& options) {
     }
     for (int n : options.foreignPorts) {
         add(n, PortRole::Foreign);
+    }
+    for (int n : options.refusedPorts) {
+        add(n, PortRole::Refused);
     }
     return ports;
 }

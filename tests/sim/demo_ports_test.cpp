@@ -15,6 +15,7 @@
 #include "serial/comm_types.h"
 #include "sim/demo_port_provider.h"
 #include "sim/demo_ports.h"
+#include "sim/replay_script.h"
 #include "sim/sim_options.h"
 
 using namespace std::chrono_literals;
@@ -81,7 +82,35 @@ protected:
         ports = std::make_unique<DemoPortProvider>(demo);
     }
 
+    /// Makes the provider of a simulator that replays the session record `record`.
+    void UseReplay(const std::string& record) {
+        std::string error;
+        std::optional<ReplayScript> script = ParseReplayRecord(record, error);
+        ASSERT_TRUE(script) << error;
+        SimOptions options;
+        options.analyserPort.reset();
+        options.replay = std::make_shared<const ReplayScript>(std::move(*script));
+        demo = std::make_shared<DemoPorts>(
+            options,
+            [this](SimTime, const std::string& port, const std::string& event) {
+                log.push_back(port + " " + event);
+            },
+            DemoPorts::Clock::Manual);
+        ports = std::make_unique<DemoPortProvider>(demo);
+    }
+
     void At(std::chrono::milliseconds time) { demo->SetTime(time); }
+
+    /// Reads what arrives from `from` to `to` in the program's 100 ms ticks.
+    std::string ReadTicks(CommPort& port, std::chrono::milliseconds from,
+                          std::chrono::milliseconds to) {
+        std::string bytes;
+        for (auto t = from; t <= to; t += 100ms) {
+            At(t);
+            bytes += ReadAll(port);
+        }
+        return bytes;
+    }
 
     static std::string ReadAll(CommPort& port) {
         std::string bytes(port.QueueStatus().inQueue, '\0');
@@ -224,6 +253,78 @@ TEST_F(DemoPort, AHangUpFaultEndsThePortForGood) {
     port.Close();
     EXPECT_FALSE(port.Open(5));
     EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::NoDevice);
+}
+
+TEST_F(DemoPort, AReplayActsOutTheRecordedOpensRepliesStreamAndHangUp) {
+    UseReplay(
+        "Fumilink session record, started 2026-12-10T02:44:28\n"
+        "10 fumilink.link search: ports: COM5; Bluetooth links: none\n"
+        "20 fumilink.serial open COM5 failed: busy: another program holds it\n"
+        "1000 fumilink.serial open COM5 ok: /dev/ttyUSB0\n"
+        "1001 fumilink.link COM5 > \"R001\"\n"
+        "1301 fumilink.link COM5 < \"ZOR GX40\"\n"
+        "1302 fumilink.link COM5 > \"R002\"\n"
+        "2310 fumilink.link COM5 no reply to \"R002\" after 1008 ms (time-out), line \"\"\n"
+        "3000 fumilink.link COM5 data \"051G 4.0;\"\n"
+        "3800 fumilink.link COM5 data \"051G 4.1;\"\n"
+        "13800 fumilink.link COM5 data \"051G 4.5;\"\n"
+        "16000 fumilink.serial COM5 hung up\n");
+    EXPECT_EQ(ports->ListPorts(), std::vector<std::string>{"COM5"});
+    CommPort port(*ports);
+    EXPECT_FALSE(port.Open(5)) << "the first open failed in the record";
+    EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::Busy);
+    ASSERT_TRUE(port.Open(5));
+
+    // The reply with its recorded delay, marked DEMO; the silence; beyond the record the
+    // last answer again.
+    Send(port, "R001\r");
+    At(250ms);
+    EXPECT_EQ(ReadAll(port), "");
+    At(400ms);
+    EXPECT_EQ(ReadAll(port), "ZOR GX40 DEMO\r");
+    Send(port, "R002\r");
+    Send(port, "R001\r");
+    At(1000ms);
+    EXPECT_EQ(ReadAll(port), "ZOR GX40 DEMO\r");
+
+    // The data lines at their times from the open; between the record's cycles the last
+    // line of each quantity every cycle period (800 ms here).
+    EXPECT_EQ(ReadTicks(port, 1100ms, 2900ms), "051G 4.0;\r051G 4.1;\r");
+    std::string repeated;
+    for (int i = 0; i < 11; ++i) {
+        repeated += "051G 4.1;\r";
+    }
+    EXPECT_EQ(ReadTicks(port, 3000ms, 12000ms), repeated) << "fills at 3.6 s ... 11.6 s";
+    const std::string later = ReadTicks(port, 12100ms, 13000ms);
+    EXPECT_EQ(later.substr(later.size() - 10), "051G 4.5;\r");
+
+    // The hang-up at its recorded time after the open; the port stays listed and opens
+    // again, playing its last recorded open once more. A service command pauses its stream
+    // and w904 resumes it with the last values, as the analyser does.
+    At(14999ms);
+    EXPECT_FALSE(port.Gone());
+    At(15000ms);
+    EXPECT_TRUE(port.Gone());
+    EXPECT_EQ(ports->ListPorts(), std::vector<std::string>{"COM5"});
+    port.Close();
+    ASSERT_TRUE(port.Open(5));
+    Send(port, "SERVICE002\r");
+    EXPECT_EQ(ReadTicks(port, 15100ms, 18000ms), "") << "paused, and SERVICE002 is no record's";
+    Send(port, "w904\r");
+    At(18100ms);
+    EXPECT_EQ(ReadAll(port), "051G 4.1;\r");
+    EXPECT_TRUE(Logged("COM5 OPEN refused as recorded: busy: another program holds it"));
+}
+
+TEST_F(DemoPort, ARefusedPortIsListedAndRefusesEveryOpen) {
+    Use({"--port", "5", "--refused-port", "4"});
+    EXPECT_EQ(ports->ListPorts(), (std::vector<std::string>{"COM4", "COM5"}));
+    CommPort port(*ports);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(port.Open(4));
+        EXPECT_EQ(port.LastOpenError().failure, CommOpenFailure::Busy);
+    }
+    EXPECT_TRUE(port.Open(5));
 }
 
 TEST_F(DemoPort, ASenderFasterThanTheReaderWaitsForRoomInTheReceiveQueue) {

@@ -1,14 +1,18 @@
 // fumilink-sim as a real process: what the program sees over the pty, the fault modes
 // end to end, the command log, and clean start and stop.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -399,6 +403,43 @@ TEST(SimProcessBluetooth, FailingLinkHangsUpAfterEveryOpenAndThePortStays) {
     EXPECT_EQ(sim.process->Stop(SIGTERM), 0);
     EXPECT_FALSE(Exists(sim.Link(4)));
     EXPECT_FALSE(Exists(sim.folder.File("rfcomm4")));
+}
+
+TEST(SimProcessReplay, ARecordIsActedOutOnThePtys) {
+    TempDir records;
+    const std::string record = records.File("fumilink-20261210-024428.log");
+    std::ofstream(record, std::ios::binary)
+        << "Fumilink session record, started 2026-12-10T02:44:28\n"
+           "10 fumilink.link search: ports: COM4 COM5; Bluetooth links: none\n"
+           "20 fumilink.serial open COM4 failed: busy: another program holds it\n"
+           "30 fumilink.serial open COM5 ok: /dev/ttyUSB0\n"
+           "31 fumilink.link COM5 > \"R001\"\n"
+           "40 fumilink.link COM5 < \"ZOR GX40\"\n"
+           "530 fumilink.link COM5 data \"051G 4.0;\"\n"
+           "930 fumilink.serial COM5 hung up\n";
+    SimRun sim({"--replay", record});
+    ASSERT_TRUE(sim.ready) << sim.process->Stderr();
+
+    // Opened as the program opens a port: with its advisory lock, which the simulator holds.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = open(sim.Link(4).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0) << "attempt " << attempt;
+        EXPECT_EQ(errno, EWOULDBLOCK);
+        close(fd);
+    }
+    for (int round = 0; round < 2; ++round) {
+        PortClient analyser(sim.Link(5));
+        ASSERT_TRUE(analyser.ok()) << "round " << round;
+        analyser.Send("R001");
+        EXPECT_EQ(analyser.ReadLine(), "ZOR GX40 DEMO") << "round " << round;
+        EXPECT_EQ(analyser.ReadLine(), "051G 4.0;") << "round " << round;
+        EXPECT_TRUE(analyser.WaitHangup(seconds(3))) << "round " << round;
+    }
+    EXPECT_TRUE(Exists(sim.Link(5))) << "a hang-up the record does not end the port with";
+    const std::string log = sim.Log();
+    EXPECT_EQ(CountLines(log, "COM4 OPEN refused as recorded"), 2) << log;
+    EXPECT_EQ(CountLines(log, "COM5 HANGUP as recorded"), 2) << log;
 }
 
 TEST(SimProcessFault, ForeignIdentityAndDeadPort) {

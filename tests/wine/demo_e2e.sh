@@ -99,6 +99,24 @@ done
 echo "session records of both programs hold the take-over and not the header line"
 [ ! -s "$work/windows.stderr" ] || fail "messages: $(cat "$work/windows.stderr")"
 
+step "fumilink.exe acts out a session record (FUMILINK_DEMO=--replay FILE) as the technician's program met it"
+# A record the Linux program left: COM3 silent, COM4 refused, the analyser on COM5.
+cp "$here/../ui/records/take-over.log" "$work/record.log"
+replay_run=$work/replay
+install_program "$replay_run"
+record_w=$(winepath -w "$work/record.log" 2> /dev/null)
+replay_log_w=$(winepath -w "$work/replay-sim.log" 2> /dev/null)
+start_program "$replay_run" "$work/replay.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
+  FUMILINK_DEMO="--replay \"$record_w\" --log \"$replay_log_w\"" \
+  "${windows_start[@]}" fumilink.exe DEMO /ART=14 "$(winepath -w "$replay_run/data.csv" 2> /dev/null)"
+take_over "$program_pid" "Windows replay"
+grep -q 'COM4 OPEN refused as recorded' "$work/replay-sim.log" ||
+  fail "the replay did not refuse COM4: $(head -c 600 "$work/replay-sim.log")"
+grep -q -a -x -- '9000=ZOR GX40 DEMO'$'\r' "$replay_run/data.csv" ||
+  fail "the replay's analyser was not taken over: $(cat "$work/replay.stderr")"
+[ ! -s "$work/replay.stderr" ] || fail "messages: $(cat "$work/replay.stderr")"
+echo "record replayed: COM4 refused as recorded, the analyser on COM5 taken over"
+
 step "a rehearsed hang-up shows its error state"
 start_program "$run" "$work/hangup.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
   FUMILINK_DEMO="--cycle-ms 300 --fault hangup-after=6000" "${windows_start[@]}" fumilink.exe

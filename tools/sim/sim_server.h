@@ -60,6 +60,11 @@ private:
         std::string rfcommPath;  // DIR/rfcomm5
         int watch = -1;          // SimOpenWatch of the slave
         int openers = 0;         // open descriptors of the slave besides our own
+
+        // A replayed or refused port: its part of the record, and whether our lock on the
+        // slave refuses the program's next open (it takes the same advisory lock).
+        const ReplayPort* replay = nullptr;
+        bool locked = false;
     };
 
     /// What the program sees at DIR/COM<n>: the pty's slave, or the rfcomm link.
@@ -74,10 +79,19 @@ private:
     void ReadFrom(Port& port);
     void Close(Port& port, const std::string& event);
     void TakeOpenEvents();
+    /// The program closed a Bluetooth link's port (`event`; `end` ends the batch).
+    void CloseLink(Port& port, std::vector<SimOpenWatch::Event>::const_iterator event,
+                   std::vector<SimOpenWatch::Event>::const_iterator end, SimTime now);
     void AdvanceLink(Port& port, SimTime now);
     /// The link failed: the tty hangs up, as rfcomm's does, and a new pty takes its place
     /// behind DIR/rfcomm<n>, so the port can be opened (and fail) again.
     void HangUpLink(Port& port, SimTime now);
+    /// Hangs up the program's connection and puts a new pty behind the port's name.
+    void ReplacePty(Port& port, SimTime now);
+    /// Holds or drops the lock that refuses the program's next open, as the device wants.
+    void ApplyRefusal(Port& port);
+    /// True when the port's opens and closes are watched (Bluetooth links, replays).
+    static bool Watched(const Port& port);
 
     SimOptions options_;
     SimLog& log_;

@@ -1,6 +1,7 @@
 #include "tools/sim/sim_server.h"
 
 #include <poll.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@ SimServer::SimServer(const SimOptions& options, SimLog& log) : options_(options)
         Port port;
         port.number = plan.number;
         port.role = plan.role;
+        port.replay = plan.replay;
         port.name = "COM" + std::to_string(plan.number);
         port.linkPath = options_.portDir + "/" + port.name;
         if (plan.link) {
@@ -49,8 +51,8 @@ int SimServer::Start(std::string& error) {
                 return kSimExitUsage;
             }
         }
-        if (port.link && openWatch_.fd() < 0) {
-            error = "cannot watch the ports for opens (inotify): no Bluetooth links";
+        if (Watched(port) && openWatch_.fd() < 0) {
+            error = "cannot watch the ports for opens (inotify): no Bluetooth links, no replay";
             return kSimExitFailure;
         }
     }
@@ -59,7 +61,7 @@ int SimServer::Start(std::string& error) {
             return kSimExitFailure;
         }
         // Watched before anyone can find it: no open may go unseen.
-        if (port.link && (port.watch = openWatch_.Add(port.pty.slavePath, error)) < 0) {
+        if (Watched(port) && (port.watch = openWatch_.Add(port.pty.slavePath, error)) < 0) {
             CloseSimPty(port.pty);
             return kSimExitFailure;
         }
@@ -73,12 +75,25 @@ int SimServer::Start(std::string& error) {
         const std::string name = port.name;
         port.device = std::make_unique<SimDevice>(
             port.role, options_,
-            [this, name](SimTime at, const std::string& event) { log_.Write(at, name, event); });
+            [this, name](SimTime at, const std::string& event) { log_.Write(at, name, event); },
+            port.replay);
+        ApplyRefusal(port);
         log_.Write(
             log_.Now(), port.name,
             std::string("OPEN ") + PortRoleName(port.device->Role()) + " " + port.pty.slavePath);
     }
     return kSimExitOk;
+}
+
+bool SimServer::Watched(const Port& port) {
+    return port.link.has_value() || port.role == PortRole::Replay;
+}
+
+void SimServer::ApplyRefusal(Port& port) {
+    const bool refuse = port.openers == 0 && port.device && port.device->NextOpenRefused();
+    if (refuse != port.locked && flock(port.pty.slave, refuse ? LOCK_EX | LOCK_NB : LOCK_UN) == 0) {
+        port.locked = refuse;
+    }
 }
 
 std::string SimServer::ReadyLine() const {
@@ -130,14 +145,15 @@ void SimServer::TakeOpenEvents() {
     const std::vector<SimOpenWatch::Event> events = openWatch_.Take();
     for (auto event = events.begin(); event != events.end(); ++event) {
         const auto port = std::find_if(ports_.begin(), ports_.end(), [&](const Port& p) {
-            return p.open && p.link && p.watch == event->watch;
+            return p.open && p.watch >= 0 && p.watch == event->watch;
         });
         if (port == ports_.end()) {
             continue;
         }
         const SimTime now = log_.Now();
         if (event->opened) {
-            if (port->openers++ == 0) {
+            // A refused open (our lock) is seen here too: the device counts it as refused.
+            if (port->openers++ == 0 && port->device->Opened(now) && port->link) {
                 port->link->Open(now);
                 const SimBluetoothLink& settings = port->link->settings();
                 log_.Write(now, port->name,
@@ -145,23 +161,35 @@ void SimServer::TakeOpenEvents() {
                                " in " + std::to_string(settings.after.count() / 1000) + " ms)");
             }
         } else if (port->openers > 0 && --port->openers == 0) {
-            // What the program wrote before it closed the port went out on this link,
-            // unless it has opened the port again already: then what waits may as well be
-            // the new connection's (a pty keeps no boundary between the two), and the
-            // program, which waits for its replies, sends nothing just before it closes.
-            const bool reopened = std::any_of(event + 1, events.end(), [&](const auto& later) {
-                return later.watch == event->watch && later.opened;
-            });
-            if (!reopened) {
-                ReadFrom(*port);
+            if (port->link) {
+                CloseLink(*port, event, events.end(), now);
             }
-            port->link->Close();
-            port->device->LinkDown(now);
-            port->writeBlocked = false;
-            // Replies the program never read went down with the link.
-            tcflush(port->pty.slave, TCIFLUSH);
-            log_.Write(now, port->name, "LINK down");
+            port->device->Closed(now);
+            ApplyRefusal(*port);
         }
+    }
+}
+
+void SimServer::CloseLink(Port& port, std::vector<SimOpenWatch::Event>::const_iterator event,
+                          std::vector<SimOpenWatch::Event>::const_iterator end, SimTime now) {
+    // What the program wrote before it closed the port went out on this link,
+    // unless it has opened the port again already: then what waits may as well be
+    // the new connection's (a pty keeps no boundary between the two), and the
+    // program, which waits for its replies, sends nothing just before it closes.
+    const bool reopened = std::any_of(event + 1, end, [&](const auto& later) {
+        return later.watch == event->watch && later.opened;
+    });
+    if (!reopened) {
+        ReadFrom(port);
+    }
+    const bool wasUp = port.link->state() != SimLink::State::Down;
+    port.link->Close();
+    port.device->LinkDown(now);
+    port.writeBlocked = false;
+    // Replies the program never read went down with the link.
+    tcflush(port.pty.slave, TCIFLUSH);
+    if (wasUp) {
+        log_.Write(now, port.name, "LINK down");
     }
 }
 
@@ -187,6 +215,11 @@ void SimServer::HangUpLink(Port& port, SimTime now) {
                "LINK failed after " + std::to_string(port.link->settings().after.count() / 1000) +
                    " ms: hang-up");
     port.device->LinkDown(now);
+    ReplacePty(port, now);
+}
+
+void SimServer::ReplacePty(Port& port, SimTime now) {
+    port.device->Closed(now);
     port.writeBlocked = false;
     port.openers = 0;
     openWatch_.Remove(port.watch);
@@ -197,11 +230,13 @@ void SimServer::HangUpLink(Port& port, SimTime now) {
     std::string error;
     SimPty fresh;
     int watch = -1;
-    const std::string temporary = port.rfcommPath + ".new";
+    // Behind a Bluetooth link's rfcomm name, or else right behind COM<n>.
+    const std::string& name = port.link ? port.rfcommPath : port.linkPath;
+    const std::string temporary = name + ".new";
     unlink(temporary.c_str());
     if (!OpenRawPty(fresh, error) || (watch = openWatch_.Add(fresh.slavePath, error)) < 0 ||
         !CreatePortLink(fresh.slavePath, temporary, error) ||
-        rename(temporary.c_str(), port.rfcommPath.c_str()) != 0) {
+        rename(temporary.c_str(), name.c_str()) != 0) {
         if (error.empty()) {
             error = std::string("replacing the pty: ") + std::strerror(errno);
         }
@@ -214,6 +249,8 @@ void SimServer::HangUpLink(Port& port, SimTime now) {
     CloseSimPty(port.pty);  // the program's descriptor sees the hang-up
     port.pty = fresh;
     port.watch = watch;
+    port.locked = false;
+    ApplyRefusal(port);
     log_.Write(log_.Now(), port.name,
                "OPEN " + std::string(PortRoleName(port.device->Role())) + " " + port.pty.slavePath);
 }
@@ -308,6 +345,11 @@ void SimServer::Run(int stopFd) {
             port.device->Advance(now);
             if (port.device->WantsHangup()) {
                 Close(port, "CLOSED");
+                continue;
+            }
+            if (port.device->TakeConnectionHangup()) {
+                ReplacePty(port, now);
+                anyOpen = anyOpen || port.open;
                 continue;
             }
             const double steady = options_.logSent
