@@ -9,6 +9,8 @@
 #   fuzz     clang and its libFuzzer run-time
 #   win32    the MinGW-w64 compiler, Wine and its fonts, socat (pty pairs as COM ports)
 #   package  building and checking the Debian package
+#   a11y     the accessibility bus and a screen reader's Python bindings (AT-SPI), for the
+#            test that reads the running program as a screen reader does
 # scripts/run.sh needs build and display; scripts/test.sh adds what its stages need.
 set -euo pipefail
 
@@ -20,10 +22,11 @@ declare -A group_packages=(
   [fuzz]="clang libclang-rt-dev"
   [win32]="g++-mingw-w64-x86-64-posix wine wine64 fonts-wine socat"
   [package]="dpkg-dev fakeroot file lintian appstream desktop-file-utils"
+  [a11y]="dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0"
 )
 
 usage() {
-  echo "usage: $0 GROUP...   (groups: build display locale fuzz win32 package)" >&2
+  echo "usage: $0 GROUP...   (groups: build display locale fuzz win32 package a11y)" >&2
   exit 2
 }
 [ $# -gt 0 ] || usage

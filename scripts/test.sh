@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the chosen stages need and is missing, builds everything and runs every
 # test:
-#   1. the normal build (warnings as errors) and its CTest suite,
+#   1. the normal build (warnings as errors) and its CTest suite (with the program read
+#      over AT-SPI as a screen reader reads it),
 #   2. the same suite built with AddressSanitizer + UndefinedBehaviorSanitizer,
 #   3. the threaded serial and link tests built with ThreadSanitizer,
 #   4. the fuzz targets (clang + libFuzzer), 30 s each, starting from their corpora in
@@ -21,7 +22,7 @@ root=$PWD
 all_stages=(plain asan tsan fuzz win32 package)
 # The package groups of scripts/install-deps.sh each stage needs.
 declare -A stage_needs=(
-  [plain]="build display locale" [asan]="build display locale" [tsan]="build locale"
+  [plain]="build display locale a11y" [asan]="build display locale" [tsan]="build locale"
   [fuzz]="build fuzz" [win32]="build display win32" [package]="build display package"
 )
 usage() {
