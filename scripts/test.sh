@@ -11,7 +11,7 @@
 #      scripts/build-qt-mingw.sh), fumilink.exe and its zip, and the tests under Wine: the
 #      Qt-free unit tests, the Win32 serial back end on pty-backed COM ports, and
 #      fumilink.exe end to end against the simulator and against its own demo analyser
-#      with no COM port at all,
+#      with no COM port at all, and its window read through UI Automation from outside,
 #   6. the Debian package: built, checked with lintian, unpacked into a temporary folder and
 #      run there headless against the simulator (scripts/check-package.sh).
 # Usage: scripts/test.sh [stage ...]   (stages: plain asan tsan fuzz win32 package; default all)
@@ -105,6 +105,7 @@ stage_win32() {
   bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
     build-win32/tests/config/hold_file.exe
   bash tests/wine/demo_e2e.sh build-win32/app/fumilink.exe build/app/fumilink out
+  bash tests/wine/accessibility_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim
   mkdir -p dist
   cp build-win32/dist/fumilink-*-windows-x64.zip dist/
   echo "-- $(ls dist/fumilink-*-windows-x64.zip)"
