@@ -11,6 +11,8 @@
 #            Windows Installer tools (wixl builds the MSI, msitools reads it back),
 #            osslsigncode and openssl (Authenticode signing and the test certificate)
 #   package  building and checking the Debian package
+#   a11y     the accessibility bus and a screen reader's Python bindings (AT-SPI), for the
+#            test that reads the running program as a screen reader does
 # scripts/run.sh needs build and display; scripts/test.sh adds what its stages need.
 set -euo pipefail
 
@@ -23,10 +25,11 @@ declare -A group_packages=(
   [win32]="g++-mingw-w64-x86-64-posix wine wine64 fonts-wine socat wixl msitools osslsigncode
            openssl"
   [package]="dpkg-dev fakeroot file lintian appstream desktop-file-utils"
+  [a11y]="dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0"
 )
 
 usage() {
-  echo "usage: $0 GROUP...   (groups: build display locale fuzz win32 package)" >&2
+  echo "usage: $0 GROUP...   (groups: build display locale fuzz win32 package a11y)" >&2
   exit 2
 }
 [ $# -gt 0 ] || usage

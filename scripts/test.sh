@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the chosen stages need and is missing, builds everything and runs every
 # test:
-#   1. the normal build (warnings as errors) and its CTest suite,
+#   1. the normal build (warnings as errors) and its CTest suite (with the program read
+#      over AT-SPI as a screen reader reads it),
 #   2. the same suite built with AddressSanitizer + UndefinedBehaviorSanitizer,
 #   3. the threaded serial and link tests built with ThreadSanitizer,
 #   4. the fuzz targets (clang + libFuzzer), 30 s each, starting from their corpora in
@@ -10,10 +11,11 @@
 #      scripts/build-qt-mingw.sh), fumilink.exe, its zip and its MSI, and the tests under
 #      Wine: the Qt-free unit tests, the Win32 serial back end on pty-backed COM ports,
 #      fumilink.exe end to end against the simulator and against its own demo analyser
-#      with no COM port at all, also as integrators run it (--demo, unattended runs, the
-#      examples of docs/integration.md, two copies at once), and the MSI installed,
-#      upgraded from the release before (built and signed here with a certificate made
-#      for the run), refused as a downgrade and removed,
+#      with no COM port at all, its window read through UI Automation from outside, also
+#      as integrators run it (--demo, unattended runs, the examples of docs/integration.md,
+#      two copies at once), and the MSI installed, upgraded from the release before (built
+#      and signed here with a certificate made for the run), refused as a downgrade and
+#      removed,
 #   6. the Debian package: built, checked with lintian, unpacked into a temporary folder and
 #      run there headless against the simulator (scripts/check-package.sh).
 # Usage: scripts/test.sh [stage ...]   (stages: plain asan tsan fuzz win32 package; default all)
@@ -24,7 +26,7 @@ root=$PWD
 all_stages=(plain asan tsan fuzz win32 package)
 # The package groups of scripts/install-deps.sh each stage needs.
 declare -A stage_needs=(
-  [plain]="build display locale" [asan]="build display locale" [tsan]="build locale"
+  [plain]="build display locale a11y" [asan]="build display locale" [tsan]="build locale"
   [fuzz]="build fuzz" [win32]="build display win32" [package]="build display package"
 )
 usage() {
@@ -110,6 +112,7 @@ stage_win32() {
   bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
     build-win32/tests/config/hold_file.exe
   bash tests/wine/demo_e2e.sh build-win32/app/fumilink.exe build/app/fumilink out
+  bash tests/wine/accessibility_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim
   bash tests/wine/integrators_e2e.sh build-win32/app/fumilink.exe out
   installer_tests "$qt_prefix"
   # One place for the packages, whichever build made them.

@@ -13,6 +13,7 @@
 #include "data/channel_table.h"
 #include "data/conversions.h"
 #include "data/cp1252.h"
+#include "ui/accessible_names.h"
 #include "ui/compact_combo_style.h"
 #include "ui/program_icon.h"
 #include "ui/push_button.h"
@@ -145,6 +146,7 @@ TFormmain::TFormmain(WindowSetup setup, QWidget* parent)
     InitUiResources();
     LoadUiFonts();
     BuildControls();
+    DescribeControls();
     FormCreate();
     ConnectActions();
     new TShowPlacement(this, [this] { CenterOnScreen(); });
@@ -275,15 +277,6 @@ void TFormmain::BuildControls() {
     BtExit->setEnabled(false);
     BtWastun->setVisible(false);
     SetSmokeInputsEnabled(false);
-
-    setTabOrder(BtExit, BTBreak);
-    setTabOrder(BTBreak, SERZ1);
-    setTabOrder(SERZ1, SERZ2);
-    setTabOrder(SERZ2, SERZ3);
-    setTabOrder(SERZ3, BtWastun);
-    setTabOrder(BtWastun, SEWTT);
-    setTabOrder(SEWTT, CBRZaktiv);
-    setTabOrder(CBRZaktiv, ElCBderivate);
     FindValueLabels();
 }
 
@@ -341,6 +334,7 @@ void TFormmain::DispData(const MeasurementRecord& record) {
             }
         }
         SetValueCaption(label, caption, kValuePixelSize);
+        NameValueField(label, ValueFieldQuantity(info));
     }
 }
 
@@ -362,7 +356,12 @@ void TFormmain::CBRZaktivClick() {
 }
 
 void TFormmain::SetStatusMessage(const QString& text) {
+    // The poll tick repeats its status ten times a second; a screen reader hears changes.
+    if (text == StatusPanel1->text()) {
+        return;
+    }
     StatusPanel1->setText(text);
+    TellNewStatus(StatusPanel1);
 }
 
 QString TFormmain::StatusMessage() const {
@@ -377,6 +376,7 @@ void TFormmain::ShowConnectionPicture(int n) {
     }
     Image->clear();
     Image->setPixmap(BTImageList[n]);
+    Image->setAccessibleName(ConnectionPictureName(n));
     picture_ = n;
 }
 

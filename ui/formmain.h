@@ -48,7 +48,7 @@ public:
     ~TFormmain() override;
 
     // ---- controls (design names) ----
-    TImage* Image = nullptr;          ///< connection picture; doubleClicked() -> Connectreset
+    TImage* Image = nullptr;          ///< connection picture; activated() -> Connectreset
     QLabel* USBLabel = nullptr;       ///< identification label, widens with its text
     QPushButton* BtWastun = nullptr;  ///< "Was ist zu tun?", hidden at start
     QPushButton* BTBreak = nullptr;   ///< "Abbrechen"
@@ -172,7 +172,8 @@ public:
     void BTBreakClick();
     /// "Was ist zu tun?": shows the help window.
     void BtWastunClick();
-    /// Double-click on the connection picture: closes the port and searches again.
+    /// Double-click on the connection picture (or Space or Return on it, F5, its
+    /// accessible action): closes the port and searches again.
     void Connectreset();
 
 signals:
@@ -185,6 +186,9 @@ protected:
 
 private:
     void BuildControls();
+    /// What assistive tools are told of the controls (names, descriptions, the captions
+    /// that label the fields) and the keyboard's way through the window.
+    void DescribeControls();
     void ConnectActions();
     /// Fills valueLabels_ from the channel table's design names.
     void FindValueLabels();

@@ -2,7 +2,9 @@
 // picture do. The work itself is the link's.
 
 #include <QCloseEvent>
+#include <QKeySequence>
 #include <QMetaObject>
+#include <QShortcut>
 #include <utility>
 
 #include "link/status_texts.h"
@@ -16,7 +18,11 @@ void TFormmain::ConnectActions() {
     connect(BtExit, &QPushButton::clicked, this, [this] { BtExitClick(); });
     connect(BTBreak, &QPushButton::clicked, this, [this] { BTBreakClick(); });
     connect(BtWastun, &QPushButton::clicked, this, [this] { BtWastunClick(); });
-    connect(Image, &TImage::doubleClicked, this, [this] { Connectreset(); });
+    connect(Image, &TImage::activated, this, [this] { Connectreset(); });
+    // The new search from anywhere in the window, as in a browser or a file manager.
+    auto* searchAgain = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    searchAgain->setAutoRepeat(false);  // a held key asks for one search, as on the picture
+    connect(searchAgain, &QShortcut::activated, this, [this] { Connectreset(); });
     connect(Link, &DeviceLink::waitEnded, this, &TFormmain::RunPendingAction, Qt::QueuedConnection);
 }
 

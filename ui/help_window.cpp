@@ -65,6 +65,12 @@ TForm1::TForm1(QWidget* parent)
     HTMLView->setObjectName(QStringLiteral("HTMLView"));
     Panel1->setObjectName(QStringLiteral("Panel1"));
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    // For screen readers: the page view is read-only text whose links Tab selects one by
+    // one (Qt's own text browser keys) and Return opens.
+    HTMLView->setAccessibleName(QStringLiteral("Hilfetext"));
+    HTMLView->setAccessibleDescription(QString::fromUtf8(
+        "Tab wählt den nächsten Verweis, die Eingabetaste öffnet ihn, Escape schließt die Hilfe"));
+    BitBtn1->setAccessibleDescription(QString::fromUtf8("Schließt die Hilfe"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -370,7 +370,7 @@ TEST_F(ClickDuringTheKeepAlive, TakeOverRunsWhenTheWaitEnds) {
 
 TEST_F(ClickDuringTheKeepAlive, SearchRunsWhenTheWaitEnds) {
     const int searchR001 = sim->Received(5, "R001");
-    ClickDuringTheWait([&] { emit form->Image->doubleClicked(); });
+    ClickDuringTheWait([&] { QTest::mouseDClick(form->Image, Qt::LeftButton); });
     ASSERT_TRUE(clock.RunUntil([&] { return sim->Received(5, "R001") > searchR001; }, 20s));
     EXPECT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 20s));
 }
@@ -389,7 +389,8 @@ TEST_F(ProgramWindow, ClickRememberedDuringASearchThatFailsStartsNoTakeOver) {
         }
         return !clicked;
     });
-    emit form->Image->doubleClicked();  // searches again; returns when the search has failed
+    // Searches again; returns when the search has failed.
+    QTest::mouseDClick(form->Image, Qt::LeftButton);
     ASSERT_TRUE(clicked) << "no click landed in the search";
     EXPECT_EQ(form->ConnectionPicture(), 1);
     EXPECT_FALSE(form->BtExit->isEnabled()) << "nothing to take over without an analyser";
