@@ -2,7 +2,7 @@
 // communications functions, reached through the table of comm_api_win32.h. One OVERLAPPED
 // record per operation (watcher wait, read, write), each with its own manual-reset event,
 // so the three can be in flight at once (overlapped_io_win32.h). The watcher waits with
-// WaitCommEvent, or, on a port that cannot wait, polls the receive queue
+// WaitCommEvent, or, under Wine on a port that cannot wait, polls the receive queue
 // (comm_watch_win32.h).
 
 #include "serial/windows_dcb_win32.h"
@@ -22,7 +22,8 @@
 
 namespace {
 
-// Failed waits in a row after which the watcher polls the receive queue instead.
+// Failed waits in a row after which the watcher polls the receive queue instead, under
+// Wine only.
 constexpr int kFailedWaitsBeforePolling = 3;
 // A read of bytes already received completes at once; this bounds the wait for a driver
 // that completes it later.
@@ -72,6 +73,12 @@ public:
         polled_ = false;
         failedWaits_ = 0;
         emptyWaits_ = 0;
+        // Wine cannot wait for events on a pseudo-terminal: every wait fails at once. On
+        // Windows waits work, and what makes them fail for a while looks the same from here
+        // (after a line error, a driver told to abort on errors fails every request with
+        // ERROR_OPERATION_ABORTED until ClearCommError), so there no run of failures may
+        // switch a port to polling: the watcher retries after its pause.
+        mayPoll_ = Comm().IsWine();
         return true;
     }
 
@@ -161,7 +168,7 @@ public:
                     if (polled_) {
                         continue;  // the probe found the port still unable to wait
                     }
-                    if (++failedWaits_ >= kFailedWaitsBeforePolling) {
+                    if (++failedWaits_ >= kFailedWaitsBeforePolling && mayPoll_) {
                         polled_ = true;
                         polling_.Start();
                     }
@@ -301,7 +308,8 @@ private:
     // Watcher thread only.
     EventWait eventWait_;
     QueuePolling polling_;
-    bool polled_ = false;  // the port could not wait: the fallback runs
+    bool mayPoll_ = false;  // under Wine: a port that cannot wait may be polled
+    bool polled_ = false;   // the port could not wait: the fallback runs
     int failedWaits_ = 0;
     int emptyWaits_ = 0;
 };
