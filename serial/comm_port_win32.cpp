@@ -12,6 +12,7 @@
 #include <string>
 
 #include "serial/comm_api_win32.h"
+#include "serial/comm_open_error.h"
 #include "serial/comm_port.h"
 #include "serial/comm_port_backend.h"
 #include "serial/comm_tables.h"
@@ -62,6 +63,18 @@ public:
         // Not on this thread: a Bluetooth port connects inside the open (comm_open_win32.cpp).
         port_.handle = reinterpret_cast<HANDLE>(OpenCommDevice(path, wait, error));
         if (port_.handle == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        // A device without line settings is no serial port. Wine opens a mapped port whose
+        // device has gone (a pty that hung up) as the default device of its number, and
+        // where there is none every call on that handle fails; Windows fails the open.
+        Win32Dcb settings;
+        std::memset(&settings, 0, sizeof settings);
+        settings.DCBlength = sizeof settings;
+        if (!Comm().GetCommState(port_.handle, &settings)) {
+            error = OpenErrorFromSystem(GetLastError(), path);
+            CloseHandle(port_.handle);
+            port_.handle = INVALID_HANDLE_VALUE;
             return false;
         }
         baud_ = 0;

@@ -59,6 +59,9 @@ struct Driver {
     std::atomic<bool> abortedForLineError{false};
     // The system the back end is told it runs on: Windows in place of Wine.
     std::atomic<bool> windows{false};
+    // A handle that is no serial port: GetCommState fails (ERROR_GEN_FAILURE), as it does
+    // on what Wine opens for a mapped port whose device has gone.
+    std::atomic<bool> noLineSettings{false};
     // CancelIoEx is taken, and nothing comes of it: drivers need not honour it.
     std::atomic<bool> deafToCancel{false};
     // SetCommMask completes the pending wait with an empty event word, as Windows does, and
@@ -118,6 +121,14 @@ BOOL WINAPI StrictSetCommState(HANDLE handle, LPDCB state) {
         return FALSE;
     }
     return SystemCommApi().SetCommState(handle, state);
+}
+
+BOOL WINAPI ReadableGetCommState(HANDLE handle, LPDCB state) {
+    if (driver->noLineSettings) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    return SystemCommApi().GetCommState(handle, state);
 }
 
 BOOL WINAPI RecordedSetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
@@ -258,6 +269,7 @@ protected:
         driver = &state_;
         api_ = SystemCommApi();
         api_.SetCommState = StrictSetCommState;
+        api_.GetCommState = ReadableGetCommState;
         api_.SetCommTimeouts = RecordedSetCommTimeouts;
         api_.WriteFile = SlowWriteFile;
         api_.ReadFile = SlowReadFile;
@@ -566,6 +578,17 @@ TEST_F(StandInDriver, OnlyUnderWineDoFailedWaitsTurnIntoPolling) {
         }
         port_.Purge();
     }
+}
+
+// What opens but keeps no line settings is no serial port, and the open fails.
+TEST_F(StandInDriver, ADeviceWithoutLineSettingsDoesNotOpen) {
+    port_.Close();
+    state_.noLineSettings = true;
+    EXPECT_FALSE(port_.Open(line_.Port()));
+    EXPECT_FALSE(port_.IsOpen());
+    EXPECT_EQ(port_.LastOpenError().code, static_cast<uint32_t>(ERROR_GEN_FAILURE));
+    state_.noLineSettings = false;
+    EXPECT_TRUE(port_.Open(line_.Port())) << "the device was closed again";
 }
 
 TEST_F(StandInDriver, TheOutputQueueIsWhatTheDriverHolds) {
