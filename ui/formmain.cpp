@@ -16,6 +16,7 @@
 #include "ui/compact_combo_style.h"
 #include "ui/program_icon.h"
 #include "ui/push_button.h"
+#include "ui/status_trace.h"
 #include "ui/ui_fonts.h"
 #include "ui/value_caption.h"
 #include "ui/version_text.h"
@@ -362,6 +363,9 @@ void TFormmain::CBRZaktivClick() {
 }
 
 void TFormmain::SetStatusMessage(const QString& text) {
+    if (text != StatusPanel1->text()) {
+        TraceStatusText(text);
+    }
     StatusPanel1->setText(text);
 }
 
