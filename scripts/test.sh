@@ -9,8 +9,8 @@
 #   5. the Windows program: a static Qt for MinGW-w64 (built once into a cache by
 #      scripts/build-qt-mingw.sh), fumilink.exe and its zip, and the tests under Wine: the
 #      Qt-free unit tests, the Win32 serial back end on pty-backed COM ports, and
-#      fumilink.exe end to end against the simulator and against its own demo analyser
-#      with no COM port at all,
+#      fumilink.exe end to end against the simulator (also against its faults) and against
+#      its own demo analyser with no COM port at all,
 #   6. the Debian package: built, checked with lintian, unpacked into a temporary folder and
 #      run there headless against the simulator (scripts/check-package.sh).
 # Usage: scripts/test.sh [stage ...]   (stages: plain asan tsan fuzz win32 package; default all)
@@ -104,6 +104,8 @@ stage_win32() {
   bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
     build-win32/tests/config/hold_file.exe
   bash tests/wine/demo_e2e.sh build-win32/app/fumilink.exe build/app/fumilink out
+  bash tests/wine/faults_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
+    build/app/fumilink out
   mkdir -p dist
   cp build-win32/dist/fumilink-*-windows-x64.zip dist/
   echo "-- $(ls dist/fumilink-*-windows-x64.zip)"
