@@ -64,12 +64,19 @@ for ((i = 0; i < runs; i++)); do
   if ! ended_within 15 "$program_pid"; then
     lost=$((lost + 1))
     box=$(has_window '^Informationen$' && echo yes || echo no)
-    # OK on the box, then "Abbrechen": the next run needs the program gone.
+    # OK on the box, then "Abbrechen": the next run needs the program gone. The box takes
+    # a while to go (Wine waits for its window to be withdrawn), and the window behind it
+    # takes no click until then: "Abbrechen" is pressed until the program ends.
     if [ "$box" = yes ]; then
       xdotool mousemove --window "$(window_of '^Informationen$')" 20 20 click 1
       xdotool key --window "$(window_of '^Informationen$')" Return 2> /dev/null || true
     fi
-    end_by_button "$window" BTBreak "$program_pid"
+    for ((press = 0; press < 10; press++)); do
+      click_button "$window" BTBreak
+      ! ended_within 3 "$program_pid" || break
+    done
+    has_ended "$program_pid" || x_fail "run $i: the program did not end after 'Abbrechen'"
+    wait "$program_pid" || true
   else
     wait "$program_pid" || true
   fi
