@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # fumilink.exe under Wine against the faults the Linux program is checked against
-# (tests/link/simulator_e2e_test.cpp, tests/ui/program_e2e_test.cpp), with fumilink-sim's
+# (tests/link/simulator_test.cpp, tests/ui/program_window_test.cpp), with fumilink-sim's
 # faults on COM5 and COM6 of the prefix, on a virtual X server, each run started as Windows
 # starts a program (windows_start):
 #   1. A hang-up in the stream: the analyser goes away while its data lines come; a second
