@@ -32,7 +32,7 @@ DeviceLink::DeviceLink(LinkView& view, LinkSetup setup, QObject* parent)
       exchange_(*comm_, clock_, [this] { emit waitEnded(); }),
       search_(*comm_, exchange_, PortsOf(setup), view, debugLog_, *timer2_, std::move(setup.files)),
       poll_(*comm_, exchange_, search_, record_, view, debugLog_, clock_, {*timer1_, *timer2_}),
-      takeOver_(exchange_, poll_, record_, view, debugLog_, *timer1_,
+      takeOver_(exchange_, poll_, record_, view, debugLog_, clock_, *timer1_,
                 std::move(setup.commandLine)) {
     timeouttimer_->Start();
 }

@@ -19,17 +19,27 @@ const QString kProgramGoesOn =
 }  // namespace
 
 TakeOver::TakeOver(CommandExchange& exchange, PollLoop& poll, const MeasurementRecord& record,
-                   LinkView& view, DebugLog& debugLog, LinkClock::Timer& pollTimer,
-                   CommandLine request)
+                   LinkView& view, DebugLog& debugLog, LinkClock& clock,
+                   LinkClock::Timer& pollTimer, CommandLine request)
     : exchange_(exchange),
       poll_(poll),
       record_(record),
       view_(view),
       debugLog_(debugLog),
+      clock_(clock),
       pollTimer_(pollTimer),
       request_(std::move(request)) {}
 
+void TakeOver::LetLateClosesThrough() {
+    for (int pass = 0; pass < 2; ++pass) {
+        clock_.ProcessPendingEvents();
+    }
+}
+
 void TakeOver::TellNoReply() {
+    // The box below would block the window, and Qt drops a close of a blocked window: a
+    // close still on its way would be lost, the window left behind the box.
+    LetLateClosesThrough();
     // The box waits for OK: the window behind it must already show what went wrong, not
     // the take-over that was running.
     if (exchange_.ErrorCode() == kErrNone) {
@@ -76,6 +86,16 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
                 break;
             }
             file.AddIdentificationLine(request.key, exchange_.ReplyLine());
+        }
+        // A close that came with the last reply ends the take-over as one during any other
+        // of its waits does: without a file, and without asking for the stream again.
+        if (identified) {
+            LetLateClosesThrough();
+            if (exchange_.Aborted()) {
+                exchange_.SetErrorCode(kErrUserAbort);
+                exchange_.SetErrorFlag();
+                identified = false;
+            }
         }
         debugLog_.Replace(file.Lines());
 

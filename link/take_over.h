@@ -25,7 +25,8 @@ public:
     /// `request` holds the header line, the firing-type parameter and the transfer file's
     /// path from the command line.
     TakeOver(CommandExchange& exchange, PollLoop& poll, const MeasurementRecord& record,
-             LinkView& view, DebugLog& debugLog, LinkClock::Timer& pollTimer, CommandLine request);
+             LinkView& view, DebugLog& debugLog, LinkClock& clock, LinkClock::Timer& pollTimer,
+             CommandLine request);
 
     /// Writes the transfer file. Returns true when the file was written; on failure the
     /// user has been told what failed and the values are still there. `so2Key` is the key
@@ -41,12 +42,18 @@ private:
     /// The analyser did not answer: the window shows the error state, then the box says
     /// that nothing was taken over (not after "Abbrechen", which closes the window anyway).
     void TellNoReply();
+    /// A close of the window (its close button, WM_CLOSE) that came as the last wait ended
+    /// has not reached the window yet: Qt hands the window system's close over one pass of
+    /// the event loop after it came. The first pass hands over what Qt holds, the second
+    /// what the first took from the system.
+    void LetLateClosesThrough();
 
     CommandExchange& exchange_;
     PollLoop& poll_;
     const MeasurementRecord& record_;
     LinkView& view_;
     DebugLog& debugLog_;
+    LinkClock& clock_;
     LinkClock::Timer& pollTimer_;
     const CommandLine request_;
 };

@@ -10,12 +10,12 @@
 #   5. the Windows program: a static Qt for MinGW-w64 (built once into a cache by
 #      scripts/build-qt-mingw.sh), fumilink.exe, its zip and its MSI, and the tests under
 #      Wine: the Qt-free unit tests, the Win32 serial back end on pty-backed COM ports,
-#      fumilink.exe end to end against the simulator and against its own demo analyser
-#      with no COM port at all, its window read through UI Automation from outside, also
-#      as integrators run it (--demo, unattended runs, the examples of docs/integration.md,
-#      two copies at once), and the MSI installed, upgraded from the release before (built
-#      and signed here with a certificate made for the run), refused as a downgrade and
-#      removed,
+#      fumilink.exe end to end against the simulator (also against its faults) and against
+#      its own demo analyser with no COM port at all, its window read through UI
+#      Automation from outside, also as integrators run it (--demo, unattended runs, the
+#      examples of docs/integration.md, two copies at once), and the MSI installed,
+#      upgraded from the release before (built and signed here with a certificate made for
+#      the run), refused as a downgrade and removed,
 #   6. the Debian package: built, checked with lintian, unpacked into a temporary folder and
 #      run there headless against the simulator (scripts/check-package.sh).
 # Usage: scripts/test.sh [stage ...]   (stages: plain asan tsan fuzz win32 package; default all)
@@ -112,6 +112,8 @@ stage_win32() {
   bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
     build-win32/tests/config/hold_file.exe
   bash tests/wine/demo_e2e.sh build-win32/app/fumilink.exe build/app/fumilink out
+  bash tests/wine/faults_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
+    build/app/fumilink out
   bash tests/wine/accessibility_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim
   bash tests/wine/integrators_e2e.sh build-win32/app/fumilink.exe out
   installer_tests "$qt_prefix"

@@ -4,10 +4,18 @@
 
 namespace {
 
+bool SystemIsWine() {
+    static const bool wine = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+}
+
 const CommApi kSystem = {
     ::SetCommState,  ::GetCommState,   ::SetupComm,           ::SetCommTimeouts,    ::SetCommMask,
     ::WaitCommEvent, ::ClearCommError, ::GetCommModemStatus,  ::EscapeCommFunction, ::PurgeComm,
-    ::ReadFile,      ::WriteFile,      ::GetOverlappedResult, ::CancelIoEx,
+    ::ReadFile,      ::WriteFile,      ::GetOverlappedResult, ::CancelIoEx,         SystemIsWine,
 };
 
 std::atomic<const CommApi*> current{&kSystem};

@@ -1,8 +1,9 @@
 #pragma once
-// The Win32 calls through which the back end reaches a serial port's driver, in one table.
-// The program always calls the system's functions; a test may put a table of its own in
-// place to stand in for a driver Wine cannot imitate: one that refuses what real drivers
-// refuse, a write that never completes, an adapter pulled out.
+// The Win32 calls through which the back end reaches a serial port's driver, in one table,
+// and the one fact about the system it needs besides: whether it is Wine. The program
+// always calls the system's functions; a test may put a table of its own in place to stand
+// in for a driver Wine cannot imitate (one that refuses what real drivers refuse, a write
+// that never completes, an adapter pulled out) or for Windows itself.
 
 #include "serial/windows_dcb_win32.h"
 
@@ -21,6 +22,10 @@ struct CommApi {
     BOOL(WINAPI* WriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
     BOOL(WINAPI* GetOverlappedResult)(HANDLE, LPOVERLAPPED, LPDWORD, BOOL);
     BOOL(WINAPI* CancelIoEx)(HANDLE, LPOVERLAPPED);
+    /// True when the program runs under Wine: its ntdll exports wine_get_version, Windows'
+    /// does not. Only there may a port whose waits fail be polled instead (Wine cannot wait
+    /// for events on a pseudo-terminal); on Windows a failed wait is a failed wait.
+    bool (*IsWine)();
 };
 
 /// The table the back end calls through.

@@ -79,9 +79,9 @@ public:
     /// Blocks until an event of the current mask happens, SetEventMask is called, or the
     /// wait fails. Received data counts as an event only when new bytes have arrived since
     /// the last EV_RXCHAR reported, never merely because unread bytes are waiting.
-    /// Where the system cannot wait for port events (Wine on a pty, some virtual-port
-    /// drivers), the Win32 back end answers the first few waits with Failed and then
-    /// checks the receive queue every 20 ms instead, until a real wait holds again.
+    /// Under Wine, which cannot wait for events on a pty, the Win32 back end answers the
+    /// first few waits with Failed and then checks the receive queue every 20 ms instead,
+    /// until a real wait holds again. On Windows a wait that fails is Failed every time.
     CommWaitResult WaitEvent();
 
     /// MS_*_ON bits of the modem lines; 0 where the device has none.

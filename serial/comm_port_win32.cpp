@@ -2,7 +2,7 @@
 // communications functions, reached through the table of comm_api_win32.h. One OVERLAPPED
 // record per operation (watcher wait, read, write), each with its own manual-reset event,
 // so the three can be in flight at once (overlapped_io_win32.h). The watcher waits with
-// WaitCommEvent, or, on a port that cannot wait, polls the receive queue
+// WaitCommEvent, or, under Wine on a port that cannot wait, polls the receive queue
 // (comm_watch_win32.h).
 
 #include "serial/windows_dcb_win32.h"
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "serial/comm_api_win32.h"
+#include "serial/comm_open_error.h"
 #include "serial/comm_port.h"
 #include "serial/comm_port_backend.h"
 #include "serial/comm_tables.h"
@@ -22,7 +23,8 @@
 
 namespace {
 
-// Failed waits in a row after which the watcher polls the receive queue instead.
+// Failed waits in a row after which the watcher polls the receive queue instead, under
+// Wine only.
 constexpr int kFailedWaitsBeforePolling = 3;
 // A read of bytes already received completes at once; this bounds the wait for a driver
 // that completes it later.
@@ -63,6 +65,18 @@ public:
         if (port_.handle == INVALID_HANDLE_VALUE) {
             return false;
         }
+        // A device without line settings is no serial port. Wine opens a mapped port whose
+        // device has gone (a pty that hung up) as the default device of its number, and
+        // where there is none every call on that handle fails; Windows fails the open.
+        Win32Dcb settings;
+        std::memset(&settings, 0, sizeof settings);
+        settings.DCBlength = sizeof settings;
+        if (!Comm().GetCommState(port_.handle, &settings)) {
+            error = OpenErrorFromSystem(GetLastError(), path);
+            CloseHandle(port_.handle);
+            port_.handle = INVALID_HANDLE_VALUE;
+            return false;
+        }
         baud_ = 0;
         SetTimeouts();
         port_.ClearWake();
@@ -72,6 +86,12 @@ public:
         polled_ = false;
         failedWaits_ = 0;
         emptyWaits_ = 0;
+        // Wine cannot wait for events on a pseudo-terminal: every wait fails at once. On
+        // Windows waits work, and what makes them fail for a while looks the same from here
+        // (after a line error, a driver told to abort on errors fails every request with
+        // ERROR_OPERATION_ABORTED until ClearCommError), so there no run of failures may
+        // switch a port to polling: the watcher retries after its pause.
+        mayPoll_ = Comm().IsWine();
         return true;
     }
 
@@ -161,7 +181,7 @@ public:
                     if (polled_) {
                         continue;  // the probe found the port still unable to wait
                     }
-                    if (++failedWaits_ >= kFailedWaitsBeforePolling) {
+                    if (++failedWaits_ >= kFailedWaitsBeforePolling && mayPoll_) {
                         polled_ = true;
                         polling_.Start();
                     }
@@ -301,7 +321,8 @@ private:
     // Watcher thread only.
     EventWait eventWait_;
     QueuePolling polling_;
-    bool polled_ = false;  // the port could not wait: the fallback runs
+    bool mayPoll_ = false;  // under Wine: a port that cannot wait may be polled
+    bool polled_ = false;   // the port could not wait: the fallback runs
     int failedWaits_ = 0;
     int emptyWaits_ = 0;
 };

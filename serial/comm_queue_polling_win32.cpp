@@ -1,5 +1,5 @@
-// The Win32 watcher's fallback for ports that cannot wait for events: it looks at the
-// receive queue itself every 20 ms and reports new bytes as EV_RXCHAR (line errors as
+// The Win32 watcher's fallback, under Wine, for ports that cannot wait for events: it looks
+// at the receive queue itself every 20 ms and reports new bytes as EV_RXCHAR (line errors as
 // EV_ERR), the way the POSIX back end re-checks while unread bytes wait.
 
 #include "serial/comm_watch_win32.h"

@@ -3,9 +3,9 @@
 // EventWait (comm_event_wait_win32.cpp) waits with WaitCommEvent, as Windows intends;
 // QueuePolling (comm_queue_polling_win32.cpp) looks at the receive queue every 20 ms
 // instead, for ports that cannot wait: Wine on a pseudo-terminal ends every overlapped
-// WaitCommEvent at once with ERROR_OPERATION_ABORTED, and some virtual-port drivers behave
-// alike. WatchedPort is what both look at; the back end (comm_port_win32.cpp) decides
-// which of the two runs.
+// WaitCommEvent at once with ERROR_OPERATION_ABORTED. WatchedPort is what both look at;
+// the back end (comm_port_win32.cpp) decides which of the two runs, and lets the second
+// run only under Wine (CommApi::IsWine).
 
 #include "serial/windows_dcb_win32.h"
 

@@ -52,7 +52,7 @@ void SimDevice::Receive(const char* data, size_t size, SimTime now) {
 }
 
 void SimDevice::HandleCommand(const std::string& command, SimTime now) {
-    if (faults_.hangupOn && command == *faults_.hangupOn) {
+    if (Arrived(faults_.hangupOn, faults_.hangupOnCount, hangupOnSeen_, command)) {
         HangUp(now, "on " + QuoteForLog(command));
         return;
     }
@@ -67,8 +67,19 @@ void SimDevice::HandleCommand(const std::string& command, SimTime now) {
         Reply(options_.foreignReply, now);
         return;
     }
-    if (faults_.silent) {
+    if (!silenced_ &&
+        Arrived(faults_.silentFrom, faults_.silentFromCount, silentFromSeen_, command)) {
+        silenced_ = true;
+        sink_(now, "SILENT from " + QuoteForLog(command));
+        output_.DropUnsentStream();
+        streaming_ = false;
+    }
+    if (faults_.silent || silenced_) {
         return;
+    }
+    if (!crDropped_ && Arrived(faults_.noCrFrom, faults_.noCrFromCount, noCrFromSeen_, command)) {
+        crDropped_ = true;
+        sink_(now, "NO-CR from " + QuoteForLog(command));
     }
     const bool nonstopStarts = faults_.nonstopFrom && !nonstop_ && command == *faults_.nonstopFrom;
     if (nonstopStarts) {
@@ -100,13 +111,18 @@ void SimDevice::HandleCommand(const std::string& command, SimTime now) {
     }
 }
 
+bool SimDevice::Arrived(const std::optional<std::string>& trigger, int count, int& seen,
+                        const std::string& command) {
+    return trigger && command == *trigger && ++seen == count;
+}
+
 void SimDevice::Reply(const std::string& text, SimTime now) {
     std::string line = faults_.emptyReplies ? std::string() : text;
     if (faults_.replyNoise) {
         line.insert(0, kReplyNoise);
     }
     sink_(now, "TX " + QuoteForLog(line));
-    if (!faults_.noCr) {
+    if (!faults_.noCr && !crDropped_) {
         line += '\r';
     }
     output_.Push(std::move(line), PacedOutput::Kind::Reply, now, now + faults_.replyDelay,
@@ -162,6 +178,9 @@ void SimDevice::Advance(SimTime now) {
     }
     if (faults_.hangupAfter && now >= *faults_.hangupAfter) {
         HangUp(now, "after " + std::to_string(faults_.hangupAfter->count() / 1000) + " ms");
+        return;
+    }
+    if (silenced_) {
         return;
     }
     if (faults_.flood && !streaming_) {

@@ -97,6 +97,9 @@ private:
     SimTime ReplayCycle() const;
 
     void HandleCommand(const std::string& command, SimTime now);
+    /// True when `command` is `trigger`'s `count`th arrival (`seen` counts them).
+    static bool Arrived(const std::optional<std::string>& trigger, int count, int& seen,
+                        const std::string& command);
     void Reply(const std::string& text, SimTime now);
     void StartOrRenewStream(SimTime now);
     void PauseStream(SimTime now);
@@ -114,7 +117,13 @@ private:
     std::mt19937 noiseRandom_;
 
     bool streaming_ = false;
-    bool nonstop_ = false;  // the nonstop fault's command came: nothing pauses the stream
+    bool nonstop_ = false;    // the nonstop fault's command came: nothing pauses the stream
+    bool silenced_ = false;   // the silent fault's command came: nothing is answered any more
+    bool crDropped_ = false;  // the no-cr fault's command came: replies lack their CR
+    // Arrivals of the commands the silent, no-cr and hang-up faults wait for.
+    int silentFromSeen_ = 0;
+    int noCrFromSeen_ = 0;
+    int hangupOnSeen_ = 0;
     SimTime nextCycleAt_{0};
     std::optional<SimTime> streamEndAt_;
     bool overrunReported_ = false;

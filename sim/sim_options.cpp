@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -127,16 +128,22 @@ private:
         const std::string arg = eq == std::string::npos ? "" : item.substr(eq + 1);
         const bool takesArg =
             name == "delay" || name == "slow" || name == "hangup-after" || name == "hangup-on";
-        const bool mayTakeArg = name == "nonstop";
+        const bool mayTakeArg = name == "nonstop" || name == "silent" || name == "no-cr";
         if (!mayTakeArg && takesArg == (eq == std::string::npos)) {
             Fail("--fault: '" + item + "' " +
                  (takesArg ? "needs a value (" + name + "=...)" : "takes no value"));
             return;
         }
-        if (name == "silent") {
-            faults.silent = true;
-        } else if (name == "no-cr") {
-            faults.noCr = true;
+        if (name == "silent" || name == "no-cr") {
+            // Without a command from the start; with one (the empty command too, which only
+            // the take-over sends) from its first or Nth arrival.
+            const bool silent = name == "silent";
+            if (eq == std::string::npos) {
+                (silent ? faults.silent : faults.noCr) = true;
+            } else {
+                SetTrigger(arg, silent ? faults.silentFrom : faults.noCrFrom,
+                           silent ? faults.silentFromCount : faults.noCrFromCount);
+            }
         } else if (name == "empty") {
             faults.emptyReplies = true;
         } else if (name == "noise") {
@@ -158,7 +165,7 @@ private:
         } else if (name == "foreign") {
             faults.foreign = true;
         } else if (name == "hangup-on") {
-            faults.hangupOn = arg;
+            SetTrigger(arg, faults.hangupOn, faults.hangupOnCount);
         } else if (name == "delay" || name == "slow" || name == "hangup-after") {
             const auto ms = MillisValue("--fault " + name, arg);
             if (!ms) {
@@ -174,6 +181,19 @@ private:
         } else {
             Fail("--fault: unknown fault '" + name + "' (see --help)");
         }
+    }
+
+    // CMD or CMD#N: the command, and its Nth arrival (a search sends SERVICE002 and w904
+    // three times each, so #4 is the take-over's first service command, or the first
+    // keep-alive). Without a count after '#' all of it is the command.
+    static void SetTrigger(const std::string& arg, std::optional<std::string>& command,
+                           int& count) {
+        const auto hash = arg.rfind('#');
+        const auto n =
+            hash == std::string::npos ? std::nullopt : ParseInteger(arg.substr(hash + 1));
+        const bool counted = n && *n >= 1 && *n <= 1000000;
+        command = counted ? arg.substr(0, hash) : arg;
+        count = counted ? static_cast<int>(*n) : 1;
     }
 
     // N, N:up=MS or N:fail=MS
@@ -476,11 +496,17 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
             return result;
         }
     }
-    if (o.faults.hangupOn && o.faults.hangupOn->find_first_of("\r\n") != std::string::npos) {
-        result.error = "--fault hangup-on: the command must not contain CR or LF";
-    }
-    if (o.faults.nonstopFrom && o.faults.nonstopFrom->find_first_of("\r\n") != std::string::npos) {
-        result.error = "--fault nonstop: the command must not contain CR or LF";
+    const std::pair<const char*, const std::optional<std::string>*> commands[] = {
+        {"hangup-on", &o.faults.hangupOn},
+        {"nonstop", &o.faults.nonstopFrom},
+        {"silent", &o.faults.silentFrom},
+        {"no-cr", &o.faults.noCrFrom},
+    };
+    for (const auto& [fault, command] : commands) {
+        if (*command && (*command)->find_first_of("\r\n") != std::string::npos) {
+            result.error =
+                std::string("--fault ") + fault + ": the command must not contain CR or LF";
+        }
     }
     return result;
 }
@@ -542,10 +568,13 @@ Stream:
                         'max' writes as fast as the pty takes them
 
 Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port):
-  silent                never answers, never streams
+  silent[=CMD[#N]]      never answers, never streams; with CMD from the first (or Nth)
+                        CMD on (CMD itself unanswered; the stream stops). SERVICE002#4:
+                        from the take-over's first command after a search
   delay=MS              each reply starts MS ms after its command
   slow=MS               reply bytes MS ms apart
-  no-cr                 replies without their CR
+  no-cr[=CMD[#N]]       replies without their CR; with CMD from the first (or Nth) CMD
+                        on (its reply included). CMD may be empty: the empty command
   empty                 every command answered with an empty line (w904 still streams)
   noise                 noise, NUL and high bytes between stream lines
   reply-noise           in front of every reply the bytes 00 07 7F FE FF '#~' 1B '[0m'
@@ -565,7 +594,8 @@ Faults (--fault LIST, comma-separated, repeatable; they affect the analyser port
                         (a service command pauses the stream). --stream-seconds still
                         ends it; it starts again on the next w904
   hangup-after=MS       close the pty and remove the link MS ms after start
-  hangup-on=CMD         close the pty and remove the link upon command CMD (no reply)
+  hangup-on=CMD[#N]     close the pty and remove the link upon command CMD (no reply);
+                        #N: upon the Nth CMD (w904#4: the first keep-alive after a search)
   foreign               identify as a foreign device (behaves like --foreign-port)
 
 Replay:
@@ -599,8 +629,8 @@ Output:
                         event: '<seconds since start> COM<n> RX "<command>"', also
                         TX "<reply>" (when queued), STREAM start/renew/pause/end/flood/
                         nonstop,
-                        OVERRUN, HANGUP, OPEN, CLOSED, EXIT, and for Bluetooth links
-                        LINK connecting/up/down/failed
+                        OVERRUN, HANGUP, SILENT, NO-CR, OPEN, CLOSED, EXIT, and for
+                        Bluetooth links LINK connecting/up/down/failed
   --log-sent            also log 'SENT <n> steady=<s>' after writes that complete stream
                         lines: n data lines written so far, s the monotonic clock in
                         seconds just before those writes (comparable across processes;

@@ -29,6 +29,14 @@ struct SimFaults {
     std::optional<SimTime> hangupAfter;   ///< close the pty this long after start
     std::optional<std::string> hangupOn;  ///< close the pty upon this command
     bool foreign = false;                 ///< behave like a foreign device (no "ZOR")
+    /// `silent` from this command on (itself left unanswered), `noCr` from this command on
+    /// (its own reply included): from its first arrival, or its Nth with the count. The
+    /// count of `hangupOn` the same way.
+    std::optional<std::string> silentFrom;
+    int silentFromCount = 1;
+    std::optional<std::string> noCrFrom;
+    int noCrFromCount = 1;
+    int hangupOnCount = 1;
 };
 
 /// A port that stands for a Bluetooth serial link (`--bluetooth`). Opening it starts the

@@ -17,6 +17,7 @@
 #include "ui/compact_combo_style.h"
 #include "ui/program_icon.h"
 #include "ui/push_button.h"
+#include "ui/status_trace.h"
 #include "ui/ui_fonts.h"
 #include "ui/value_caption.h"
 #include "ui/version_text.h"
@@ -360,6 +361,7 @@ void TFormmain::SetStatusMessage(const QString& text) {
     if (text == StatusPanel1->text()) {
         return;
     }
+    TraceStatusText(text);
     StatusPanel1->setText(text);
     TellNewStatus(StatusPanel1);
 }

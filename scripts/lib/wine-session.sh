@@ -63,19 +63,27 @@ start_wine_session() {
   build_windows_start
 }
 
+# windows_tool NAME [FLAG ...]: builds tests/wine/NAME.cpp with MinGW-w64 into a folder of
+# the session that every user of it may read, and prints the program's path.
+windows_tool() {
+  local name=$1 folder=$work/windows-tools
+  shift
+  mkdir -p "$folder"
+  x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -Werror -static -s "$@" \
+    -o "$folder/$name.exe" "$wine_session_tools/$name.cpp" >&2 ||
+    x_fail "could not build $name.exe (is g++-mingw-w64-x86-64-posix installed?)"
+  chmod 755 "$folder" "$folder/$name.exe"
+  echo "$folder/$name.exe"
+}
+
 # Wine copies the Unix environment into the Windows one, so a program started by a plain
 # "wine PROGRAM" sees DISPLAY, XDG_* and the like, which Windows never gives it; code that
 # reads them would pass here and fail on Windows. Every run of the program under test
-# therefore goes through start_as_windows.exe (tests/wine/start_as_windows.cpp), built
-# here with MinGW-w64 into a folder every user of the session may read.
+# therefore goes through start_as_windows.exe (tests/wine/start_as_windows.cpp).
 build_windows_start() {
-  local folder=$work/windows-start
-  mkdir -p "$folder"
-  x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -Werror -static -s \
-    -o "$folder/start_as_windows.exe" "$wine_session_tools/start_as_windows.cpp" ||
-    x_fail "could not build start_as_windows.exe (is g++-mingw-w64-x86-64-posix installed?)"
-  chmod 755 "$folder" "$folder/start_as_windows.exe"
-  windows_start=(wine "$folder/start_as_windows.exe")
+  local program
+  program=$(windows_tool start_as_windows) || exit 1
+  windows_start=(wine "$program")
 }
 
 # What a program started by windows_start finds in its environment of what Windows never

@@ -383,7 +383,15 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"SlowStillCompletes", "slow=100", "R004\r", "SN42\r"},
         FaultCase{"ReplyNoise", "reply-noise", "R001\rR004\r",
                   std::string(kReplyNoise) + "ZOR GX40\r" + std::string(kReplyNoise) + "SN42\r"},
-        FaultCase{"HangupOnDropsTheReply", "hangup-on=R001", "R004\rR001\rR002\r", "SN42\r"}),
+        FaultCase{"HangupOnDropsTheReply", "hangup-on=R001", "R004\rR001\rR002\r", "SN42\r"},
+        FaultCase{"HangupOnTheNthTime", "hangup-on=R001#2", "R001\rR004\rR001\rR002\r",
+                  "ZOR GX40\rSN42\r"},
+        FaultCase{"SilentFromACommand", "silent=R002", "R001\rR002\rR004\rw904\r", "ZOR GX40\r"},
+        FaultCase{"SilentFromTheNthTime", "silent=R001#2", "R001\rR004\rR001\rR004\r",
+                  "ZOR GX40\rSN42\r"},
+        FaultCase{"NoCrFromACommand", "no-cr=R002", "R001\rR002\rR004\r",
+                  "ZOR GX40\rGX40 V2.31SN42"},
+        FaultCase{"NoCrFromTheEmptyCommand", "no-cr=", "R001\r\rR004\r", "ZOR GX40\rSN42"}),
     [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 TEST(SimDeviceFault, DelayAndSlowPlaceEachByteInTime) {
@@ -520,6 +528,14 @@ TEST(SimDeviceFault, NonstopFromACommandStartsTheStreamBehindItsReply) {
     EXPECT_EQ(lines[4 + kStreamParameterCount], "SN42");
     EXPECT_TRUE(IsStreamLine(lines.back())) << "the cycle at 2500 despite SERVICE001";
     EXPECT_EQ(bench->CountEvents("STREAM pause"), 1);
+}
+
+TEST(SimDeviceFault, SilenceFromACommandEndsTheStreamToo) {
+    const auto bench = StreamingSinceStart("silent=R002");
+    bench->Send("R002\r", SimMs(500));
+    EXPECT_EQ(bench->RunUntil(SimMs(3000)), "");
+    EXPECT_FALSE(bench->device().Streaming());
+    EXPECT_EQ(bench->CountEvents("SILENT from \"R002\""), 1);
 }
 
 TEST(SimDeviceFault, HangupAfterIsTimedFromStartAndSilencesThePort) {

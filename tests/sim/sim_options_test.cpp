@@ -89,6 +89,20 @@ TEST(SimOptions, FaultListsCombine) {
     EXPECT_EQ(Parse({"--fault", "noise,nonstop=R002"}).options.faults.nonstopFrom, "R002");
     EXPECT_EQ(Parse({"--fault", "nonstop="}).options.faults.nonstopFrom, "")
         << "the empty command, which only the take-over sends";
+
+    // From a command on, and upon the Nth of a command.
+    const SimFaults later =
+        Parse({"--fault", "silent=SERVICE002#4,no-cr=,hangup-on=w904#4"}).options.faults;
+    EXPECT_FALSE(later.silent || later.noCr);
+    EXPECT_EQ(later.silentFrom, "SERVICE002");
+    EXPECT_EQ(later.silentFromCount, 4);
+    EXPECT_EQ(later.noCrFrom, "");
+    EXPECT_EQ(later.noCrFromCount, 1);
+    EXPECT_EQ(later.hangupOn, "w904");
+    EXPECT_EQ(later.hangupOnCount, 4);
+    EXPECT_EQ(f.hangupOnCount, 1);
+    EXPECT_EQ(Parse({"--fault", "hangup-on=A#B"}).options.faults.hangupOn, "A#B")
+        << "no count: all of it is the command";
 }
 
 TEST(SimOptions, BluetoothLinksComeUpOrFailAfterTheGivenTime) {
@@ -201,7 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"FlagWithValue", {"--no-analyser=1"}, "/d", "takes no value"},
         Rejection{"UnknownFault", {"--fault", "explode"}, "/d", "unknown fault 'explode'"},
         Rejection{"FaultNeedsValue", {"--fault", "delay"}, "/d", "needs a value"},
-        Rejection{"FaultTakesNoValue", {"--fault", "silent=1"}, "/d", "takes no value"},
+        Rejection{"FaultTakesNoValue", {"--fault", "noise=1"}, "/d", "takes no value"},
+        Rejection{"TriggerWithCr", {"--fault", "silent=R0\r02"}, "/d", "silent: the command"},
         Rejection{"NegativeDelay", {"--fault", "delay=-5"}, "/d", "milliseconds"},
         Rejection{"EmptyFaultItem", {"--fault", "silent,"}, "/d", "unknown fault ''"},
         Rejection{"StatusWithoutEquals", {"--status", "053"}, "/d", "expected NNN=C"},

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -263,6 +265,68 @@ TEST_F(ProgramWindow, TakeOverShowsThatItRunsAndAHangUpShowsItsErrorBeforeTheBox
     EXPECT_EQ(pictureAtTheBox, 1);
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(TransferFileExists());
+}
+
+// The window system's close (the close button, WM_CLOSE) reaches the window a pass of the
+// event loop after it came. One that comes in the pass that ends a wait arrives after the
+// wait has gone on: the box saying that the analyser did not answer would block the window
+// first, and Qt drops a close of a blocked window (the window stayed open behind "Keine
+// Antwort vom Messgerät"). A close posted right after the tick that ends the wait stands
+// for it. The analyser falls silent as the take-over begins: its first command waits the
+// whole second, and no further wait runs the event loop before the box.
+TEST_F(ProgramWindow, CloseArrivingAsTheTakeOverGivesUpEndsItWithoutABox) {
+    StartSim({"--port", "5", "--cycle-ms", "300", "--fault", "silent=SERVICE002#4"});
+    ShowAndWaitOnline();
+    const int searchCommands = sim->Received(5, "SERVICE002");
+    bool closed = false;
+    // Every millisecond, so also right behind the tick that ends the wait (timers due at a
+    // moment run before the actions due then).
+    Every(1ms, [&] {
+        if (form->Link->Busy() && form->Link->Exchanger().TimeoutCounter() == 0 &&
+            sim->Received(5, "SERVICE002") > searchCommands) {
+            closed = true;
+            QCoreApplication::postEvent(form->windowHandle(), new QCloseEvent);
+        }
+        return !closed;
+    });
+
+    form->BtExit->click();
+
+    ASSERT_TRUE(closed) << "the take-over did not wait for its first command's reply";
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 5s));
+    EXPECT_FALSE(TransferFileExists());
+}
+
+// The same close in the pass that brings the take-over's last reply: the take-over had all
+// it asked for and wrote the file before the close reached the window, so the program
+// ended with a file although the window was closed while the take-over waited.
+TEST_F(ProgramWindow, CloseArrivingWithTheLastReplyEndsTheTakeOverWithoutAFile) {
+    // Replies arrive whole, each 150 ms after its command: the wait reads the serial number
+    // in the pass its bytes came in.
+    StartSim({"--port", "5", "--cycle-ms", "300", "--rate", "max", "--fault", "delay=150"});
+    ShowAndWaitOnline();
+    const int searchRequests = sim->Received(5, "R004");
+    bool closed = false;
+    Every(1ms, [&] {
+        // "SN42" and its CR, not yet read.
+        if (form->Link->Busy() && sim->Received(5, "R004") > searchRequests &&
+            form->Link->Comm().InQueueCount() >= 5) {
+            closed = true;
+            QCoreApplication::postEvent(form->windowHandle(), new QCloseEvent);
+        }
+        return !closed;
+    });
+
+    const int streamRequests = sim->Received(5, "w904");
+
+    form->BtExit->click();
+
+    ASSERT_TRUE(closed) << "the serial number did not arrive whole";
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 5s));
+    EXPECT_FALSE(TransferFileExists());
+    EXPECT_EQ(sim->Received(5, "w904"), streamRequests) << "an aborted take-over asks no stream";
 }
 
 TEST_F(ProgramWindow, AMissingTransferFolderIsSaidAtTheStartAndTakingOverStillTries) {

@@ -53,6 +53,15 @@ struct Driver {
     DWORD outQueue = 0;
     // Reads that never complete.
     enum class Reads { Pass, Hang } reads = Reads::Pass;
+    // A line error while the settings ask the driver to abort on errors (fAbortOnError):
+    // it accepts no request but ClearCommError, waits included (ERROR_OPERATION_ABORTED),
+    // until ClearCommError has taken the error word (CE_FRAME).
+    std::atomic<bool> abortedForLineError{false};
+    // The system the back end is told it runs on: Windows in place of Wine.
+    std::atomic<bool> windows{false};
+    // A handle that is no serial port: GetCommState fails (ERROR_GEN_FAILURE), as it does
+    // on what Wine opens for a mapped port whose device has gone.
+    std::atomic<bool> noLineSettings{false};
     // CancelIoEx is taken, and nothing comes of it: drivers need not honour it.
     std::atomic<bool> deafToCancel{false};
     // SetCommMask completes the pending wait with an empty event word, as Windows does, and
@@ -114,6 +123,14 @@ BOOL WINAPI StrictSetCommState(HANDLE handle, LPDCB state) {
     return SystemCommApi().SetCommState(handle, state);
 }
 
+BOOL WINAPI ReadableGetCommState(HANDLE handle, LPDCB state) {
+    if (driver->noLineSettings) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    return SystemCommApi().GetCommState(handle, state);
+}
+
 BOOL WINAPI RecordedSetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
     driver->lastTimeouts = *timeouts;
     return SystemCommApi().SetCommTimeouts(handle, timeouts);
@@ -141,6 +158,10 @@ BOOL WINAPI SlowWriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD wr
 
 BOOL WINAPI OwnWaitCommEvent(HANDLE handle, LPDWORD events, LPOVERLAPPED record) {
     ++driver->waitCalls;
+    if (driver->abortedForLineError) {
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return FALSE;
+    }
     if (driver->waitError != 0) {
         SetLastError(driver->waitError);
         return FALSE;
@@ -203,6 +224,9 @@ BOOL WINAPI PulledClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status
     if (!SystemCommApi().ClearCommError(handle, errors, status)) {
         return FALSE;
     }
+    if (driver->abortedForLineError.exchange(false) && errors != nullptr) {
+        *errors |= CE_FRAME;
+    }
     if (driver->outQueue != 0 && status != nullptr) {
         status->cbOutQue = driver->outQueue;
     }
@@ -220,6 +244,10 @@ BOOL WINAPI CancelHeld(HANDLE handle, LPOVERLAPPED record) {
         EndHeld(record, kStatusCancelled);
     }
     return TRUE;
+}
+
+bool StandInIsWine() {
+    return !driver->windows && SystemCommApi().IsWine();
 }
 
 // What the driver holds, ended after all (so that a thread stuck on it gets free).
@@ -241,6 +269,7 @@ protected:
         driver = &state_;
         api_ = SystemCommApi();
         api_.SetCommState = StrictSetCommState;
+        api_.GetCommState = ReadableGetCommState;
         api_.SetCommTimeouts = RecordedSetCommTimeouts;
         api_.WriteFile = SlowWriteFile;
         api_.ReadFile = SlowReadFile;
@@ -248,6 +277,7 @@ protected:
         api_.WaitCommEvent = OwnWaitCommEvent;
         api_.ClearCommError = PulledClearCommError;
         api_.CancelIoEx = CancelHeld;
+        api_.IsWine = StandInIsWine;
         ReplaceCommApi(&api_);
         ASSERT_TRUE(port_.Open(line_.Port()));
     }
@@ -489,6 +519,76 @@ TEST_F(StandInDriver, AnOperationTheDriverKeepsAfterItsCancelMakesThePortGone) {
                   return waited.get();
               }),
               CommWaitStatus::Gone);
+}
+
+// Failed waits switch a port to polling only under Wine, which cannot wait on a pty. On
+// Windows the same failures come from a driver whose waits work: after a line error one
+// told to abort on errors fails every wait until the owner's next look at the queue takes
+// the error. A port polled meanwhile would report bytes without any wait.
+TEST_F(StandInDriver, OnlyUnderWineDoFailedWaitsTurnIntoPolling) {
+    state_.ownWaits = true;
+    for (const bool windows : {true, false}) {
+        SCOPED_TRACE(windows ? "Windows" : "Wine");
+        state_.windows = windows;
+        port_.Close();
+        ASSERT_TRUE(port_.Open(line_.Port()));
+        port_.SetEventMask(EV_RXCHAR_BIT);
+        ASSERT_EQ(port_.WaitEvent().status, CommWaitStatus::Woken);
+        state_.abortedForLineError = true;
+        const int calls = state_.waitCalls;
+        // As the watcher calls it: three failures, then a byte comes.
+        std::future<std::vector<CommWaitStatus>> watched =
+            std::async(std::launch::async, [this, windows] {
+                std::vector<CommWaitStatus> statuses;
+                for (int i = 0; i < 6; ++i) {
+                    if (i == 3) {
+                        line_.DeviceWrite("x");
+                    } else if (i == 4 && !windows) {
+                        break;  // polled: nothing more will come
+                    }
+                    statuses.push_back(port_.WaitEvent().status);
+                }
+                return statuses;
+            });
+        for (int i = 0; watched.wait_for(i == 0 ? 10s : 1s) != std::future_status::ready; ++i) {
+            port_.SetEventMask(EV_RXCHAR_BIT);  // frees a watcher left polling or waiting
+        }
+        const std::vector<CommWaitStatus> statuses = watched.get();
+        ASSERT_EQ(statuses.size(), windows ? 6u : 4u);
+        for (size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(statuses[i], CommWaitStatus::Failed) << "wait " << i;
+        }
+        if (windows) {
+            for (size_t i = 3; i < 6; ++i) {
+                EXPECT_EQ(statuses[i], CommWaitStatus::Failed) << "wait " << i;
+            }
+            EXPECT_EQ(state_.waitCalls - calls, 6) << "every wait went to the driver";
+            EXPECT_EQ(port_.QueueStatus().errors & uint32_t{CE_FRAME}, uint32_t{CE_FRAME});
+            // The error taken, the port waits again.
+            const int before = state_.waitCalls;
+            EXPECT_EQ(WaitDuring([this, before] {
+                          Until([this, before] { return state_.waitCalls > before; });
+                          port_.SetEventMask(EV_RXCHAR_BIT);
+                      }).status,
+                      CommWaitStatus::Woken);
+        } else {
+            // The polling's look at the queue took the error and saw the byte.
+            EXPECT_EQ(statuses[3], CommWaitStatus::Event);
+            EXPECT_EQ(state_.waitCalls - calls, 3) << "the byte was found without a wait";
+        }
+        port_.Purge();
+    }
+}
+
+// What opens but keeps no line settings is no serial port, and the open fails.
+TEST_F(StandInDriver, ADeviceWithoutLineSettingsDoesNotOpen) {
+    port_.Close();
+    state_.noLineSettings = true;
+    EXPECT_FALSE(port_.Open(line_.Port()));
+    EXPECT_FALSE(port_.IsOpen());
+    EXPECT_EQ(port_.LastOpenError().code, static_cast<uint32_t>(ERROR_GEN_FAILURE));
+    state_.noLineSettings = false;
+    EXPECT_TRUE(port_.Open(line_.Port())) << "the device was closed again";
 }
 
 TEST_F(StandInDriver, TheOutputQueueIsWhatTheDriverHolds) {
