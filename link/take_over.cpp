@@ -71,8 +71,10 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
 
     bool written = false;
     if (exchange_.ErrorFlag()) {
-        qCInfo(lcLink).noquote()
-            << "take-over: no transfer file: the service sequence went unanswered";
+        qCInfo(lcLink).noquote() << "take-over: no transfer file:"
+                                 << (exchange_.Aborted()
+                                         ? "ended by 'Abbrechen' or the window's close"
+                                         : "the service sequence went unanswered");
         TellNoReply();
     } else {
         file.AddValueLines(record_, entries ? entries() : ManualEntries{},
@@ -101,7 +103,9 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
 
         if (!identified) {
             qCInfo(lcLink).noquote()
-                << "take-over: no transfer file: an identification request went unanswered";
+                << "take-over: no transfer file:"
+                << (exchange_.Aborted() ? "ended by 'Abbrechen' or the window's close"
+                                        : "an identification request went unanswered");
             TellNoReply();
         } else {
             std::string error;
