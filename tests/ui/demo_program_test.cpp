@@ -210,46 +210,47 @@ TEST_F(DemoProgram, AnAbortAfterTheTakeOverEndsARunWhoseTakeOverFailed) {
     ASSERT_TRUE(moments->live && moments->status);
     EXPECT_GE(clock.Now() - *moments->live, 4000ms);
     EXPECT_FALSE(std::filesystem::exists(folder + "/missing"));
+}
 
-    // Recorded by the program with FUMILINK_DEMO="--dead-port 3 --refused-port 4 --port 5", the
-    // calling program's arguments 'ab12' '/ART=14' and a transfer file, and "Daten übernehmen"
-    // clicked after about 16 s; the transfer file it wrote lies beside the record.
-    TEST_F(DemoProgram, AReplayedTakeOverFindsTheRecordedPortAndWritesTheRecordedFile) {
-        const std::string record = ReadBytes(RecordFile("take-over.log"));
-        Start("--replay \"" + RecordFile("take-over.log") + "\"");
-        EXPECT_TRUE(form->windowTitle().endsWith(QStringLiteral(" - DEMO")));
-        ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 30s))
-            << form->StatusMessage().toStdString();
-        EXPECT_EQ(sim->Count("COM4 OPEN refused as recorded"), 1) << sim->Log();
-        EXPECT_EQ(form->USBLabel->text(), QStringLiteral("ZOR GX40 DEMO DEMO42"));
-        EXPECT_EQ(form->Link->Search().PortNumber(), 5);
+// Recorded by the program with FUMILINK_DEMO="--dead-port 3 --refused-port 4 --port 5", the
+// calling program's arguments 'ab12' '/ART=14' and a transfer file, and "Daten übernehmen"
+// clicked after about 16 s; the transfer file it wrote lies beside the record.
+TEST_F(DemoProgram, AReplayedTakeOverFindsTheRecordedPortAndWritesTheRecordedFile) {
+    const std::string record = ReadBytes(RecordFile("take-over.log"));
+    Start("--replay \"" + RecordFile("take-over.log") + "\"");
+    EXPECT_TRUE(form->windowTitle().endsWith(QStringLiteral(" - DEMO")));
+    ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 30s))
+        << form->StatusMessage().toStdString();
+    EXPECT_EQ(sim->Count("COM4 OPEN refused as recorded"), 1) << sim->Log();
+    EXPECT_EQ(form->USBLabel->text(), QStringLiteral("ZOR GX40 DEMO DEMO42"));
+    EXPECT_EQ(form->Link->Search().PortNumber(), 5);
 
-        // The click comes when it came in the record: the last lines before it are there.
-        const auto click = LastRecorded(record, "click: Daten").first;
-        ASSERT_GT(click.count(), 0);
-        clock.Advance(std::max(click + 500ms - clock.Now(), 0ms));
-        form->BtExit->click();
+    // The click comes when it came in the record: the last lines before it are there.
+    const auto click = LastRecorded(record, "click: Daten").first;
+    ASSERT_GT(click.count(), 0);
+    clock.Advance(std::max(click + 500ms - clock.Now(), 0ms));
+    form->BtExit->click();
 
-        EXPECT_FALSE(form->isVisible()) << "a take-over ends the program";
-        EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
-        EXPECT_EQ(TransferFile(), ReadBytes(RecordFile("take-over-transfer.txt")));
-    }
+    EXPECT_FALSE(form->isVisible()) << "a take-over ends the program";
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_EQ(TransferFile(), ReadBytes(RecordFile("take-over-transfer.txt")));
+}
 
-    // Recorded with FUMILINK_DEMO="--dead-port 3 --port 5 --fault hangup-after=8000": the
-    // analyser found, streaming, then gone.
-    TEST_F(DemoProgram, AReplayedFailedRunEndsInTheRecordedErrorState) {
-        const std::string record = ReadBytes(RecordFile("hang-up.log"));
-        const std::string state = LastRecorded(record, "error state ").second;
-        ASSERT_FALSE(state.empty()) << "the record ends in an error state";
-        const int code = std::stoi(state.substr(12));
-        const std::string text = state.substr(state.find(": ") + 2);
+// Recorded with FUMILINK_DEMO="--dead-port 3 --port 5 --fault hangup-after=8000": the
+// analyser found, streaming, then gone.
+TEST_F(DemoProgram, AReplayedFailedRunEndsInTheRecordedErrorState) {
+    const std::string record = ReadBytes(RecordFile("hang-up.log"));
+    const std::string state = LastRecorded(record, "error state ").second;
+    ASSERT_FALSE(state.empty()) << "the record ends in an error state";
+    const int code = std::stoi(state.substr(12));
+    const std::string text = state.substr(state.find(": ") + 2);
 
-        Start("--replay \"" + RecordFile("hang-up.log") + "\"");
-        ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 30s))
-            << form->StatusMessage().toStdString();
-        ASSERT_TRUE(clock.RunUntil([&] { return form->BtWastun->isVisible(); }, 60s))
-            << form->StatusMessage().toStdString();
-        EXPECT_EQ(form->StatusMessage().toStdString(), text);
-        EXPECT_EQ(form->Link->ErrorCode(), code);
-        EXPECT_EQ(form->ConnectionPicture(), 1);
-    }
+    Start("--replay \"" + RecordFile("hang-up.log") + "\"");
+    ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 30s))
+        << form->StatusMessage().toStdString();
+    ASSERT_TRUE(clock.RunUntil([&] { return form->BtWastun->isVisible(); }, 60s))
+        << form->StatusMessage().toStdString();
+    EXPECT_EQ(form->StatusMessage().toStdString(), text);
+    EXPECT_EQ(form->Link->ErrorCode(), code);
+    EXPECT_EQ(form->ConnectionPicture(), 1);
+}
