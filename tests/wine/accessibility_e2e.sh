@@ -24,6 +24,8 @@ start_wine_session a11y
 use_own_runtime_folder
 
 step "the UI Automation reader, built with MinGW-w64"
+mkdir -p "$work/windows-start"
+chmod 755 "$work/windows-start"
 x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -Werror -static -s -municode \
   -o "$work/windows-start/uia_window.exe" "$here/uia_window.cpp" -loleaut32 -lole32 ||
   fail "could not build uia_window.exe"
