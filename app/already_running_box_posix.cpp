@@ -1,3 +1,4 @@
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QTimer>
 #include <memory>
@@ -20,8 +21,13 @@ void ShowAlreadyRunningBox(ToolkitArguments& toolkit, const std::string& title,
     // Without one (a kiosk, a bare X server) nothing does: a window mapped later lies on top
     // of those mapped before, and the first copy's may take seconds on a busy machine. So the
     // box raises itself while it is open, as Windows keeps a topmost box above the rest.
+    // The toolkit queues the request until the box next hears from the display, and a box
+    // that is merely covered hears nothing, so each raise is synced out at once.
     QTimer raise;
-    QObject::connect(&raise, &QTimer::timeout, &box, [&box] { box.raise(); });
+    QObject::connect(&raise, &QTimer::timeout, &box, [&box] {
+        box.raise();
+        QGuiApplication::sync();
+    });
     raise.start(kRaiseEveryMs);
     box.show();
     box.raise();
