@@ -15,14 +15,24 @@
 
 void TFormmain::ConnectActions() {
     connect(this, &TFormmain::firstShown, this, [this] { FormShow(); });
-    connect(BtExit, &QPushButton::clicked, this, [this] { BtExitClick(); });
+    // The record says what the user asked for, once: a postponed action runs again later.
+    connect(BtExit, &QPushButton::clicked, this, [this] {
+        qCInfo(lcUi).noquote() << "click: Daten übernehmen";
+        BtExitClick();
+    });
     connect(BTBreak, &QPushButton::clicked, this, [this] { BTBreakClick(); });
     connect(BtWastun, &QPushButton::clicked, this, [this] { BtWastunClick(); });
-    connect(Image, &TImage::activated, this, [this] { Connectreset(); });
+    connect(Image, &TImage::activated, this, [this] {
+        qCInfo(lcUi).noquote() << "new search (the connection picture)";
+        Connectreset();
+    });
     // The new search from anywhere in the window, as in a browser or a file manager.
     auto* searchAgain = new QShortcut(QKeySequence(Qt::Key_F5), this);
     searchAgain->setAutoRepeat(false);  // a held key asks for one search, as on the picture
-    connect(searchAgain, &QShortcut::activated, this, [this] { Connectreset(); });
+    connect(searchAgain, &QShortcut::activated, this, [this] {
+        qCInfo(lcUi).noquote() << "new search (F5)";
+        Connectreset();
+    });
     connect(Link, &DeviceLink::waitEnded, this, &TFormmain::RunPendingAction, Qt::QueuedConnection);
 }
 
@@ -50,6 +60,7 @@ bool TFormmain::MayStartNow(UserAction action) {
     // kept.
     if (pendingAction_ == UserAction::None && action != runningAction_) {
         pendingAction_ = action;
+        qCInfo(lcUi).noquote() << "postponed until the running wait ends";
     }
     return false;
 }
@@ -80,7 +91,6 @@ void TFormmain::RunPendingAction() {
 }
 
 void TFormmain::BtExitClick() {
-    qCInfo(lcUi).noquote() << "click: Daten übernehmen";
     if (!MayStartNow(UserAction::TakeOver)) {
         return;
     }
@@ -119,7 +129,6 @@ void TFormmain::BtWastunClick() {
 }
 
 void TFormmain::Connectreset() {
-    qCInfo(lcUi).noquote() << "new search (double-click on the connection picture)";
     if (!MayStartNow(UserAction::Reconnect)) {
         return;
     }

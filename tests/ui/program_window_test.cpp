@@ -425,8 +425,19 @@ protected:
 };
 
 TEST_F(ClickDuringTheKeepAlive, TakeOverRunsWhenTheWaitEnds) {
+    SessionRecord record(QString::fromStdString(folder + "/logs"), QDateTime::currentDateTime());
+    record.Install();
     ClickDuringTheWait([&] { form->BtExit->click(); });
     ASSERT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 20s));
+    // The record has the click once, though the take-over ran when the wait had ended.
+    const std::string text = ReadBytes(record.FilePath().toStdString());
+    const std::string clickLine = "fumilink.ui click: Daten übernehmen";
+    const size_t click = text.find(clickLine);
+    ASSERT_NE(click, std::string::npos) << text;
+    EXPECT_EQ(text.find(clickLine, click + clickLine.size()), std::string::npos) << text;
+    EXPECT_NE(text.find("fumilink.ui postponed until the running wait ends", click),
+              std::string::npos)
+        << text;
     EXPECT_TRUE(TransferFileExists());
     EXPECT_NE(ReadTransferFile().find("\r\n9200=SN42\r\n"), std::string::npos);
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
