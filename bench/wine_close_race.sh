@@ -36,14 +36,6 @@ post_close=$(windows_tool post_close -municode) || exit 1
 run=$work/run
 install_program "$run"
 
-ended_within() {
-  local deadline=$((SECONDS + $1))
-  until has_ended "$2"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
-
 lost=0
 boxes=0
 for ((i = 0; i < runs; i++)); do

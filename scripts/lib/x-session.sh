@@ -44,6 +44,28 @@ window_of() { xdotool search --onlyvisible --name "$1" 2> /dev/null | head -n 1;
 has_window() { [ -n "$(window_of "$1")" ]; }
 # A process has ended (the argument is its pid).
 has_ended() { ! kill -0 "$1" 2> /dev/null; }
+# ended_within SECONDS PID: the process ended within that time.
+ended_within() {
+  local deadline=$((SECONDS + $1))
+  until has_ended "$2"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# The place of window WINDOW (decimal id) in the X server's stacking order, 0 at the top
+# (xwininfo lists the root window's children from the top down); nothing when it is none.
+stacking_place() {
+  xwininfo -root -children |
+    awk -v id="$(printf '0x%x' "$1")" '($1 "") == (id "") { print n + 0; exit } $1 ~ /^0x/ { n++ }'
+}
+# in_front BOX WINDOW: BOX lies above WINDOW.
+in_front() {
+  local box_place main_place
+  box_place=$(stacking_place "$1")
+  main_place=$(stacking_place "$2")
+  [ -n "$box_place" ] && [ -n "$main_place" ] && [ "$box_place" -lt "$main_place" ]
+}
 
 # Presses a button of the main window: click_button WINDOW BtExit|BTBreak|BtWastun
 click_button() {

@@ -39,18 +39,6 @@ start_copy() {
   pids+=("$!")
 }
 
-# The position of window WINDOW (decimal id) in the stacking order, 0 at the top.
-stacking_place() {
-  local id
-  id=$(printf '0x%x' "$1")
-  xwininfo -root -children | awk -v id="$id" '($1 "") == (id "") { print n + 0; exit } $1 ~ /^0x/ { n++ }'
-}
-box_in_front() {
-  local box_place main_place
-  box_place=$(stacking_place "$box")
-  main_place=$(stacking_place "$main")
-  [ -n "$box_place" ] && [ -n "$main_place" ] && [ "$box_place" -lt "$main_place" ]
-}
 
 # One round: both copies back to back, well within 50 ms; whichever takes the guard first is
 # the first copy, and the other's box, which needs less start-up than the first copy's
@@ -72,10 +60,10 @@ two_copies() {
     x_fail "round $round: the second copy did not say that the first runs: $(cat "$work/stderr")"
   # Until the first copy's window has drawn itself and searched its (empty) port list.
   sleep 1
-  box_in_front || x_fail "round $round: the box lies behind the first copy's window: $(xwininfo -root -children | grep -i fumilink)"
+  in_front "$box" "$main" || x_fail "round $round: the box lies behind the first copy's window: $(xwininfo -root -children | grep -i fumilink)"
   if [ -n "$again" ]; then
     sleep "$again"
-    box_in_front || x_fail "round $round: the box went behind the first copy's window later"
+    in_front "$box" "$main" || x_fail "round $round: the box went behind the first copy's window later"
   fi
   xdotool mousemove --window "$box" 20 20 click 1
   xdotool key Return

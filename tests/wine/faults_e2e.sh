@@ -170,14 +170,6 @@ close_help_window() {
   xdotool mousemove --window "$help_window" $((WIDTH / 2)) $((HEIGHT - 41 + 20)) click 1
   wait_for 30 "'OK' did not close the help window" help_is_hidden
 }
-# ended_within SECONDS PID: the process ended within that time.
-ended_within() {
-  local deadline=$((SECONDS + $1))
-  until has_ended "$2"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
 # The simulator's time stamp of the Nth log line holding TEXT: stamp_of LOG TEXT N
 stamp_of() { grep -a -F -- "$2" "$1" | sed -n "${3}p" | cut -d ' ' -f 1; }
 

@@ -75,19 +75,6 @@ ends_by_itself "$program_pid" abort
 [ ! -e "$run/data.csv" ] || fail "a transfer file after the abort"
 printf '%s' "$settings" | cmp -s - "$run/fumilink.ini" || fail "fumilink.ini changed"
 
-# The place of window WINDOW (decimal id) in the X server's stacking order, 0 at the top
-# (xwininfo lists the root window's children from the top down).
-stacking_place() {
-  xwininfo -root -children |
-    awk -v id="$(printf '0x%x' "$1")" '($1 "") == (id "") { print n + 0; exit } $1 ~ /^0x/ { n++ }'
-}
-# in_front BOX WINDOW: BOX lies above WINDOW.
-in_front() {
-  local box_place main_place
-  box_place=$(stacking_place "$1")
-  main_place=$(stacking_place "$2")
-  [ -n "$box_place" ] && [ -n "$main_place" ] && [ "$box_place" -lt "$main_place" ]
-}
 
 # The code block of docs/integration.md that holds TEXT (the N-th of its language LANG):
 # doc_block LANG TEXT
