@@ -8,7 +8,3 @@
 
 /// The folder (without a trailing separator); empty when the system names none.
 std::string SessionRecordFolder();
-
-/// The Linux rule: `xdgStateHome`/fumilink/logs, where an unset, empty or relative
-/// XDG_STATE_HOME means `home`/.local/state. Empty when neither is known.
-std::string SessionRecordFolderFor(const char* xdgStateHome, const char* home);

@@ -1,15 +1,8 @@
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
 #include "config/record_location.h"
+#include "config/xdg_folders_posix.h"
 
 std::string SessionRecordFolder() {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        const struct passwd* user = ::getpwuid(::getuid());
-        home = user != nullptr ? user->pw_dir : nullptr;
-    }
-    return SessionRecordFolderFor(std::getenv("XDG_STATE_HOME"), home);
+    // Logs are state: what a program keeps between runs that is not worth backing up.
+    const std::string stateHome = XdgFolder("XDG_STATE_HOME", ".local/state");
+    return stateHome.empty() ? std::string() : stateHome + "/fumilink/logs";
 }

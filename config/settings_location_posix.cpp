@@ -1,34 +1,26 @@
 #include "config/settings_location_posix.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include "config/settings.h"
 #include "config/settings_location.h"
+#include "config/xdg_folders_posix.h"
+
+namespace {
+
+std::string SettingsFileIn(const std::string& configHome) {
+    return configHome.empty() ? std::string() : configHome + "/fumilink/" + kSettingsFileName;
+}
+
+}  // namespace
 
 std::string PerUserSettingsFilePathFor(const char* xdgConfigHome, const char* home) {
-    std::string configHome;
-    // The XDG base directory rules ignore a relative XDG_CONFIG_HOME.
-    if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
-        configHome = xdgConfigHome;
-    } else if (home != nullptr && home[0] != '\0') {
-        configHome = std::string(home) + "/.config";
-    } else {
-        return {};
-    }
-    return configHome + "/fumilink/" + kSettingsFileName;
+    return SettingsFileIn(XdgFolderFor(xdgConfigHome, home, ".config"));
 }
 
 std::string PerUserSettingsFilePath() {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        const struct passwd* user = ::getpwuid(::getuid());
-        home = user != nullptr ? user->pw_dir : nullptr;
-    }
-    return PerUserSettingsFilePathFor(std::getenv("XDG_CONFIG_HOME"), home);
+    return SettingsFileIn(XdgFolder("XDG_CONFIG_HOME", ".config"));
 }
 
 bool IsSameFolder(const std::string& a, const std::string& b) {
