@@ -103,7 +103,7 @@ protected:
 
 /// A session record the program left (tests/ui/records), or what else lies there.
 std::string RecordFile(const char* name) {
-    return (std::filesystem::path(__FILE__).parent_path() / "records" / name).string();
+    return (std::filesystem::path(FUMILINK_UI_RECORDS_DIR) / name).string();
 }
 
 /// The milliseconds and text of the last line of `record` whose text starts with `start`.
