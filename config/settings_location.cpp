@@ -50,7 +50,20 @@ std::string SettingsFilePathFor(const std::string& executableDirectory,
                                 const std::string& perUserPath) {
     const bool installed = !installedFolder.empty() && !executableDirectory.empty() &&
                            IsSameFolder(executableDirectory, installedFolder);
-    return ChooseSettingsFilePath(installed ? std::string() : executableDirectory, perUserPath);
+    if (!installed || perUserPath.empty()) {
+        return ChooseSettingsFilePath(installed ? std::string() : executableDirectory, perUserPath);
+    }
+    // An administrator's file beside the installed program still reaches a new user, also
+    // one who could write it there (elevated): it is copied, never written.
+    std::string ignored;
+    if (ReadFileBytes(perUserPath, kMaxSettingsFileBytes, &ignored, nullptr) ==
+        ReadFileResult::Missing) {
+        const std::string beside = executableDirectory + kSettingsFileName;
+        if (ReadFileBytes(beside, kMaxSettingsFileBytes, &ignored, nullptr) == ReadFileResult::Ok) {
+            CopySettingsFile(beside, perUserPath);
+        }
+    }
+    return perUserPath;
 }
 
 std::string SettingsFilePath() {
@@ -65,5 +78,9 @@ std::string SettingsFilePath() {
 }
 
 std::vector<std::string> InstalledProgramFolders() {
+#ifdef _WIN32
+    return {MsiProgramFolder()};
+#else
     return {FUMILINK_INSTALLED_PROGRAM_FOLDER, FUMILINK_PACKAGED_PROGRAM_FOLDER};
+#endif
 }

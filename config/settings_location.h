@@ -24,8 +24,11 @@ std::string ChooseSettingsFilePath(const std::string& executableDirectory,
 /// The settings file of a program in `executableDirectory`: the user's own file
 /// `perUserPath` only when the program is the installed one (its folder is
 /// `installedFolder`, see InstalledProgramFolders), else ChooseSettingsFilePath. A package
-/// removes what it installed and nothing more: a file the program left in /usr/bin (root
-/// may write there) would stay behind after `apt purge`.
+/// removes what it installed and nothing more: a file the program left in /usr/bin or
+/// under Program Files (root and an elevated run may write there) would stay behind after
+/// `apt purge` or the MSI's removal, and every new user would start from it. A user's own
+/// file that does not exist yet starts as a copy of a file beside the installed program
+/// (an administrator's), whether or not the user could write that one.
 std::string SettingsFilePathFor(const std::string& executableDirectory,
                                 const std::string& installedFolder, const std::string& perUserPath);
 
@@ -34,11 +37,18 @@ std::string SettingsFilePathFor(const std::string& executableDirectory,
 /// the program to the user's folder.
 std::string SettingsFilePath();
 
-/// The folders an installed program runs from, each with a trailing separator: the one
-/// `cmake --install` puts it into (the build's prefix's bindir) and the Debian package's
-/// (/usr/bin). Empty strings where the program is not installed so (on Windows it is
-/// unpacked anywhere, and the rule beside the program applies).
+/// The folders an installed program runs from, each with a trailing separator. Linux: the
+/// one `cmake --install` puts it into (the build's prefix's bindir) and the Debian
+/// package's (/usr/bin). Windows: the MSI's (MsiProgramFolder); a copy unpacked from the
+/// zip anywhere else keeps the rule beside the program.
 std::vector<std::string> InstalledProgramFolders();
+
+#ifdef _WIN32
+/// The folder the MSI installs into, "Fumilink\" in the 64-bit Program Files folder
+/// (settings_location_win32.cpp); the package does not let it be moved. Empty when the
+/// system does not name that folder.
+std::string MsiProgramFolder();
+#endif
 
 /// True when the folders `a` and `b` are one and the same, however they are spelled
 /// (links, doubled separators); false when either does not exist

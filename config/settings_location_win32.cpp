@@ -19,6 +19,19 @@ std::string PerUserSettingsFilePath() {
     return path;
 }
 
+std::string MsiProgramFolder() {
+    // The package's ProgramFiles64Folder: for a 64-bit process, as this program is,
+    // FOLDERID_ProgramFiles is that folder.
+    wchar_t* folder = nullptr;
+    std::string path;
+    if (SUCCEEDED(
+            SHGetKnownFolderPath(FOLDERID_ProgramFiles, KF_FLAG_DONT_VERIFY, nullptr, &folder))) {
+        path = PathFromSystem(folder) + "\\Fumilink\\";
+    }
+    CoTaskMemFree(folder);
+    return path;
+}
+
 namespace {
 
 /// The volume and file index of the folder `path`; false when it cannot be opened.

@@ -148,6 +148,11 @@ TEST_F(SettingsLocation, TheInstalledProgramUsesTheUsersOwnFileOnly) {
     EXPECT_EQ(SettingsFilePathFor(programFolder, dir.File("home") + "/", perUser), beside);
     EXPECT_EQ(SettingsFilePathFor(programFolder, "", perUser), beside);
     EXPECT_EQ(SettingsFilePathFor(programFolder, dir.File("missing") + "/", perUser), beside);
+    // An administrator's file beside it starts a new user's own file, also where the user
+    // may write it (root, an elevated run), and is never written itself.
+    PutBesideTheProgram("[Main]\r\nSO2Key=2204\r\n", 0644);
+    EXPECT_EQ(SettingsFilePathFor(programFolder, programFolder + "/", perUser), perUser);
+    EXPECT_EQ(ReadBytes(perUser), "[Main]\r\nSO2Key=2204\r\n");
 
     // The build's own install folder and the package's, absolute bindirs; the package's is
     // /usr/bin whatever prefix the build was configured with (cpack's own prefix).
