@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QSysInfo>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,9 @@
 #include "config/executable_path.h"
 #include "config/path_parts.h"
 #include "config/record_location.h"
+#include "config/record_settings.h"
+#include "config/settings.h"
+#include "config/settings_location.h"
 #include "data/cp1252.h"
 #include "data/quoted_bytes.h"
 #include "ui/formmain.h"
@@ -62,6 +66,30 @@ int RefuseSecondCopy(ToolkitArguments& toolkit, const std::string& fileName) {
     return 0;
 }
 
+/// The records' folder by the settings files' rules; empty when there are to be none.
+QString RecordFolder(const RecordSettings& rules) {
+    if (!rules.enabled) {
+        return QString();
+    }
+    return QString::fromStdString(rules.folder.empty() ? SessionRecordFolder() : rules.folder);
+}
+
+/// The administrator's settings file: the one beside the program.
+std::string AdministratorsSettingsFile() {
+    const std::string folder = ExecutableDirectory();
+    return folder.empty() ? std::string() : folder + kSettingsFileName;
+}
+
+/// The transfer file's path as given, and where a relative one lies.
+QString TransferPathText(const std::string& path) {
+    const QString quoted = QString::fromStdString(QuoteBytes(path));
+    if (path.empty() || !QDir::isRelativePath(QString::fromStdString(path))) {
+        return quoted;
+    }
+    return QStringLiteral("%1 in the current folder %2")
+        .arg(quoted, QString::fromStdString(QuoteBytes(QDir::currentPath().toStdString())));
+}
+
 /// The run's first lines in the record. Never the header line itself: it names the calling
 /// program's customer.
 void RecordStart(const CommandLine& commandLine, size_t argumentCount) {
@@ -71,17 +99,18 @@ void RecordStart(const CommandLine& commandLine, size_t argumentCount) {
                                         QSysInfo::currentCpuArchitecture());
     if (argumentCount == 0) {
         qCInfo(lcApp).noquote() << "command line: no arguments; transfer file"
-                                << QString::fromStdString(commandLine.transferFilePath);
+                                << TransferPathText(commandLine.transferFilePath);
         return;
     }
+    const auto counted = [](size_t n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
     qCInfo(lcApp).noquote()
-        << QStringLiteral(
-               "command line: %1 arguments; header line of %2 characters; firing "
-               "type %3; transfer file %4")
-               .arg(argumentCount)
-               .arg(commandLine.headerLine.size())
-               .arg(QString::fromStdString(QuoteBytes(commandLine.firingTypeParameter)),
-                    QString::fromStdString(QuoteBytes(commandLine.transferFilePath)));
+        << QStringLiteral("command line: %1; header line of %2; firing type %3; transfer file %4")
+               .arg(counted(argumentCount, "argument", "arguments"),
+                    counted(commandLine.headerLine.size(), "character", "characters"),
+                    QString::fromStdString(QuoteBytes(commandLine.firingTypeParameter)),
+                    TransferPathText(commandLine.transferFilePath));
 }
 
 void SendMessageBoxesToStderr() {
@@ -103,9 +132,14 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Every run leaves a record for support; where it cannot, the run goes on all the same.
-    SessionRecord record(QString::fromStdString(SessionRecordFolder()),
-                         QDateTime::currentDateTime());
+    // Every run leaves a record for support, as the office's rules allow; where it cannot,
+    // the run goes on all the same.
+    const RecordSettings recordRules =
+        RecordSettingsFrom(PerUserSettingsFilePath(), AdministratorsSettingsFile());
+    const QString recordFolder = RecordFolder(recordRules);
+    SessionRecord record(
+        recordFolder, QDateTime::currentDateTime(),
+        {SessionRecord::kKeptRuns, SessionRecord::kMaxBytes, recordRules.keptDays});
     record.Install();
     const CommandLine commandLine = ReadCommandLine(arguments);
     RecordStart(commandLine, arguments.size());
@@ -114,11 +148,15 @@ int main(int argc, char** argv) {
     ToolkitArguments toolkit(argc > 0 ? argv[0] : fallbackName);
     SingleInstanceGuard guard(fileName);
     if (!guard.Acquire()) {
-        qCInfo(lcApp).noquote() << "end: another copy runs on this workplace";
+        record.EndRefused(QStringLiteral("another copy runs on this workplace"));
         return RefuseSecondCopy(toolkit, fileName);
     }
 
-    const std::unique_ptr<QApplication> app = StartToolkit(toolkit, 1);
+    const std::unique_ptr<QApplication> app = StartToolkit(toolkit, 1, [](const char* why) {
+        if (SessionRecord* installed = SessionRecord::Installed()) {
+            installed->EndRefused(QString::fromUtf8(why));
+        }
+    });
     if (MessageBoxesGoToStderr()) {
         SendMessageBoxesToStderr();
     }
@@ -130,12 +168,14 @@ int main(int argc, char** argv) {
                                       : StartDemoAnalyser(demoVariable);
     if (!demo.refusal.empty()) {
         ShowErrorBox(QString::fromUtf8(demo.refusal.c_str()));
-        qCInfo(lcApp).noquote() << "end: the demo's options were refused";
+        record.EndRefused(QStringLiteral("the demo's options were refused"));
         return 0;
     }
+    record.KeepNewestRuns();
     if (demo.ports != nullptr) {
         qCInfo(lcApp).noquote() << "demo:"
-                                << QString::fromUtf8(given.demo ? given.demo->c_str() : demoVariable);
+                                << QString::fromUtf8(given.demo ? given.demo->c_str()
+                                                                : demoVariable);
     }
     WindowSetup setup;
     setup.link.ports = demo.ports.get();  // none: the system's
@@ -149,6 +189,7 @@ int main(int argc, char** argv) {
     // window is created after it, hidden.
     TFormmain formmain(std::move(setup));
     TForm1 form1;
+    form1.SetRecordFolder(record.IsOpen() ? recordFolder : QString());
     formmain.SetHelpWindow(&form1);
     formmain.show();
     const int exitCode = app->exec();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/start_notice.h"
@@ -22,11 +23,16 @@ struct HeldMessage {
 // moments of the start.
 std::vector<HeldMessage> gHeld;
 int gExitCode = 1;
+ToolkitFailureHook gOnFailure = nullptr;
 
 void HoldOrEnd(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "fumilink: %s\n", ToolkitFailure().c_str());
+        const std::string why = ToolkitFailure();
+        std::fprintf(stderr, "fumilink: %s\n", why.c_str());
         std::fflush(stderr);
+        if (gOnFailure != nullptr) {
+            gOnFailure(why.c_str());
+        }
         // The toolkit is half made: nothing of it may be torn down, and nothing else is
         // held that the system would not release.
         std::_Exit(gExitCode);
@@ -36,10 +42,12 @@ void HoldOrEnd(QtMsgType type, const QMessageLogContext& context, const QString&
 
 }  // namespace
 
-std::unique_ptr<QApplication> StartToolkit(ToolkitArguments& toolkit, int exitCode) {
+std::unique_ptr<QApplication> StartToolkit(ToolkitArguments& toolkit, int exitCode,
+                                           ToolkitFailureHook onFailure) {
     // What the toolkit says while it starts is held back: when it fails, its many lines
     // would bury the one that says why.
     gExitCode = exitCode;
+    gOnFailure = onFailure;
     const QtMessageHandler previous = qInstallMessageHandler(HoldOrEnd);
     auto app = std::make_unique<QApplication>(toolkit.Count(), toolkit.Values());
     qInstallMessageHandler(previous);

@@ -19,8 +19,13 @@ private:
     char* argv_[2];
 };
 
+/// Called with why the toolkit could not start (UTF-8), just before the process ends.
+using ToolkitFailureHook = void (*)(const char* why);
+
 /// Creates the application object with the program's font and icon. Where the toolkit
 /// cannot start (Linux without a display it can reach), which Qt answers with a flood of
-/// lines and an abort, one line on standard error says so and the process ends with
-/// `exitCode` instead. `toolkit` must outlive the object.
-std::unique_ptr<QApplication> StartToolkit(ToolkitArguments& toolkit, int exitCode);
+/// lines and an abort, one line on standard error says so, `onFailure` (when given) is
+/// told the same, and the process ends with `exitCode` instead. `toolkit` must outlive the
+/// object.
+std::unique_ptr<QApplication> StartToolkit(ToolkitArguments& toolkit, int exitCode,
+                                           ToolkitFailureHook onFailure = nullptr);

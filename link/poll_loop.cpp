@@ -28,8 +28,17 @@ void PollLoop::Start() {
 
 void PollLoop::CheckData730(std::string_view line) {
     ++dataLinesDecoded_;
-    RecordDataLine(line);
-    if (DecodeDataLine(record_, line)) {
+    const bool decoded = DecodeDataLine(record_, line);
+    if (decoded) {
+        RecordDataLine(line);
+    } else {
+        // A late reply (the "OK" to a stream request) or noise: in the record a reply, as
+        // the exchange's own are, so that it reads as one and a replay sends it as one.
+        qCInfo(lcLink).noquote() << QStringLiteral("COM%1 < %2 (read among the data lines)")
+                                        .arg(comm_.Port())
+                                        .arg(QString::fromStdString(QuoteBytes(line)));
+    }
+    if (decoded) {
         if (onlineCountdown_ == 0) {
             qCInfo(lcLink).noquote() << "stream: online data";
         }

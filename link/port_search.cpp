@@ -8,6 +8,7 @@
 #include "config/settings_location.h"
 #include "data/conversions.h"
 #include "data/cp1252.h"
+#include "data/quoted_bytes.h"
 #include "data/single_line.h"
 #include "link/link_logging.h"
 #include "link/link_timers.h"
@@ -69,6 +70,20 @@ void PortSearch::SaveDebugLog() {
     }
 }
 
+bool NamesAReplayedAnalyser(const std::string& identification) {
+    // The simulator adds the word to every replayed identification; no analyser has it.
+    const std::string word = "DEMO";
+    for (size_t at = identification.find(word); at != std::string::npos;
+         at = identification.find(word, at + 1)) {
+        const size_t end = at + word.size();
+        if ((at == 0 || identification[at - 1] == ' ') &&
+            (end == identification.size() || identification[end] == ' ')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 const std::string& PortSearch::SettingsPath() {
     if (files_.settingsPath.empty()) {
         files_.settingsPath = SettingsFilePath();
@@ -81,6 +96,14 @@ void PortSearch::LoadSettings() {
     std::string error;
     if (!::LoadSettings(SettingsPath(), settings_, &error)) {
         view_.ShowInfoBox(WithReason(QString::fromUtf8(kLoadSettingsFailedText), error));
+    } else if (settings_.settingsFound) {
+        qCInfo(lcLink).noquote() << QStringLiteral("settings file %1: comport %2, SO2Key %3")
+                                        .arg(QString::fromStdString(QuoteBytes(SettingsPath())))
+                                        .arg(settings_.portNumber)
+                                        .arg(QString::fromStdString(QuoteBytes(settings_.so2Key)));
+    } else {
+        qCInfo(lcLink).noquote() << QStringLiteral("settings file %1: none, or without [Main]")
+                                        .arg(QString::fromStdString(QuoteBytes(SettingsPath())));
     }
     if (files_.leaveNoTrace) {
         // The file's port and identification are the real analyser's: the demo's search
@@ -93,6 +116,12 @@ void PortSearch::LoadSettings() {
 }
 
 void PortSearch::SaveSettings() {
+    if (!files_.leaveNoTrace && NamesAReplayedAnalyser(ToCp1252(view_.IdentificationLabel()))) {
+        // fumilink-sim acting out a technician's record: the analyser is the technician's,
+        // and the replaying PC's settings are not to remember it.
+        files_.leaveNoTrace = true;
+        qCInfo(lcLink).noquote() << "a replayed analyser: the settings file stays as it is";
+    }
     if (files_.leaveNoTrace) {
         foundThisRun_ = settings_;
         return;

@@ -17,6 +17,11 @@
 class PortProvider;
 class TComm;
 
+/// True when `identification` (Windows-1252) has the word DEMO, which the simulator adds to
+/// an identification it replays from a session record. Found so, the search leaves no
+/// trace, as a demo's does (Files::leaveNoTrace).
+bool NamesAReplayedAnalyser(const std::string& identification);
+
 class PortSearch {
 public:
     /// Where the search keeps its files.

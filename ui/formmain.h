@@ -209,6 +209,8 @@ private:
     /// True when `action` may start now. Otherwise a wait is running (an action, or an
     /// exchange of the poll tick), and the click is remembered for when it ends.
     bool MayStartNow(UserAction action);
+    /// True while the unattended presser, not the user, clicks a button.
+    bool PressedUnattended() const;
     /// Starts the remembered action once nothing waits any more, unless "Abbrechen" or
     /// closing the window came first.
     void RunPendingAction();

@@ -17,7 +17,9 @@ void TFormmain::ConnectActions() {
     connect(this, &TFormmain::firstShown, this, [this] { FormShow(); });
     // The record says what the user asked for, once: a postponed action runs again later.
     connect(BtExit, &QPushButton::clicked, this, [this] {
-        qCInfo(lcUi).noquote() << "click: Daten übernehmen";
+        if (!PressedUnattended()) {
+            qCInfo(lcUi).noquote() << "click: Daten übernehmen";
+        }
         BtExitClick();
     });
     connect(BTBreak, &QPushButton::clicked, this, [this] { BTBreakClick(); });
@@ -107,8 +109,14 @@ void TFormmain::BtExitClick() {
     QMetaObject::invokeMethod(this, &TFormmain::RunPendingAction, Qt::QueuedConnection);
 }
 
+bool TFormmain::PressedUnattended() const {
+    return presser_ != nullptr && presser_->Pressing();
+}
+
 void TFormmain::BTBreakClick() {
-    qCInfo(lcUi).noquote() << "click: Abbrechen";
+    if (!PressedUnattended()) {
+        qCInfo(lcUi).noquote() << "click: Abbrechen";
+    }
     Link->Abort();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/help_window.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPalette>
@@ -18,6 +19,7 @@
 #include "ui/push_button.h"
 #include "ui/shell_open.h"
 #include "ui/ui_fonts.h"
+#include "ui/ui_logging.h"
 #include "ui/window_placement.h"
 
 namespace {
@@ -105,6 +107,9 @@ void TForm1::ZeigeHilfeText(int32_t code) {
     // would throw the reader back to the top and parse the page ten times a second.
     if (code != page_) {
         page_ = code;
+        if (isVisible()) {
+            qCInfo(lcUi).noquote() << QStringLiteral("help window shows page %1").arg(page_);
+        }
         HTMLView->setHtml(PageHtml(page_));
     }
 }
@@ -119,14 +124,40 @@ void TForm1::SetPortsWithoutPermission(const QStringList& ports) {
     }
 }
 
+void TForm1::SetRecordFolder(const QString& folder) {
+    recordFolder_ = folder;
+    recordFolderFailed_ = false;
+    HTMLView->setHtml(PageHtml(page_));
+}
+
+QString TForm1::RecordFolder() const {
+    return recordFolder_ ? *recordFolder_ : QString::fromStdString(SessionRecordFolder());
+}
+
+QString TForm1::RecordsHtml() const {
+    const QString folder = RecordFolder();
+    if (folder.isEmpty()) {
+        return QString::fromUtf8(
+            "<P>Für den Support: Auf diesem PC schreibt Fumilink keine Sitzungsprotokolle.</P>");
+    }
+    // The folder by name too: where no file manager opens it, the user can still tell
+    // support where the file lies, or go there.
+    QString html =
+        QString::fromUtf8(
+            "<P>Für den Support: <A HREF=\"%1\">Ordner mit den Sitzungsprotokollen "
+            "öffnen</A> (ein Protokoll je Programmstart)<BR>Ordner: %2</P>")
+            .arg(QLatin1String(kRecordsLink), QDir::toNativeSeparators(folder).toHtmlEscaped());
+    if (recordFolderFailed_) {
+        html += QString::fromUtf8(
+            "<P>Der Ordner lässt sich auf diesem PC nicht öffnen: Es ist kein Dateimanager "
+            "dafür eingerichtet. Öffnen Sie den oben genannten Ordner bitte selbst.</P>");
+    }
+    return html;
+}
+
 QString TForm1::PageHtml(int page) const {
     // Every page ends with the way to what support asks for after a call.
-    const QString html =
-        QString::fromUtf8(HelpPages()[page]) +
-        QStringLiteral(
-            "<P>Für den Support: <A HREF=\"%1\">Ordner mit den Sitzungsprotokollen "
-            "öffnen</A> (ein Protokoll je Programmstart)</P>")
-            .arg(QLatin1String(kRecordsLink));
+    const QString html = QString::fromUtf8(HelpPages()[page]) + RecordsHtml();
     if (page != kNoDevicePage || portsWithoutPermission_.isEmpty()) {
         return html;
     }
@@ -139,7 +170,11 @@ QString TForm1::PageHtml(int page) const {
 
 void TForm1::LinkClick(const QUrl& HRef) {
     if (HRef.toString() == QLatin1String(kRecordsLink)) {
-        ShellOpenFolder(SessionRecordFolder());
+        const QString folder = RecordFolder();
+        if (!folder.isEmpty() && !ShellOpenFolder(folder.toStdString()) && !recordFolderFailed_) {
+            recordFolderFailed_ = true;
+            HTMLView->setHtml(PageHtml(page_));
+        }
         return;
     }
     ShellOpen(Utf8ToCp1252(HRef.toString().toStdString()));
@@ -158,6 +193,8 @@ void TForm1::FormShow() {}
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
+        qCInfo(lcUi).noquote()
+            << QStringLiteral("help window opens: page %1, \"%2\"").arg(page_).arg(windowTitle());
         // Otherwise the page view, first in the focus chain, takes it, and the view has no
         // use for Return.
         BitBtn1->setFocus(Qt::ActiveWindowFocusReason);

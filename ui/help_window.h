@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 
 class QPushButton;
 class QTextBrowser;
@@ -34,6 +35,10 @@ public:
     void Panel1Resize();
     /// Does nothing; kept so the show event has its named handler.
     void FormShow();
+    /// The folder of the session records, which every page names and links to; empty: this
+    /// run writes none (switched off, or the folder unusable). Unset, it is
+    /// SessionRecordFolder() (config/record_location.h).
+    void SetRecordFolder(const QString& folder);
     /// The page shown now (0..7).
     int SelectedPage() const { return page_; }
 
@@ -48,6 +53,13 @@ private:
     /// The HTML of page `page` (0..7) as it is to be shown now.
     QString PageHtml(int page) const;
 
+    /// The records' folder as set, or the system's place at the time.
+    QString RecordFolder() const;
+    /// The last lines of every page: where support finds the records.
+    QString RecordsHtml() const;
+
     int page_ = 4;
     QStringList portsWithoutPermission_;
+    std::optional<QString> recordFolder_;
+    bool recordFolderFailed_ = false;  ///< the file manager could not be asked to open it
 };

@@ -19,12 +19,12 @@ void ShellOpen(const std::string& targetCp1252) {
     ShellOpenNative(targetCp1252);
 }
 
-void ShellOpenFolder(const std::string& pathUtf8) {
+bool ShellOpenFolder(const std::string& pathUtf8) {
     if (Hook()) {
         Hook()(pathUtf8);
-        return;
+        return true;
     }
-    ShellOpenFolderNative(pathUtf8);
+    return ShellOpenFolderNative(pathUtf8);
 }
 
 void SetShellOpenHook(ShellOpenHook hook) {

@@ -13,8 +13,9 @@
 void ShellOpen(const std::string& targetCp1252);
 
 /// Opens the folder `pathUtf8` in the file manager (Explorer on Windows; xdg-open's on
-/// Linux), making it first when it is missing. Never blocks and never reports.
-void ShellOpenFolder(const std::string& pathUtf8);
+/// Linux), making it first when it is missing. Never blocks; false when no file manager
+/// could be asked to (Linux without xdg-open), so that the caller can name the folder.
+bool ShellOpenFolder(const std::string& pathUtf8);
 
 /// Replaces the shell (tests): while set, ShellOpen and ShellOpenFolder only call the hook
 /// with the target (ShellOpenFolder's as UTF-8). An empty function restores the real shell.

@@ -6,5 +6,5 @@
 /// Opens `targetCp1252` with the platform's shell; ignores every failure.
 void ShellOpenNative(const std::string& targetCp1252);
 /// Opens the folder `pathUtf8` in the platform's file manager, making it when missing;
-/// ignores every failure.
-void ShellOpenFolderNative(const std::string& pathUtf8);
+/// false when no file manager could be asked to.
+bool ShellOpenFolderNative(const std::string& pathUtf8);

@@ -99,9 +99,8 @@ void ShellOpenNative(const std::string& targetCp1252) {
     QProcess::startDetached(QString::fromStdString(command->program), arguments);
 }
 
-void ShellOpenFolderNative(const std::string& pathUtf8) {
+bool ShellOpenFolderNative(const std::string& pathUtf8) {
     MakeFolders(pathUtf8, nullptr);
-    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) {
-        QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(pathUtf8)});
-    }
+    return !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() &&
+           QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(pathUtf8)});
 }

@@ -13,8 +13,11 @@ void ShellOpenNative(const std::string& targetCp1252) {
     ShellExecuteA(nullptr, nullptr, targetCp1252.c_str(), "", nullptr, SW_SHOWNORMAL);
 }
 
-void ShellOpenFolderNative(const std::string& pathUtf8) {
+bool ShellOpenFolderNative(const std::string& pathUtf8) {
     // The wide call: a user's folder may hold letters the ANSI code page lacks.
     MakeFolders(pathUtf8, nullptr);
-    ShellExecuteW(nullptr, nullptr, WidePath(pathUtf8).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // Success is a value above 32 (the result is an HINSTANCE only for old programs' sake).
+    const HINSTANCE result = ShellExecuteW(nullptr, nullptr, WidePath(pathUtf8).c_str(), nullptr,
+                                           nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
 }

@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <utility>
 
+#include "ui/ui_logging.h"
+
 namespace {
 
 // The poll tick's own period: a press comes at most one tick after its time.
@@ -49,7 +51,15 @@ void UnattendedPresser::Press(QAbstractButton& button,
         this,
         [this, &button, &pending, after] {
             if (button.isEnabled()) {
+                qCInfo(lcUi).noquote()
+                    << QStringLiteral("unattended press: %1 (%2 %3 s after the first live values)")
+                           .arg(button.text(),
+                                QLatin1String(&button == &takeOver_ ? "--take-over-after"
+                                                                    : "--abort-after"),
+                                QString::number(static_cast<double>(after.count()) / 1000.0));
+                pressing_ = true;
                 button.click();
+                pressing_ = false;
             } else {
                 pending = after;  // the stream stopped just now: when it runs again
             }

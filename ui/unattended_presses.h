@@ -32,6 +32,10 @@ public:
                       UnattendedPresses presses);
     ~UnattendedPresser() override;
 
+    /// True while a press of this presser runs the button's action, which then leaves it
+    /// to the presser to tell the record (the press is no user's click).
+    bool Pressing() const { return pressing_; }
+
 private:
     void Check();
     /// Clicks `button` from the event loop; `pending` is given back where the button can
@@ -44,4 +48,5 @@ private:
     UnattendedPresses pending_;
     std::optional<std::chrono::milliseconds> liveSince_;
     std::unique_ptr<LinkClock::Timer> timer_;
+    bool pressing_ = false;
 };

@@ -94,6 +94,23 @@ protected:
         return SpinUntil([&] { return GuardHeld(fileName); }, std::chrono::seconds(20));
     }
 
+    /// The session records in `folder`: file name and text, in the order of the names.
+    static std::map<std::string, std::string> RecordsIn(const std::string& folder) {
+        std::map<std::string, std::string> records;
+        if (std::filesystem::is_directory(folder)) {
+            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+                records[entry.path().filename().string()] = ReadBytes(entry.path().string());
+            }
+        }
+        return records;
+    }
+    /// The text of the only record in the test's own record folder.
+    std::string OnlyRecord() const {
+        const auto records = RecordsIn(dir.File("state/fumilink/logs"));
+        return records.size() == 1 ? records.begin()->second
+                                   : "(" + std::to_string(records.size()) + " records)";
+    }
+
     TempDir dir;
     std::vector<std::unique_ptr<ChildProcess>> started;
     const std::string program = FUMILINK_PROGRAM_PATH;
@@ -212,6 +229,13 @@ TEST_F(ProgramStart, WithoutADisplayOneLineSaysSoAndTheExitCodeIsOne) {
         EXPECT_EQ(Finish(copy, std::chrono::seconds(20)), std::make_pair(1, c.line));
         EXPECT_FALSE(GuardHeld("fumilink"))
             << "the copy that could not start still holds the guard";
+        // Its record ends saying why, kept apart from the records of runs that searched.
+        const auto records = RecordsIn(dir.File("state/fumilink/logs"));
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_TRUE(records.begin()->first.ends_with("-refused.log")) << records.begin()->first;
+        EXPECT_TRUE(records.begin()->second.ends_with(" fumilink.app end: " + c.line.substr(10)))
+            << records.begin()->second;
+        std::filesystem::remove_all(dir.File("state"));
     }
 }
 
@@ -240,6 +264,10 @@ TEST_F(ProgramStart, TheDemoSwitchRunsAnUnattendedTakeOverAndLeavesTheSettingsAs
         EXPECT_NE(transfer.find(line), std::string::npos) << line << " in:\n" << transfer;
     }
     EXPECT_EQ(ReadBytes(dir.File("fumilink.ini")), settings);
+    EXPECT_NE(OnlyRecord().find(" fumilink.link settings file \"" + dir.File("fumilink.ini") +
+                                "\": comport 3, SO2Key \"2204\"\n"),
+              std::string::npos)
+        << OnlyRecord();
     EXPECT_FALSE(std::filesystem::exists(dir.File("debug.log")));
     EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
 }
@@ -252,6 +280,17 @@ TEST_F(ProgramStart, UnattendedDemosEndByThemselvesWithoutArgumentsToo) {
     ChildProcess& aborted = Start(copy, {}, {"--demo=--abort-after 0.5"});
     EXPECT_EQ(Finish(aborted, std::chrono::seconds(60)), std::make_pair(0, std::string()));
     EXPECT_FALSE(std::filesystem::exists(dir.File("data.csv")));
+    // The record tells the press from a user's click, and where the relative file lies.
+    const std::string record = OnlyRecord();
+    for (const std::string& expected :
+         {std::string(" fumilink.app command line: no arguments; transfer file \"data.csv\" in "
+                      "the current folder \"") +
+              dir.Path() + "\"\n",
+          std::string(" fumilink.ui unattended press: Abbrechen (--abort-after 0.5 s after the "
+                      "first live values)\n")}) {
+        EXPECT_NE(record.find(expected), std::string::npos) << expected << "in:\n" << record;
+    }
+    EXPECT_EQ(record.find("click: Abbrechen"), std::string::npos) << record;
 
     ChildProcess& takenOver = Start(copy, {}, {"--demo=--take-over-after 0.5"});
     EXPECT_EQ(Finish(takenOver, std::chrono::seconds(60)), std::make_pair(0, std::string()));
@@ -343,4 +382,28 @@ TEST_F(ProgramStart, EveryRunLeavesARecordThatNamesTheHeaderLinesLengthNeverItsT
     std::ofstream(dir.File("blocked/fumilink")) << "a file where the folder would be";
     changed["XDG_STATE_HOME"] = dir.File("blocked");
     EXPECT_EQ(Finish(Start(program, {}, arguments, changed), 20s), std::make_pair(0, text));
+}
+
+TEST_F(ProgramStart, TheAdministratorsFileBesideTheProgramRulesTheRecordsOverTheUsersOwn) {
+    // The user's own file and the administrator's (beside this copy) name different folders:
+    // the administrator's wins, read at every start.
+    const std::string copy = dir.File("fumilink");
+    std::filesystem::copy_file(program, copy);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(dir.File("config/fumilink"));
+    WriteBytes(dir.File("config/fumilink/fumilink.ini"),
+               "[Main]\r\nProtokollordner=" + dir.File("user-logs") + "\r\n");
+    const std::map<std::string, std::optional<std::string>> refusedDemo = {
+        {"FUMILINK_DEMO", "--fault sparks"}, {"XDG_CONFIG_HOME", dir.File("config")}};
+
+    WriteBytes(dir.File("fumilink.ini"),
+               "[Main]\r\nProtokollordner=" + dir.File("it-logs") + "\r\n");
+    EXPECT_EQ(Finish(Start(copy, {}, {}, refusedDemo), 20s).first, 0);
+    EXPECT_EQ(RecordsIn(dir.File("it-logs")).size(), 1u);
+
+    WriteBytes(dir.File("fumilink.ini"), "[Main]\r\nProtokolle=0\r\n");
+    EXPECT_EQ(Finish(Start(copy, {}, {}, refusedDemo), 20s).first, 0);
+    EXPECT_EQ(RecordsIn(dir.File("it-logs")).size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("user-logs")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("state")));
 }

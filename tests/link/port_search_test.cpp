@@ -121,6 +121,26 @@ TEST_F(PortSearchTest, ADemoReadsTheSettingsFileButRemembersItsOwnPortForTheRunO
     EXPECT_TRUE(view.infoBoxes.isEmpty()) << view.infoBoxes.join(" | ").toStdString();
 }
 
+TEST_F(PortSearchTest, AReplayedAnalyserIsNotRememberedInTheSettingsFile) {
+    // fumilink-sim acting out a record: its identification carries the word DEMO.
+    const std::string real = "[Main]\r\ncomport=3\r\nSerNr=ZOR GX40 SN7\r\n";
+    WriteFile("fumilink.ini", real);
+    AddPeer(5, [](const std::string& command) {
+        return command == "R004" ? std::string("SN42 DEMO\r") : AnalyserReply(command);
+    });
+    EXPECT_EQ(link->SearchDevice(), 1);
+    EXPECT_EQ(link->Search().PortNumber(), 5);
+    EXPECT_EQ(ReadFile("fumilink.ini"), real);
+    // Only the word: an identification that merely holds the letters is an analyser's.
+    const std::pair<const char*, bool> ids[] = {
+        {"ZOR GX40 DEMOKRIT", false}, {"ZOR GX40 XDEMO", false},
+        {"ZOR GX40 SN42", false},     {"DEMO", true},
+        {"ZOR DEMO GX40", true},      {"ZOR GX40 DEMO DEMO42", true}};
+    for (const auto& [id, replayed] : ids) {
+        EXPECT_EQ(NamesAReplayedAnalyser(id), replayed) << id;
+    }
+}
+
 TEST_F(PortSearchTest, RememberedPortWithoutCarriageReturnIsNoReplyAndStaysOpen) {
     WriteFile("fumilink.ini", "[Main]\r\ncomport=5\r\n");
     AddPeer(5, [](const std::string& c) { return c == "R001" ? std::string("ZOR") : "OK\r"; });

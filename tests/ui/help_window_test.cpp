@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -304,4 +306,37 @@ TEST_F(Form1Test, EveryPageOpensTheSessionRecordsFolderForSupport) {
     }
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], "/tmp/Zust\xC3\xA4nde/fumilink/logs");
+}
+
+TEST_F(Form1Test, ThePageNamesTheRecordsFolderAndSaysSoWhenItCannotBeOpened) {
+    QTemporaryDir records;
+    const QString folder = records.filePath(QStringLiteral("<Protokolle>"));
+    form->SetRecordFolder(folder);
+    const QString named = QStringLiteral("Ordner: ") + QDir::toNativeSeparators(folder);
+    EXPECT_TRUE(form->HTMLView->toPlainText().contains(named))
+        << form->HTMLView->toPlainText().toStdString();
+    form->LinkClick(QUrl(QStringLiteral("fumilink:records")));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(QString::fromStdString(opened[0]), folder);
+    EXPECT_FALSE(form->HTMLView->toPlainText().contains(QString::fromUtf8("nicht öffnen")));
+#ifndef Q_OS_WIN
+    // No file manager to ask: the page says so, and the folder stays named on every page.
+    SetShellOpenHook(nullptr);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", records.path().toLocal8Bit());
+    form->LinkClick(QUrl(QStringLiteral("fumilink:records")));
+    qputenv("PATH", path);
+    form->ZeigeHilfeText(2);
+    EXPECT_TRUE(form->HTMLView->toPlainText().contains(
+        QString::fromUtf8("Der Ordner lässt sich auf diesem PC nicht öffnen")))
+        << form->HTMLView->toPlainText().toStdString();
+    EXPECT_TRUE(form->HTMLView->toPlainText().contains(named));
+#endif
+    // Records switched off: no link to a folder that has none.
+    form->SetRecordFolder(QString());
+    EXPECT_TRUE(form->HTMLView->toPlainText().contains(
+        QString::fromUtf8("Auf diesem PC schreibt Fumilink keine Sitzungsprotokolle")));
+    const std::vector<QString> targets = LinkTargets(*form->HTMLView->document());
+    EXPECT_EQ(std::find(targets.begin(), targets.end(), QStringLiteral("fumilink:records")),
+              targets.end());
 }
