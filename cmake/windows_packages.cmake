@@ -1,9 +1,12 @@
 # Makes the two packages of the Windows program from one set of files:
-#   <ZIP>: fumilink.exe (stripped), LIESMICH-README.txt (Windows-1252, CR LF) and
-#     integration.md (the English reference, UTF-8, CR LF), for the calling program's
+#   <ZIP>: fumilink.exe (stripped), LIESMICH-README.txt (Windows-1252, CR LF),
+#     integration.md (the English reference, UTF-8, CR LF) and policies/ (the
+#     administrative template of the session records' policy: fumilink.admx, de-DE/ and
+#     en-US/fumilink.adml, as PolicyDefinitions lays them out), for the calling program's
 #     installer;
-#   <MSI>: the same three files as a Windows Installer package (app/windows/fumilink.wxs,
-#     built with wixl), for administrators.
+#   <MSI>: the first three files as a Windows Installer package (app/windows/fumilink.wxs,
+#     built with wixl), for administrators, with policies/ beside it (Group Policy and
+#     Intune take the template from the administrator, not from the installed program).
 # With a certificate (SIGN_PKCS12, a .p12/.pfx file, and SIGN_PASSWORD_FILE, the file
 # holding its password) fumilink.exe is signed before it goes into either package, and the
 # MSI after it is built: Authenticode with SHA-256, time-stamped (RFC 3161) when
@@ -13,7 +16,7 @@
 #         [-DSIGN_PKCS12=... -DSIGN_PASSWORD_FILE=... [-DSIGN_TIMESTAMP_URL=...]]
 #         -P windows_packages.cmake
 # INPUTS sets what the build knows (made by app/windows/windows_program.cmake): EXE, STRIP,
-# README, INTEGRATION, WXS, ICON, WIXL, OSSLSIGNCODE, PROGRAM_VERSION, INSTALLER_VERSION,
+# README, INTEGRATION, WXS, POLICIES, ICON, WIXL, OSSLSIGNCODE, PROGRAM_VERSION, INSTALLER_VERSION,
 # NEXT_INSTALLER_VERSION.
 foreach(var INPUTS ZIP MSI)
   if(NOT DEFINED ${var})
@@ -58,6 +61,8 @@ endfunction()
 get_filename_component(zip_dir ${ZIP} DIRECTORY)
 get_filename_component(msi_dir ${MSI} DIRECTORY)
 set(stage ${zip_dir}/stage)
+file(REMOVE_RECURSE ${msi_dir}/policies)
+file(COPY ${POLICIES}/ DESTINATION ${msi_dir}/policies)
 file(REMOVE_RECURSE ${stage})
 file(MAKE_DIRECTORY ${stage} ${msi_dir})
 
@@ -85,9 +90,11 @@ file(READ ${INTEGRATION} text)
 string(REPLACE "\n" "\r\n" text "${text}")
 file(WRITE ${stage}/integration.md "${text}")
 
+file(COPY ${POLICIES}/ DESTINATION ${stage}/policies)
+
 file(REMOVE ${ZIP})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${ZIP} --format=zip
-                        fumilink.exe LIESMICH-README.txt integration.md
+                        fumilink.exe LIESMICH-README.txt integration.md policies
                 WORKING_DIRECTORY ${stage} RESULT_VARIABLE result)
 if(result)
   message(FATAL_ERROR "cannot write ${ZIP}")

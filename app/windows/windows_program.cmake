@@ -36,6 +36,7 @@ set(STRIP [[${CMAKE_STRIP}]])
 set(README [[${FUMILINK_WINDOWS_README}]])
 set(INTEGRATION [[${PROJECT_SOURCE_DIR}/docs/integration.md]])
 set(WXS [[${FUMILINK_WINDOWS_DIR}/fumilink.wxs]])
+set(POLICIES [[${FUMILINK_WINDOWS_DIR}/policies]])
 set(ICON [[${FUMILINK_WINDOWS_DIR}/fumilink.ico]])
 set(WIXL [[${FUMILINK_WIXL}]])
 set(OSSLSIGNCODE [[${FUMILINK_OSSLSIGNCODE}]])
@@ -64,5 +65,8 @@ add_custom_command(OUTPUT ${FUMILINK_WINDOWS_ZIP} ${FUMILINK_WINDOWS_MSI}
   DEPENDS fumilink ${FUMILINK_WINDOWS_PACKAGE_INPUTS} ${FUMILINK_WINDOWS_README}
           ${PROJECT_SOURCE_DIR}/docs/integration.md ${FUMILINK_WINDOWS_DIR}/fumilink.wxs
           ${FUMILINK_WINDOWS_DIR}/fumilink.ico ${PROJECT_SOURCE_DIR}/cmake/windows_packages.cmake
+          ${FUMILINK_WINDOWS_DIR}/policies/fumilink.admx
+          ${FUMILINK_WINDOWS_DIR}/policies/de-DE/fumilink.adml
+          ${FUMILINK_WINDOWS_DIR}/policies/en-US/fumilink.adml
   COMMENT "Packing ${FUMILINK_WINDOWS_ZIP} and ${FUMILINK_WINDOWS_MSI}")
 add_custom_target(fumilink-windows-packages ALL DEPENDS ${FUMILINK_WINDOWS_ZIP} ${FUMILINK_WINDOWS_MSI})
