@@ -19,11 +19,12 @@ bool ReadDword(const wchar_t* name, DWORD& value) {
                         &size) == ERROR_SUCCESS;
 }
 
-/// A string value, REG_SZ or REG_EXPAND_SZ, with its environment variables expanded
-/// (RegGetValueW expands those of REG_EXPAND_SZ itself; the template writes REG_SZ).
+/// A string value, REG_SZ or REG_EXPAND_SZ, with its environment variables expanded. The
+/// template writes REG_SZ, whose variables RegGetValueW leaves alone; RRF_RT_REG_EXPAND_SZ
+/// is valid only with RRF_NOEXPAND, so both types are read as written and expanded here.
 bool ReadFolder(const wchar_t* name, std::string& folder) {
     DWORD size = 0;
-    const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+    const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
     if (RegGetValueW(HKEY_LOCAL_MACHINE, kPolicyKey, name, types, nullptr, nullptr, &size) !=
             ERROR_SUCCESS ||
         size < sizeof(wchar_t)) {
