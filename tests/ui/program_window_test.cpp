@@ -557,8 +557,9 @@ TEST_F(ProgramWindow, TheSessionRecordTellsTheSearchTheStreamAndAFailedTakeOverI
                                             << text;
         at = found;
     }
-    // Of the stream before the click: the first two cycles' lines, then one cycle (with
-    // the odd acknowledgement in it) for every 10 s.
+    // Of the stream before the click: the first two cycles' lines, then one cycle for every
+    // 10 s. An acknowledgement read among them is a reply, never a data line.
+    EXPECT_EQ(text.find(" data \"OK"), std::string::npos) << text;
     const size_t click = text.find("click: Daten übernehmen");
     int dataLines = 0;
     for (size_t pos = text.find(" data \""); pos < click; pos = text.find(" data \"", pos + 1)) {
