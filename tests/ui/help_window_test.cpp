@@ -90,10 +90,29 @@ TEST_F(Form1Test, ZeigeHilfeTextSelectsPageAndCaption) {
     EXPECT_EQ(form->SelectedPage(), 0);
 }
 
+namespace {
+QStringList logged;
+void CollectUiLines(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (QLatin1String(context.category) == QLatin1String("fumilink.ui")) {
+        logged << message;
+    }
+}
+}  // namespace
+
 TEST_F(Form1Test, PageChosenWhileHiddenAppearsWhenShownAndSurvivesOk) {
     form->ZeigeHilfeText(2);
     form->ZeigeHilfeText(5);
+    // The session record learns of the opening and of a page chosen while it is open.
+    logged.clear();
+    const QtMessageHandler before = qInstallMessageHandler(&CollectUiLines);
     form->show();
+    form->ZeigeHilfeText(6);
+    form->ZeigeHilfeText(5);
+    qInstallMessageHandler(before);
+    EXPECT_EQ(logged,
+              QStringList({QStringLiteral("help window opens: page 5, \"Was ist zu tun? (5)\""),
+                           QStringLiteral("help window shows page 6"),
+                           QStringLiteral("help window shows page 5")}));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Was ist zu tun? (5)"));
     EXPECT_EQ(Headline(), QStringLiteral("COM-Port des PCs belegt"));
