@@ -2,16 +2,17 @@
 
 #include "app/already_running_box.h"
 #include "config/wide_path_win32.h"
+#include "serial/comm_api_win32.h"
 
 namespace {
 
 constexpr UINT kLookEveryMs = 100;
 
 // Windows keeps a topmost box above every window that is not topmost, also one that
-// appears after it. A window system that does not (Wine without a window manager stacks a
-// window that maps later on top, whatever the band) needs the box to take its place again:
-// a change of band is a change of place, which every window system carries out. While the
-// box is the foreground window nothing can lie over it, so it stays put then.
+// appears after it, so there the box needs nothing more. Wine without a window manager
+// stacks a window that maps later on top, whatever the band: there the box takes its place
+// again (a change of band is a change of place, which every window system carries out).
+// While the box is the foreground window nothing can lie over it, so it stays put then.
 BOOL CALLBACK TakePlaceInFront(HWND window, LPARAM) {
     wchar_t className[16] = {};
     // The system's box is a dialog, of the class "#32770".
@@ -36,9 +37,11 @@ void CALLBACK KeepInFront(HWND, UINT, UINT_PTR, DWORD) {
 // program) has just started.
 void ShowAlreadyRunningBox(ToolkitArguments& /*toolkit*/, const std::string& title,
                            const std::string& message) {
-    // A thread timer: the box's own message loop runs it.
-    const UINT_PTR timer = SetTimer(nullptr, 0, kLookEveryMs, KeepInFront);
+    // A thread timer, under Wine only: the box's own message loop runs it.
+    const UINT_PTR timer = IsWine() ? SetTimer(nullptr, 0, kLookEveryMs, KeepInFront) : 0;
     MessageBoxW(nullptr, Utf8ToUtf16(message).c_str(), Utf8ToUtf16(title).c_str(),
                 MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
-    KillTimer(nullptr, timer);
+    if (timer != 0) {
+        KillTimer(nullptr, timer);
+    }
 }

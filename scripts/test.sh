@@ -108,7 +108,8 @@ stage_win32() {
   bash tests/wine/program_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
     build/app/fumilink out
   bash tests/wine/help_window_keys.sh build-win32/app/fumilink.exe
-  bash tests/wine/bluetooth_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim out
+  bash tests/wine/bluetooth_e2e.sh build-win32/app/fumilink.exe \
+    build-win32/tests/serial/slow_open/fumilink.exe build/tools/sim/fumilink-sim out
   bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
     build-win32/tests/config/hold_file.exe
   bash tests/wine/demo_e2e.sh build-win32/app/fumilink.exe build/app/fumilink out

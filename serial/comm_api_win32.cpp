@@ -2,9 +2,7 @@
 
 #include <atomic>
 
-namespace {
-
-bool SystemIsWine() {
+bool IsWine() {
     static const bool wine = [] {
         const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
         return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
@@ -12,10 +10,13 @@ bool SystemIsWine() {
     return wine;
 }
 
+namespace {
+
 const CommApi kSystem = {
-    ::SetCommState,  ::GetCommState,   ::SetupComm,           ::SetCommTimeouts,    ::SetCommMask,
-    ::WaitCommEvent, ::ClearCommError, ::GetCommModemStatus,  ::EscapeCommFunction, ::PurgeComm,
-    ::ReadFile,      ::WriteFile,      ::GetOverlappedResult, ::CancelIoEx,         SystemIsWine,
+    ::CreateFileA,        ::SetCommState,        ::GetCommState,  ::SetupComm,
+    ::SetCommTimeouts,    ::SetCommMask,         ::WaitCommEvent, ::ClearCommError,
+    ::GetCommModemStatus, ::EscapeCommFunction,  ::PurgeComm,     ::ReadFile,
+    ::WriteFile,          ::GetOverlappedResult, ::CancelIoEx,    IsWine,
 };
 
 std::atomic<const CommApi*> current{&kSystem};

@@ -3,11 +3,13 @@
 // and the one fact about the system it needs besides: whether it is Wine. The program
 // always calls the system's functions; a test may put a table of its own in place to stand
 // in for a driver Wine cannot imitate (one that refuses what real drivers refuse, a write
-// that never completes, an adapter pulled out) or for Windows itself.
+// that never completes, an adapter pulled out, a Bluetooth port whose CreateFile makes the
+// radio connection before it returns) or for Windows itself.
 
 #include "serial/windows_dcb_win32.h"
 
 struct CommApi {
+    HANDLE(WINAPI* CreateFileA)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
     BOOL(WINAPI* SetCommState)(HANDLE, LPDCB);
     BOOL(WINAPI* GetCommState)(HANDLE, LPDCB);
     BOOL(WINAPI* SetupComm)(HANDLE, DWORD, DWORD);
@@ -27,6 +29,10 @@ struct CommApi {
     /// for events on a pseudo-terminal); on Windows a failed wait is a failed wait.
     bool (*IsWine)();
 };
+
+/// True when the program runs under Wine: its ntdll exports wine_get_version, Windows' does
+/// not. The program's one question of this kind; each use says what Windows does instead.
+bool IsWine();
 
 /// The table the back end calls through.
 const CommApi& Comm();

@@ -4,11 +4,6 @@
 // the caller waits its own way (CommOpenWait) and may give up at any time. A given-up open
 // is cancelled as far as the driver allows (CancelSynchronousIo) and never waited for; the
 // thread closes the handle if one arrives after all.
-//
-// Test hook: FUMILINK_TEST_SLOW_OPEN=COM<n>[:MS] makes every open of COM<n> report its
-// outcome only MS ms after CreateFile returned, or never without MS: a CreateFile that
-// takes that long (the device itself is opened at once, as a Bluetooth port's device is
-// at the start of its connection). Wine cannot block in CreateFile the way Windows does.
 
 #include <windows.h>
 
@@ -19,9 +14,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 
+#include "serial/comm_api_win32.h"
 #include "serial/comm_open.h"
 #include "serial/comm_open_probe_win32.h"
 
@@ -46,9 +41,8 @@ struct Opening {
     Opening& operator=(const Opening&) = delete;
 
     std::string path;
-    std::optional<DWORD> slowMs;  // test hook; INFINITE: never report
-    HANDLE done;                  // set once `device` holds the outcome
-    std::mutex mutex;             // guards what follows
+    HANDLE done;       // set once `device` holds the outcome
+    std::mutex mutex;  // guards what follows
     HANDLE device = INVALID_HANDLE_VALUE;
     DWORD error = 0;        // CreateFile's GetLastError when `device` is none
     bool reported = false;  // `device` and `error` hold the outcome
@@ -56,38 +50,13 @@ struct Opening {
     std::function<void()> wake;
 };
 
-/// The test hook's delay for `path` ("\\.\COM5"), if FUMILINK_TEST_SLOW_OPEN names its port.
-std::optional<DWORD> SlowOpenFor(const std::string& path) {
-    char hook[64];
-    const DWORD length = GetEnvironmentVariableA("FUMILINK_TEST_SLOW_OPEN", hook, sizeof hook);
-    if (length == 0 || length >= sizeof hook) {
-        return std::nullopt;
-    }
-    const std::string setting(hook, length);
-    const size_t colon = setting.find(':');
-    const std::string port = setting.substr(0, colon);
-    const size_t at = path.rfind('\\');
-    const std::string name = at == std::string::npos ? path : path.substr(at + 1);
-    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, port.c_str(), -1, name.c_str(), -1) !=
-        CSTR_EQUAL) {
-        return std::nullopt;
-    }
-    if (colon == std::string::npos) {
-        return INFINITE;
-    }
-    return static_cast<DWORD>(std::strtoul(setting.c_str() + colon + 1, nullptr, 10));
-}
-
 unsigned __stdcall OpenOnItsOwnThread(void* parameter) {
     const std::unique_ptr<std::shared_ptr<Opening>> owned(
         static_cast<std::shared_ptr<Opening>*>(parameter));
     Opening& opening = **owned;
-    HANDLE device = CreateFileA(opening.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE device = Comm().CreateFileA(opening.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     const DWORD error = device == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    if (opening.slowMs) {
-        Sleep(*opening.slowMs);
-    }
     std::lock_guard lock(opening.mutex);
     if (opening.givenUp) {
         // Nobody takes it any more: a late connection is ended at once.
@@ -120,7 +89,6 @@ CommHandle OpenCommDevice(const std::string& path, const CommOpenWait& wait, Com
         return kNoCommHandle;
     }
     opening->path = path;
-    opening->slowMs = SlowOpenFor(path);
     opening->wake = wait.wake;
     auto* parameter = new std::shared_ptr<Opening>(opening);
     // The C runtime's own thread start: the thread uses it (the strings, the lock), and a

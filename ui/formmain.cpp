@@ -17,8 +17,8 @@
 #include "ui/compact_combo_style.h"
 #include "ui/program_icon.h"
 #include "ui/push_button.h"
-#include "ui/status_trace.h"
 #include "ui/ui_fonts.h"
+#include "ui/ui_logging.h"
 #include "ui/value_caption.h"
 #include "ui/version_text.h"
 #include "ui/window_placement.h"
@@ -361,7 +361,9 @@ void TFormmain::SetStatusMessage(const QString& text) {
     if (text == StatusPanel1->text()) {
         return;
     }
-    TraceStatusText(text);
+    // In the session record too: support reads what the technician saw, and the tests of
+    // the Windows program, which cannot read the window's texts under Wine, read it there.
+    qCInfo(lcUi).noquote() << "status:" << text;
     StatusPanel1->setText(text);
     TellNewStatus(StatusPanel1);
 }

@@ -1,13 +1,11 @@
 #include "ui/ui_fonts.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QString>
-#include <string>
-
-#include "ui/wine_font_files.h"
 
 namespace {
 
@@ -38,11 +36,17 @@ void LoadUiFonts() {
         return;
     }
     loaded = true;
-    // Tahoma, the last fallback before DejaVu Sans, where the system has it only among
-    // Wine's files (wine_font_files.h).
-    for (const std::string& path : WineFontFiles()) {
-        QFontDatabase::addApplicationFont(QString::fromStdString(path));
+#ifndef _WIN32
+    // Tahoma, the last fallback before DejaVu Sans, where Linux has it only among Wine's
+    // files (Debian's fonts-wine). The .fon bitmap files beside them are deliberately not
+    // loaded: FreeType warns about them and scales them badly. Windows has its own.
+    for (const char* path :
+         {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
+        if (QFile::exists(QString::fromLatin1(path))) {
+            QFontDatabase::addApplicationFont(QString::fromLatin1(path));
+        }
     }
+#endif
 }
 
 void UseUiFontAsApplicationFont() {

@@ -5,9 +5,10 @@
 #   1. COM4 is a paired device that is off: its link fails 0.8 s after each open, before
 #      its first command's second is over. COM5 is the analyser behind a link that comes
 #      up 2.5 s after each open; Windows makes that connection inside CreateFile, so the
-#      back end's test hook (below) lets each open of COM5 return only then. No settings
-#      file: the search goes on from COM4 as soon as its link fails, finds the analyser,
-#      the stream runs, and "Daten übernehmen" writes the transfer file. (A link that comes
+#      program built with a CreateFile that can be held back (SLOW_OPEN_EXE, below) has
+#      each open of COM5 return only then. No settings file: the search goes on from COM4
+#      as soon as its link fails, finds the analyser, the stream runs, and "Daten
+#      übernehmen" writes the transfer file. (A link that comes
 #      up seconds after an open that returned at once, with an output queue that never
 #      held the command, is what Windows does not do: the program gives such a port the
 #      usual second, as an incoming Bluetooth port that never answers; the demo's links,
@@ -15,22 +16,26 @@
 #   2. The remembered COM5 behind a link that takes a minute: "Abbrechen" during the wait
 #      for it ends the program at once.
 #   3. An open that never returns. Windows makes a Bluetooth port's connection inside
-#      CreateFile; Wine's CreateFile of a pty returns at once, so the back end's test hook
-#      holds the outcome back (FUMILINK_TEST_SLOW_OPEN=COM5). The window must not freeze:
-#      "Abbrechen" ends the program, and so does closing the window (WM_CLOSE, which
+#      CreateFile; Wine's CreateFile of a pty returns at once, so the program built with a
+#      CreateFile that never returns for COM5 (SLOW_OPEN=COM5) stands in. The window must
+#      not freeze: "Abbrechen" ends the program, and so does closing the window (WM_CLOSE, which
 #      taskkill without /F sends), without waiting for the open.
 # "At once" is checked against the 10 s a link may take: the program must end within 6 s
 # of the click (Wine itself takes about 2 s to end a program); the figures are printed.
 #
-# Usage: bluetooth_e2e.sh FUMILINK_EXE FUMILINK_SIM [OUT]
-#   FUMILINK_SIM comes from the Linux build. Needs wine, Xvfb, xdotool.
+# Usage: bluetooth_e2e.sh FUMILINK_EXE SLOW_OPEN_EXE FUMILINK_SIM [OUT]
+#   SLOW_OPEN_EXE is the program built with that CreateFile (tests/serial/slow_open/
+#   fumilink.exe of the Windows build): SLOW_OPEN=COM<n>[:MS] in its environment makes each
+#   open of COM<n> return MS ms after the device was opened, or never. FUMILINK_SIM comes
+#   from the Linux build. Needs wine, Xvfb, xdotool.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../scripts/lib/wine-session.sh
 source "$here/../../scripts/lib/wine-session.sh"
 use_windows_program "${1:?fumilink.exe}"
-use_simulator "${2:?fumilink-sim of the Linux build}"
-out=$(realpath -m "${3:-out}")
+slow_open_exe=$(realpath "${2:?fumilink.exe built with a CreateFile that can be held back}")
+use_simulator "${3:?fumilink-sim of the Linux build}"
+out=$(realpath -m "${4:-out}")
 mkdir -p "$out"
 
 start_wine_session bt
@@ -99,7 +104,8 @@ end_program_by() {
 step "no settings file: COM4's link fails, COM5's comes up after 2.5 s; search, stream, take-over"
 log=$work/sim-search.log
 start_sim "$ports" "$log" --port 5 --bluetooth 5:up=2500 --dead-port 4 --bluetooth 4:fail=800
-start_fumilink "$work/search.stderr" FUMILINK_TEST_SLOW_OPEN=COM5:2500
+cp "$slow_open_exe" "$run/fumilink.exe"
+start_fumilink "$work/search.stderr" SLOW_OPEN=COM5:2500
 # The search's stream request, then the port opened again for the stream: a second
 # connection, and the stream asked for again by the keep-alive once it is up.
 wait_for 90 "the analyser was not found" file_has "$log" 'COM5 RX "R004"'
@@ -123,6 +129,7 @@ file_has "$run/data.csv" '9200=SN42' || fail "the transfer file lacks the serial
 file_has "$run/fumilink.ini" 'comport=5' || fail "COM5 was not remembered"
 [ ! -s "$work/search.stderr" ] || fail "messages: $(cat "$work/search.stderr")"
 rm -f "$run/data.csv"
+install_program "$run"
 
 step "remembered COM5 behind a link that takes a minute: 'Abbrechen' during the wait"
 log=$work/sim-abort.log
@@ -135,11 +142,12 @@ end_program_by BTBreak
 [ ! -e "$run/data.csv" ] || fail "'Abbrechen' wrote a transfer file"
 stop_sim
 
+cp "$slow_open_exe" "$run/fumilink.exe"
 for click in BTBreak close; do
   step "an open that never returns: '$click' ends the program"
   log=$work/sim-stall-$click.log
   start_sim "$ports" "$log" --port 5 --bluetooth 5:up=500
-  start_fumilink "$work/stall-$click.stderr" FUMILINK_TEST_SLOW_OPEN=COM5
+  start_fumilink "$work/stall-$click.stderr" SLOW_OPEN=COM5
   wait_for 60 "the program did not open COM5" file_has "$log" 'COM5 LINK connecting'
   sleep 1  # the open's outcome is held back for good: the window waits for it
   end_program_by "$click"

@@ -24,8 +24,8 @@
 #      waits for an analyser that fell silent as it began, with real message boxes: the
 #      program ends at once, without a file and without a box.
 # Each checks what the Linux tests check: no hang (the program ends, with 0, by "Abbrechen"
-# or the close, within a bound), the status texts (fumilink.exe writes them to standard
-# error with FUMILINK_TEST_STATUS=stderr: nothing can read its window's texts under Wine),
+# or the close, within a bound), the status texts (fumilink.exe writes them to its session
+# record: nothing can read its window's texts under Wine),
 # no transfer file or exactly the one the Linux program writes against the same steady
 # values, the settings file intact, and no other file left in the folder (no temporary
 # file of a replace). The seconds each scenario and the whole run took are printed.
@@ -82,22 +82,26 @@ settings_b() { printf '[Main]\r\ncomport=6\r\nSerNr=ZOR GX40 SN77\r\n'; }
 now() { date +%s.%N; }
 milliseconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.0f", 1000 * (b - a) }'; }
 
-# The status texts the window showed, one a line, and the message boxes it showed. (The
-# status lines are UTF-8, the boxes' lines in the ANSI code page: Windows-1252 here.)
-statuses() { tr -d '\r' < "$1" | sed -n 's/^Status: //p'; }
-status_is() { [ "$(statuses "$1" | tail -n 1)" = "$2" ]; }
+# The status texts the window showed, one a line, from the run's session record (UTF-8;
+# start_fumilink leaves no other record in the folder), and the message boxes it showed on
+# standard error (in the ANSI code page: Windows-1252 here).
+records_dir() { printf '%s\n' "$WINEPREFIX"/drive_c/users/*/AppData/Local/Fumilink/Logs; }
+statuses() {
+  cat "$(records_dir)"/fumilink-*.log 2> /dev/null | sed -n 's/^[0-9]* fumilink\.ui status: //p'
+}
+status_is() { [ "$(statuses | tail -n 1)" = "$1" ]; }
 boxes() { tr -d '\r' < "$1" | grep -a -E '^(Fehler|Information): ' || true; }
 # wait_for_status TEXT [SECONDS]: the window shows TEXT now.
 wait_for_status() {
-  wait_for "${2:-60}" "the status never became '$1' (it is '$(statuses "$errors" | tail -n 1)')" \
-    status_is "$errors" "$1"
+  wait_for "${2:-60}" "the status never became '$1' (it is '$(statuses | tail -n 1)')" \
+    status_is "$1"
 }
 # showed_in_order TEXT...: the window showed these status texts in this order.
 showed_in_order() {
   local text from=0 at
   for text in "$@"; do
-    at=$(statuses "$errors" | awk -v t="$text" -v f="$from" 'NR > f && $0 == t { print NR; exit }')
-    [ -n "$at" ] || fail "the status '$text' did not follow; shown: $(statuses "$errors" | paste -sd '|')"
+    at=$(statuses | awk -v t="$text" -v f="$from" 'NR > f && $0 == t { print NR; exit }')
+    [ -n "$at" ] || fail "the status '$text' did not follow; shown: $(statuses | paste -sd '|')"
     from=$at
   done
 }
@@ -146,7 +150,9 @@ exact_transfer_file() {
 start_fumilink() {
   errors=$work/$1.stderr
   shift
-  start_program "$run" "$errors" env FUMILINK_TEST_STATUS=stderr "$@" \
+  # The record of the run before goes with it: statuses reads this run's.
+  rm -f "$(records_dir)"/fumilink-*.log
+  start_program "$run" "$errors" env "$@" \
     "${windows_start[@]}" fumilink.exe "$header" /ART=14 "$transfer"
   window=$(main_window)
 }
@@ -252,8 +258,8 @@ for fault in 'silent=SERVICE002#4' no-cr=R002; do
   echo "the take-over gave up $(milliseconds_since "$clicked") ms after the click"
   [ "$(boxes "$errors" | wc -l)" -eq 1 ] || fail "message boxes: $(boxes "$errors")"
   showed_in_order "Daten werden übernommen ..." "Fehler: Keine Antwort vom Gerät"
-  status_is "$errors" "Fehler: Keine Antwort vom Gerät" ||
-    fail "the status is '$(statuses "$errors" | tail -n 1)' after the take-over"
+  status_is "Fehler: Keine Antwort vom Gerät" ||
+    fail "the status is '$(statuses | tail -n 1)' after the take-over"
   has_window "$FUMILINK_TITLE_PATTERN" || fail "the window did not stay"
   end_by_abbrechen
   no_transfer_file
@@ -367,8 +373,8 @@ echo "the program ended $(milliseconds_since "$closed") ms after the close ($(mi
 # The close reached the waiting exchange ("Nutzerabbruch"), not a take-over that had given
 # up already.
 showed_in_order "Daten werden übernommen ..." "Nutzerabbruch"
-statuses "$errors" | grep -q -x "Fehler: Keine Antwort vom Gerät" &&
-  fail "the take-over had given up before the close: $(statuses "$errors" | paste -sd '|')"
+statuses | grep -q -x "Fehler: Keine Antwort vom Gerät" &&
+  fail "the take-over had given up before the close: $(statuses | paste -sd '|')"
 stop_sim
 # An exchange after the close still sends its command and ends at once; the take-over does
 # not end as one that succeeded, with the stream request.

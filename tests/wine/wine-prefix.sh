@@ -20,6 +20,10 @@ case $action in
     mkdir -p "$(dirname "$prefix")"
     # wineboot without a display (it would only open a progress window).
     DISPLAY= wineboot -i > /dev/null 2>&1
+    # Windows has Tahoma, the windows' fallback font; Wine offers programs only what lies
+    # in the prefix's font folder, so fonts-wine's copy goes there, as on a Windows PC.
+    cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf \
+      "$prefix/drive_c/windows/Fonts/"
     for mapping in "$@"; do
       port=${mapping%%=*}
       path=$(realpath -m "${mapping#*=}")

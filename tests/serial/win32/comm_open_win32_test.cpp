@@ -1,7 +1,7 @@
 // The Win32 open on a thread of its own, under Wine on the pty-backed COM5 of
 // with_port_pairs.sh. Wine's CreateFile of a pty returns at once; the slow and the never
-// answered open of a Bluetooth port are the back end's test hook (FUMILINK_TEST_SLOW_OPEN):
-// the device is opened at once, its outcome reported that much later, or never.
+// answered open of a Bluetooth port are a CreateFile that returns that much later, or never
+// (slow_open_win32.h).
 
 #include <windows.h>
 
@@ -11,6 +11,7 @@
 
 #include "serial/comm_open.h"
 #include "serial/comm_open_probe_win32.h"
+#include "tests/serial/win32/slow_open_win32.h"
 
 namespace {
 
@@ -18,10 +19,7 @@ const std::string kPath = "\\\\.\\COM5";
 
 class SlowOpen : public ::testing::Test {
 protected:
-    void TearDown() override { SetEnvironmentVariableA("FUMILINK_TEST_SLOW_OPEN", nullptr); }
-    static void Slow(const char* setting) {
-        SetEnvironmentVariableA("FUMILINK_TEST_SLOW_OPEN", setting);
-    }
+    void TearDown() override { NoSlowOpens(); }
 };
 
 HANDLE lateDeviceClosed = nullptr;
@@ -47,7 +45,7 @@ TEST_F(SlowOpen, AnOrdinaryPortOpensWithoutTheCallersWait) {
 }
 
 TEST_F(SlowOpen, TheCallerWaitsItsOwnWayAndIsWokenWhenTheOpenIsDone) {
-    Slow("COM5:300");
+    SlowOpens("COM5", 300);
     HANDLE woken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     int waits = 0;
     int wakeUps = 0;
@@ -73,7 +71,7 @@ TEST_F(SlowOpen, TheCallerWaitsItsOwnWayAndIsWokenWhenTheOpenIsDone) {
 TEST_F(SlowOpen, AnOpenGivenUpIsNotWaitedForAndWhatArrivesLaterIsClosed) {
     lateDeviceClosed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetLateDeviceProbe(TellLateDeviceClosed);
-    Slow("COM5:500");
+    SlowOpens("COM5", 500);
     int wakeUps = 0;
     CommOpenWait wait;
     wait.wait = [] { return false; };  // "Abbrechen" at once
@@ -89,6 +87,6 @@ TEST_F(SlowOpen, AnOpenGivenUpIsNotWaitedForAndWhatArrivesLaterIsClosed) {
 
     // An open that never answers ends the same way for the caller. (COM8, which no other
     // test uses: the device stays open behind the stalled thread for good.)
-    Slow("COM8");
+    SlowOpens("COM8", std::nullopt);
     EXPECT_EQ(OpenCommDevice("\\\\.\\COM8", wait, error), kNoCommHandle);
 }

@@ -1,6 +1,6 @@
-// A Bluetooth COM port connects inside the open. Wine's open of a pty returns at once; the
-// back end's test hook holds its outcome back instead (FUMILINK_TEST_SLOW_OPEN), so the
-// component's wait for a slow open can be seen under Wine.
+// A Bluetooth COM port connects inside the open. Wine's open of a pty returns at once; a
+// CreateFile that returns later stands in (slow_open_win32.h), so the component's wait for
+// a slow open can be seen under Wine.
 
 #include <gtest/gtest.h>
 
@@ -11,14 +11,7 @@
 
 #include "tests/serial/recording_comm.h"
 #include "tests/serial/test_line.h"
-
-namespace {
-
-std::string SlowOpenOf(uint8_t port, const std::string& delay) {
-    return "COM" + std::to_string(port) + delay;
-}
-
-}  // namespace
+#include "tests/serial/win32/slow_open_win32.h"
 
 TEST(WineSlowOpen, EventsRunWhileTheSystemOpensTheOpenWakesTheWaitAndCanBeGivenUp) {
     TestLine line;
@@ -31,14 +24,14 @@ TEST(WineSlowOpen, EventsRunWhileTheSystemOpensTheOpenWakesTheWaitAndCanBeGivenU
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         return true;
     };
-    qputenv("FUMILINK_TEST_SLOW_OPEN", SlowOpenOf(line.Port(), ":300").c_str());
+    SlowOpens("COM" + std::to_string(line.Port()), 300);
     EXPECT_TRUE(comm.Open());
     EXPECT_GE(waits, 1);
     EXPECT_TRUE(comm.Connected());
     comm.Close();
 
     // An open that never ends, given up by the owner after some timer ticks.
-    qputenv("FUMILINK_TEST_SLOW_OPEN", SlowOpenOf(line.Port(), "").c_str());
+    SlowOpens("COM" + std::to_string(line.Port()), std::nullopt);
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
@@ -52,5 +45,5 @@ TEST(WineSlowOpen, EventsRunWhileTheSystemOpensTheOpenWakesTheWaitAndCanBeGivenU
     EXPECT_GE(ticks, 5) << "the timer ran while the open waited";
     EXPECT_FALSE(comm.Connected());
     EXPECT_EQ(comm.seen.size(), notifications) << "no notification from an open given up";
-    qunsetenv("FUMILINK_TEST_SLOW_OPEN");
+    NoSlowOpens();
 }
