@@ -34,10 +34,28 @@ public:
     // Only a file on a disk counts (not a pipe, CON, NUL or COM1); what the system cannot
     // describe counts as none.
     StepOutcome Inspect(FileHandle file, OpenFileKind* kind) override {
+        using What = OpenFileKind::What;
         BY_HANDLE_FILE_INFORMATION info{};
-        kind->regularFile = GetFileType(Handle(file)) == FILE_TYPE_DISK &&
-                            GetFileInformationByHandle(Handle(file), &info) &&
-                            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        switch (GetFileType(Handle(file))) {
+            case FILE_TYPE_DISK:
+                if (!GetFileInformationByHandle(Handle(file), &info)) {
+                    kind->what = What::Other;
+                } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                    kind->what = What::Folder;
+                } else {
+                    kind->what = What::Regular;
+                }
+                break;
+            case FILE_TYPE_PIPE:
+                kind->what = What::Pipe;
+                break;
+            case FILE_TYPE_CHAR:
+                kind->what = What::Device;
+                break;
+            default:
+                kind->what = What::Other;
+                break;
+        }
         kind->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
         return {};
     }

@@ -38,7 +38,7 @@ std::optional<double> ParseDecimal(const std::string& text) {
 
 // Port numbers become "COM<n>" links; the program only uses 1..99, but larger numbers
 // are harmless for the simulator and let tests avoid clashes.
-constexpr long long kMaxPort = 255;
+constexpr long long kMaxPort = kHighestSimPort;
 
 class Parser {
 public:
