@@ -1,6 +1,7 @@
 #include "app/demo_analyser.h"
 
 #include <memory>
+#include <string_view>
 
 #include "sim/demo_port_provider.h"
 #include "sim/sim_log.h"
@@ -25,6 +26,19 @@ std::string PortOutOfReach(const SimOptions& options) {
         }
     }
     return {};
+}
+
+// Unset, empty, blanks only or "0": a user's way of saying "off".
+bool AsksForDemo(const char* value) {
+    if (value == nullptr) {
+        return false;
+    }
+    const std::string_view text(value);
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    return text.substr(first, text.find_last_not_of(" \t") + 1 - first) != "0";
 }
 
 }  // namespace
@@ -87,7 +101,7 @@ DemoSetting ParseDemoSetting(const std::string& value) {
 
 DemoStart StartDemoAnalyser(const char* value, std::string_view givenAs) {
     DemoStart start;
-    if (value == nullptr || *value == '\0') {
+    if (!AsksForDemo(value)) {
         return start;
     }
     const DemoSetting setting = ParseDemoSetting(value);

@@ -59,6 +59,6 @@ struct DemoStart {
 inline constexpr const char* kDemoVariable = "FUMILINK_DEMO";
 
 /// For a demo's `value` given as `givenAs` (kDemoVariable, or kDemoSwitch of
-/// config/command_line.h; nullptr or empty value: none given, nothing is started): starts
+/// config/command_line.h; nullptr, empty, blanks or "0": none given, nothing is started): starts
 /// its simulator. --log FILE writes the simulator's log there; without it there is none.
 DemoStart StartDemoAnalyser(const char* value, std::string_view givenAs = kDemoVariable);

@@ -129,6 +129,14 @@ private:
         const bool takesArg =
             name == "delay" || name == "slow" || name == "hangup-after" || name == "hangup-on";
         const bool mayTakeArg = name == "nonstop" || name == "silent" || name == "no-cr";
+        const bool takesNone = name == "empty" || name == "noise" || name == "reply-noise" ||
+                               name == "no-newline-stream" || name == "flood" ||
+                               name == "endless-line" || name == "foreign";
+        if (!takesArg && !mayTakeArg && !takesNone) {
+            // Before the value's check: a misspelt name with a value is still unknown.
+            Fail("--fault: unknown fault '" + name + "' (see --help)");
+            return;
+        }
         if (!mayTakeArg && takesArg == (eq == std::string::npos)) {
             Fail("--fault: '" + item + "' " +
                  (takesArg ? "needs a value (" + name + "=...)" : "takes no value"));
@@ -178,8 +186,6 @@ private:
             } else {
                 faults.hangupAfter = SimMs(*ms);
             }
-        } else {
-            Fail("--fault: unknown fault '" + name + "' (see --help)");
         }
     }
 
@@ -269,7 +275,11 @@ private:
             }
         } else if (name == "--replay") {
             if (auto v = Value(name)) {
-                o.replayPath = *v;
+                if (o.replayPath.empty()) {
+                    o.replayPath = *v;
+                } else {
+                    Fail(name + ": given twice; a run acts out one record");
+                }
             }
         } else if (name == "--foreign-port") {
             if (auto p = PortValue(name)) {

@@ -88,6 +88,11 @@ TEST(DemoStart, GivesTheSimulatorsPortsOnlyWhenSet) {
     EXPECT_EQ(StartDemoAnalyser(nullptr).ports, nullptr);
     EXPECT_EQ(StartDemoAnalyser("").ports, nullptr);
     EXPECT_EQ(StartDemoAnalyser("").refusal, "");
+    for (const char* off : {"0", " 0 ", "  "}) {  // a user's "off"
+        const DemoStart none = StartDemoAnalyser(off);
+        EXPECT_EQ(none.ports, nullptr) << off;
+        EXPECT_EQ(none.refusal, "") << off;
+    }
     const DemoStart demo = StartDemoAnalyser("--port 7 --dead-port 2");
     EXPECT_EQ(demo.refusal, "");
     ASSERT_NE(demo.ports, nullptr);
