@@ -22,7 +22,7 @@ bool CopySettingsFile(const std::string& original, const std::string& copy) {
 }  // namespace
 
 std::string ChooseSettingsFilePath(const std::string& executableDirectory,
-                                   const std::string& perUserPath) {
+                                   const std::string& perUserPath, SettingsUse use) {
     if (executableDirectory.empty()) {
         return perUserPath;
     }
@@ -39,21 +39,22 @@ std::string ChooseSettingsFilePath(const std::string& executableDirectory,
     if (besideFile == ReadFileResult::Ok &&
         ReadFileBytes(perUserPath, kMaxSettingsFileBytes, &ignored, nullptr) ==
             ReadFileResult::Missing &&
-        !CopySettingsFile(beside, perUserPath)) {
+        (use == SettingsUse::ReadOnly || !CopySettingsFile(beside, perUserPath))) {
         return beside;
     }
     return perUserPath;
 }
 
 std::string SettingsFilePathFor(const std::string& executableDirectory,
-                                const std::string& installedFolder,
-                                const std::string& perUserPath) {
+                                const std::string& installedFolder, const std::string& perUserPath,
+                                SettingsUse use) {
     const bool installed = !installedFolder.empty() && !executableDirectory.empty() &&
                            IsSameFolder(executableDirectory, installedFolder);
-    return ChooseSettingsFilePath(installed ? std::string() : executableDirectory, perUserPath);
+    return ChooseSettingsFilePath(installed ? std::string() : executableDirectory, perUserPath,
+                                  use);
 }
 
-std::string SettingsFilePath() {
+std::string SettingsFilePath(SettingsUse use) {
     const std::string directory = ExecutableDirectory();
     std::string installedFolder;
     for (const std::string& folder : InstalledProgramFolders()) {
@@ -61,7 +62,7 @@ std::string SettingsFilePath() {
             installedFolder = folder;
         }
     }
-    return SettingsFilePathFor(directory, installedFolder, PerUserSettingsFilePath());
+    return SettingsFilePathFor(directory, installedFolder, PerUserSettingsFilePath(), use);
 }
 
 std::vector<std::string> InstalledProgramFolders() {
