@@ -84,6 +84,7 @@ DemoSetting ParseDemoSetting(const std::string& value) {
         return setting;
     }
     setting.options = parsed.options;
+    setting.note = parsed.note;
     const auto inMilliseconds = [](const std::optional<SimTime>& after) {
         return after ? std::optional(std::chrono::duration_cast<std::chrono::milliseconds>(*after))
                      : std::nullopt;
@@ -126,6 +127,7 @@ DemoStart StartDemoAnalyser(const char* value, std::string_view givenAs) {
         };
     }
     start.presses = setting.presses;
+    start.note = setting.note;
     start.ports = std::make_unique<DemoPortProvider>(
         std::make_shared<DemoPorts>(setting.options, std::move(sink)));
     return start;

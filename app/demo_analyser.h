@@ -33,6 +33,7 @@ struct DemoSetting {
     SimOptions options;
     DemoPresses presses;
     std::string refusal;  ///< why the value was refused; empty when it was taken
+    std::string note;     ///< what the user should know of a value taken (SimOptionsResult)
 };
 
 /// Splits `value` into arguments: blanks separate them, double quotes group blanks into
@@ -53,6 +54,8 @@ struct DemoStart {
     DemoPresses presses;
     /// Names a refused value with the reason, for a message box; empty otherwise.
     std::string refusal;
+    /// What the user should know of a value taken, for a message box; empty when nothing.
+    std::string note;
 };
 
 /// Where a demo's value came from, for the refusal to name it as the user wrote it.

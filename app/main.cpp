@@ -135,7 +135,11 @@ int main(int argc, char** argv) {
     }
     if (demo.ports != nullptr) {
         qCInfo(lcApp).noquote() << "demo:"
-                                << QString::fromUtf8(given.demo ? given.demo->c_str() : demoVariable);
+                                << QString::fromUtf8(given.demo ? given.demo->c_str()
+                                                                : demoVariable);
+    }
+    if (!demo.note.empty()) {
+        ShowInfoBox(QString::fromUtf8(demo.note.c_str()));
     }
     WindowSetup setup;
     setup.link.ports = demo.ports.get();  // none: the system's

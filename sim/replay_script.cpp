@@ -27,6 +27,9 @@ SimTime Since(SimTime at, SimTime from) {
     return std::max(at - from, SimTime{0});
 }
 
+// The program's first line in the record names its version: "start: Fumilink 1.0,007 on".
+constexpr std::string_view kStartLine = "start: Fumilink ";
+
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -158,6 +161,10 @@ private:
             ReadSerial(line, at);
         } else if (category == "fumilink.link") {
             ReadLink(line, at, wasDump);
+        } else if (category == "fumilink.app" && StartsWith(line, kStartLine) &&
+                   script_.recordedBy.empty()) {
+            const std::string_view version = line.substr(kStartLine.size());
+            script_.recordedBy = std::string(version.substr(0, version.find(' ')));
         }
     }
 

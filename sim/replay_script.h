@@ -65,6 +65,9 @@ struct ReplayScript {
     std::vector<ReplayPort> ports;  ///< in the order the first search listed them
     /// The stream's cycle period: how far apart a quantity came round in the record.
     SimTime cycle = SimMs(1000);
+    /// The version of the program that wrote the record, as its start line names it
+    /// ("1.0,007"); empty when the record does not say.
+    std::string recordedBy;
 };
 
 /// The highest port number the simulator serves: its --port, and a record's ports.

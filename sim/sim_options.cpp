@@ -417,8 +417,9 @@ constexpr const char* kDecidedByTheRecord[] = {
     "--serial",       "--foreign-reply", "--cycle-ms",  "--stream-seconds",
     "--status",       "--fault",         "--seed",      "--steady"};
 
-// Reads the record of --replay into the options; the error names what is wrong.
-std::string TakeReplay(SimOptions& o, const std::set<std::string>& given) {
+// Reads the record of --replay into the options; the error names what is wrong, `note` a
+// record of another version, which is played as far as it reads as this version's.
+std::string TakeReplay(SimOptions& o, const std::set<std::string>& given, std::string& note) {
     for (const char* option : kDecidedByTheRecord) {
         if (given.count(option) != 0) {
             return std::string("--replay: ") + option +
@@ -429,6 +430,14 @@ std::string TakeReplay(SimOptions& o, const std::set<std::string>& given) {
     std::optional<ReplayScript> script = LoadReplayRecord(o.replayPath, error);
     if (!script) {
         return error;
+    }
+    if (script->recordedBy != FUMILINK_VERSION_TEXT) {
+        note = "--replay: " + o.replayPath + ": " +
+               (script->recordedBy.empty()
+                    ? std::string("das Protokoll nennt keine Version")
+                    : "das Protokoll stammt von Fumilink " + script->recordedBy) +
+               ", dies ist Fumilink " FUMILINK_VERSION_TEXT
+               "; es wird nachgespielt, soweit diese Version es lesen kann";
     }
     o.replay = std::make_shared<const ReplayScript>(std::move(*script));
     o.analyserPort.reset();
@@ -447,7 +456,7 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
     }
     auto& o = result.options;
     if (!o.replayPath.empty()) {
-        result.error = TakeReplay(o, parser.Given());
+        result.error = TakeReplay(o, parser.Given(), result.note);
         if (!result.error.empty()) {
             return result;
         }

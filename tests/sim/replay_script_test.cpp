@@ -149,6 +149,10 @@ struct RefusedRecord {
     const char* why;
 };
 
+void PrintTo(const RefusedRecord& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class RefusedRecords : public ::testing::TestWithParam<RefusedRecord> {};
 
 TEST_P(RefusedRecords, AreRefusedWithTheirOwnReason) {
@@ -208,6 +212,19 @@ TEST(ReplayScript, TheOptionReadsTheFileAndRefusesWhatTheRecordDecides) {
         ParseSimOptions({"--fault", "silent", "--replay=" + path}, {}, SimPortPlace::InProgram);
     EXPECT_NE(withFault.error.find("--fault"), std::string::npos) << withFault.error;
 
+    // Another version's record is played, with a note that says so.
+    std::string older = kRecord;
+    older.replace(older.find("Fumilink 1.0,007"), 16, "Fumilink 0.1,001");
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << older;
+    }
+    const SimOptionsResult ofAnotherVersion = ParseSimOptions({"--replay", path}, "/tmp/p");
+    EXPECT_EQ(ofAnotherVersion.error, "");
+    EXPECT_NE(ofAnotherVersion.note.find("das Protokoll stammt von Fumilink 0.1,001, dies ist"),
+              std::string::npos)
+        << ofAnotherVersion.note;
+
     const SimOptionsResult missing =
         ParseSimOptions({"--replay", path + ".none"}, {}, SimPortPlace::InProgram);
     EXPECT_EQ(missing.error, "--replay: " + path + ".none: keine solche Datei");
@@ -222,6 +239,10 @@ struct RefusedFile {
     std::string (*make)(const std::string& folder);
     const char* why;
 };
+
+void PrintTo(const RefusedFile& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class RefusedFiles : public ::testing::TestWithParam<RefusedFile> {};
 

@@ -220,6 +220,10 @@ struct NoLiveValuesRow {
     std::chrono::milliseconds after;
 };
 
+void PrintTo(const NoLiveValuesRow& row, std::ostream* os) {
+    *os << row.demo;
+}
+
 class DemoWithoutLiveValues : public DemoProgram,
                               public ::testing::WithParamInterface<NoLiveValuesRow> {};
 
