@@ -107,8 +107,8 @@ DemoStart StartDemoAnalyser(const char* value, std::string_view givenAs) {
     }
     const DemoSetting setting = ParseDemoSetting(value);
     const auto refused = [value, givenAs](const std::string& reason) {
-        return std::string(givenAs) + "=" + value + " wird nicht angenommen (not accepted):\n" +
-               reason;
+        return std::string(givenAs) + "=" + value + " wird nicht angenommen:\n" +
+               "Die Vorführung kann so nicht starten (" + reason + ").";
     };
     if (!setting.refusal.empty()) {
         start.refusal = refused(setting.refusal);

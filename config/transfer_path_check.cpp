@@ -91,3 +91,29 @@ std::string TransferPathProblem(const std::string& path, TransferPathSteps& step
 std::string TransferPathProblem(const std::string& path) {
     return TransferPathProblem(path, NativeTransferPathSteps());
 }
+
+std::string TransferWriteProblem(const std::string& path, const WriteFileFailure& failure,
+                                 TransferPathSteps& steps) {
+    if (std::string seen = TransferPathProblem(path, steps); !seen.empty()) {
+        return seen;
+    }
+    switch (failure.step) {
+        case WriteFileFailure::Step::NoPath:
+            break;  // the look says it
+        case WriteFileFailure::Step::Resolve:
+            return "Die Verknüpfungen des Pfads führen im Kreis.";
+        case WriteFileFailure::Step::Create:
+            return WithSystemReason("Im Ordner der Datei ließ sich keine neue Datei anlegen",
+                                    failure.systemError);
+        case WriteFileFailure::Step::Write:
+            return WithSystemReason("Die Datei ließ sich nicht schreiben", failure.systemError);
+        case WriteFileFailure::Step::Replace:
+            return WithSystemReason("Die vorhandene Datei ließ sich nicht ersetzen",
+                                    failure.systemError);
+    }
+    return WithSystemReason("Die Datei ließ sich nicht schreiben", failure.systemError);
+}
+
+std::string TransferWriteProblem(const std::string& path, const WriteFileFailure& failure) {
+    return TransferWriteProblem(path, failure, NativeTransferPathSteps());
+}

@@ -96,6 +96,12 @@ private:
         return number;
     }
 
+    // Where the options come from fumilink-sim's own command line, its --help lists them;
+    // the program's --help does not.
+    std::string SeeHelp() const {
+        return place_ == SimPortPlace::Folder ? " (see --help)" : std::string();
+    }
+
     void ParseStatus(const std::string& text) {
         const auto eq = text.find('=');
         const std::string key = text.substr(0, eq);
@@ -134,7 +140,7 @@ private:
                                name == "endless-line" || name == "foreign";
         if (!takesArg && !mayTakeArg && !takesNone) {
             // Before the value's check: a misspelt name with a value is still unknown.
-            Fail("--fault: unknown fault '" + name + "' (see --help)");
+            Fail("--fault: unknown fault '" + name + "'" + SeeHelp());
             return;
         }
         if (!mayTakeArg && takesArg == (eq == std::string::npos)) {
@@ -370,7 +376,7 @@ private:
                 }
             }
         } else {
-            Fail("unknown option '" + arg + "' (see --help)");
+            Fail("unknown option '" + arg + "'" + SeeHelp());
             return;
         }
     }
