@@ -265,7 +265,7 @@ TEST_F(DemoProgram, AReplayedTakeOverFindsTheRecordedPortAndWritesTheRecordedFil
     ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 30s))
         << form->StatusMessage().toStdString();
     EXPECT_EQ(sim->Count("COM4 OPEN refused as recorded"), 1) << sim->Log();
-    EXPECT_EQ(form->USBLabel->text(), QStringLiteral("ZOR GX40 DEMO DEMO42"));
+    EXPECT_EQ(form->IdentificationLabel(), QStringLiteral("ZOR GX40 DEMO DEMO42"));
     EXPECT_EQ(form->Link->Search().PortNumber(), 5);
 
     // The click comes when it came in the record: the last lines before it are there.
