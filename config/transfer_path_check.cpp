@@ -1,5 +1,6 @@
 #include "config/transfer_path_check.h"
 
+#include "config/file_failure_text.h"
 #include "config/path_parts.h"
 #include "config/system_error.h"
 
@@ -97,21 +98,7 @@ std::string TransferWriteProblem(const std::string& path, const WriteFileFailure
     if (std::string seen = TransferPathProblem(path, steps); !seen.empty()) {
         return seen;
     }
-    switch (failure.step) {
-        case WriteFileFailure::Step::NoPath:
-            break;  // the look says it
-        case WriteFileFailure::Step::Resolve:
-            return "Die Verknüpfungen des Pfads führen im Kreis.";
-        case WriteFileFailure::Step::Create:
-            return WithSystemReason("Im Ordner der Datei ließ sich keine neue Datei anlegen",
-                                    failure.systemError);
-        case WriteFileFailure::Step::Write:
-            return WithSystemReason("Die Datei ließ sich nicht schreiben", failure.systemError);
-        case WriteFileFailure::Step::Replace:
-            return WithSystemReason("Die vorhandene Datei ließ sich nicht ersetzen",
-                                    failure.systemError);
-    }
-    return WithSystemReason("Die Datei ließ sich nicht schreiben", failure.systemError);
+    return WriteFailureText(failure);
 }
 
 std::string TransferWriteProblem(const std::string& path, const WriteFileFailure& failure) {
