@@ -413,15 +413,15 @@ std::optional<ReplayScript> LoadReplayRecord(const std::string& path, std::strin
             case Step::TooLarge:
                 return refuse("zu groß: mehr als " +
                               std::to_string(kMaxReplayRecordBytes / (1024 * 1024)) +
-                              " MiB (ein Sitzungsprotokoll hat höchstens 1 MiB)");
+                              " MiB, ein Sitzungsprotokoll hat höchstens 1 MiB");
             case Step::NotRegular:
                 switch (failure.what) {
                     case What::Folder:
                         return refuse("ein Ordner, kein Sitzungsprotokoll");
                     case What::Pipe:
-                        return refuse("eine benannte Pipe, keine Datei (sie wird nicht gelesen)");
+                        return refuse("eine benannte Pipe, keine Datei; sie wird nicht gelesen");
                     case What::Device:
-                        return refuse("ein Gerät, keine Datei (es wird nicht gelesen)");
+                        return refuse("ein Gerät, keine Datei; es wird nicht gelesen");
                     case What::Regular:
                     case What::Other:
                         break;
