@@ -1,6 +1,7 @@
 #include "app/demo_analyser.h"
 
 #include <memory>
+#include <string_view>
 
 #include "sim/demo_port_provider.h"
 #include "sim/sim_log.h"
@@ -25,6 +26,19 @@ std::string PortOutOfReach(const SimOptions& options) {
         }
     }
     return {};
+}
+
+// Unset, empty, blanks only or "0": a user's way of saying "off".
+bool AsksForDemo(const char* value) {
+    if (value == nullptr) {
+        return false;
+    }
+    const std::string_view text(value);
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    return text.substr(first, text.find_last_not_of(" \t") + 1 - first) != "0";
 }
 
 }  // namespace
@@ -70,6 +84,7 @@ DemoSetting ParseDemoSetting(const std::string& value) {
         return setting;
     }
     setting.options = parsed.options;
+    setting.note = parsed.note;
     const auto inMilliseconds = [](const std::optional<SimTime>& after) {
         return after ? std::optional(std::chrono::duration_cast<std::chrono::milliseconds>(*after))
                      : std::nullopt;
@@ -87,13 +102,13 @@ DemoSetting ParseDemoSetting(const std::string& value) {
 
 DemoStart StartDemoAnalyser(const char* value, std::string_view givenAs) {
     DemoStart start;
-    if (value == nullptr || *value == '\0') {
+    if (!AsksForDemo(value)) {
         return start;
     }
     const DemoSetting setting = ParseDemoSetting(value);
     const auto refused = [value, givenAs](const std::string& reason) {
-        return std::string(givenAs) + "=" + value + " wird nicht angenommen (not accepted):\n" +
-               reason;
+        return std::string(givenAs) + "=" + value + " wird nicht angenommen:\n" +
+               "Die Vorführung kann so nicht starten (" + reason + ").";
     };
     if (!setting.refusal.empty()) {
         start.refusal = refused(setting.refusal);
@@ -112,6 +127,7 @@ DemoStart StartDemoAnalyser(const char* value, std::string_view givenAs) {
         };
     }
     start.presses = setting.presses;
+    start.note = setting.note;
     start.ports = std::make_unique<DemoPortProvider>(
         std::make_shared<DemoPorts>(setting.options, std::move(sink)));
     return start;

@@ -33,6 +33,7 @@ struct DemoSetting {
     SimOptions options;
     DemoPresses presses;
     std::string refusal;  ///< why the value was refused; empty when it was taken
+    std::string note;     ///< what the user should know of a value taken (SimOptionsResult)
 };
 
 /// Splits `value` into arguments: blanks separate them, double quotes group blanks into
@@ -53,12 +54,14 @@ struct DemoStart {
     DemoPresses presses;
     /// Names a refused value with the reason, for a message box; empty otherwise.
     std::string refusal;
+    /// What the user should know of a value taken, for a message box; empty when nothing.
+    std::string note;
 };
 
 /// Where a demo's value came from, for the refusal to name it as the user wrote it.
 inline constexpr const char* kDemoVariable = "FUMILINK_DEMO";
 
 /// For a demo's `value` given as `givenAs` (kDemoVariable, or kDemoSwitch of
-/// config/command_line.h; nullptr or empty value: none given, nothing is started): starts
+/// config/command_line.h; nullptr, empty, blanks or "0": none given, nothing is started): starts
 /// its simulator. --log FILE writes the simulator's log there; without it there is none.
 DemoStart StartDemoAnalyser(const char* value, std::string_view givenAs = kDemoVariable);

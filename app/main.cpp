@@ -177,6 +177,9 @@ int main(int argc, char** argv) {
                                 << QString::fromUtf8(given.demo ? given.demo->c_str()
                                                                 : demoVariable);
     }
+    if (!demo.note.empty()) {
+        ShowInfoBox(QString::fromUtf8(demo.note.c_str()));
+    }
     WindowSetup setup;
     setup.link.ports = demo.ports.get();  // none: the system's
     setup.link.commandLine = commandLine;

@@ -32,15 +32,27 @@ StepOutcome MoveWhenFree(FileReplaceSteps& steps, Step step) {
     return outcome;
 }
 
-bool Fail(std::string* error, const std::string& what, const std::string& reason) {
-    if (error != nullptr) {
-        *error = what + ": " + reason;
+/// Where a failure is told: the English line for logs and tests, and the step for callers
+/// that word it themselves.
+struct Report {
+    std::string* error;
+    WriteFileFailure* failure;
+};
+
+bool Fail(const Report& report, WriteFileFailure::Step step, const std::string& what,
+          const std::string& reason, long systemError = 0) {
+    if (report.error != nullptr) {
+        *report.error = what + ": " + reason;
+    }
+    if (report.failure != nullptr) {
+        *report.failure = {step, systemError};
     }
     return false;
 }
 
-bool Fail(std::string* error, const std::string& what, const StepOutcome& outcome) {
-    return Fail(error, what, DescribeSystemError(outcome.systemError));
+bool Fail(const Report& report, WriteFileFailure::Step step, const std::string& what,
+          const StepOutcome& outcome) {
+    return Fail(report, step, what, DescribeSystemError(outcome.systemError), outcome.systemError);
 }
 
 /// Temporary files that writers of `fileName` left behind when they were killed. A living
@@ -77,9 +89,10 @@ StepOutcome RewriteInPlace(FileReplaceSteps& steps, const std::string& path,
 }
 
 bool WriteInPlace(FileReplaceSteps& steps, const std::string& path, std::string_view bytes,
-                  std::string* error) {
+                  const Report& report) {
     const StepOutcome outcome = RewriteInPlace(steps, path, bytes);
-    return outcome.Done() || Fail(error, "cannot write " + path, outcome);
+    return outcome.Done() ||
+           Fail(report, WriteFileFailure::Step::Write, "cannot write " + path, outcome);
 }
 
 /// Creates a temporary file beside `target` that no other writer uses: unique per process
@@ -98,14 +111,16 @@ StepOutcome CreateTemporary(FileReplaceSteps& steps, const std::string& folder,
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
-                         FileReplaceSteps& steps) {
+                         FileReplaceSteps& steps, WriteFileFailure* failure) {
+    using Step = WriteFileFailure::Step;
+    const Report report{error, failure};
     if (path.empty()) {
-        return Fail(error, "empty file name", "no file named");
+        return Fail(report, Step::NoPath, "empty file name", "no file named");
     }
     // A link stays a link: what it points at is the file to replace.
     const std::optional<std::string> followed = steps.FollowLinks(path);
     if (!followed) {
-        return Fail(error, "cannot resolve " + path, "a loop of links");
+        return Fail(report, Step::Resolve, "cannot resolve " + path, "a loop of links");
     }
     const std::string& target = *followed;
     const std::string folder = DirectoryPart(target, steps.Separators());
@@ -117,7 +132,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
         // replace can succeed: nothing is created beside it for a try bound to fail.
         const StepOutcome held = MoveWhenFree(steps, [&] { return steps.MayReplace(target); });
         if (held.result == StepResult::InUse) {
-            return WriteInPlace(steps, target, bytes, error);
+            return WriteInPlace(steps, target, bytes, report);
         }
     }
 
@@ -125,13 +140,14 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     FileHandle file = kNoFile;
     StepOutcome outcome = CreateTemporary(steps, folder, fileName, &temporary, &file);
     if (outcome.result == StepResult::Exists) {
-        return Fail(error, "cannot create a temporary file beside " + target, outcome);
+        return Fail(report, Step::Create, "cannot create a temporary file beside " + target,
+                    outcome);
     }
     if (outcome.result == StepResult::Denied && existing.isFile) {
-        return WriteInPlace(steps, target, bytes, error);
+        return WriteInPlace(steps, target, bytes, report);
     }
     if (!outcome.Done()) {
-        return Fail(error, "cannot create " + temporary, outcome);
+        return Fail(report, Step::Create, "cannot create " + temporary, outcome);
     }
     if (existing.isFile) {
         // The calling program may have made the file readable for others on purpose.
@@ -143,12 +159,12 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     }
     if (!outcome.Done()) {
         steps.Discard(file, temporary);
-        return Fail(error, "cannot write " + temporary, outcome);
+        return Fail(report, Step::Write, "cannot write " + temporary, outcome);
     }
     outcome = steps.Close(file);
     if (!outcome.Done()) {
         steps.Remove(temporary);
-        return Fail(error, "cannot write " + temporary, outcome);
+        return Fail(report, Step::Write, "cannot write " + temporary, outcome);
     }
 
     // Replacing keeps what the replaced file carried (on Windows its access rights and
@@ -171,14 +187,15 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
             steps.Remove(temporary);
         }
         if (outcome.result == StepResult::InUse && targetThere) {
-            return WriteInPlace(steps, target, bytes, error);
+            return WriteInPlace(steps, target, bytes, report);
         }
-        return Fail(error, "cannot replace " + target, outcome);
+        return Fail(report, Step::Replace, "cannot replace " + target, outcome);
     }
     steps.SyncFolder(folder);
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
-    return WriteFileAtomically(path, bytes, error, NativeFileReplaceSteps());
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
+                         WriteFileFailure* failure) {
+    return WriteFileAtomically(path, bytes, error, NativeFileReplaceSteps(), failure);
 }

@@ -8,11 +8,25 @@
 
 class FileReplaceSteps;
 
+/// Which step of WriteFileAtomically failed, for callers that word the reason themselves
+/// (the English `error` names the temporary file, which the user never asked for).
+struct WriteFileFailure {
+    enum class Step {
+        NoPath,   ///< the path is empty
+        Resolve,  ///< its links lead round in a loop
+        Create,   ///< no new file could be made in its folder
+        Write,    ///< the new file (or the file itself, in place) could not be written
+        Replace,  ///< the new file could not be put in the place of the old one
+    };
+    Step step = Step::Write;
+    long systemError = 0;  ///< errno or GetLastError(); 0 where the system said nothing
+};
+
 /// Writes `bytes` to a temporary file in the folder of `path`, flushes it to the disk and
 /// puts it in the place of `path`. On failure the temporary file is removed, an existing
 /// file at `path` is left as it was, `*error` (when not null) receives a short description
-/// with the system's reason, and the result is false. An empty path or a missing folder
-/// fails.
+/// with the system's reason (and `*failure` the step), and the result is false. An empty path or a
+/// missing folder fails.
 ///
 /// - A symbolic link at `path` stays: the file it points at is written.
 /// - A replaced file keeps its permission bits (on Windows its attributes and access
@@ -31,8 +45,9 @@ class FileReplaceSteps;
 /// - Temporary files that killed writers left beside an existing file (see
 ///   temporary_file_name.h) are removed; those of running processes are not, nor any while
 ///   the file itself is missing, as one of them may then be its only copy.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error);
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
+                         WriteFileFailure* failure = nullptr);
 
 /// The same sequence taking the given steps (file_replace_steps.h) in place of the system's.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
-                         FileReplaceSteps& steps);
+                         FileReplaceSteps& steps, WriteFileFailure* failure = nullptr);

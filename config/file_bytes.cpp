@@ -5,21 +5,64 @@
 
 namespace {
 
-ReadFileResult Fail(std::string* error, const std::string& what, const std::string& reason) {
-    if (error != nullptr) {
-        *error = what + ": " + reason;
+std::string KindWords(OpenFileKind::What what) {
+    switch (what) {
+        case OpenFileKind::What::Folder:
+            return "a folder, not a file";
+        case OpenFileKind::What::Pipe:
+            return "a named pipe, not a file";
+        case OpenFileKind::What::Device:
+            return "a device, not a file";
+        case OpenFileKind::What::Regular:
+        case OpenFileKind::What::Other:
+            break;
     }
-    return ReadFileResult::Failed;
+    return "not a regular file";
 }
 
-std::string TooLarge(size_t maxBytes) {
-    return "larger than " + std::to_string(maxBytes) + " bytes";
-}
+class Failing {
+public:
+    Failing(const std::string& path, size_t maxBytes, std::string* error, ReadFileFailure* failure)
+        : path_(path), maxBytes_(maxBytes), error_(error), failure_(failure) {}
+
+    ReadFileResult Fail(ReadFileFailure::Step step, long systemError,
+                        OpenFileKind::What what = OpenFileKind::What::Other) {
+        if (failure_ != nullptr) {
+            *failure_ = {step, what, systemError};
+        }
+        if (error_ != nullptr) {
+            switch (step) {
+                case ReadFileFailure::Step::Open:
+                    *error_ = "cannot open " + path_ + ": " + DescribeSystemError(systemError);
+                    break;
+                case ReadFileFailure::Step::NotRegular:
+                    *error_ = "cannot read " + path_ + ": " + KindWords(what);
+                    break;
+                case ReadFileFailure::Step::TooLarge:
+                    *error_ = "cannot read " + path_ + ": larger than " +
+                              std::to_string(maxBytes_) + " bytes";
+                    break;
+                case ReadFileFailure::Step::Read:
+                    *error_ = "cannot read " + path_ + ": " + DescribeSystemError(systemError);
+                    break;
+            }
+        }
+        return ReadFileResult::Failed;
+    }
+
+private:
+    const std::string& path_;
+    size_t maxBytes_;
+    std::string* error_;
+    ReadFileFailure* failure_;
+};
 
 }  // namespace
 
 ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::string* bytes,
-                             std::string* error, FileReadSteps& steps) {
+                             std::string* error, FileReadSteps& steps, ReadFileFailure* failure) {
+    using Step = ReadFileFailure::Step;
+    Failing failing(path, maxBytes, error, failure);
     bytes->clear();
     FileHandle file = kNoFile;
     StepOutcome outcome = steps.Open(path, &file);
@@ -27,21 +70,21 @@ ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::stri
         return ReadFileResult::Missing;
     }
     if (!outcome.Done()) {
-        return Fail(error, "cannot open " + path, DescribeSystemError(outcome.systemError));
+        return failing.Fail(Step::Open, outcome.systemError);
     }
     OpenFileKind kind;
     outcome = steps.Inspect(file, &kind);
     if (!outcome.Done()) {
         steps.Close(file);
-        return Fail(error, "cannot read " + path, DescribeSystemError(outcome.systemError));
+        return failing.Fail(Step::Read, outcome.systemError);
     }
-    if (!kind.regularFile) {
+    if (!kind.RegularFile()) {
         steps.Close(file);
-        return Fail(error, "cannot read " + path, "not a regular file");
+        return failing.Fail(Step::NotRegular, 0, kind.what);
     }
     if (kind.size > maxBytes) {
         steps.Close(file);
-        return Fail(error, "cannot read " + path, TooLarge(maxBytes));
+        return failing.Fail(Step::TooLarge, 0);
     }
     bytes->reserve(static_cast<size_t>(kind.size));
     char buffer[4096];
@@ -51,7 +94,7 @@ ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::stri
         if (!outcome.Done()) {
             steps.Close(file);
             bytes->clear();
-            return Fail(error, "cannot read " + path, DescribeSystemError(outcome.systemError));
+            return failing.Fail(Step::Read, outcome.systemError);
         }
         if (count == 0) {
             break;
@@ -60,7 +103,7 @@ ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::stri
         if (bytes->size() + count > maxBytes) {
             steps.Close(file);
             bytes->clear();
-            return Fail(error, "cannot read " + path, TooLarge(maxBytes));
+            return failing.Fail(Step::TooLarge, 0);
         }
         bytes->append(buffer, count);
     }
@@ -69,6 +112,6 @@ ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::stri
 }
 
 ReadFileResult ReadFileBytes(const std::string& path, size_t maxBytes, std::string* bytes,
-                             std::string* error) {
-    return ReadFileBytes(path, maxBytes, bytes, error, NativeFileReadSteps());
+                             std::string* error, ReadFileFailure* failure) {
+    return ReadFileBytes(path, maxBytes, bytes, error, NativeFileReadSteps(), failure);
 }

@@ -33,7 +33,18 @@ public:
         if (::fstat(Descriptor(file), &info) != 0) {
             return Failure(errno);
         }
-        kind->regularFile = S_ISREG(info.st_mode);
+        using What = OpenFileKind::What;
+        if (S_ISREG(info.st_mode)) {
+            kind->what = What::Regular;
+        } else if (S_ISDIR(info.st_mode)) {
+            kind->what = What::Folder;
+        } else if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) {
+            kind->what = What::Pipe;
+        } else if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+            kind->what = What::Device;
+        } else {
+            kind->what = What::Other;
+        }
         kind->size = static_cast<std::uint64_t>(info.st_size);
         return {};
     }

@@ -10,12 +10,20 @@
 
 #include "config/step_outcome.h"
 
-/// What an open file is.
+/// What an open file is. Only a regular file on a disk has a size to trust: a pipe or a
+/// device such as /dev/zero, CON or COM1 may never end, or block.
 struct OpenFileKind {
-    /// A regular file on a disk: only such a file has a size to trust (a pipe or a device
-    /// such as /dev/zero, CON or COM1 may never end, or block).
-    bool regularFile = false;
+    enum class What {
+        Regular,
+        Folder,
+        Pipe,    ///< a named pipe (FIFO) or a socket
+        Device,  ///< a character or block device (/dev/zero, CON, COM1)
+        Other,   ///< what the system cannot describe
+    };
+    What what = What::Other;
     std::uint64_t size = 0;  ///< bytes, when a regular file
+
+    bool RegularFile() const { return what == What::Regular; }
 };
 
 /// The system calls of ReadFileBytes. Paths are in the platform's file name form: the

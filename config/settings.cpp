@@ -2,6 +2,7 @@
 
 #include "config/atomic_write.h"
 #include "config/file_bytes.h"
+#include "config/file_failure_text.h"
 #include "config/ini_file.h"
 #include "config/make_folders.h"
 #include "config/path_parts.h"
@@ -20,8 +21,12 @@ constexpr const char* kSo2Key = "SO2Key";
 
 bool LoadSettings(const std::string& path, Settings& settings, std::string* error) {
     std::string bytes;
-    switch (ReadFileBytes(path, kMaxSettingsFileBytes, &bytes, error)) {
+    ReadFileFailure failure;
+    switch (ReadFileBytes(path, kMaxSettingsFileBytes, &bytes, nullptr, &failure)) {
         case ReadFileResult::Failed:
+            if (error != nullptr) {
+                *error = ReadFailureText(failure, kMaxSettingsFileBytes);
+            }
             return false;
         case ReadFileResult::Missing:
             settings.settingsFound = false;
@@ -49,7 +54,12 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     // The existing file is read first so that everything but our two keys survives; if it
     // cannot be read, writing would destroy what we could not see.
     std::string bytes;
-    if (ReadFileBytes(path, kMaxSettingsFileBytes, &bytes, error) == ReadFileResult::Failed) {
+    ReadFileFailure readFailure;
+    if (ReadFileBytes(path, kMaxSettingsFileBytes, &bytes, nullptr, &readFailure) ==
+        ReadFileResult::Failed) {
+        if (error != nullptr) {
+            *error = ReadFailureText(readFailure, kMaxSettingsFileBytes);
+        }
         return false;
     }
     // Written back in the form an editor saved it in; a new file is ANSI.
@@ -59,9 +69,20 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     // The analyser's reply may hold a line break, which would split the SerNr line.
     file.SetValue(kSection, kIdentificationKey,
                   Cp1252ToText(text.form, SingleLine(settings.identification)));
-    if (!MakeFolders(DirectoryPart(path, PathSeparators()), error)) {
+    std::string folderError;
+    if (!MakeFolders(DirectoryPart(path, PathSeparators()), &folderError)) {
+        if (error != nullptr) {
+            *error = "Der Ordner der Datei lässt sich nicht anlegen (" + folderError + ").";
+        }
         return false;
     }
     text.text = file.Serialize();
-    return WriteFileAtomically(path, EncodeFileText(text), error);
+    WriteFileFailure writeFailure;
+    if (!WriteFileAtomically(path, EncodeFileText(text), nullptr, &writeFailure)) {
+        if (error != nullptr) {
+            *error = WriteFailureText(writeFailure);
+        }
+        return false;
+    }
+    return true;
 }

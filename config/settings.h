@@ -37,8 +37,8 @@ struct Settings {
 /// empty), settingsFound = true. Without one (a missing file included): settingsFound =
 /// false, the other fields unchanged, result true. A file that exists but cannot be read
 /// (also: not a regular file, or larger than kMaxSettingsFileBytes) leaves every field
-/// unchanged, fills `*error` (when not null) and returns false; the
-/// caller then shows kLoadSettingsFailedText.
+/// unchanged, fills `*error` (when not null; a German sentence, file_failure_text.h) and
+/// returns false; the caller then shows kLoadSettingsFailedText with it.
 bool LoadSettings(const std::string& path, Settings& settings, std::string* error);
 
 /// Writes comport (decimal, no padding) and SerNr (CR and LF turned into blanks) into [Main]
@@ -46,5 +46,6 @@ bool LoadSettings(const std::string& path, Settings& settings, std::string* erro
 /// keeping every other line, and replaces the file atomically. SO2Key is not written.
 /// Missing folders of `path` are created first (the first save in a fresh home).
 /// On failure (existing file unreadable, write or rename failing) the old file stays,
-/// `*error` is filled and the result is false; the caller shows kSaveSettingsFailedText.
+/// `*error` is filled (a German sentence) and the result is false; the caller shows
+/// kSaveSettingsFailedText with it.
 bool SaveSettings(const std::string& path, const Settings& settings, std::string* error);

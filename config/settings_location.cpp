@@ -22,7 +22,7 @@ bool CopySettingsFile(const std::string& original, const std::string& copy) {
 }  // namespace
 
 std::string ChooseSettingsFilePath(const std::string& executableDirectory,
-                                   const std::string& perUserPath) {
+                                   const std::string& perUserPath, SettingsUse use) {
     if (executableDirectory.empty()) {
         return perUserPath;
     }
@@ -39,34 +39,39 @@ std::string ChooseSettingsFilePath(const std::string& executableDirectory,
     if (besideFile == ReadFileResult::Ok &&
         ReadFileBytes(perUserPath, kMaxSettingsFileBytes, &ignored, nullptr) ==
             ReadFileResult::Missing &&
-        !CopySettingsFile(beside, perUserPath)) {
+        (use == SettingsUse::ReadOnly || !CopySettingsFile(beside, perUserPath))) {
         return beside;
     }
     return perUserPath;
 }
 
 std::string SettingsFilePathFor(const std::string& executableDirectory,
-                                const std::string& installedFolder,
-                                const std::string& perUserPath) {
+                                const std::string& installedFolder, const std::string& perUserPath,
+                                SettingsUse use) {
     const bool installed = !installedFolder.empty() && !executableDirectory.empty() &&
                            IsSameFolder(executableDirectory, installedFolder);
     if (!installed || perUserPath.empty()) {
-        return ChooseSettingsFilePath(installed ? std::string() : executableDirectory, perUserPath);
+        return ChooseSettingsFilePath(installed ? std::string() : executableDirectory, perUserPath,
+                                      use);
     }
     // An administrator's file beside the installed program still reaches a new user, also
-    // one who could write it there (elevated): it is copied, never written.
+    // one who could write it there (elevated): it is copied, never written. A demo copies
+    // nothing: it reads that file in place.
     std::string ignored;
     if (ReadFileBytes(perUserPath, kMaxSettingsFileBytes, &ignored, nullptr) ==
         ReadFileResult::Missing) {
         const std::string beside = executableDirectory + kSettingsFileName;
         if (ReadFileBytes(beside, kMaxSettingsFileBytes, &ignored, nullptr) == ReadFileResult::Ok) {
+            if (use == SettingsUse::ReadOnly) {
+                return beside;
+            }
             CopySettingsFile(beside, perUserPath);
         }
     }
     return perUserPath;
 }
 
-std::string SettingsFilePath() {
+std::string SettingsFilePath(SettingsUse use) {
     const std::string directory = ExecutableDirectory();
     std::string installedFolder;
     for (const std::string& folder : InstalledProgramFolders()) {
@@ -74,7 +79,7 @@ std::string SettingsFilePath() {
             installedFolder = folder;
         }
     }
-    return SettingsFilePathFor(directory, installedFolder, PerUserSettingsFilePath());
+    return SettingsFilePathFor(directory, installedFolder, PerUserSettingsFilePath(), use);
 }
 
 std::vector<std::string> InstalledProgramFolders() {

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+/// What the caller does with the settings file: a demo only reads it, and then nothing
+/// may be written on its behalf, the copy below included.
+enum class SettingsUse { ReadAndWrite, ReadOnly };
+
 /// The settings file for a program in `executableDirectory` (with its trailing separator;
 /// empty when unknown), `perUserPath` being the user's own (empty when unknown):
 /// - executableDirectory + "fumilink.ini" when that file exists and may be written, or
@@ -15,11 +19,12 @@
 /// - otherwise `perUserPath`. When the per-user file does not exist yet and a file the
 ///   user may read but not write stands beside the program (an installer's, with SO2Key
 ///   say), the per-user file is first made a copy of it, folders included, so its keys
-///   keep working. Where that copy cannot be made, the file beside the program is the
-///   answer: its keys are read, and saving it reports the failure.
+///   keep working. Where that copy cannot be made, or for SettingsUse::ReadOnly, the file
+///   beside the program is the answer: its keys are read, and saving it reports the failure.
 /// - the file beside the program when no per-user file is known.
 std::string ChooseSettingsFilePath(const std::string& executableDirectory,
-                                   const std::string& perUserPath);
+                                   const std::string& perUserPath,
+                                   SettingsUse use = SettingsUse::ReadAndWrite);
 
 /// The settings file of a program in `executableDirectory`: the user's own file
 /// `perUserPath` only when the program is the installed one (its folder is
@@ -28,14 +33,16 @@ std::string ChooseSettingsFilePath(const std::string& executableDirectory,
 /// under Program Files (root and an elevated run may write there) would stay behind after
 /// `apt purge` or the MSI's removal, and every new user would start from it. A user's own
 /// file that does not exist yet starts as a copy of a file beside the installed program
-/// (an administrator's), whether or not the user could write that one.
+/// (an administrator's), whether or not the user could write that one; for
+/// SettingsUse::ReadOnly that file is read in place instead.
 std::string SettingsFilePathFor(const std::string& executableDirectory,
-                                const std::string& installedFolder, const std::string& perUserPath);
+                                const std::string& installedFolder, const std::string& perUserPath,
+                                SettingsUse use = SettingsUse::ReadAndWrite);
 
 /// Path of the settings file of this program: SettingsFilePathFor the executable's folder,
 /// the installed folder and the user's own settings file. May copy a read-only file beside
-/// the program to the user's folder.
-std::string SettingsFilePath();
+/// the program to the user's folder, unless `use` is SettingsUse::ReadOnly.
+std::string SettingsFilePath(SettingsUse use = SettingsUse::ReadAndWrite);
 
 /// The folders an installed program runs from, each with a trailing separator. Linux: the
 /// one `cmake --install` puts it into (the build's prefix's bindir) and the Debian

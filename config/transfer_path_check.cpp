@@ -1,5 +1,6 @@
 #include "config/transfer_path_check.h"
 
+#include "config/file_failure_text.h"
 #include "config/path_parts.h"
 #include "config/system_error.h"
 
@@ -90,4 +91,16 @@ std::string TransferPathProblem(const std::string& path, TransferPathSteps& step
 
 std::string TransferPathProblem(const std::string& path) {
     return TransferPathProblem(path, NativeTransferPathSteps());
+}
+
+std::string TransferWriteProblem(const std::string& path, const WriteFileFailure& failure,
+                                 TransferPathSteps& steps) {
+    if (std::string seen = TransferPathProblem(path, steps); !seen.empty()) {
+        return seen;
+    }
+    return WriteFailureText(failure);
+}
+
+std::string TransferWriteProblem(const std::string& path, const WriteFileFailure& failure) {
+    return TransferWriteProblem(path, failure, NativeTransferPathSteps());
 }

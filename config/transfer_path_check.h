@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/atomic_write.h"
 #include "config/step_outcome.h"
 
 /// What stands at a path.
@@ -60,6 +61,13 @@ std::string TransferPathProblem(const std::string& path);
 
 /// The same look taking the given steps in place of the system's.
 std::string TransferPathProblem(const std::string& path, TransferPathSteps& steps);
+
+/// Why writing the transfer file at `path` failed, as one German sentence for the box:
+/// what the look above finds now, when it finds anything; otherwise the step that failed,
+/// with the system's words in parentheses (never the temporary file's name).
+std::string TransferWriteProblem(const std::string& path, const WriteFileFailure& failure,
+                                 TransferPathSteps& steps);
+std::string TransferWriteProblem(const std::string& path, const WriteFileFailure& failure);
 
 /// The steps of this operating system.
 TransferPathSteps& NativeTransferPathSteps();

@@ -16,7 +16,8 @@ public:
     const std::vector<std::string>& Lines() const { return lines_; }
 
     /// Writes the lines, each ended by CR LF, to `path`, making its folder first. False with
-    /// the system's reason in `error` when it cannot be written.
+    /// the reason in `error` (a German sentence with the system's words) when it cannot be
+    /// written.
     bool Save(const std::string& path, std::string& error) const;
 
 private:

@@ -86,7 +86,9 @@ bool NamesAReplayedAnalyser(const std::string& identification) {
 
 const std::string& PortSearch::SettingsPath() {
     if (files_.settingsPath.empty()) {
-        files_.settingsPath = SettingsFilePath();
+        // A demo reads the settings and writes none, not even the user's copy of them.
+        files_.settingsPath = SettingsFilePath(files_.leaveNoTrace ? SettingsUse::ReadOnly
+                                                                   : SettingsUse::ReadAndWrite);
     }
     return files_.settingsPath;
 }

@@ -15,6 +15,11 @@ const QString kNoReplyTakeOver = QStringLiteral(
 
 const QString kProgramGoesOn =
     QStringLiteral("Die Werte werden trotzdem angezeigt; \"Daten übernehmen\" versucht es erneut.");
+// Without a path no later try can succeed: only the calling program can give one.
+const QString kNoPathGiven = QStringLiteral(
+    "Die Werte werden trotzdem angezeigt, aber ohne Pfad kann \"Daten übernehmen\" keine "
+    "Datei schreiben: das aufrufende Programm muss den Pfad der Übergabedatei als drittes "
+    "Argument übergeben.");
 
 }  // namespace
 
@@ -109,7 +114,9 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
             TellNoReply();
         } else {
             std::string error;
-            written = WriteFileAtomically(request_.transferFilePath, file.Bytes(), &error);
+            WriteFileFailure failure;
+            written =
+                WriteFileAtomically(request_.transferFilePath, file.Bytes(), &error, &failure);
             const QString path = QString::fromUtf8(request_.transferFilePath);
             if (written) {
                 qCInfo(lcLink).noquote() << QStringLiteral(
@@ -126,9 +133,12 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
                 // The link is as healthy as before: only the file failed. Paths are UTF-8
                 // on Windows, and Qt takes a Linux file name as UTF-8 too.
                 view_.SetStatusMessage(statusBefore);
-                view_.ShowInfoBox(WithReason(QStringLiteral("Fehler beim Speichern der Datei ") +
-                                                 QString::fromUtf8(request_.transferFilePath),
-                                             error));
+                // One reason in German; the English one, with the temporary file's name,
+                // went to the record above.
+                view_.ShowInfoBox(
+                    WithReason(QStringLiteral("Fehler beim Speichern der Datei ") +
+                                   QString::fromUtf8(request_.transferFilePath),
+                               TransferWriteProblem(request_.transferFilePath, failure)));
             }
         }
     }
@@ -148,5 +158,5 @@ void TakeOver::CheckTransferPath() {
         text += QLatin1Char('\n') + QString::fromUtf8(request_.transferFilePath);
     }
     view_.ShowInfoBox(text + QLatin1Char('\n') + QString::fromUtf8(problem) + QLatin1Char('\n') +
-                      kProgramGoesOn);
+                      (request_.transferFilePath.empty() ? kNoPathGiven : kProgramGoesOn));
 }

@@ -9,6 +9,9 @@
 
 namespace {
 
+// The longest a port's watcher sleeps before it looks at its deadline again.
+constexpr SimTime kLongestWait = std::chrono::hours(24);
+
 // What the tty layer holds of received bytes before the sender has to wait (N_TTY's read
 // buffer); a device that sends faster than the program reads is held back here, as
 // fumilink-sim is by a full pty.
@@ -439,7 +442,10 @@ CommWaitResult DemoPorts::Wait(int number, ArrivalCounter& arrivals) {
         if (clock_ == Clock::Manual || !deadline) {
             changed_.wait(lock);
         } else {
-            changed_.wait_until(lock, start_ + *deadline);
+            // At most a day at a time: a deadline further off (kSimNever among them) is
+            // looked at again then, and the sum with the clock's start stays in its range.
+            const SimTime until = std::min(*deadline, SimAfter(NowLocked(), kLongestWait));
+            changed_.wait_until(lock, start_ + until);
         }
     }
 }

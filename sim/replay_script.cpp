@@ -1,10 +1,10 @@
 #include "sim/replay_script.h"
 
 #include <algorithm>
-#include <fstream>
 #include <set>
-#include <sstream>
 
+#include "config/file_bytes.h"
+#include "config/system_error.h"
 #include "data/quoted_bytes.h"
 
 namespace {
@@ -18,20 +18,35 @@ constexpr SimTime kLastLinesBeforeTakeOver = SimMs(500);
 // Gaps between two rounds of a quantity longer than this are the record's sampling (one
 // cycle every 10 s), not the analyser's period.
 constexpr SimTime kLongestCycle = SimMs(5000);
+constexpr long long kLatestMs =
+    std::chrono::duration_cast<std::chrono::milliseconds>(kLatestRecordedTime).count();
+
+// From `from` to `at`; a record whose times run backwards (edited by hand) gives 0, never
+// a time before the open or the command.
+SimTime Since(SimTime at, SimTime from) {
+    return std::max(at - from, SimTime{0});
+}
+
+// The program's first line in the record names its version: "start: Fumilink 1.0,007 on".
+constexpr std::string_view kStartLine = "start: Fumilink ";
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// "COM5 rest": the port number, and what follows the blank; 0 when the text is none.
+// Beyond every port number the simulator serves: TakePort's answer for a larger one.
+constexpr int kBeyondPorts = kHighestSimPort + 1;
+
+// "COM5 rest": the port number, and what follows the blank; 0 when the text is none,
+// kBeyondPorts when the number is larger than kHighestSimPort.
 int TakePort(std::string_view& text) {
     if (!StartsWith(text, "COM")) {
         return 0;
     }
     size_t i = 3;
     int number = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && number < 1000) {
-        number = number * 10 + (text[i++] - '0');
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        number = std::min(number * 10 + (text[i++] - '0'), kBeyondPorts);
     }
     if (i == 3 || number == 0) {
         return 0;
@@ -59,11 +74,23 @@ std::vector<int> PortsOfList(std::string_view list) {
 class RecordReader {
 public:
     std::optional<ReplayScript> Read(std::string_view text, std::string& error) {
+        if (text.empty()) {
+            error = "die Datei ist leer";
+            return std::nullopt;
+        }
         bool first = true;
-        while (!text.empty()) {
+        while (!text.empty() && error_.empty()) {
             const size_t end = text.find('\n');
             std::string_view line = text.substr(0, end);
             text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+            ++lineNumber_;
+            if (end == std::string_view::npos && !first) {
+                // The program writes whole lines: the file was copied while it wrote, or
+                // only in part, and what the cut line said is lost.
+                error_ = "die letzte Zeile (" + std::to_string(lineNumber_) +
+                         ") bricht ab: das Protokoll ist unvollständig";
+                break;
+            }
             if (!line.empty() && line.back() == '\r') {
                 line.remove_suffix(1);
             }
@@ -71,20 +98,24 @@ public:
                 first = false;
                 if (!StartsWith(line, "Fumilink session record")) {
                     error =
-                        "not a session record (its first line is not \"Fumilink session "
-                        "record, started ...\")";
+                        "kein Sitzungsprotokoll von Fumilink (die erste Zeile ist nicht "
+                        "\"Fumilink session record, started ...\")";
                     return std::nullopt;
                 }
                 continue;
             }
             ReadLine(line);
         }
+        if (!error_.empty()) {
+            error = error_;
+            return std::nullopt;
+        }
         if (searches_.empty()) {
-            error = "the record holds no search (no \"search: ports:\" line)";
+            error = "das Protokoll enthält keine Suche (keine Zeile \"search: ports: ...\")";
             return std::nullopt;
         }
         if (script_.ports.empty()) {
-            error = "the record's search listed no ports";
+            error = "die Suche des Protokolls hat keine Schnittstelle aufgezählt";
             return std::nullopt;
         }
         Finish();
@@ -102,12 +133,19 @@ private:
         if (blank == std::string_view::npos || blank == 0) {
             return;
         }
+        const std::string_view time = line.substr(0, blank);
         long long ms = 0;
-        for (const char c : line.substr(0, blank)) {
+        for (const char c : time) {
             if (c < '0' || c > '9') {
                 return;  // a line the record cut, or none of ours
             }
-            ms = ms * 10 + (c - '0');
+            ms = std::min(ms * 10 + (c - '0'), kLatestMs + 1);
+        }
+        if (ms > kLatestMs) {
+            error_ = "Zeile " + std::to_string(lineNumber_) + ": die Zeit " +
+                     std::string(time.substr(0, 20)) + (time.size() > 20 ? "..." : "") +
+                     " ms liegt nach 24 Stunden, so lange läuft das Programm nie";
+            return;
         }
         const SimTime at = SimMs(ms);
         line.remove_prefix(blank + 1);
@@ -123,18 +161,32 @@ private:
             ReadSerial(line, at);
         } else if (category == "fumilink.link") {
             ReadLink(line, at, wasDump);
+        } else if (category == "fumilink.app" && StartsWith(line, kStartLine) &&
+                   script_.recordedBy.empty()) {
+            const std::string_view version = line.substr(kStartLine.size());
+            script_.recordedBy = std::string(version.substr(0, version.find(' ')));
         }
     }
 
     ReplayPort& PortNumbered(int number) {
-        for (ReplayPort& port : script_.ports) {
-            if (port.number == number) {
-                return port;
-            }
+        const auto [found, added] = portIndex_.emplace(number, script_.ports.size());
+        if (added) {
+            script_.ports.push_back(ReplayPort{});
+            script_.ports.back().number = number;
         }
-        script_.ports.push_back(ReplayPort{});
-        script_.ports.back().number = number;
-        return script_.ports.back();
+        return script_.ports[found->second];
+    }
+
+    // A port the simulator could not serve refuses the record; true when `number` is one.
+    bool BeyondPorts(int number) {
+        if (number < kBeyondPorts) {
+            return false;
+        }
+        if (error_.empty()) {
+            error_ = "Zeile " + std::to_string(lineNumber_) + ": eine Schnittstelle über COM" +
+                     std::to_string(kHighestSimPort) + ", der höchsten des Simulators";
+        }
+        return true;
     }
 
     // The session the port has open now, if any.
@@ -150,7 +202,7 @@ private:
         if (StartsWith(line, "open ")) {
             line.remove_prefix(5);
             const int number = TakePort(line);
-            if (number == 0) {
+            if (number == 0 || BeyondPorts(number)) {
                 return;
             }
             ReplaySession session;
@@ -169,7 +221,7 @@ private:
             openedAt_.erase(TakePort(line));
         } else if (const int number = TakePort(line); number > 0 && line == "hung up") {
             if (ReplaySession* session = Open(number); session && !session->hangUpAt) {
-                session->hangUpAt = at - openedAt_[number];
+                session->hangUpAt = Since(at, openedAt_[number]);
             }
         }
     }
@@ -186,13 +238,14 @@ private:
         }
         if (line == "stream: no data line for 5 s") {
             if (ReplaySession* session = Open(streamPort_); session && !session->data.empty()) {
-                session->streamEndAt = std::max(session->data.back().at,
-                                                at - openedAt_[streamPort_] - kStreamSilenceNoted);
+                session->streamEndAt =
+                    std::max(session->data.back().at,
+                             Since(at, openedAt_[streamPort_]) - kStreamSilenceNoted);
             }
             return;
         }
         const int number = TakePort(line);
-        if (number == 0) {
+        if (number == 0 || BeyondPorts(number)) {
             return;
         }
         ReplayPort& port = PortNumbered(number);
@@ -205,7 +258,7 @@ private:
             const auto pending = pending_.find(number);
             if (reply && pending != pending_.end()) {
                 port.replies[pending->second.command].push_back(
-                    ReplayReply{ReplayReply::Kind::Line, *reply, at - pending->second.at});
+                    ReplayReply{ReplayReply::Kind::Line, *reply, Since(at, pending->second.at)});
                 pending_.erase(pending);
             }
         } else if (StartsWith(line, "no reply to ")) {
@@ -230,10 +283,10 @@ private:
             if (!data || session == nullptr) {
                 return;
             }
-            ReplayLine recorded{at - openedAt_[number], *data, wasDump};
+            ReplayLine recorded{Since(at, openedAt_[number]), *data, wasDump};
             if (wasDump) {
                 // Shortly before the take-over, never before what the record already has.
-                recorded.at = dumpAt_ - openedAt_[number] - kLastLinesBeforeTakeOver;
+                recorded.at = Since(dumpAt_, openedAt_[number]) - kLastLinesBeforeTakeOver;
                 if (!session->data.empty()) {
                     recorded.at = std::max(recorded.at, session->data.back().at);
                 }
@@ -248,21 +301,27 @@ private:
     void ReadSearch(std::string_view text) {
         const size_t split = text.find("; Bluetooth links: ");
         const std::vector<int> listed = PortsOfList(text.substr(0, split));
+        const std::vector<int> bluetooth = split == std::string_view::npos
+                                               ? std::vector<int>{}
+                                               : PortsOfList(text.substr(split + 19));
+        for (const std::vector<int>* ports : {&listed, &bluetooth}) {
+            if (std::any_of(ports->begin(), ports->end(),
+                            [this](int number) { return BeyondPorts(number); })) {
+                return;
+            }
+        }
         for (const int number : listed) {
             PortNumbered(number);
         }
-        if (split != std::string_view::npos) {
-            for (const int number : PortsOfList(text.substr(split + 19))) {
-                PortNumbered(number).bluetooth = true;
-            }
+        for (const int number : bluetooth) {
+            PortNumbered(number).bluetooth = true;
         }
-        searches_.push_back(std::set<int>(listed.begin(), listed.end()));
+        const std::set<int>& listedNow =
+            searches_.emplace_back(std::set<int>(listed.begin(), listed.end()));
         for (ReplayPort& port : script_.ports) {
             // A port with an open before this search that this search no longer lists.
             lastSearchWithout_[port.number] =
-                listed.end() == std::find(listed.begin(), listed.end(), port.number)
-                    ? port.sessions.size()
-                    : 0;
+                listedNow.count(port.number) == 0 ? port.sessions.size() : 0;
         }
     }
 
@@ -297,6 +356,9 @@ private:
     }
 
     ReplayScript script_;
+    std::map<int, size_t> portIndex_;  ///< number -> place in script_.ports
+    std::string error_;                ///< the first reason to refuse the record
+    size_t lineNumber_ = 0;
     std::vector<std::set<int>> searches_;
     std::map<int, size_t> lastSearchWithout_;
     std::map<int, SimTime> openedAt_;
@@ -327,21 +389,50 @@ std::optional<ReplayScript> ParseReplayRecord(std::string_view text, std::string
 }
 
 std::optional<ReplayScript> LoadReplayRecord(const std::string& path, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "--replay: cannot read " + path;
+    std::string text;
+    ReadFileFailure failure;
+    const ReadFileResult read =
+        ReadFileBytes(path, kMaxReplayRecordBytes, &text, nullptr, &failure);
+    const auto refuse = [&](const std::string& why) {
+        error = "--replay: " + path + ": " + why;
         return std::nullopt;
+    };
+    if (read == ReadFileResult::Missing) {
+        return refuse("keine solche Datei");
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        error = "--replay: cannot read " + path;
-        return std::nullopt;
+    if (read == ReadFileResult::Failed) {
+        using Step = ReadFileFailure::Step;
+        using What = OpenFileKind::What;
+        switch (failure.step) {
+            case Step::Open:
+                return refuse("kann nicht geöffnet werden (" +
+                              DescribeSystemError(failure.systemError) + ")");
+            case Step::Read:
+                return refuse("kann nicht gelesen werden (" +
+                              DescribeSystemError(failure.systemError) + ")");
+            case Step::TooLarge:
+                return refuse("zu groß: mehr als " +
+                              std::to_string(kMaxReplayRecordBytes / (1024 * 1024)) +
+                              " MiB, ein Sitzungsprotokoll hat höchstens 1 MiB");
+            case Step::NotRegular:
+                switch (failure.what) {
+                    case What::Folder:
+                        return refuse("ein Ordner, kein Sitzungsprotokoll");
+                    case What::Pipe:
+                        return refuse("eine benannte Pipe, keine Datei; sie wird nicht gelesen");
+                    case What::Device:
+                        return refuse("ein Gerät, keine Datei; es wird nicht gelesen");
+                    case What::Regular:
+                    case What::Other:
+                        break;
+                }
+                return refuse("keine gewöhnliche Datei");
+        }
     }
     std::string why;
-    std::optional<ReplayScript> script = ParseReplayRecord(text.str(), why);
+    std::optional<ReplayScript> script = ParseReplayRecord(text, why);
     if (!script) {
-        error = "--replay: " + path + ": " + why;
+        return refuse(why);
     }
     return script;
 }

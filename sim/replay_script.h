@@ -11,6 +11,8 @@
 // record has none; and the take-over's summary of the last line of each quantity joins
 // the stream just before the take-over, so a replayed take-over writes the same values.
 
+#include <chrono>
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -63,12 +65,27 @@ struct ReplayScript {
     std::vector<ReplayPort> ports;  ///< in the order the first search listed them
     /// The stream's cycle period: how far apart a quantity came round in the record.
     SimTime cycle = SimMs(1000);
+    /// The version of the program that wrote the record, as its start line names it
+    /// ("1.0,007"); empty when the record does not say.
+    std::string recordedBy;
 };
 
-/// Reads a record's text. Nothing, with `error` set, when it holds no search.
+/// The highest port number the simulator serves: its --port, and a record's ports.
+inline constexpr int kHighestSimPort = 255;
+/// The largest record read. The program's own stop at 1 MiB; what is larger was never one,
+/// and is not read at all.
+inline constexpr size_t kMaxReplayRecordBytes = 4 * 1024 * 1024;
+/// The latest time a record may name: no run of the program lasts a day.
+inline constexpr SimTime kLatestRecordedTime = std::chrono::hours(24);
+
+/// Reads a record's text. Nothing, with `error` set, when it is empty, cut off in a line,
+/// holds no search, names a port beyond kHighestSimPort or a time beyond
+/// kLatestRecordedTime.
 std::optional<ReplayScript> ParseReplayRecord(std::string_view text, std::string& error);
 
 /// Reads the record at `path` (ParseReplayRecord); `error` names the file and the reason.
+/// Only a regular file of at most kMaxReplayRecordBytes is read, and nothing waits: a
+/// folder, a named pipe or a device is refused before anything is read from it.
 std::optional<ReplayScript> LoadReplayRecord(const std::string& path, std::string& error);
 
 /// The parameter number a data line starts with (its first three characters), or -1.

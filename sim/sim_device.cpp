@@ -433,7 +433,7 @@ void SimDevice::AdvanceReplay(SimTime now) {
         }
         if (!replayPaused_) {
             output_.Push(line.text + '\r', PacedOutput::Kind::Stream, now);
-            nextFillAt_ = openedAt_ + line.at + ReplayCycle();
+            nextFillAt_ = SimAfter(SimAfter(openedAt_, line.at), ReplayCycle());
         }
     }
     QueueReplayCycle(now);
@@ -456,7 +456,7 @@ void SimDevice::QueueReplayCycle(SimTime now) {
     const SimTime cycle = ReplayCycle();
     const std::vector<ReplayLine>& data = session_->data;
     if (nextLine_ < data.size() && data[nextLine_].at - sinceOpen < cycle / 2) {
-        nextFillAt_ = openedAt_ + data[nextLine_].at + cycle;  // the record's own comes soon
+        nextFillAt_ = SimAfter(SimAfter(openedAt_, data[nextLine_].at), cycle);  // its own soon
         return;
     }
     // Between the record's cycles (it keeps one every 10 s), the last line of each
@@ -466,9 +466,9 @@ void SimDevice::QueueReplayCycle(SimTime now) {
             output_.Push(lastLineOf_[quantity] + '\r', PacedOutput::Kind::Stream, now);
         }
     }
-    *nextFillAt_ += cycle;
+    *nextFillAt_ = SimAfter(*nextFillAt_, cycle);
     if (*nextFillAt_ <= now) {
-        nextFillAt_ = now + cycle;
+        nextFillAt_ = SimAfter(now, cycle);
     }
 }
 
@@ -483,10 +483,10 @@ std::optional<SimTime> SimDevice::ReplayDeadline() const {
         }
     };
     if (session_->hangUpAt) {
-        consider(openedAt_ + *session_->hangUpAt);
+        consider(SimAfter(openedAt_, *session_->hangUpAt));
     }
     if (nextLine_ < session_->data.size()) {
-        consider(openedAt_ + session_->data[nextLine_].at);
+        consider(SimAfter(openedAt_, session_->data[nextLine_].at));
     }
     if (nextFillAt_ && !replayPaused_ && !lastLineOf_.empty()) {
         consider(*nextFillAt_);

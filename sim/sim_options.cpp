@@ -38,7 +38,7 @@ std::optional<double> ParseDecimal(const std::string& text) {
 
 // Port numbers become "COM<n>" links; the program only uses 1..99, but larger numbers
 // are harmless for the simulator and let tests avoid clashes.
-constexpr long long kMaxPort = 255;
+constexpr long long kMaxPort = kHighestSimPort;
 
 class Parser {
 public:
@@ -96,6 +96,12 @@ private:
         return number;
     }
 
+    // Where the options come from fumilink-sim's own command line, its --help lists them;
+    // the program's --help does not.
+    std::string SeeHelp() const {
+        return place_ == SimPortPlace::Folder ? " (see --help)" : std::string();
+    }
+
     void ParseStatus(const std::string& text) {
         const auto eq = text.find('=');
         const std::string key = text.substr(0, eq);
@@ -129,6 +135,14 @@ private:
         const bool takesArg =
             name == "delay" || name == "slow" || name == "hangup-after" || name == "hangup-on";
         const bool mayTakeArg = name == "nonstop" || name == "silent" || name == "no-cr";
+        const bool takesNone = name == "empty" || name == "noise" || name == "reply-noise" ||
+                               name == "no-newline-stream" || name == "flood" ||
+                               name == "endless-line" || name == "foreign";
+        if (!takesArg && !mayTakeArg && !takesNone) {
+            // Before the value's check: a misspelt name with a value is still unknown.
+            Fail("--fault: unknown fault '" + name + "'" + SeeHelp());
+            return;
+        }
         if (!mayTakeArg && takesArg == (eq == std::string::npos)) {
             Fail("--fault: '" + item + "' " +
                  (takesArg ? "needs a value (" + name + "=...)" : "takes no value"));
@@ -178,8 +192,6 @@ private:
             } else {
                 faults.hangupAfter = SimMs(*ms);
             }
-        } else {
-            Fail("--fault: unknown fault '" + name + "' (see --help)");
         }
     }
 
@@ -269,7 +281,11 @@ private:
             }
         } else if (name == "--replay") {
             if (auto v = Value(name)) {
-                o.replayPath = *v;
+                if (o.replayPath.empty()) {
+                    o.replayPath = *v;
+                } else {
+                    Fail(name + ": given twice; a run acts out one record");
+                }
             }
         } else if (name == "--foreign-port") {
             if (auto p = PortValue(name)) {
@@ -360,7 +376,7 @@ private:
                 }
             }
         } else {
-            Fail("unknown option '" + arg + "' (see --help)");
+            Fail("unknown option '" + arg + "'" + SeeHelp());
             return;
         }
     }
@@ -407,8 +423,9 @@ constexpr const char* kDecidedByTheRecord[] = {
     "--serial",       "--foreign-reply", "--cycle-ms",  "--stream-seconds",
     "--status",       "--fault",         "--seed",      "--steady"};
 
-// Reads the record of --replay into the options; the error names what is wrong.
-std::string TakeReplay(SimOptions& o, const std::set<std::string>& given) {
+// Reads the record of --replay into the options; the error names what is wrong, `note` a
+// record of another version, which is played as far as it reads as this version's.
+std::string TakeReplay(SimOptions& o, const std::set<std::string>& given, std::string& note) {
     for (const char* option : kDecidedByTheRecord) {
         if (given.count(option) != 0) {
             return std::string("--replay: ") + option +
@@ -419,6 +436,14 @@ std::string TakeReplay(SimOptions& o, const std::set<std::string>& given) {
     std::optional<ReplayScript> script = LoadReplayRecord(o.replayPath, error);
     if (!script) {
         return error;
+    }
+    if (script->recordedBy != FUMILINK_VERSION_TEXT) {
+        note = "--replay: " + o.replayPath + ": " +
+               (script->recordedBy.empty()
+                    ? std::string("das Protokoll nennt keine Version")
+                    : "das Protokoll stammt von Fumilink " + script->recordedBy) +
+               ", dies ist Fumilink " FUMILINK_VERSION_TEXT
+               "; es wird nachgespielt, soweit diese Version es lesen kann";
     }
     o.replay = std::make_shared<const ReplayScript>(std::move(*script));
     o.analyserPort.reset();
@@ -437,7 +462,7 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args,
     }
     auto& o = result.options;
     if (!o.replayPath.empty()) {
-        result.error = TakeReplay(o, parser.Given());
+        result.error = TakeReplay(o, parser.Given(), result.note);
         if (!result.error.empty()) {
             return result;
         }

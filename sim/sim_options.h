@@ -89,6 +89,9 @@ struct SimOptionsResult {
     SimOptions options;
     bool helpRequested = false;
     std::string error;  ///< non-empty when the command line was rejected
+    /// What the user should know although the options were taken (a record of another
+    /// version than this build); empty otherwise.
+    std::string note;
     /// The program's demo only (SimPortPlace::InProgram): press "Daten übernehmen" or
     /// "Abbrechen" this long after the first live values (--take-over-after SECONDS,
     /// --abort-after SECONDS). They press the program's buttons, so fumilink-sim refuses them.

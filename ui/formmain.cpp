@@ -34,6 +34,11 @@ namespace {
 constexpr int kClientWidth = 515;
 constexpr int kClientHeight = 286;
 constexpr int kUsbLabelDesignWidth = 97;
+// How far the identification label may grow: up to a little before "Abbrechen" (at 248),
+// and while "Was ist zu tun?" covers it no further than that button reaches (44 + 197),
+// so that nothing of it shows between the two.
+constexpr int kUsbLabelLongestRight = 248 - 4 - 1;
+constexpr int kUsbLabelCoveredRight = 44 + 197 - 1;
 constexpr int kValuePixelSize = 24;
 
 const QColor kBoxFill(0, 0, 64);
@@ -233,6 +238,7 @@ void TFormmain::BuildControls() {
     Label13 = MakeLabel(this, "Label13", QString::fromUtf8("°C"), {485, 214, 16, 20}, text16);
     USBLabel = MakeLabel(this, "USBLabel", QString::fromUtf8("Suche läuft ..."),
                          {48, 16, kUsbLabelDesignWidth, 20}, text16);
+    identification_ = USBLabel->text();
 
     Image = Named(new TImage(this), "Image");
     Image->setGeometry(8, 8, 32, 44);
@@ -385,13 +391,30 @@ void TFormmain::ShowConnectionPicture(int n) {
 }
 
 QString TFormmain::IdentificationLabel() const {
-    return USBLabel->text();
+    return identification_;
 }
 
 void TFormmain::SetIdentificationLabel(const QString& text) {
-    USBLabel->setText(text);
+    identification_ = text;
+    ShowIdentification();
+}
+
+void TFormmain::ShowIdentification() {
+    const QString& text = identification_;
+    const int right = BtWastun->isHidden() ? kUsbLabelLongestRight : kUsbLabelCoveredRight;
+    const int longest = right + 1 - USBLabel->x();
+    // FitLabelToText's one pixel of room, so that the elided text is drawn whole.
+    const QString shown = USBLabel->fontMetrics().elidedText(text, Qt::ElideRight, longest - 1);
+    USBLabel->setText(shown);
     FitLabelToText(USBLabel,
                    QRect(USBLabel->x(), USBLabel->y(), kUsbLabelDesignWidth, USBLabel->height()));
+    if (USBLabel->width() > longest) {
+        USBLabel->resize(longest, USBLabel->height());
+    }
+    // The whole identification for whoever points at it or reads it out.
+    const bool elided = shown != text;
+    USBLabel->setToolTip(elided ? text : QString());
+    USBLabel->setAccessibleDescription(elided ? text : kUsbLabelDescription);
 }
 
 void TFormmain::SetBtExitEnabled(bool enabled) {
@@ -400,6 +423,7 @@ void TFormmain::SetBtExitEnabled(bool enabled) {
 
 void TFormmain::SetBtWastunVisible(bool visible) {
     BtWastun->setVisible(visible);
+    ShowIdentification();
 }
 
 double TFormmain::BoilerTemperature() const {

@@ -135,7 +135,9 @@ public:
     /// Index of the picture shown now.
     int ConnectionPicture() const { return picture_; }
     QString IdentificationLabel() const override;
-    /// Sets the identification label; the label widens to fit its text.
+    /// Sets the identification label; the label widens to fit its text, up to a little
+    /// before "Abbrechen" (the end of "Was ist zu tun?" while that shows), and elides what
+    /// does not fit there ("…", the whole text then its tooltip and accessible description).
     void SetIdentificationLabel(const QString& text) override;
     void SetBtExitEnabled(bool enabled) override;
     void SetBtWastunVisible(bool visible) override;
@@ -190,11 +192,17 @@ private:
     /// that label the fields) and the keyboard's way through the window.
     void DescribeControls();
     void ConnectActions();
+    /// Shows identification_ in the identification label, elided where it is too long.
+    void ShowIdentification();
     /// Fills valueLabels_ from the channel table's design names.
     void FindValueLabels();
     /// Centres the window's frame in the available area of its screen.
     void CenterOnScreen();
 
+    /// The identification label's description while its whole text shows.
+    static inline const QString kUsbLabelDescription = QString::fromUtf8("Gefundenes Messgerät");
+    /// The identification as set, of which the label may show the start only.
+    QString identification_;
     QPointer<TForm1> helpWindow_;
     /// Consumed by FormCreate, which makes the link from it.
     WindowSetup setup_;

@@ -38,7 +38,7 @@ void TFormmain::DescribeControls() {
     BTBreak->setAccessibleDescription(
         QString::fromUtf8("Beendet Fumilink, ohne Daten zu übergeben"));
     BtWastun->setAccessibleDescription(QStringLiteral("Zeigt die Hilfe zum aktuellen Problem"));
-    USBLabel->setAccessibleDescription(QString::fromUtf8("Gefundenes Messgerät"));
+    USBLabel->setAccessibleDescription(kUsbLabelDescription);
     for (QLabel* value : valueLabels_) {
         if (value != nullptr) {
             value->setAccessibleDescription(QString::fromUtf8("Messwert des Messgeräts"));

@@ -48,8 +48,9 @@ void TFormmain::FormShow() {
     QMetaObject::invokeMethod(
         this, [this] { Link->CheckTransferPath(); }, Qt::QueuedConnection);
     if (setup_.presses.Any()) {
-        presser_ =
-            std::make_unique<UnattendedPresser>(Link->Clock(), *BtExit, *BTBreak, setup_.presses);
+        const auto inErrorState = [this] { return !Link->Busy() && Link->ErrorCode() > 0; };
+        presser_ = std::make_unique<UnattendedPresser>(Link->Clock(), *BtExit, *BTBreak,
+                                                       inErrorState, setup_.presses);
     }
 }
 

@@ -13,10 +13,12 @@ constexpr std::chrono::milliseconds kLookEvery{100};
 }  // namespace
 
 UnattendedPresser::UnattendedPresser(LinkClock& clock, QAbstractButton& takeOver,
-                                     QAbstractButton& abort, UnattendedPresses presses)
+                                     QAbstractButton& abort, std::function<bool()> inErrorState,
+                                     UnattendedPresses presses)
     : clock_(clock),
       takeOver_(takeOver),
       abort_(abort),
+      inErrorState_(std::move(inErrorState)),
       pending_(std::move(presses)),
       timer_(clock.MakeTimer(kLookEvery, [this] { Check(); })) {
     timer_->Start();
@@ -27,17 +29,23 @@ UnattendedPresser::~UnattendedPresser() {
 }
 
 void UnattendedPresser::Check() {
-    if (!liveSince_) {
-        if (!takeOver_.isEnabled()) {
+    if (!countingSince_) {
+        if (!takeOver_.isEnabled() && !inErrorState_()) {
             return;
         }
-        liveSince_ = clock_.Now();
+        countingSince_ = clock_.Now();
     }
-    const std::chrono::milliseconds live = clock_.Now() - *liveSince_;
-    if (pending_.takeOverAfter && live >= *pending_.takeOverAfter && takeOver_.isEnabled()) {
-        Press(takeOver_, pending_.takeOverAfter);
+    const std::chrono::milliseconds counted = clock_.Now() - *countingSince_;
+    if (pending_.takeOverAfter && counted >= *pending_.takeOverAfter) {
+        if (takeOver_.isEnabled()) {
+            Press(takeOver_, pending_.takeOverAfter);
+        } else if (inErrorState_()) {
+            // Given back if "Abbrechen" cannot be pressed by then, to be looked at again.
+            Press(abort_, pending_.takeOverAfter);
+            pending_.abortAfter.reset();  // one "Abbrechen" is enough
+        }
     }
-    if (pending_.abortAfter && live >= *pending_.abortAfter) {
+    if (pending_.abortAfter && counted >= *pending_.abortAfter) {
         Press(abort_, pending_.abortAfter);
     }
 }

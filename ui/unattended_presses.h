@@ -6,12 +6,14 @@
 #include <QAbstractButton>
 #include <QObject>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "link/link_clock.h"
 
-/// Which buttons to press, each this long after the first live values.
+/// Which buttons to press, each this long after the first live values (or after the search
+/// ended in an error state without any).
 struct UnattendedPresses {
     std::optional<std::chrono::milliseconds> takeOverAfter;  ///< "Daten übernehmen"
     std::optional<std::chrono::milliseconds> abortAfter;     ///< "Abbrechen"
@@ -19,17 +21,22 @@ struct UnattendedPresses {
     bool Any() const { return takeOverAfter || abortAfter; }
 };
 
-/// Presses the buttons on the link's clock. The first live values are the moment "Daten
-/// übernehmen" is first enabled; from then on each press comes once its time has passed,
-/// "Daten übernehmen" as soon as it can be pressed (while live values arrive). A press is a
-/// click from the event loop, as the user's is: it runs the button's action with its
-/// status texts, and a take-over that fails leaves the window open as after a click.
+/// Presses the buttons on the link's clock. The times count from the first live values (the
+/// moment "Daten übernehmen" is first enabled) or, when the link is in an error state before
+/// any came, from that moment: a run that finds no analyser must end as well. From then on
+/// each press comes once its time has passed, "Daten übernehmen" as soon as it can be
+/// pressed (while live values arrive). A take-over due while the link is in an error state
+/// can never come; "Abbrechen" is pressed in its place, so the run ends without a file.
+/// A press is a click from the event loop, as the user's is: it runs the button's action
+/// with its status texts, and a take-over that fails leaves the window open as after a
+/// click.
 class UnattendedPresser : public QObject {
     Q_OBJECT
 public:
-    /// `takeOver` and `abort` must outlive the presser; the clock too.
+    /// `takeOver` and `abort` must outlive the presser; the clock too. `inErrorState` tells
+    /// whether the link shows an error state with nothing running.
     UnattendedPresser(LinkClock& clock, QAbstractButton& takeOver, QAbstractButton& abort,
-                      UnattendedPresses presses);
+                      std::function<bool()> inErrorState, UnattendedPresses presses);
     ~UnattendedPresser() override;
 
     /// True while a press of this presser runs the button's action, which then leaves it
@@ -45,8 +52,9 @@ private:
     LinkClock& clock_;
     QAbstractButton& takeOver_;
     QAbstractButton& abort_;
+    std::function<bool()> inErrorState_;
     UnattendedPresses pending_;
-    std::optional<std::chrono::milliseconds> liveSince_;
+    std::optional<std::chrono::milliseconds> countingSince_;
     std::unique_ptr<LinkClock::Timer> timer_;
     bool pressing_ = false;
 };

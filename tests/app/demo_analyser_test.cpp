@@ -55,7 +55,7 @@ TEST(DemoSetting, RefusesWhatHasNoMeaningInsideTheProgramAndSaysWhy) {
         {"--log-sent", "--log-sent: the ports are inside the program, not on pseudo-terminals"},
         {"--port 100", "COM100: the program opens COM1 to COM99 only"},
         {"--dead-port 150", "COM150: the program opens COM1 to COM99 only"},
-        {"yes", "unknown option 'yes' (see --help)"},
+        {"yes", "unknown option 'yes'"},
         {"--fault delay", "--fault: 'delay' needs a value (delay=...)"},
         {"--help", "--help: the options are those of fumilink-sim (README, LIESMICH-README.txt)"},
     };
@@ -88,6 +88,11 @@ TEST(DemoStart, GivesTheSimulatorsPortsOnlyWhenSet) {
     EXPECT_EQ(StartDemoAnalyser(nullptr).ports, nullptr);
     EXPECT_EQ(StartDemoAnalyser("").ports, nullptr);
     EXPECT_EQ(StartDemoAnalyser("").refusal, "");
+    for (const char* off : {"0", " 0 ", "  "}) {  // a user's "off"
+        const DemoStart none = StartDemoAnalyser(off);
+        EXPECT_EQ(none.ports, nullptr) << off;
+        EXPECT_EQ(none.refusal, "") << off;
+    }
     const DemoStart demo = StartDemoAnalyser("--port 7 --dead-port 2");
     EXPECT_EQ(demo.refusal, "");
     ASSERT_NE(demo.ports, nullptr);
@@ -99,18 +104,21 @@ TEST(DemoStart, GivesTheSimulatorsPortsOnlyWhenSet) {
 TEST(DemoStart, ARefusedValueIsNamedAndGivesNoPorts) {
     const DemoStart bogus = StartDemoAnalyser("--port 5 --bogus");
     EXPECT_EQ(bogus.refusal,
-              "FUMILINK_DEMO=--port 5 --bogus wird nicht angenommen (not accepted):\n"
-              "unknown option '--bogus' (see --help)");
+              "FUMILINK_DEMO=--port 5 --bogus wird nicht angenommen:\n"
+              "Die Vorführung kann so nicht starten (unknown option '--bogus').");
     EXPECT_EQ(bogus.ports, nullptr);
     // Given on the command line, the refusal names the switch as it was written.
     EXPECT_EQ(StartDemoAnalyser("--take-over-after x", "--demo").refusal,
-              "--demo=--take-over-after x wird nicht angenommen (not accepted):\n"
-              "--take-over-after: 'x' is not a number of seconds (0..86400)");
+              "--demo=--take-over-after x wird nicht angenommen:\n"
+              "Die Vorführung kann so nicht starten (--take-over-after: 'x' is not a number of "
+              "seconds (0..86400)).");
     const DemoStart log = StartDemoAnalyser("--log no/such/folder/demo.log");
-    EXPECT_EQ(log.refusal.rfind("FUMILINK_DEMO=--log no/such/folder/demo.log wird nicht angenommen "
-                                "(not accepted):\ncannot write log file no/such/folder/demo.log: ",
-                                0),
-              0u)
+    EXPECT_EQ(
+        log.refusal.rfind("FUMILINK_DEMO=--log no/such/folder/demo.log wird nicht angenommen:\n"
+                          "Die Vorführung kann so nicht starten (cannot write log file "
+                          "no/such/folder/demo.log: ",
+                          0),
+        0u)
         << log.refusal;
     EXPECT_EQ(log.ports, nullptr);
 }

@@ -319,6 +319,10 @@ TEST_F(ProgramStart, ATransferFileThatCannotBeWrittenIsSaidAtTheStartAndTheProgr
                          0),
               0u)
         << text;
+    EXPECT_NE(text.find("das aufrufende Programm muss den Pfad der Übergabedatei als drittes "
+                        "Argument übergeben."),
+              std::string::npos)
+        << "no later try can succeed: " << text;
 }
 
 TEST_F(ProgramStart, ADemoValueItRefusesIsNamedAndTheProgramEndsWithoutSearching) {
@@ -328,16 +332,16 @@ TEST_F(ProgramStart, ADemoValueItRefusesIsNamedAndTheProgramEndsWithoutSearching
     // The usual exit code: the calling program tells outcomes apart by the transfer file.
     EXPECT_EQ(code, 0);
     EXPECT_EQ(text,
-              "Fehler: FUMILINK_DEMO=--port 5 --fault sparks wird nicht angenommen (not "
-              "accepted):\n--fault: unknown fault 'sparks' (see --help)\n");
+              "Fehler: FUMILINK_DEMO=--port 5 --fault sparks wird nicht angenommen:\nDie "
+              "Vorführung kann so nicht starten (--fault: unknown fault 'sparks').\n");
     EXPECT_EQ(port.DeviceRead(1, std::chrono::milliseconds(200)), "");
 
     // Given by the switch, the refusal names the switch.
     ChildProcess& switched = Start(program, {}, {"--demo=--fault sparks", "h", "/ART=1", "o.csv"});
     EXPECT_EQ(Finish(switched, std::chrono::seconds(20)),
-              std::make_pair(0, std::string("Fehler: --demo=--fault sparks wird nicht angenommen "
-                                            "(not accepted):\n--fault: unknown fault 'sparks' "
-                                            "(see --help)\n")));
+              std::make_pair(0, std::string("Fehler: --demo=--fault sparks wird nicht angenommen:\n"
+                                            "Die Vorführung kann so nicht starten (--fault: "
+                                            "unknown fault 'sparks').\n")));
 }
 
 TEST_F(ProgramStart, EveryRunLeavesARecordThatNamesTheHeaderLinesLengthNeverItsText) {

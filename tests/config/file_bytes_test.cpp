@@ -20,7 +20,7 @@ public:
         return {};
     }
     StepOutcome Inspect(FileHandle, OpenFileKind* kind) override {
-        *kind = {true, 10};
+        *kind = {OpenFileKind::What::Regular, 10};
         return {};
     }
     StepOutcome Read(FileHandle, char* buffer, std::size_t capacity, std::size_t* count) override {

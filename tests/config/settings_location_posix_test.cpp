@@ -120,6 +120,16 @@ TEST_F(SettingsLocation, ReadOnlyFileBecomesTheUsersOwnCopyAndItsSo2KeyStillCoun
     EXPECT_NE(ReadBytes(transfer).find("\r\n2204=42\r\n"), std::string::npos);
 }
 
+TEST_F(SettingsLocation, AReaderOnlyReadsTheReadOnlyFileAndMakesNoCopyOfIt) {
+    PutBesideTheProgram("[Main]\r\ncomport=1\r\nSO2Key=2204\r\n", 0444);
+    const std::optional<bool> chosen = AsUserWhoCannotWriteTo(programFolder, [this] {
+        return ChooseSettingsFilePath(programFolder, perUser, SettingsUse::ReadOnly) == beside;
+    });
+    ASSERT_TRUE(chosen.has_value()) << "no user here who cannot write to the folder";
+    EXPECT_TRUE(*chosen);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("home/fumilink")));
+}
+
 TEST_F(SettingsLocation, NoFileAndAFolderTheUserMayNotWriteMeanTheUsersOwnFile) {
     const std::optional<bool> saved = SaveAsRestrictedUser(perUser);
     ASSERT_TRUE(saved.has_value()) << "no user here who cannot write to the folder";

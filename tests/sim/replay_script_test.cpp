@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "sim/sim_options.h"
@@ -138,21 +142,56 @@ TEST(ReplayScript, AHangUpThePortComesBackFromKeepsItListed) {
     EXPECT_EQ(script.cycle, SimMs(1000)) << "no stream: the analyser's usual period";
 }
 
-TEST(ReplayScript, ARecordWithoutASearchOrNoRecordAtAllIsRefusedWithTheReason) {
-    std::string error;
-    EXPECT_FALSE(ParseReplayRecord("[Main]\ncomport=5\n", error));
-    EXPECT_NE(error.find("not a session record"), std::string::npos) << error;
-    EXPECT_FALSE(
-        ParseReplayRecord("Fumilink session record, started 2026-12-10T02:44:28\n"
-                          "13 fumilink.app end: another copy runs on this workplace\n",
-                          error));
-    EXPECT_NE(error.find("no search"), std::string::npos) << error;
-    EXPECT_FALSE(
-        ParseReplayRecord("Fumilink session record, started 2026-12-10T02:44:28\n"
-                          "10 fumilink.link search: ports: none; Bluetooth links: none\n",
-                          error));
-    EXPECT_NE(error.find("no ports"), std::string::npos) << error;
+// Each record the simulator cannot act out, refused with the words that say why.
+struct RefusedRecord {
+    const char* name;
+    std::string text;
+    const char* why;
+};
+
+void PrintTo(const RefusedRecord& row, std::ostream* os) {
+    *os << row.name;
 }
+
+class RefusedRecords : public ::testing::TestWithParam<RefusedRecord> {};
+
+TEST_P(RefusedRecords, AreRefusedWithTheirOwnReason) {
+    std::string error;
+    EXPECT_FALSE(ParseReplayRecord(GetParam().text, error));
+    EXPECT_NE(error.find(GetParam().why), std::string::npos) << error;
+}
+
+const std::string kFirstLine = "Fumilink session record, started 2026-12-10T02:44:28\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, RefusedRecords,
+    ::testing::Values(
+        RefusedRecord{"Empty", "", "die Datei ist leer"},
+        RefusedRecord{"NoRecordAtAll", "[Main]\ncomport=5\n", "kein Sitzungsprotokoll"},
+        RefusedRecord{"NoSearch",
+                      kFirstLine + "13 fumilink.app end: another copy runs on this workplace\n",
+                      "keine Suche"},
+        RefusedRecord{"NoPorts",
+                      kFirstLine + "10 fumilink.link search: ports: none; Bluetooth links: none\n",
+                      "keine Schnittstelle"},
+        RefusedRecord{"CutOffInALine",
+                      kFirstLine + "10 fumilink.link search: ports: COM5; Bluetooth links: none\n"
+                                   "11 fumilink.serial open COM5 o",
+                      "die letzte Zeile (3) bricht ab"},
+        RefusedRecord{"TimeBeyondADay",
+                      kFirstLine +
+                          "10000000000000 fumilink.link search: ports: COM5; Bluetooth links: "
+                          "none\n",
+                      "Zeile 2: die Zeit 10000000000000 ms liegt nach 24 Stunden"},
+        RefusedRecord{"TimeOfTwentyFiveDigits",
+                      kFirstLine + "10 fumilink.link search: ports: COM5; Bluetooth links: none\n" +
+                          "9999999999999999999999999 fumilink.link COM5 > \"R001\"\n",
+                      "Zeile 3: die Zeit 99999999999999999999... ms"},
+        RefusedRecord{"PortBeyondTheSimulators",
+                      kFirstLine + "10 fumilink.link search: ports: COM5 COM300; Bluetooth "
+                                   "links: none\n",
+                      "Zeile 2: eine Schnittstelle über COM255"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReplayScript, TheOptionReadsTheFileAndRefusesWhatTheRecordDecides) {
     const std::string path = ::testing::TempDir() + "replay_option_record.log";
@@ -173,10 +212,76 @@ TEST(ReplayScript, TheOptionReadsTheFileAndRefusesWhatTheRecordDecides) {
         ParseSimOptions({"--fault", "silent", "--replay=" + path}, {}, SimPortPlace::InProgram);
     EXPECT_NE(withFault.error.find("--fault"), std::string::npos) << withFault.error;
 
+    // Another version's record is played, with a note that says so.
+    std::string older = kRecord;
+    older.replace(older.find("Fumilink 1.0,007"), 16, "Fumilink 0.1,001");
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << older;
+    }
+    const SimOptionsResult ofAnotherVersion = ParseSimOptions({"--replay", path}, "/tmp/p");
+    EXPECT_EQ(ofAnotherVersion.error, "");
+    EXPECT_NE(ofAnotherVersion.note.find("das Protokoll stammt von Fumilink 0.1,001, dies ist"),
+              std::string::npos)
+        << ofAnotherVersion.note;
+
     const SimOptionsResult missing =
         ParseSimOptions({"--replay", path + ".none"}, {}, SimPortPlace::InProgram);
-    EXPECT_EQ(missing.error, "--replay: cannot read " + path + ".none");
+    EXPECT_EQ(missing.error, "--replay: " + path + ".none: keine solche Datei");
     std::remove(path.c_str());
 }
+
+// What is no record file at all is refused before anything is read from it, and nothing
+// waits on it: a named pipe without a writer, a device that never ends, a folder, a file
+// larger than any record.
+struct RefusedFile {
+    const char* name;
+    std::string (*make)(const std::string& folder);
+    const char* why;
+};
+
+void PrintTo(const RefusedFile& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class RefusedFiles : public ::testing::TestWithParam<RefusedFile> {};
+
+TEST_P(RefusedFiles, AreRefusedWithTheirOwnReasonWithoutReadingThem) {
+    char pattern[] = "/tmp/replay_files_XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    const std::string path = GetParam().make(folder);
+    const SimOptionsResult refused =
+        ParseSimOptions({"--replay", path}, {}, SimPortPlace::InProgram);
+    EXPECT_EQ(refused.error.rfind("--replay: " + path + ": ", 0), 0u) << refused.error;
+    EXPECT_NE(refused.error.find(GetParam().why), std::string::npos) << refused.error;
+    std::filesystem::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RefusedFiles,
+    ::testing::Values(
+        RefusedFile{"NamedPipe",
+                    [](const std::string& folder) {
+                        const std::string path = folder + "/fifo.log";
+                        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+                        return path;
+                    },
+                    "eine benannte Pipe"},
+        RefusedFile{"Device", [](const std::string&) { return std::string("/dev/zero"); },
+                    "ein Gerät"},
+        RefusedFile{"Folder", [](const std::string& folder) { return folder; }, "ein Ordner"},
+        RefusedFile{"LargerThanAnyRecord",
+                    [](const std::string& folder) {
+                        const std::string path = folder + "/large.log";
+                        {
+                            std::ofstream file(path, std::ios::binary);
+                            file << kRecord;
+                        }
+                        std::filesystem::resize_file(path, kMaxReplayRecordBytes + 1);
+                        return path;
+                    },
+                    "zu groß"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -212,6 +212,49 @@ TEST_F(DemoProgram, AnAbortAfterTheTakeOverEndsARunWhoseTakeOverFailed) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/missing"));
 }
 
+// Without an analyser the search ends in an error state and no live values ever come: the
+// times count from the error state, and a take-over that cannot come ends the run as
+// "Abbrechen" does, so that an unattended run always ends by itself.
+struct NoLiveValuesRow {
+    const char* demo;
+    std::chrono::milliseconds after;
+};
+
+void PrintTo(const NoLiveValuesRow& row, std::ostream* os) {
+    *os << row.demo;
+}
+
+class DemoWithoutLiveValues : public DemoProgram,
+                              public ::testing::WithParamInterface<NoLiveValuesRow> {};
+
+TEST_P(DemoWithoutLiveValues, EndsWithoutAFileThatLongAfterTheErrorState) {
+    Start(GetParam().demo);
+    std::optional<std::chrono::milliseconds> errorState;
+    ASSERT_TRUE(clock.RunUntil(
+        [&] {
+            if (!errorState && !form->Link->Busy() && form->Link->ErrorCode() > 0) {
+                errorState = clock.Now();
+            }
+            return !form->isVisible();
+        },
+        60s))
+        << form->StatusMessage().toStdString();
+    ASSERT_TRUE(errorState);
+    EXPECT_GE(clock.Now() - *errorState, GetParam().after);
+    EXPECT_LE(clock.Now() - *errorState, GetParam().after + 300ms);
+    EXPECT_TRUE(form->Link->Aborted()) << "ended as \"Abbrechen\" ends it";
+    EXPECT_FALSE(TransferFileExists());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Unattended, DemoWithoutLiveValues,
+    ::testing::Values(NoLiveValuesRow{"--no-analyser --dead-port 3 --abort-after 1", 1000ms},
+                      NoLiveValuesRow{"--no-analyser --dead-port 3 --take-over-after 2", 2000ms},
+                      NoLiveValuesRow{"--no-analyser --dead-port 3 --take-over-after 2 "
+                                      "--abort-after 5",
+                                      2000ms}));
+
 // Recorded by the program with FUMILINK_DEMO="--dead-port 3 --refused-port 4 --port 5", the
 // calling program's arguments 'ab12' '/ART=14' and a transfer file, and "Daten übernehmen"
 // clicked after about 16 s; the transfer file it wrote lies beside the record.
@@ -222,7 +265,7 @@ TEST_F(DemoProgram, AReplayedTakeOverFindsTheRecordedPortAndWritesTheRecordedFil
     ASSERT_TRUE(clock.RunUntil([&] { return form->BtExit->isEnabled(); }, 30s))
         << form->StatusMessage().toStdString();
     EXPECT_EQ(sim->Count("COM4 OPEN refused as recorded"), 1) << sim->Log();
-    EXPECT_EQ(form->USBLabel->text(), QStringLiteral("ZOR GX40 DEMO DEMO42"));
+    EXPECT_EQ(form->IdentificationLabel(), QStringLiteral("ZOR GX40 DEMO DEMO42"));
     EXPECT_EQ(form->Link->Search().PortNumber(), 5);
 
     // The click comes when it came in the record: the last lines before it are there.

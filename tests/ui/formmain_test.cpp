@@ -630,13 +630,31 @@ TEST_F(FormmainTest, DisplayOperations) {
     form->ShowConnectionPicture(-1);
     EXPECT_EQ(form->ConnectionPicture(), 2);
 
-    const QString longId = QStringLiteral("ZOR GX40 Seriennummer 123456789");
+    const QString id = QStringLiteral("ZOR GX40 SN 4711");
+    form->SetIdentificationLabel(id);
+    EXPECT_EQ(form->USBLabel->x(), 48);
+    EXPECT_GE(form->USBLabel->width(), form->USBLabel->fontMetrics().horizontalAdvance(id));
+    EXPECT_EQ(form->USBLabel->toolTip(), QString());
+    // Too long for the room: elided before "Abbrechen" (and within "Was ist zu tun?" while
+    // that shows); the whole text stays the label's value, its tooltip and its description.
+    const QString longId = QStringLiteral("ZOR 730 Tarvo V1.02 SN 2019-004711 DEMO");
     form->SetIdentificationLabel(longId);
     EXPECT_EQ(form->IdentificationLabel(), longId);
     EXPECT_EQ(form->USBLabel->x(), 48);
-    EXPECT_GE(form->USBLabel->width(), form->USBLabel->fontMetrics().horizontalAdvance(longId));
+    EXPECT_LT(form->USBLabel->geometry().right(), form->BTBreak->x());
+    form->SetBtWastunVisible(true);
+    EXPECT_LE(form->USBLabel->geometry().right(), form->BtWastun->geometry().right());
+    EXPECT_EQ(form->IdentificationLabel(), longId);
+    EXPECT_TRUE(form->USBLabel->text().endsWith(QChar(0x2026)))
+        << form->USBLabel->text().toStdString();
+    EXPECT_GE(form->USBLabel->width(),
+              form->USBLabel->fontMetrics().horizontalAdvance(form->USBLabel->text()));
+    EXPECT_EQ(form->USBLabel->toolTip(), longId);
+    EXPECT_EQ(form->USBLabel->accessibleDescription(), longId);
+    form->SetBtWastunVisible(false);
     form->SetIdentificationLabel(QStringLiteral("ZOR"));
     EXPECT_EQ(form->USBLabel->width(), 97);
+    EXPECT_EQ(form->USBLabel->toolTip(), QString());
 
     form->SetBtExitEnabled(true);
     EXPECT_TRUE(form->BtExit->isEnabled());

@@ -79,6 +79,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fumilink-sim: %s\n", parsed.error.c_str());
         return kSimExitUsage;
     }
+    if (!parsed.note.empty()) {
+        std::fprintf(stderr, "fumilink-sim: %s\n", parsed.note.c_str());
+    }
     const SimOptions& options = parsed.options;
 
     SimLog log;
