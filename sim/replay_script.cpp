@@ -99,7 +99,10 @@ private:
 
     void ReadLine(std::string_view line) {
         const size_t blank = line.find(' ');
-        if (blank == std::string_view::npos || blank == 0) {
+        // Longer times are none of ours: up to these digits, milliseconds fit SimTime's
+        // microseconds with room for the differences taken from them.
+        constexpr size_t kMostTimeDigits = 15;
+        if (blank == std::string_view::npos || blank == 0 || blank > kMostTimeDigits) {
             return;
         }
         long long ms = 0;
