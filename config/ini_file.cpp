@@ -172,9 +172,11 @@ void IniFile::SetValue(std::string_view section, std::string_view key, std::stri
 }
 
 void IniFile::Insert(size_t index, std::string text) {
-    // Only the last line can lack a line end; a line after it needs one between them.
+    // Only the last line can lack a line end; a line after it needs one between them. A CR
+    // it ends with stays its own (a value's), which a LF right after would take for a line end.
     if (index > 0 && lines_[index - 1].ending.empty()) {
-        lines_[index - 1].ending = newLineEnding_;
+        IniLine& last = lines_[index - 1];
+        last.ending = !last.text.empty() && last.text.back() == '\r' ? "\r\n" : newLineEnding_;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index),
                   IniLine{std::move(text), newLineEnding_});

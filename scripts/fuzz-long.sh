@@ -6,9 +6,9 @@
 # the build folder, so a run changes nothing in the repository unless --update-corpus asks
 # for it: then each repository corpus is replaced by the minimal set (libFuzzer's merge)
 # that covers all it had plus everything the run found.
-#   scripts/fuzz-long.sh [--runs N | --seconds N] [--update-corpus] [TARGET...]
-#     --runs N       executions per target (default 10000000)
-#     --seconds N    time per target instead
+#   scripts/fuzz-long.sh [--runs N] [--seconds N] [--update-corpus] [TARGET...]
+#     --runs N       executions per target (default 10000000, unless --seconds is given)
+#     --seconds N    time per target; with --runs, whichever ends first
 # A finding (crash, leak, time-out, failed check) is kept in build-fuzz/findings/<target>/
 # and makes the script exit 1 after all targets have run. Needs clang (install-deps fuzz).
 set -euo pipefail
@@ -16,21 +16,22 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 usage() {
-  echo "usage: $0 [--runs N | --seconds N] [--update-corpus] [TARGET...]" >&2
+  echo "usage: $0 [--runs N] [--seconds N] [--update-corpus] [TARGET...]" >&2
   exit 2
 }
-limit=(-runs=10000000)
+limit=()
 update_corpus=0
 targets=()
 while [ $# -gt 0 ]; do
   case $1 in
-    --runs) [[ ${2:-} =~ ^[0-9]+$ ]] || usage; limit=(-runs="$2"); shift 2 ;;
-    --seconds) [[ ${2:-} =~ ^[0-9]+$ ]] || usage; limit=(-max_total_time="$2"); shift 2 ;;
+    --runs) [[ ${2:-} =~ ^[0-9]+$ ]] || usage; limit+=(-runs="$2"); shift 2 ;;
+    --seconds) [[ ${2:-} =~ ^[0-9]+$ ]] || usage; limit+=(-max_total_time="$2"); shift 2 ;;
     --update-corpus) update_corpus=1; shift ;;
     -*) usage ;;
     *) targets+=("$1"); shift ;;
   esac
 done
+[ ${#limit[@]} -gt 0 ] || limit=(-runs=10000000)
 if [ ${#targets[@]} -eq 0 ]; then
   for source in tests/fuzz/fuzz_*.cpp; do targets+=("$(basename "$source" .cpp)"); done
 fi

@@ -130,7 +130,10 @@ private:
 
     void ReadLine(std::string_view line) {
         const size_t blank = line.find(' ');
-        if (blank == std::string_view::npos || blank == 0) {
+        // Longer times are none of ours: up to these digits, milliseconds fit SimTime's
+        // microseconds with room for the differences taken from them.
+        constexpr size_t kMostTimeDigits = 15;
+        if (blank == std::string_view::npos || blank == 0 || blank > kMostTimeDigits) {
             return;
         }
         const std::string_view time = line.substr(0, blank);

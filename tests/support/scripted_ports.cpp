@@ -231,7 +231,7 @@ ScriptedPeer* ScriptedPorts::Find(int number) {
 ScriptedPeer& ScriptedPorts::Add(int port, ScriptedPeer::Responder responder) {
     std::lock_guard lock(mutex_);
     auto& peer = peers_[port];
-    peer.reset(new ScriptedPeer(*this, port));
+    peer.reset(new ScriptedPeer(*this));
     peer->responder_ = std::move(responder);
     return *peer;
 }

@@ -41,10 +41,9 @@ public:
 private:
     friend class ScriptedPorts;
     friend class ScriptedBackend;
-    ScriptedPeer(ScriptedPorts& ports, int number) : ports_(ports), number_(number) {}
+    explicit ScriptedPeer(ScriptedPorts& ports) : ports_(ports) {}
 
     ScriptedPorts& ports_;
-    const int number_;
     // Guarded by the provider's mutex.
     Responder responder_;
     std::vector<std::string> commands_;
