@@ -130,10 +130,7 @@ private:
 
     void ReadLine(std::string_view line) {
         const size_t blank = line.find(' ');
-        // Longer times are none of ours: up to these digits, milliseconds fit SimTime's
-        // microseconds with room for the differences taken from them.
-        constexpr size_t kMostTimeDigits = 15;
-        if (blank == std::string_view::npos || blank == 0 || blank > kMostTimeDigits) {
+        if (blank == std::string_view::npos || blank == 0) {
             return;
         }
         const std::string_view time = line.substr(0, blank);
