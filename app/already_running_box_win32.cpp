@@ -2,7 +2,7 @@
 
 #include "app/already_running_box.h"
 #include "config/wide_path_win32.h"
-#include "serial/comm_api_win32.h"
+#include "serial/is_wine_win32.h"
 
 namespace {
 

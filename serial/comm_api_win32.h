@@ -6,6 +6,7 @@
 // that never completes, an adapter pulled out, a Bluetooth port whose CreateFile makes the
 // radio connection before it returns) or for Windows itself.
 
+#include "serial/is_wine_win32.h"
 #include "serial/windows_dcb_win32.h"
 
 struct CommApi {
@@ -29,10 +30,6 @@ struct CommApi {
     /// for events on a pseudo-terminal); on Windows a failed wait is a failed wait.
     bool (*IsWine)();
 };
-
-/// True when the program runs under Wine: its ntdll exports wine_get_version, Windows' does
-/// not. The program's one question of this kind; each use says what Windows does instead.
-bool IsWine();
 
 /// The table the back end calls through.
 const CommApi& Comm();

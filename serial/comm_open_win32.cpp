@@ -5,7 +5,8 @@
 // is cancelled as far as the driver allows (CancelSynchronousIo) and never waited for; the
 // thread closes the handle if one arrives after all.
 
-#include <windows.h>
+// windows.h through comm_api_win32.h, which must come first (windows_dcb_win32.h).
+#include "serial/comm_api_win32.h"
 
 #include <process.h>
 
@@ -16,7 +17,6 @@
 #include <mutex>
 #include <string>
 
-#include "serial/comm_api_win32.h"
 #include "serial/comm_open.h"
 #include "serial/comm_open_probe_win32.h"
 

@@ -3,7 +3,7 @@
 // answered open of a Bluetooth port are a CreateFile that returns that much later, or never
 // (slow_open_win32.h).
 
-#include <windows.h>
+#include "tests/serial/win32/slow_open_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 
 #include "serial/comm_open.h"
 #include "serial/comm_open_probe_win32.h"
-#include "tests/serial/win32/slow_open_win32.h"
 
 namespace {
 

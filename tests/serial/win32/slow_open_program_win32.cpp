@@ -3,14 +3,12 @@
 // ms after the device was opened, or never without MS, as a Bluetooth port's CreateFile
 // does on Windows while it makes the radio connection.
 
-#include <windows.h>
+#include "tests/serial/win32/slow_open_win32.h"
 
 #include <QCoreApplication>
 
 #include <cstdlib>
 #include <string>
-
-#include "tests/serial/win32/slow_open_win32.h"
 
 namespace {
 

@@ -2,8 +2,6 @@
 
 #include <mutex>
 
-#include "serial/comm_api_win32.h"
-
 namespace {
 
 std::mutex mutex;  // guards what follows; opens run on threads of their own

@@ -4,7 +4,8 @@
 // returns at once. SlowOpens puts a CommApi table in place whose CreateFile opens the
 // device at once and returns only that much later, as the connection's start would.
 
-#include <windows.h>
+// windows.h as the back end has it (windows_dcb_win32.h), so this header comes first.
+#include "serial/comm_api_win32.h"
 
 #include <optional>
 #include <string>

@@ -2,6 +2,10 @@
 // CreateFile that returns later stands in (slow_open_win32.h), so the component's wait for
 // a slow open can be seen under Wine.
 
+#include "tests/serial/win32/slow_open_win32.h"
+// windows.h makes SetPort a macro (winspool's SetPortW); the component's SetPort is meant.
+#undef SetPort
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -11,7 +15,6 @@
 
 #include "tests/serial/recording_comm.h"
 #include "tests/serial/test_line.h"
-#include "tests/serial/win32/slow_open_win32.h"
 
 TEST(WineSlowOpen, EventsRunWhileTheSystemOpensTheOpenWakesTheWaitAndCanBeGivenUp) {
     TestLine line;
