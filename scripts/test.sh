@@ -44,6 +44,20 @@ done
 bash scripts/install-deps.sh "${groups[@]}"
 
 jobs=$(nproc)
+
+# The end-to-end scripts keep what a reader of a failure needs in out/evidence (scripts/lib/
+# evidence.sh); a failed run names the folders its scripts and tests left.
+evidence_since=$(mktemp)
+show_evidence() {
+  local status=$? folder
+  if [ "$status" -ne 0 ] && [ -d out/evidence ]; then
+    for folder in $(find out/evidence -mindepth 1 -maxdepth 1 -newer "$evidence_since" | sort); do
+      echo "evidence of the failure: $root/$folder" >&2
+    done
+  fi
+  rm -f "$evidence_since"
+}
+trap show_evidence EXIT
 # Programs the scripts start headless (the package check) need no display either.
 export QT_QPA_PLATFORM=offscreen
 fuzz_seconds=${FUMILINK_FUZZ_SECONDS:-30}

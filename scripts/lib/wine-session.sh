@@ -37,8 +37,11 @@ stop_wine_server() {
   as_user wineserver -w > /dev/null 2>&1 || true
 }
 
+# At exit; a failed run first keeps its evidence (keep_evidence), while the program, its
+# Wine processes and the X server are still as they were at the failure.
 end_wine_session() {
-  local pid
+  local status=$? pid
+  [ "$status" -eq 0 ] || keep_evidence "$work" "$status"
   for pid in "${background[@]}"; do kill "$pid" 2> /dev/null || true; done
   stop_wine_server
   for pid in "${background[@]}"; do wait "$pid" 2> /dev/null || true; done
@@ -47,11 +50,14 @@ end_wine_session() {
 }
 
 # start_wine_session KIND: a folder of its own (/tmp/fumilink-wine-KIND-*) in $work, removed
-# at exit with every process handed to stop_at_exit; the prefix $work/prefix (made by
+# at exit with every process handed to stop_at_exit, its evidence kept first when the
+# script fails; the prefix $work/prefix (made by
 # make_wine_prefix); a virtual X server of its own (1280 x 1024: the help window's designed
 # place, 490,297 with 600 x 409, needs more than 1024 x 768); windows_start.
 start_wine_session() {
   work=$(mktemp -d "/tmp/fumilink-wine-${1:?kind of session}-XXXXXX")
+  # shellcheck disable=SC2034  # x_fail writes to it
+  x_failure_file=$work/failures
   trap end_wine_session EXIT
   # Wine follows the Unix locale for its own settings and for file names: one locale for
   # every Wine call, so that what is written into its registry stays as written.

@@ -8,8 +8,15 @@
 #   BtWastun "Was ist zu tun?"   44,12 197 x 29
 declare -A FUMILINK_BUTTON_AT=([BtExit]="426 26" [BTBreak]="294 26" [BtWastun]="142 26")
 
+# shellcheck source=evidence.sh
+source "$(dirname "${BASH_SOURCE[0]}")/evidence.sh"
+
+# A file that collects the FAIL lines for keep_evidence; a failure inside $(...) reaches
+# it too. Empty: none.
+x_failure_file=
 x_fail() {
   echo "FAIL: $*" >&2
+  [ -z "$x_failure_file" ] || echo "FAIL: $*" >> "$x_failure_file"
   exit 1
 }
 
