@@ -28,6 +28,14 @@ fail() { x_fail "$@"; }
 as_user() { "${session_user[@]}" "$@"; }
 file_has() { [ -f "$1" ] && grep -q -a -- "$2" "$1"; }
 
+# wine_could_not_start OUTPUT_FILE: what a start through Wine printed (standard output and
+# error) says that Wine failed to create the process, before the program ran (its start
+# fails now and then with "ShellExecuteEx failed: Internal error"); prints that line. A
+# program that ran and ended with an error is no such case.
+wine_could_not_start() {
+  tr -d '\r' < "$1" 2> /dev/null | grep -a -m 1 'ShellExecuteEx failed'
+}
+
 # Has PID killed (when it still runs) and reaped when the script exits.
 stop_at_exit() { background+=("$1"); }
 
