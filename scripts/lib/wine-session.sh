@@ -63,7 +63,9 @@ end_wine_session() {
 # make_wine_prefix); a virtual X server of its own (1280 x 1024: the help window's designed
 # place, 490,297 with 600 x 409, needs more than 1024 x 768); windows_start.
 start_wine_session() {
+  end_abandoned_sessions
   work=$(mktemp -d "/tmp/fumilink-wine-${1:?kind of session}-XXXXXX")
+  echo "$$ $wine_session_tools" > "$work/owner"
   # shellcheck disable=SC2034  # x_fail writes to it
   x_failure_file=$work/failures
   trap end_wine_session EXIT
@@ -73,8 +75,36 @@ start_wine_session() {
   unset LC_ALL LC_MESSAGES
   export WINEPREFIX=$work/prefix WINEDEBUG=-all
   start_xvfb "$work" 1280x1024
+  echo "$XVFB_PID" > "$work/xvfb.pid"
   stop_at_exit "$XVFB_PID"
   build_windows_start
+}
+
+# The sessions of this source tree whose script has gone without ending them (killed, or
+# the machine's run stopped): their Wine servers are stopped, as the user that owns each
+# prefix, and waited for, their X servers ended and their folders removed. A session still
+# running (its script lives) and those of other trees are left alone.
+end_abandoned_sessions() {
+  local folder owner tree prefix xvfb
+  for folder in /tmp/fumilink-wine-*; do
+    [ -f "$folder/owner" ] && [ -O "$folder" ] || continue
+    read -r owner tree < "$folder/owner" || continue
+    [ "$tree" = "$wine_session_tools" ] && [[ $owner =~ ^[0-9]+$ ]] || continue
+    # A zombie has ended too: its parent has only not yet collected it.
+    [[ $(ps -o stat= -p "$owner" 2> /dev/null) != [^Z]* ]] || continue
+    echo "-- ending the Wine session $folder, left by the run before (process $owner)" >&2
+    while IFS= read -r prefix; do
+      prefix=$(dirname "$prefix")
+      setpriv --reuid="$(stat -c %u "$prefix")" --regid="$(stat -c %g "$prefix")" --clear-groups \
+        env WINEPREFIX="$prefix" sh -c 'wineserver -k; wineserver -w' > /dev/null 2>&1 || true
+    done < <(find "$folder" -maxdepth 3 -name system.reg 2> /dev/null)
+    xvfb=$(cat "$folder/xvfb.pid" 2> /dev/null || true)
+    if [[ $xvfb =~ ^[0-9]+$ ]] && [ "$(ps -o comm= -p "$xvfb" 2> /dev/null)" = Xvfb ]; then
+      kill "$xvfb" 2> /dev/null || true
+    fi
+    chmod -R u+w "$folder" 2> /dev/null || true
+    rm -rf "$folder"
+  done
 }
 
 # windows_tool NAME [FLAG ...]: builds tests/wine/NAME.cpp with MinGW-w64 into a folder of
