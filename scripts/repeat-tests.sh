@@ -96,11 +96,13 @@ for target in "${targets[@]}"; do
   done
 done
 
-any_failed=0
+any_failed=0 width=14
+for name in "${names[@]}"; do [ "${#name}" -le "$width" ] || width=${#name}; done
 {
-  printf '%-52s %5s %9s  %-16s %s\n' "script or test" runs failures "failed runs" "seconds (least-most)"
+  printf '%-*s %5s %9s  %-16s %s\n' "$width" "script or test" runs failures "failed runs" \
+    "seconds (least-most)"
   for name in "${names[@]}"; do
-    printf '%-52s %5d %9d  %-16s %s-%s\n' "$name" "${done_runs[$name]}" "${failures[$name]}" \
+    printf '%-*s %5d %9d  %-16s %s-%s\n' "$width" "$name" "${done_runs[$name]}" "${failures[$name]}" \
       "${failed_runs[$name]:--}" "${least[$name]}" "${most[$name]}"
   done
 } > "$logs/table.txt"
