@@ -22,6 +22,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+# shellcheck source=lib/win32-scripts.sh
+source scripts/lib/win32-scripts.sh
 
 all_stages=(plain asan tsan fuzz win32 package)
 # The package groups of scripts/install-deps.sh each stage needs.
@@ -44,6 +46,20 @@ done
 bash scripts/install-deps.sh "${groups[@]}"
 
 jobs=$(nproc)
+
+# The end-to-end scripts keep what a reader of a failure needs in out/evidence (scripts/lib/
+# evidence.sh); a failed run names the folders its scripts and tests left.
+evidence_since=$(mktemp)
+show_evidence() {
+  local status=$? folder
+  if [ "$status" -ne 0 ] && [ -d out/evidence ]; then
+    for folder in $(find out/evidence -mindepth 1 -maxdepth 1 -newer "$evidence_since" | sort); do
+      echo "evidence of the failure: $root/$folder" >&2
+    done
+  fi
+  rm -f "$evidence_since"
+}
+trap show_evidence EXIT
 # Programs the scripts start headless (the package check) need no display either.
 export QT_QPA_PLATFORM=offscreen
 fuzz_seconds=${FUMILINK_FUZZ_SECONDS:-30}
@@ -105,18 +121,10 @@ stage_win32() {
   # End to end: fumilink.exe against the Linux simulator, compared with the Linux program.
   [ -f build/build.ninja ] || configure plain
   cmake --build --preset plain -j "$jobs" --target fumilink fumilink-sim
-  bash tests/wine/program_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
-    build/app/fumilink out
-  bash tests/wine/help_window_keys.sh build-win32/app/fumilink.exe
-  bash tests/wine/bluetooth_e2e.sh build-win32/app/fumilink.exe \
-    build-win32/tests/serial/slow_open/fumilink.exe build/tools/sim/fumilink-sim out
-  bash tests/wine/file_places_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
-    build-win32/tests/config/hold_file.exe
-  bash tests/wine/demo_e2e.sh build-win32/app/fumilink.exe build/app/fumilink out
-  bash tests/wine/faults_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim \
-    build/app/fumilink out
-  bash tests/wine/accessibility_e2e.sh build-win32/app/fumilink.exe build/tools/sim/fumilink-sim
-  bash tests/wine/integrators_e2e.sh build-win32/app/fumilink.exe out
+  local name
+  for name in "${win32_scripts[@]}"; do
+    if [ "$name" != installer_e2e ]; then run_win32_script "$name"; fi
+  done
   installer_tests "$qt_prefix"
   # One place for the packages, whichever build made them.
   mkdir -p dist
@@ -165,8 +173,7 @@ installer_tests() { # QT_PREFIX
   rm -rf "$rebuilt"
   cmake -DINPUTS=build-win32/app/windows_packages_inputs.cmake -DZIP="$rebuilt/fumilink.zip" \
     -DMSI="$rebuilt/fumilink.msi" -P cmake/windows_packages.cmake > /dev/null
-  bash tests/wine/installer_e2e.sh build-win32/app/fumilink.exe build-win32/dist/fumilink-*-windows-x64.msi \
-    build-win32-older/dist/fumilink-*-windows-x64.msi "$rebuilt/fumilink.msi"
+  run_win32_script installer_e2e
 }
 
 stage_package() {

@@ -28,6 +28,14 @@ fail() { x_fail "$@"; }
 as_user() { "${session_user[@]}" "$@"; }
 file_has() { [ -f "$1" ] && grep -q -a -- "$2" "$1"; }
 
+# wine_could_not_start OUTPUT_FILE: what a start through Wine printed (standard output and
+# error) says that Wine failed to create the process, before the program ran (its start
+# fails now and then with "ShellExecuteEx failed: Internal error"); prints that line. A
+# program that ran and ended with an error is no such case.
+wine_could_not_start() {
+  tr -d '\r' < "$1" 2> /dev/null | grep -a -m 1 'ShellExecuteEx failed'
+}
+
 # Has PID killed (when it still runs) and reaped when the script exits.
 stop_at_exit() { background+=("$1"); }
 
@@ -37,8 +45,11 @@ stop_wine_server() {
   as_user wineserver -w > /dev/null 2>&1 || true
 }
 
+# At exit; a failed run first keeps its evidence (keep_evidence), while the program, its
+# Wine processes and the X server are still as they were at the failure.
 end_wine_session() {
-  local pid
+  local status=$? pid
+  [ "$status" -eq 0 ] || keep_evidence "$work" "$status"
   for pid in "${background[@]}"; do kill "$pid" 2> /dev/null || true; done
   stop_wine_server
   for pid in "${background[@]}"; do wait "$pid" 2> /dev/null || true; done
@@ -47,11 +58,16 @@ end_wine_session() {
 }
 
 # start_wine_session KIND: a folder of its own (/tmp/fumilink-wine-KIND-*) in $work, removed
-# at exit with every process handed to stop_at_exit; the prefix $work/prefix (made by
+# at exit with every process handed to stop_at_exit, its evidence kept first when the
+# script fails; the prefix $work/prefix (made by
 # make_wine_prefix); a virtual X server of its own (1280 x 1024: the help window's designed
 # place, 490,297 with 600 x 409, needs more than 1024 x 768); windows_start.
 start_wine_session() {
+  end_abandoned_sessions
   work=$(mktemp -d "/tmp/fumilink-wine-${1:?kind of session}-XXXXXX")
+  echo "$$ $wine_session_tools" > "$work/owner"
+  # shellcheck disable=SC2034  # x_fail writes to it
+  x_failure_file=$work/failures
   trap end_wine_session EXIT
   # Wine follows the Unix locale for its own settings and for file names: one locale for
   # every Wine call, so that what is written into its registry stays as written.
@@ -59,8 +75,36 @@ start_wine_session() {
   unset LC_ALL LC_MESSAGES
   export WINEPREFIX=$work/prefix WINEDEBUG=-all
   start_xvfb "$work" 1280x1024
+  echo "$XVFB_PID" > "$work/xvfb.pid"
   stop_at_exit "$XVFB_PID"
   build_windows_start
+}
+
+# The sessions of this source tree whose script has gone without ending them (killed, or
+# the machine's run stopped): their Wine servers are stopped, as the user that owns each
+# prefix, and waited for, their X servers ended and their folders removed. A session still
+# running (its script lives) and those of other trees are left alone.
+end_abandoned_sessions() {
+  local folder owner tree prefix xvfb
+  for folder in /tmp/fumilink-wine-*; do
+    [ -f "$folder/owner" ] && [ -O "$folder" ] || continue
+    read -r owner tree < "$folder/owner" || continue
+    [ "$tree" = "$wine_session_tools" ] && [[ $owner =~ ^[0-9]+$ ]] || continue
+    # A zombie has ended too: its parent has only not yet collected it.
+    [[ $(ps -o stat= -p "$owner" 2> /dev/null) != [^Z]* ]] || continue
+    echo "-- ending the Wine session $folder, left by the run before (process $owner)" >&2
+    while IFS= read -r prefix; do
+      prefix=$(dirname "$prefix")
+      setpriv --reuid="$(stat -c %u "$prefix")" --regid="$(stat -c %g "$prefix")" --clear-groups \
+        env WINEPREFIX="$prefix" sh -c 'wineserver -k; wineserver -w' > /dev/null 2>&1 || true
+    done < <(find "$folder" -maxdepth 3 -name system.reg 2> /dev/null)
+    xvfb=$(cat "$folder/xvfb.pid" 2> /dev/null || true)
+    if [[ $xvfb =~ ^[0-9]+$ ]] && [ "$(ps -o comm= -p "$xvfb" 2> /dev/null)" = Xvfb ]; then
+      kill "$xvfb" 2> /dev/null || true
+    fi
+    chmod -R u+w "$folder" 2> /dev/null || true
+    rm -rf "$folder"
+  done
 }
 
 # windows_tool NAME [FLAG ...]: builds tests/wine/NAME.cpp with MinGW-w64 into a folder of

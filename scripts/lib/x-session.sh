@@ -8,8 +8,15 @@
 #   BtWastun "Was ist zu tun?"   44,12 197 x 29
 declare -A FUMILINK_BUTTON_AT=([BtExit]="426 26" [BTBreak]="294 26" [BtWastun]="142 26")
 
+# shellcheck source=evidence.sh
+source "$(dirname "${BASH_SOURCE[0]}")/evidence.sh"
+
+# A file that collects the FAIL lines for keep_evidence; a failure inside $(...) reaches
+# it too. Empty: none.
+x_failure_file=
 x_fail() {
   echo "FAIL: $*" >&2
+  [ -z "$x_failure_file" ] || echo "FAIL: $*" >> "$x_failure_file"
   exit 1
 }
 
@@ -78,11 +85,42 @@ click_button() {
 # its last client leaves: a program connecting at that moment would fail.
 # start_xvfb WORK_FOLDER [WIDTHxHEIGHT]; the server's pid is left in XVFB_PID.
 start_xvfb() {
-  local work=$1 size=${2:-1280x1024}
-  Xvfb -displayfd 3 -noreset -screen 0 "${size}x24" -nolisten tcp 3> "$work/display" 2> /dev/null &
-  XVFB_PID=$!
-  wait_for 20 "the virtual X server did not start" test -s "$work/display"
-  export DISPLAY=":$(cat "$work/display")"
+  local work=$1 size=${2:-1280x1024} display tries=0
+  while :; do
+    display=$(fresh_display_number)
+    rm -f "$work/display"
+    Xvfb ":$display" -displayfd 3 -noreset -screen 0 "${size}x24" -nolisten tcp \
+      3> "$work/display" 2> "$work/xvfb.log" &
+    XVFB_PID=$!
+    until [ -s "$work/display" ] || has_ended "$XVFB_PID"; do sleep 0.1; done
+    [ -s "$work/display" ] && break
+    # Taken meanwhile by a server our lock check cannot see (another user's, say).
+    wait "$XVFB_PID" 2> /dev/null || true
+    tries=$((tries + 1))
+    [ "$tries" -lt 20 ] || x_fail "the virtual X server did not start: $(tail -n 3 "$work/xvfb.log")"
+  done
+  export DISPLAY=":$display"
+}
+
+# A display number that no X server holds and none of our sessions had last: the numbers
+# 100 to 899 in turn, the last one given kept in /tmp/fumilink-x-display (under a lock, so
+# that sessions started together get different ones). Xvfb itself would take the lowest
+# free number, the one a session before has just let go: a program of that session still
+# starting (one of an interrupted run, say) would then come up on ours.
+fresh_display_number() {
+  local counter=/tmp/fumilink-x-display lock='' last n tries
+  if exec {lock}>> "$counter.lock"; then flock "$lock" || true; fi
+  last=$(cat "$counter" 2> /dev/null || true)
+  [[ $last =~ ^[0-9]+$ ]] || last=$((100 + $$ % 800))
+  n=$last
+  for ((tries = 0; tries < 800; tries++)); do
+    n=$((n >= 899 ? 100 : n + 1))
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  echo "$n" > "$counter" 2> /dev/null || true
+  chmod a+rw "$counter" "$counter.lock" 2> /dev/null || true
+  [ -z "${lock:-}" ] || exec {lock}>&-
+  echo "$n"
 }
 
 # The first data line turns the connection picture's badge green (picture 3) and enables

@@ -18,11 +18,13 @@ use_version_of "$program"
 work=$(mktemp -d /tmp/fumilink-second-copy-XXXXXX)
 pids=()
 cleanup() {
-  local pid
+  local status=$? pid
+  [ "$status" -eq 0 ] || keep_evidence "$work" "$status"
   for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
   rm -rf "$work"
 }
+x_failure_file=$work/failures
 trap cleanup EXIT
 start_xvfb "$work" 1024x768
 pids+=("$XVFB_PID")

@@ -37,11 +37,13 @@ work=$(mktemp -d /tmp/fumilink-atspi-XXXXXX)
 pids=()
 # shellcheck disable=SC2317  # run by the trap
 cleanup() {
-  local pid
+  local status=$? pid
+  [ "$status" -eq 0 ] || keep_evidence "$work" "$status"
   for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
   rm -rf "$work"
 }
+x_failure_file=$work/failures
 trap cleanup EXIT
 mkdir -p "$work/bin" "$work/ports" "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"

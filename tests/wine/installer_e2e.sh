@@ -98,16 +98,25 @@ echo "packages: $older_version, $new_version $new_code, rebuilt $rebuilt_code"
 
 # msiexec_step NAME EXPECTED_EXIT_CODE ACTION PACKAGE: "msiexec ACTION PACKAGE /qn /l*v
 # LOG" as the user, from a batch file that prints its exit code: the Unix side keeps only
-# the code's low byte (1603 would read 67).
+# the code's low byte (1603 would read 67). What the start printed is kept in LOG.start.
+# When Wine could not start the process at all (wine_could_not_start), msiexec never ran:
+# that one start is made once more, and said so; an exit code of msiexec, whatever it is,
+# is its answer and never retried.
 printf '@msiexec %%*\r\n@echo msiexec-exit=%%errorlevel%%\r\n' > "$work/packages/msiexec.cmd"
 msiexec_step() {
-  local name=$1 expected=$2 action=$3 log=$logs/$1.log status
-  status=$(as_user "${windows_start[@]}" cmd /c "$(windows_path "$work/packages/msiexec.cmd")" \
-    "$action" "$(windows_path "$4")" /qn /l*v "$(windows_path "$log")" |
-    tr -d '\r' | sed -n 's/^msiexec-exit=//p' || true)
+  local name=$1 expected=$2 action=$3 log=$logs/$1.log output=$logs/$1.start status attempt
+  for attempt in 1 2; do
+    as_user "${windows_start[@]}" cmd /c "$(windows_path "$work/packages/msiexec.cmd")" \
+      "$action" "$(windows_path "$4")" /qn /l*v "$(windows_path "$log")" > "$output" 2>&1 || true
+    status=$(tr -d '\r' < "$output" | sed -n 's/^msiexec-exit=//p')
+    [ -z "$status" ] && [ "$attempt" -eq 1 ] && wine_could_not_start "$output" > /dev/null || break
+    echo "$name: Wine could not start msiexec ($(wine_could_not_start "$output")); starting it once more"
+  done
   if [ "$status" != "$expected" ]; then
+    show_log "$output"
     show_log "$log"
-    fail "$name: msiexec $action ended with '${status}', not $expected"
+    [ -n "$status" ] || fail "$name: msiexec $action printed no exit code (it did not run)"
+    fail "$name: msiexec $action ended with $status, not $expected"
   fi
   echo "$name: msiexec $action $(basename "$4") ended with $status"
 }
