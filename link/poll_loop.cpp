@@ -120,6 +120,7 @@ void PollLoop::ChooseMeanWindow() {
     }
     meanChoice_ = choice;
     mean_.SetWindow(std::chrono::seconds(choice.seconds));
+    view_.ShowMeanFill(0, choice.seconds);
     const char* const by = choice.source == MeanSource::Switch         ? "the switch --mean"
                            : choice.source == MeanSource::SettingsFile ? "the settings file"
                                                                        : "nobody";
@@ -240,6 +241,10 @@ void PollLoop::Tick() {
     }
     NoteErrorState();
     view_.DispData(record_);
+    if (mean_.On()) {
+        view_.ShowMeanFill(static_cast<int>(mean_.Filled(clock_.Now()).count()),
+                           static_cast<int>(mean_.Window().count()));
+    }
     SwitchOn(timers_.poll);
 }
 

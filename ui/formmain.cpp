@@ -366,6 +366,22 @@ void TFormmain::SetStatusMessage(const QString& text) {
     TellNewStatus(StatusPanel1);
 }
 
+void TFormmain::ShowMeanFill(int filled, int window) {
+    const QString text = window > 0 ? QStringLiteral("Mittel %1/%2 s").arg(filled).arg(window)
+                                    : QStringLiteral("Status:");
+    if (text == StatusPanel0->text()) {
+        return;
+    }
+    StatusPanel0->setText(text);
+    // A name that says what the numbers count; the text itself changes every second, and
+    // a screen reader reads it when asked, not at every change.
+    StatusPanel0->setAccessibleName(
+        window > 0 ? QStringLiteral("Mittelwert über %1 Sekunden").arg(window) : QString());
+    StatusPanel0->setAccessibleDescription(
+        window > 0 ? QString::fromUtf8("Sekunden ununterbrochener Messwerte im Mittelwert")
+                   : QString());
+}
+
 QString TFormmain::StatusMessage() const {
     return StatusPanel1->text();
 }
