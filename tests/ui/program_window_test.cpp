@@ -160,6 +160,9 @@ TEST_F(ProgramWindow, TakeOverWritesTheTransferFileOfWhatTheWindowHeldAndEndsThe
 
 TEST_F(ProgramWindow, WithTheMeanAnEarlyTakeOverWaitsShowingTheFillThenWrites) {
     meanSwitch = 5;
+    QTemporaryDir records;
+    auto record = std::make_unique<SessionRecord>(records.path(), QDateTime::currentDateTime());
+    record->Install();
     StartSim({"--port", "5", "--cycle-ms", "300"});
     ShowAndWaitOnline();
     const auto pressedAt = clock.Now();
@@ -182,6 +185,17 @@ TEST_F(ProgramWindow, WithTheMeanAnEarlyTakeOverWaitsShowingTheFillThenWrites) {
               QString::fromUtf8("Mittelwert über 5 Sekunden"));
     EXPECT_TRUE(statuses.front().startsWith(QStringLiteral("Mittelwert: noch ")))
         << statuses.join('|').toStdString();
+    // The record says who asked for the mean, and how many values went into each quantity.
+    const QString recordPath = record->FilePath();
+    record.reset();
+    const std::string recorded = ReadBytes(recordPath.toStdString());
+    EXPECT_NE(recorded.find("fumilink.link mean: over 5 s, asked for by the switch --mean\n"),
+              std::string::npos)
+        << recorded;
+    EXPECT_NE(recorded.find("fumilink.link take-over: the means of the last 5 s, values: "
+                            "Sauerstoff 1"),
+              std::string::npos)
+        << recorded;
 }
 
 TEST_F(ProgramWindow, AnEntryChangedWhileTheTakeOverWaitsStillCounts) {
