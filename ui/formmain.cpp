@@ -373,6 +373,15 @@ void TFormmain::ShowMeanFill(int filled, int window) {
         return;
     }
     StatusPanel0->setText(text);
+    // The panel keeps its width, so that no control moves; a text wider than "Status:" is
+    // drawn smaller until it fits.
+    int pixels = 16;
+    QFont font = UiFont(pixels);
+    const int room = StatusPanel0->contentsRect().width() - 2 * StatusPanel0->indent();
+    while (pixels > 9 && QFontMetrics(font).horizontalAdvance(text) > room) {
+        font = UiFont(--pixels);
+    }
+    StatusPanel0->setFont(font);
     // A name that says what the numbers count; the text itself changes every second, and
     // a screen reader reads it when asked, not at every change.
     StatusPanel0->setAccessibleName(
