@@ -121,14 +121,15 @@ void PollLoop::ChooseMeanWindow() {
     meanChoice_ = choice;
     mean_.SetWindow(std::chrono::seconds(choice.seconds));
     view_.ShowMeanFill(0, choice.seconds);
-    const char* const by = choice.source == MeanSource::Switch         ? "the switch --mean"
-                           : choice.source == MeanSource::SettingsFile ? "the settings file"
-                                                                       : "nobody";
+    const char* const by =
+        choice.source == MeanSource::Switch ? "the switch --mean" : "the settings file";
     if (choice.seconds > 0) {
         qCInfo(lcLink).noquote()
             << QStringLiteral("mean: over %1 s, asked for by %2").arg(choice.seconds).arg(by);
-    } else {
+    } else if (choice.source != MeanSource::None) {
         qCInfo(lcLink).noquote() << QStringLiteral("mean: off, by %1").arg(by);
+    } else {
+        qCInfo(lcLink).noquote() << "mean: off, the settings file no longer asks for it";
     }
 }
 
