@@ -22,6 +22,7 @@
 #include "app/toolkit_start.h"
 #include "config/command_line.h"
 #include "config/executable_path.h"
+#include "config/mean_request.h"
 #include "config/path_parts.h"
 #include "config/record_location.h"
 #include "config/record_settings.h"
@@ -180,7 +181,20 @@ int main(int argc, char** argv) {
     if (!demo.note.empty()) {
         ShowInfoBox(QString::fromUtf8(demo.note.c_str()));
     }
+    // --mean=SECONDS: the take-over writes means. A value it cannot use is told, and the run
+    // goes on without the mean rather than with a window the caller did not ask for.
+    std::optional<int> meanSwitch;
+    if (given.mean) {
+        meanSwitch = ParseMeanSeconds(*given.mean);
+        if (!meanSwitch) {
+            qCInfo(lcApp).noquote() << "mean: the switch's value"
+                                    << QString::fromStdString(QuoteBytes(*given.mean)) << "refused";
+            ShowInfoBox(QString::fromStdString(MeanRefusalText(kMeanSwitch, *given.mean)));
+            meanSwitch = 0;
+        }
+    }
     WindowSetup setup;
+    setup.link.meanSwitch = meanSwitch;
     setup.link.ports = demo.ports.get();  // none: the system's
     setup.link.commandLine = commandLine;
     setup.demo = demo.ports != nullptr;

@@ -6,7 +6,8 @@ namespace {
 constexpr char kVersionLine[] = "fumilink " FUMILINK_VERSION "\n";
 
 constexpr char kUsage[] =
-    "Usage: fumilink [--demo[=OPTIONS]] [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n"
+    "Usage: fumilink [--demo[=OPTIONS]] [--mean=SECONDS]\n"
+    "                [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n"
     "       fumilink --help | --version\n"
     "\n"
     "Finds the flue-gas analyser on a serial port and shows its live values; \"Daten\n"
@@ -31,6 +32,9 @@ constexpr char kUsage[] =
     "                    state of a search that found none; a take-over that\n"
     "                    cannot come presses \"Abbrechen\"). A demo writes no\n"
     "                    settings and no debug.log.\n"
+    "  --mean=SECONDS    write the mean of each value over the last SECONDS of live\n"
+    "                    data (5 to 300; 0: off, also against Mittelwert in\n"
+    "                    fumilink.ini); an early take-over waits for a full window\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "config/mean_request.h"
 #include "data/cp1252.h"
 #include "data/single_line.h"
 
@@ -22,6 +23,15 @@ std::string HeaderLineOf(std::string_view argument) {
 // The firing type follows a fixed-width prefix such as "/ART=", skipped by position only.
 constexpr size_t kFiringTypePrefixLength = 5;
 
+/// The text after "NAME=" when `argument` is that switch with a value.
+std::optional<std::string_view> SwitchValue(std::string_view argument, std::string_view name) {
+    if (argument.size() > name.size() && argument.substr(0, name.size()) == name &&
+        argument[name.size()] == '=') {
+        return argument.substr(name.size() + 1);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
@@ -41,21 +51,19 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
 
 ProgramArguments PrepareArguments(std::vector<std::string> arguments) {
     ProgramArguments prepared;
-    // Only in front: a calling program's header never begins with it, and one that stood
+    // Only in front: a calling program's header never begins with them, and one that stood
     // further back could only have been meant as a header or a path.
-    if (!arguments.empty()) {
+    while (!arguments.empty()) {
         const std::string_view first = arguments.front();
-        const std::string_view name = kDemoSwitch;
-        if (first == name) {
-            prepared.demo = "1";
-        } else if (first.size() > name.size() && first.substr(0, name.size()) == name &&
-                   first[name.size()] == '=') {
-            const std::string_view options = first.substr(name.size() + 1);
+        if (!prepared.demo && (SwitchValue(first, kDemoSwitch) || first == kDemoSwitch)) {
+            const std::string_view options = SwitchValue(first, kDemoSwitch).value_or("");
             prepared.demo = options.empty() ? std::string("1") : std::string(options);
+        } else if (!prepared.mean && (SwitchValue(first, kMeanSwitch) || first == kMeanSwitch)) {
+            prepared.mean = std::string(SwitchValue(first, kMeanSwitch).value_or(""));
+        } else {
+            break;
         }
-        if (prepared.demo) {
-            arguments.erase(arguments.begin());
-        }
+        arguments.erase(arguments.begin());
     }
     // Header and parameter become file text (Windows-1252); a path must stay as it is to
     // name the file the caller meant. A calling program that hands over Windows-1252 bytes

@@ -35,14 +35,18 @@ struct ProgramArguments {
     /// default analyser, for --demo alone), in the form of a path of this system (POSIX:
     /// the system's bytes; Windows: UTF-8); nothing without the switch.
     std::optional<std::string> demo;
+    /// The SECONDS of a --mean=SECONDS in front of the positional arguments, as written
+    /// (mean_request.h reads them; "--mean" alone gives an empty text); nothing without it.
+    std::optional<std::string> mean;
     /// The positional arguments after it, prepared for ReadCommandLine.
     std::vector<std::string> arguments;
 };
 
 /// The arguments of main() (program name excluded) prepared for ReadCommandLine: a leading
-/// --demo[=OPTIONS] is taken off first, so that it shifts none of the positional arguments
-/// and its OPTIONS (which may name a log file) stay as they were written; then arguments 1
-/// and 2 become file text (Windows-1252; a character without a Windows-1252 form becomes
+/// --demo[=OPTIONS] and --mean=SECONDS, in either order, are taken off first, so that it shifts
+/// none of the positional arguments and its OPTIONS (which may name a log file) stay as they were
+/// written; then arguments 1 and 2 become file text (Windows-1252; a character without a
+/// Windows-1252 form becomes
 /// '?'), argument 3 (a file name) and later ones stay as this system's paths are written
 /// (POSIX: the system's bytes; Windows: UTF-8). POSIX takes the arguments from `argv` (an
 /// argument 1 or 2 that is not well-formed UTF-8 is taken as Windows-1252 bytes as they
@@ -52,7 +56,7 @@ struct ProgramArguments {
 ProgramArguments CommandLineArguments(int argc, const char* const* argv);
 
 /// The shared part of CommandLineArguments, on the arguments as the system gave them
-/// (POSIX: bytes; Windows: UTF-8): the demo switch taken off, then arguments 1 and 2 of the
-/// rest converted from UTF-8 to Windows-1252 where they are well-formed UTF-8, the others
+/// (POSIX: bytes; Windows: UTF-8): the demo and mean switches taken off, then arguments 1 and 2 of
+/// the rest converted from UTF-8 to Windows-1252 where they are well-formed UTF-8, the others
 /// unchanged.
 ProgramArguments PrepareArguments(std::vector<std::string> arguments);

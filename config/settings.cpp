@@ -5,6 +5,7 @@
 #include "config/file_failure_text.h"
 #include "config/ini_file.h"
 #include "config/make_folders.h"
+#include "config/mean_request.h"
 #include "config/path_parts.h"
 #include "config/text_form.h"
 #include "data/conversions.h"
@@ -46,6 +47,7 @@ bool LoadSettings(const std::string& path, Settings& settings, std::string* erro
     settings.portNumber = ParseIntLoose(read(kPortKey, "1"));
     settings.identification = read(kIdentificationKey, "1");
     settings.so2Key = read(kSo2Key, "");
+    settings.meanSeconds = read(kMeanSettingsKey, "");
     settings.settingsFound = true;
     return true;
 }

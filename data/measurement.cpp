@@ -5,28 +5,37 @@
 
 #include "data/conversions.h"
 
-bool DecodeDataLine(MeasurementRecord& record, std::string_view line) {
+DecodedDataLine DecodeDataLineFields(std::string_view line) {
+    DecodedDataLine decoded;
     const int32_t parameterNumber =
         ParseIntLoose(line.substr(0, std::min<std::size_t>(3, line.size())));
-    const bool online = parameterNumber > 0;
+    decoded.online = parameterNumber > 0;
     const char status = CharAtOrSpace(line, 4);
     // The last character of a line is never part of the value.
     const std::string_view valueText =
         line.size() > 5 ? line.substr(4, line.size() - 5) : std::string_view{};
-    const double value = ParseFloatLoose(valueText);
 
     const auto row = std::find_if(kChannelTable.begin(), kChannelTable.end(),
                                   [parameterNumber](const ChannelInfo& info) {
                                       return info.parameterNumber == parameterNumber;
                                   });
     if (row == kChannelTable.end()) {
-        return online;
+        return decoded;
     }
-    const std::size_t index = static_cast<std::size_t>(row->channel - 1);
-    const bool valid = status == 'G' || status == 'E';
-    record.valid[index] = valid;
-    record.values[index] = valid ? value : 0.0;
-    return online;
+    decoded.channel = row->channel;
+    decoded.valid = status == 'G' || status == 'E';
+    decoded.value = decoded.valid ? ParseFloatLoose(valueText) : 0.0;
+    return decoded;
+}
+
+bool DecodeDataLine(MeasurementRecord& record, std::string_view line) {
+    const DecodedDataLine decoded = DecodeDataLineFields(line);
+    if (decoded.channel != 0) {
+        const std::size_t index = static_cast<std::size_t>(decoded.channel - 1);
+        record.valid[index] = decoded.valid;
+        record.values[index] = decoded.value;
+    }
+    return decoded.online;
 }
 
 namespace {

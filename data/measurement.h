@@ -23,6 +23,15 @@ struct MeasurementRecord {
 /// a channel.
 bool DecodeDataLine(MeasurementRecord& record, std::string_view line);
 
+/// What one data line says, as DecodeDataLine reads it.
+struct DecodedDataLine {
+    bool online = false;  ///< the parameter number is positive
+    int channel = 0;      ///< 1..14; 0 when the line matches no channel
+    bool valid = false;   ///< status 'G' or 'E'
+    double value = 0.0;   ///< 0 when not valid
+};
+DecodedDataLine DecodeDataLineFields(std::string_view line);
+
 /// True when `line` (without its CR) has the form of a data line throughout: three digits,
 /// a status character (no digit, blank or control character), the value (blanks, an
 /// optional sign, digits, optionally ',' or '.' and more digits) and one last character

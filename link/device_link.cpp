@@ -35,6 +35,9 @@ DeviceLink::DeviceLink(LinkView& view, LinkSetup setup, QObject* parent)
       takeOver_(exchange_, poll_, record_, view, debugLog_, clock_, *timer1_,
                 std::move(setup.commandLine)) {
     timeouttimer_->Start();
+    if (setup.meanSwitch) {
+        poll_.SetMeanSwitch(setup.meanSwitch);
+    }
 }
 
 DeviceLink::~DeviceLink() {

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,8 @@ struct LinkSetup {
     CommandLine commandLine;
     /// Where the settings file and the debug log go (empty: where they belong).
     PortSearch::Files files;
+    /// The seconds of the switch --mean, 0 when it was refused; none without the switch.
+    std::optional<int> meanSwitch;
 };
 
 class DeviceLink : public QObject {
@@ -79,6 +82,10 @@ public:
     bool Busy() const { return exchange_.Busy(); }
     int32_t ErrorCode() const { return exchange_.ErrorCode(); }
     const MeasurementRecord& Record() const { return record_; }
+    /// The mean over the last seconds of live data (off unless asked for).
+    const RunningMean& Mean() const { return poll_.Mean(); }
+    /// As LinkSetup::meanSwitch, for tests that ask for the mean after the link was made.
+    void SetMeanSwitch(std::optional<int> seconds) { poll_.SetMeanSwitch(seconds); }
 
     /// The clock of the link's timers and waits, for what keeps time beside them.
     LinkClock& Clock() { return clock_; }

@@ -28,6 +28,9 @@ public:
     /// (Linux: a user outside the group dialout), or none: help page 3 then begins with them
     /// and what to do. A view without help pages may ignore it.
     virtual void SetPortsWithoutPermission(const QStringList& /*ports*/) {}
+    /// How full the mean's window is: `filled` of `window` seconds (a window of 0: the mean
+    /// is off). A view without room for it may ignore it.
+    virtual void ShowMeanFill(int /*filled*/, int /*window*/) {}
     /// Redraws the value labels from `record`.
     virtual void DispData(const MeasurementRecord& record) = 0;
     virtual void CloseMainWindow() = 0;

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "data/conversions.h"
+#include "data/cp1252.h"
 #include "data/quoted_bytes.h"
 #include "link/link_logging.h"
 #include "link/status_texts.h"
@@ -28,6 +29,7 @@ void PollLoop::Start() {
 
 void PollLoop::CheckData730(std::string_view line) {
     ++dataLinesDecoded_;
+    mean_.Feed(line, clock_.Now());
     const bool decoded = DecodeDataLine(record_, line);
     if (decoded) {
         RecordDataLine(line);
@@ -78,6 +80,11 @@ void PollLoop::RecordDataLine(std::string_view line) {
     }
 }
 
+QString PollLoop::MeanWaitText() const {
+    const auto left = mean_.Window() - mean_.Filled(clock_.Now());
+    return QStringLiteral("Mittelwert: noch %1 s bis zur Übernahme").arg(left.count());
+}
+
 void PollLoop::RecordLastValues() {
     qCInfo(lcLink).noquote() << QStringLiteral("take-over: the last line of each quantity");
     for (const auto& [parameter, line] : lastLines_) {
@@ -101,9 +108,46 @@ void PollLoop::NoteErrorState() {
     }
 }
 
+void PollLoop::SetMeanSwitch(std::optional<int> seconds) {
+    meanSwitch_ = seconds;
+    ChooseMeanWindow();
+}
+
+void PollLoop::ChooseMeanWindow() {
+    const MeanChoice choice = ChooseMean(meanSwitch_, search_.MeanSetting());
+    if (!choice.refusedSetting.empty() && choice.refusedSetting != meanSettingRefused_) {
+        meanSettingRefused_ = choice.refusedSetting;
+        qCInfo(lcLink).noquote() << QStringLiteral("mean: %1=%2 in the settings file refused")
+                                        .arg(QLatin1String(kMeanSettingsKey),
+                                             QString::fromStdString(
+                                                 QuoteBytes(choice.refusedSetting)));
+        view_.ShowInfoBox(QString::fromStdString(
+            MeanRefusalText(kMeanSettingsKey, Cp1252ToUtf8(choice.refusedSetting))));
+    }
+    if (choice.seconds == meanChoice_.seconds && choice.source == meanChoice_.source) {
+        return;
+    }
+    meanChoice_ = choice;
+    mean_.SetWindow(std::chrono::seconds(choice.seconds));
+    view_.ShowMeanFill(0, choice.seconds);
+    const char* const by =
+        choice.source == MeanSource::Switch ? "the switch --mean" : "the settings file";
+    if (choice.seconds > 0) {
+        qCInfo(lcLink).noquote()
+            << QStringLiteral("mean: over %1 s, asked for by %2").arg(choice.seconds).arg(by);
+    } else if (choice.source != MeanSource::None) {
+        qCInfo(lcLink).noquote() << QStringLiteral("mean: off, by %1").arg(by);
+    } else {
+        qCInfo(lcLink).noquote() << "mean: off, the settings file no longer asks for it";
+    }
+}
+
 void PollLoop::StartLink() {
     debugLog_.Add("Debug-Log");
-    if (search_.SearchDevice() > 0) {
+    mean_.Clear();
+    const int32_t found = search_.SearchDevice();
+    ChooseMeanWindow();
+    if (found > 0) {
         // A new stream: the record takes its first lines again.
         recordedLines_ = 0;
         sampling_ = false;
@@ -184,7 +228,7 @@ void PollLoop::Tick() {
             if (--onlineCountdown_ == 0) {
                 qCInfo(lcLink).noquote() << "stream: no data line for 5 s";
             }
-            view_.SetStatusMessage(kStatusOnline);
+            view_.SetStatusMessage(waitingForMean_ ? MeanWaitText() : kStatusOnline);
             view_.ShowConnectionPicture(3);
             view_.SetBtExitEnabled(true);
         } else if (exchange_.ErrorCode() == kErrNone) {
@@ -198,11 +242,19 @@ void PollLoop::Tick() {
         view_.CloseMainWindow();
         return;
     }
+    if (exchange_.ErrorCode() > 0 || (search_.Connected() && comm_.HungUp())) {
+        // A mean must not span values from before and after the stream broke off.
+        mean_.Clear();
+    }
     if (exchange_.ErrorCode() > 0) {
         ShowErrorState();
     }
     NoteErrorState();
     view_.DispData(record_);
+    if (mean_.On()) {
+        view_.ShowMeanFill(static_cast<int>(mean_.Filled(clock_.Now()).count()),
+                           static_cast<int>(mean_.Window().count()));
+    }
     SwitchOn(timers_.poll);
 }
 

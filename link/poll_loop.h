@@ -6,11 +6,14 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 
+#include "config/mean_request.h"
 #include "data/measurement.h"
+#include "data/running_mean.h"
 #include "link/command_exchange.h"
 #include "link/debug_log.h"
 #include "link/line_assembler.h"
@@ -61,11 +64,26 @@ public:
     /// Complete data lines handed to CheckData730 (for diagnostics and benchmarks).
     uint64_t DataLinesDecoded() const { return dataLinesDecoded_; }
 
+    /// The mean over the last seconds of live data, when the calling program asked for it.
+    const RunningMean& Mean() const { return mean_; }
+    RunningMean& Mean() { return mean_; }
+    /// The seconds of the switch --mean (its refusal counts as 0); none: the settings
+    /// file's default decides, read at each search.
+    void SetMeanSwitch(std::optional<int> seconds);
+    /// What asked for the mean that is on now.
+    MeanSource MeanAskedBy() const { return meanChoice_.source; }
+    /// While a take-over waits for a full mean, the online status says how long it waits.
+    void SetWaitingForMean(bool waiting) { waitingForMean_ = waiting; }
+    /// The status text while a take-over waits for the mean's window to fill.
+    QString MeanWaitText() const;
+
 private:
     /// Reads what the port holds now and decodes every completed data line.
     bool ReadDataLines();
     /// The session record's share of the stream: the first lines, then a cycle now and then.
     void RecordDataLine(std::string_view line);
+    /// Sets the mean's window from the switch, or else from the settings file just read.
+    void ChooseMeanWindow();
     /// Records the error code when it changed since it was last recorded.
     void NoteErrorState();
 
@@ -83,6 +101,11 @@ private:
     int32_t onlineCountdown_ = 0;
     bool firstTick_ = false;
     uint64_t dataLinesDecoded_ = 0;
+    RunningMean mean_;
+    std::optional<int> meanSwitch_;
+    MeanChoice meanChoice_;
+    std::string meanSettingRefused_;  ///< told once, not at every search
+    bool waitingForMean_ = false;
 
     // What the session record has taken of the stream.
     int recordedLines_ = 0;

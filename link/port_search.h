@@ -57,6 +57,8 @@ public:
     const std::string& Identification() const { return settings_.identification; }
     /// The transfer file's key for SO2 from the settings file; empty: no SO2 line.
     const std::string& So2Key() const { return settings_.so2Key; }
+    /// The settings file's default for the mean's window, as written (empty: none).
+    const std::string& MeanSetting() const { return settings_.meanSeconds; }
     /// Takes COM `port` as the analyser's, as a search that found it leaves it (for callers
     /// that know the port: tests and benchmarks); nothing is opened.
     void UsePort(int32_t port);

@@ -1,5 +1,8 @@
 #include "link/take_over.h"
 
+#include <QStringList>
+#include <optional>
+
 #include "config/atomic_write.h"
 #include "config/transfer_path_check.h"
 #include "link/link_logging.h"
@@ -57,7 +60,77 @@ void TakeOver::TellNoReply() {
     }
 }
 
+bool TakeOver::WaitForFullMean() {
+    const RunningMean& mean = poll_.Mean();
+    const auto pressedAt = clock_.Now();
+    if (!mean.Full(pressedAt)) {
+        qCInfo(lcLink).noquote() << QStringLiteral(
+                                        "take-over: waits for the mean's window (%1 of %2 s)")
+                                        .arg(mean.Filled(pressedAt).count())
+                                        .arg(mean.Window().count());
+        poll_.SetWaitingForMean(true);
+        view_.SetStatusMessage(poll_.MeanWaitText());
+    }
+    // Not busy meanwhile: the poll loop must go on reading the values the mean waits for.
+    // A press just after the window was emptied (a keep-alive that went unanswered once)
+    // waits for the next stretch as long as a gap allows.
+    std::optional<std::chrono::milliseconds> stretch =
+        mean.Live(pressedAt) ? mean.StretchStart() : std::nullopt;
+    bool brokeOff = false;
+    while (!mean.Full(clock_.Now()) && !exchange_.Aborted()) {
+        const auto now = clock_.Now();
+        if (!stretch && mean.Live(now)) {
+            stretch = mean.StretchStart();
+        }
+        if (stretch ? !mean.Live(now) || mean.StretchStart() != stretch
+                    : now - pressedAt >= RunningMean::kGap) {
+            brokeOff = true;
+            break;
+        }
+        clock_.WaitForEvents();
+    }
+    poll_.SetWaitingForMean(false);
+    if (exchange_.Aborted()) {
+        qCInfo(lcLink).noquote() << "take-over: no transfer file: ended by 'Abbrechen' or the "
+                                    "window's close while it waited for the mean";
+        return false;
+    }
+    if (brokeOff) {
+        qCInfo(lcLink).noquote()
+            << "take-over: no transfer file: the stream broke off while it waited for the mean";
+        TellNoReply();
+        return false;
+    }
+    return true;
+}
+
+MeasurementRecord TakeOver::TakeMeans() {
+    const RunningMean& mean = poll_.Mean();
+    const auto now = clock_.Now();
+    QStringList counts;
+    for (const ChannelInfo& info : kChannelTable) {
+        const int count = mean.Mean(info.channel, now).count;
+        if (count > 0) {
+            counts << QStringLiteral("%1 %2").arg(QString::fromLatin1(info.words)).arg(count);
+        }
+    }
+    qCInfo(lcLink).noquote() << QStringLiteral("take-over: the means of the last %1 s, values: %2")
+                                    .arg(mean.Window().count())
+                                    .arg(counts.isEmpty() ? QStringLiteral("none")
+                                                          : counts.join(QStringLiteral(", ")));
+    return mean.Means(now);
+}
+
 bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) {
+    // The values are taken when the window is full, before the service sequence stops the
+    // stream.
+    std::optional<MeasurementRecord> means;
+    if (poll_.Mean().On()) {
+        if (!WaitForFullMean()) {
+            return false;
+        }
+        means = TakeMeans();
+    }
     CommandExchange::BusyScope busy(exchange_);
     pollTimer_.Stop();
     // It takes a few seconds with a slow analyser, and nothing else on screen moves.
@@ -82,7 +155,7 @@ bool TakeOver::Run(const ManualEntriesSource& entries, std::string_view so2Key) 
                                          : "the service sequence went unanswered");
         TellNoReply();
     } else {
-        file.AddValueLines(record_, entries ? entries() : ManualEntries{},
+        file.AddValueLines(means ? *means : record_, entries ? entries() : ManualEntries{},
                            request_.firingTypeParameter, so2Key);
 
         bool identified = true;

@@ -39,6 +39,11 @@ public:
     void CheckTransferPath();
 
 private:
+    /// With the mean on: waits until its window is full, while the poll loop goes on. False
+    /// when the stream broke off meanwhile (the user has been told) or after "Abbrechen".
+    bool WaitForFullMean();
+    /// The means that go into the file, each quantity's count in the session record.
+    MeasurementRecord TakeMeans();
     /// The analyser did not answer: the window shows the error state, then the box says
     /// that nothing was taken over (not after "Abbrechen", which closes the window anyway).
     void TellNoReply();

@@ -374,6 +374,31 @@ void TFormmain::SetStatusMessage(const QString& text) {
     TellNewStatus(StatusPanel1);
 }
 
+void TFormmain::ShowMeanFill(int filled, int window) {
+    const QString text = window > 0 ? QStringLiteral("Mittel %1/%2 s").arg(filled).arg(window)
+                                    : QStringLiteral("Status:");
+    if (text == StatusPanel0->text()) {
+        return;
+    }
+    StatusPanel0->setText(text);
+    // The panel keeps its width, so that no control moves; a text wider than "Status:" is
+    // drawn smaller until it fits.
+    int pixels = 16;
+    QFont font = UiFont(pixels);
+    const int room = StatusPanel0->contentsRect().width() - 2 * StatusPanel0->indent();
+    while (pixels > 9 && QFontMetrics(font).horizontalAdvance(text) > room) {
+        font = UiFont(--pixels);
+    }
+    StatusPanel0->setFont(font);
+    // A name that says what the numbers count; the text itself changes every second, and
+    // a screen reader reads it when asked, not at every change.
+    StatusPanel0->setAccessibleName(
+        window > 0 ? QStringLiteral("Mittelwert über %1 Sekunden").arg(window) : QString());
+    StatusPanel0->setAccessibleDescription(
+        window > 0 ? QString::fromUtf8("Sekunden ununterbrochener Messwerte im Mittelwert")
+                   : QString());
+}
+
 QString TFormmain::StatusMessage() const {
     return StatusPanel1->text();
 }

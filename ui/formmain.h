@@ -122,6 +122,8 @@ public:
     /// Rewrites the ten value labels from `record`: valid channels with their decimals and
     /// unit, invalid ones as "-".
     void DispData(const MeasurementRecord& record) override;
+    /// The first status panel reads "Mittel 18/30 s" while the mean is on.
+    void ShowMeanFill(int filled, int window) override;
     /// Switches the smoke-number inputs together; values and selection are kept.
     void SetSmokeInputsEnabled(bool enabled);
     /// Handler of a user click on `CBRZaktiv`.

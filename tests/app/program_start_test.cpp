@@ -197,10 +197,7 @@ TEST_F(ProgramStart, HelpOrVersionAloneAnswersOnStandardOutputBesideAFirstCopyAn
 
     ChildProcess& help = Start(program, {}, {"--help"}, headless);
     EXPECT_EQ(Finish(help, std::chrono::seconds(20)), std::make_pair(0, std::string()));
-    EXPECT_EQ(
-        help.Stdout().rfind(
-            "Usage: fumilink [--demo[=OPTIONS]] [HEADER /ART=FIRING-TYPE TRANSFER-FILE]\n", 0),
-        0u)
+    EXPECT_EQ(help.Stdout().rfind("Usage: fumilink [--demo[=OPTIONS]] [--mean=SECONDS]\n", 0), 0u)
         << help.Stdout();
 
     // Beside other arguments it is the calling program's header: this copy is a second one.
@@ -296,6 +293,19 @@ TEST_F(ProgramStart, UnattendedDemosEndByThemselvesWithoutArgumentsToo) {
     EXPECT_EQ(Finish(takenOver, std::chrono::seconds(60)), std::make_pair(0, std::string()));
     EXPECT_NE(ReadBytes(dir.File("data.csv")).find("\r\n9200=DEMO42\r\n"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir.File("fumilink.ini"))) << "a demo saves nothing";
+
+    // A mean it cannot use is said, and the run goes on without it.
+    std::filesystem::remove(dir.File("data.csv"));
+    ChildProcess& badMean =
+        Start(copy, {{"LANG", "C.UTF-8"}}, {"--mean=1000", "--demo=--take-over-after 0.5"});
+    const auto [code, text] = Finish(badMean, std::chrono::seconds(60));
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text.rfind("Information: --mean=1000 wird nicht verwendet: der Mittelwert braucht "
+                         "eine Dauer von 5 bis 300 Sekunden",
+                         0),
+              0u)
+        << text;
+    EXPECT_TRUE(std::filesystem::exists(dir.File("data.csv")));
 }
 
 TEST_F(ProgramStart, ATransferFileThatCannotBeWrittenIsSaidAtTheStartAndTheProgramGoesOn) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "config/mean_request.h"
+
 TEST(ReadCommandLine, NoArgumentsWriteDataCsvWithoutHeader) {
     CommandLine line = ReadCommandLine({});
     EXPECT_EQ(line.headerLine, "");
@@ -61,6 +63,7 @@ TEST(PrepareArguments, TheDemoSwitchInFrontShiftsNoPositionalArgument) {
         std::vector<std::string> given;
         std::optional<std::string> demo;
         std::vector<std::string> positional;
+        std::optional<std::string> mean = std::nullopt;
     } cases[] = {
         {{"--demo", "Kopf", "/ART=14", "out.csv"}, "1", {"Kopf", "/ART=14", "out.csv"}},
         {{"--demo"}, "1", {}},
@@ -73,15 +76,62 @@ TEST(PrepareArguments, TheDemoSwitchInFrontShiftsNoPositionalArgument) {
         {{"h", "/ART=1", "p", "--demo"}, std::nullopt, {"h", "/ART=1", "p", "--demo"}},
         {{"--demonstration", "/ART=1", "p"}, std::nullopt, {"--demonstration", "/ART=1", "p"}},
         {{"--Demo", "/ART=1", "p"}, std::nullopt, {"--Demo", "/ART=1", "p"}},
+        // The mean's switch stands in front too, before or after the demo's.
+        {{"--mean=30", "h", "/ART=1", "p"}, std::nullopt, {"h", "/ART=1", "p"}, "30"},
+        {{"--demo", "--mean=0", "h"}, "1", {"h"}, "0"},
+        {{"--mean=x", "--demo=--steady", "h"}, "--steady", {"h"}, "x"},
+        {{"--mean", "h"}, std::nullopt, {"h"}, ""},
+        {{"--mean=30", "--mean=60", "h"}, std::nullopt, {"--mean=60", "h"}, "30"},
+        {{"h", "--mean=30", "p"}, std::nullopt, {"h", "--mean=30", "p"}},
+        {{"--meaning", "h"}, std::nullopt, {"--meaning", "h"}},
     };
     for (const auto& c : cases) {
         const ProgramArguments prepared = PrepareArguments(c.given);
         EXPECT_EQ(prepared.demo, c.demo) << c.given.front();
         EXPECT_EQ(prepared.arguments, c.positional) << c.given.front();
+        EXPECT_EQ(prepared.mean, c.mean) << c.given.front();
     }
     const CommandLine line =
         ReadCommandLine(PrepareArguments({"--demo", "ab", "/ART=14", "m.txt"}).arguments);
     EXPECT_EQ(line.headerLine, "AB");
     EXPECT_EQ(line.firingTypeParameter, "14");
     EXPECT_EQ(line.transferFilePath, "m.txt");
+}
+
+TEST(MeanRequest, SwitchAndSettingsFileValues) {
+    const struct {
+        std::string text;
+        std::optional<int> seconds;
+    } cases[] = {
+        {"30", 30}, {"0", 0},    {"5", 5},     {"300", 300},        {" 60 ", 60},
+        {"4", {}},  {"301", {}}, {"-30", {}},  {"30s", {}},         {"3,5", {}},
+        {"", {}},   {" ", {}},   {"0030", {}}, {"99999999999", {}}, {"+30", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseMeanSeconds(c.text), c.seconds) << '"' << c.text << '"';
+    }
+}
+
+TEST(MeanRequest, TheSwitchWinsOverTheSettingsFile) {
+    const struct {
+        std::optional<int> switchSeconds;
+        std::string setting;
+        int seconds;
+        MeanSource source;
+        std::string refused;
+    } cases[] = {
+        {std::nullopt, "", 0, MeanSource::None, ""},
+        {std::nullopt, "30", 30, MeanSource::SettingsFile, ""},
+        {std::nullopt, "0", 0, MeanSource::SettingsFile, ""},
+        {std::nullopt, "1000", 0, MeanSource::None, "1000"},
+        {60, "30", 60, MeanSource::Switch, ""},
+        {0, "30", 0, MeanSource::Switch, ""},  // --mean=0: off for this run
+        {45, "nonsense", 45, MeanSource::Switch, ""},
+    };
+    for (const auto& c : cases) {
+        const MeanChoice choice = ChooseMean(c.switchSeconds, c.setting);
+        EXPECT_EQ(choice.seconds, c.seconds) << c.setting;
+        EXPECT_EQ(choice.source, c.source) << c.setting;
+        EXPECT_EQ(choice.refusedSetting, c.refused) << c.setting;
+    }
 }

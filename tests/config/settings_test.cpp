@@ -18,7 +18,8 @@ TEST(LoadSettings, LenientPortNumberAndIdentification) {
     EXPECT_TRUE(settings.settingsFound);
     EXPECT_EQ(settings.portNumber, 7);
     EXPECT_EQ(settings.identification, "ZOR GX40 SN42");
-    EXPECT_EQ(settings.so2Key, "");  // no SO2Key in the file: no SO2 line
+    EXPECT_EQ(settings.so2Key, "");       // no SO2Key in the file: no SO2 line
+    EXPECT_EQ(settings.meanSeconds, "");  // no Mittelwert: no mean
 }
 
 TEST(LoadSettings, EmptyMainSectionGivesTheDefaults) {
@@ -37,7 +38,7 @@ TEST(LoadSettings, ReadsSo2KeyAndIgnoresCaseOfNames) {
     const std::string path = dir.File(kSettingsFileName);
     WriteBytes(path,
                "[other]\nSO2Key=9\n[MAIN]\nCOMPORT=12\nsernr=Gr\xF6\xDF"
-               "e,1\nso2key= 2204 \n");
+               "e,1\nso2key= 2204 \nMITTELWERT=30\n");
     Settings settings;
     ASSERT_TRUE(LoadSettings(path, settings, nullptr));
     EXPECT_EQ(settings.portNumber, 12);
@@ -45,6 +46,7 @@ TEST(LoadSettings, ReadsSo2KeyAndIgnoresCaseOfNames) {
               "Gr\xF6\xDF"
               "e,1");
     EXPECT_EQ(settings.so2Key, "2204");
+    EXPECT_EQ(settings.meanSeconds, "30");
 }
 
 TEST(LoadSettings, MissingFileOrSectionIsNotAnErrorAndKeepsTheFields) {

@@ -244,3 +244,32 @@ TEST_F(PortSearchTest, AbortDuringTheScanAcceptsNoPort) {
     // The remaining port is still opened and sent its first command, which ends at once.
     EXPECT_EQ(analyser.CountOf("R001"), 0);
 }
+
+// The mean's window is chosen at each search, once the settings file has been read.
+TEST_F(LinkFixture, EachSearchTakesTheMeansDefaultFromTheSettingsFileUnlessTheSwitchWins) {
+    AddPeer(5);
+    const struct {
+        const char* ini;
+        std::optional<int> switchSeconds;
+        long window;
+        int boxes;
+    } cases[] = {
+        {"[Main]\r\ncomport=5\r\nMittelwert=30\r\n", std::nullopt, 30, 0},
+        {"[Main]\r\ncomport=5\r\nMittelwert=30\r\n", 0, 0, 0},
+        {"[Main]\r\ncomport=5\r\nMittelwert=30\r\n", 60, 60, 0},
+        {"[Main]\r\ncomport=5\r\nMittelwert=3\r\n", std::nullopt, 0, 1},
+        {"[Main]\r\ncomport=5\r\nMittelwert=3\r\n", std::nullopt, 0, 0},  // said once
+        {"[Main]\r\ncomport=5\r\n", std::nullopt, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        WriteFile("fumilink.ini", c.ini);
+        link->SetMeanSwitch(c.switchSeconds);
+        view.infoBoxes.clear();
+        link->ClosePort();
+        link->StartLink();
+        EXPECT_TRUE(link->Search().Connected());
+        EXPECT_EQ(link->Mean().Window().count(), c.window);
+        EXPECT_EQ(view.infoBoxes.size(), c.boxes);
+    }
+}

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 
 #include "link/status_texts.h"
@@ -197,4 +198,61 @@ TEST_F(TakeOverTest, So2IsWrittenOnlyUnderItsConfiguredKey) {
     link->LoadSettings();
     EXPECT_TRUE(TakeOver());
     EXPECT_NE(ReadFile("m.txt").find("2603=12,6\r\n2804=17\r\n2104=45\r\n"), std::string::npos);
+}
+
+class MeanTakeOverTest : public TakeOverTest {
+protected:
+    void SetUp() override {
+        TakeOverTest::SetUp();
+        link->SetMeanSwitch(10);
+        // O2 once a second, 4 and 5 by turns, until the service sequence stops the stream.
+        sender = [this] {
+            if (streaming && peer->CountOf("SERVICE002") == 0) {
+                peer->Send(sent++ % 2 == 0 ? "051G 4.0;\r" : "051G 5.0;\r");
+            }
+            clock.After(1000ms, sender);
+        };
+        clock.After(1000ms, sender);
+        link->PollTimer().Start();
+    }
+    /// `event` 4 s into an early press's wait ends the take-over without a file and with
+    /// `boxes` information boxes; the analyser is never asked for its service sequence.
+    void ExpectNoFileWhenAfter4s(const std::function<void()>& event, int boxes) {
+        clock.After(4000ms, event);
+        EXPECT_FALSE(TakeOver());
+        EXPECT_LT(clock.Now(), 11000ms);
+        EXPECT_FALSE(FileExists(transferFile));
+        EXPECT_EQ(view.infoBoxes.size(), boxes);
+        EXPECT_EQ(peer->CountOf("SERVICE002"), 0);
+    }
+    std::function<void()> sender;
+    bool streaming = true;
+    int sent = 0;
+};
+
+TEST_F(MeanTakeOverTest, AnEarlyPressWaitsForAFullWindowThenWritesTheMeans) {
+    QString statusWhileWaiting;
+    clock.After(3500ms, [&] { statusWhileWaiting = view.status; });
+    EXPECT_TRUE(TakeOver());
+    EXPECT_GE(clock.Now(), 11000ms) << "the first line came after 1 s, the window is 10 s";
+    EXPECT_TRUE(statusWhileWaiting.startsWith(QStringLiteral("Mittelwert: noch 8 s")))
+        << statusWhileWaiting.toStdString();
+    const std::string file = ReadFile("m.txt");
+    EXPECT_NE(file.find("\r\n2003=4,5\r\n"), std::string::npos) << file;
+    // Channels without a value in the window are left out as invalid ones are today.
+    EXPECT_EQ(file.find("1101="), std::string::npos) << file;
+    EXPECT_NE(file.find("1401=60,0\r\n2003=4,5\r\n6020=0,5"), std::string::npos) << file;
+}
+
+// "Abbrechen" and the window's close both abort the link.
+TEST_F(MeanTakeOverTest, AbbrechenDuringTheWaitWritesNoFile) {
+    ExpectNoFileWhenAfter4s([this] { link->Abort(); }, 0);
+}
+
+TEST_F(MeanTakeOverTest, NoDataLineFor5sDuringTheWaitFailsTheTakeOver) {
+    ExpectNoFileWhenAfter4s([this] { streaming = false; }, 1);
+}
+
+TEST_F(MeanTakeOverTest, AHangUpDuringTheWaitFailsTheTakeOver) {
+    ExpectNoFileWhenAfter4s([this] { peer->HangUp(); }, 1);
 }

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/demo_analyser.h"
+#include "data/conversions.h"
 #include "link/status_texts.h"
 #include "serial/tcomm.h"
 #include "tests/support/demo_sim.h"
@@ -59,6 +60,7 @@ protected:
             {"ab12", "/ART=14", transferFile.empty() ? folder + "/m.txt" : transferFile});
         setup.link.files = {folder + "/fumilink.ini", folder + "/debug.log", true};
         setup.demo = true;
+        setup.link.meanSwitch = meanSwitch;
         setup.presses = {setting.presses.takeOverAfter, setting.presses.abortAfter};
         form = std::make_unique<TFormmain>(std::move(setup));
         form->SetHelpWindow(help.get());
@@ -92,6 +94,7 @@ protected:
         return moments;
     }
 
+    std::optional<int> meanSwitch;  ///< --mean=SECONDS
     QTemporaryDir dir;
     std::string folder;
     QStringList messages;
@@ -182,6 +185,23 @@ TEST_F(DemoProgram, AnUnattendedTakeOverComesAsAClickOnceLiveValuesHaveArrivedFo
     // The watch sees each moment up to 10 ms late.
     EXPECT_GE(waited, 3000ms - 10ms);
     EXPECT_LE(waited, 3200ms) << "the press comes within two poll ticks of its time";
+}
+
+TEST_F(DemoProgram, WithTheMeanAnUnattendedTakeOverWaitsForAFullWindowOfDriftingValues) {
+    meanSwitch = 30;
+    Start("--take-over-after 5");
+    const auto moments = Watch(kStatusTakingOver);
+    ASSERT_TRUE(clock.RunUntil([&] { return !form->isVisible(); }, 90s))
+        << form->StatusMessage().toStdString();
+
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    ASSERT_TRUE(moments->live && moments->status) << "the take-over said nothing on screen";
+    EXPECT_GE(*moments->status - *moments->live, 30000ms - 10ms);
+    // The demo's values drift: the mean of thirty seconds is not the last value.
+    const std::string file = TransferFile();
+    const std::string lastO2 = "\r\n2003=" + FormatFixed(0, 1, form->Link->Record().Value(1));
+    EXPECT_NE(file.find("\r\n2003="), std::string::npos) << file;
+    EXPECT_EQ(file.find(lastO2 + "\r\n"), std::string::npos) << file;
 }
 
 TEST_F(DemoProgram, AnUnattendedAbortEndsWithoutATransferFile) {

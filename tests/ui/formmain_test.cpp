@@ -656,6 +656,15 @@ TEST_F(FormmainTest, DisplayOperations) {
     EXPECT_EQ(form->USBLabel->width(), 97);
     EXPECT_EQ(form->USBLabel->toolTip(), QString());
 
+    // The mean's fill in the first panel, which keeps its width: the longest text fits.
+    form->ShowMeanFill(300, 300);
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("Mittel 300/300 s"));
+    EXPECT_LE(form->StatusPanel0->fontMetrics().horizontalAdvance(form->StatusPanel0->text()),
+              form->StatusPanel0->contentsRect().width());
+    EXPECT_EQ(form->StatusPanel0->width(), 80);
+    form->ShowMeanFill(0, 0);
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("Status:"));
+
     form->SetBtExitEnabled(true);
     EXPECT_TRUE(form->BtExit->isEnabled());
     form->SetBtWastunVisible(true);

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "app/session_record.h"
@@ -67,6 +68,7 @@ protected:
         setup.link.clock = &clock;
         setup.link.commandLine = ReadCommandLine(arguments);
         setup.link.files = {folder + "/fumilink.ini", folder + "/debug.log"};
+        setup.link.meanSwitch = meanSwitch;
         return std::make_unique<TFormmain>(std::move(setup));
     }
 
@@ -92,6 +94,7 @@ protected:
     bool TransferFileExists() const { return std::filesystem::exists(transferFile); }
     std::string ReadTransferFile() const { return ReadBytes(transferFile); }
 
+    std::optional<int> meanSwitch;  ///< --mean=SECONDS
     QTemporaryDir dir;
     std::string folder;
     std::string transferFile;
@@ -153,6 +156,46 @@ TEST_F(ProgramWindow, TakeOverWritesTheTransferFileOfWhatTheWindowHeldAndEndsThe
                   std::to_string(std::count(written.begin(), written.end(), '\n')) + " lines)\n"),
         std::string::npos)
         << ReadBytes(recordPath.toStdString());
+}
+
+TEST_F(ProgramWindow, WithTheMeanAnEarlyTakeOverWaitsShowingTheFillThenWrites) {
+    meanSwitch = 5;
+    QTemporaryDir records;
+    auto record = std::make_unique<SessionRecord>(records.path(), QDateTime::currentDateTime());
+    record->Install();
+    StartSim({"--port", "5", "--cycle-ms", "300"});
+    ShowAndWaitOnline();
+    const auto pressedAt = clock.Now();
+    QStringList panels;
+    QStringList statuses;
+    Every(1000ms, [&] {
+        panels << form->StatusPanel0->text();
+        statuses << form->StatusMessage();
+        return form->isVisible();
+    });
+
+    form->BtExit->click();
+
+    EXPECT_GE(clock.Now() - pressedAt, 4s) << "the window had a second at most when pressed";
+    EXPECT_TRUE(TransferFileExists());
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_GE(panels.size(), 3);
+    EXPECT_TRUE(panels.contains(QStringLiteral("Mittel 3/5 s"))) << panels.join('|').toStdString();
+    EXPECT_EQ(form->StatusPanel0->accessibleName(),
+              QString::fromUtf8("Mittelwert über 5 Sekunden"));
+    EXPECT_TRUE(statuses.front().startsWith(QStringLiteral("Mittelwert: noch ")))
+        << statuses.join('|').toStdString();
+    // The record says who asked for the mean, and how many values went into each quantity.
+    const QString recordPath = record->FilePath();
+    record.reset();
+    const std::string recorded = ReadBytes(recordPath.toStdString());
+    EXPECT_NE(recorded.find("fumilink.link mean: over 5 s, asked for by the switch --mean\n"),
+              std::string::npos)
+        << recorded;
+    EXPECT_NE(recorded.find("fumilink.link take-over: the means of the last 5 s, values: "
+                            "Sauerstoff 1"),
+              std::string::npos)
+        << recorded;
 }
 
 TEST_F(ProgramWindow, AnEntryChangedWhileTheTakeOverWaitsStillCounts) {

@@ -11,7 +11,9 @@
 #      1 s costs the search that second and the usual one (the figure is printed; it must
 #      stay well below the 10 s a link may take), and an analyser behind a link that needs
 #      2.5 s is found.
-#   3. A value the demo refuses: named with the reason (on standard error, and in a real
+#   3. --mean=30 with an unattended take-over 5 s after the first live values: it waits
+#      for the full window, writes the file, and the session record says so.
+#   4. A value the demo refuses: named with the reason (on standard error, and in a real
 #      message box titled "Fehler"), and the program ends with 0 without any window.
 # fumilink.exe starts with the environment Windows gives it (windows_start): FUMILINK_DEMO
 # and the program's own settings reach it, DISPLAY and the rest of Unix's do not.
@@ -116,6 +118,30 @@ grep -q -a -x -- '9000=ZOR GX40 DEMO'$'\r' "$replay_run/data.csv" ||
   fail "the replay's analyser was not taken over: $(cat "$work/replay.stderr")"
 [ ! -s "$work/replay.stderr" ] || fail "messages: $(cat "$work/replay.stderr")"
 echo "record replayed: COM4 refused as recorded, the analyser on COM5 taken over"
+
+step "fumilink.exe --mean=30 with an unattended take-over: it waits for a full window, then writes"
+mean_run=$work/mean
+install_program "$mean_run"
+start_program "$mean_run" "$work/mean.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
+  "${windows_start[@]}" fumilink.exe "--demo=--take-over-after 5" --mean=30 DEMO /ART=14 \
+  "$(winepath -w "$mean_run/data.csv" 2> /dev/null)"
+wait_for 120 "the take-over with the mean did not end the program" has_ended "$program_pid"
+status=0
+wait "$program_pid" || status=$?
+[ "$status" -eq 0 ] || fail "the run with the mean ended with $status"
+[ -s "$mean_run/data.csv" ] || fail "no transfer file with the mean: $(cat "$work/mean.stderr")"
+[ ! -s "$work/mean.stderr" ] || fail "messages: $(cat "$work/mean.stderr")"
+mean_record=$(grep -l -a 'fumilink.link mean: over 30 s, asked for by the switch --mean' \
+  "$WINEPREFIX"/drive_c/users/*/AppData/Local/Fumilink/Logs/fumilink-*.log | head -n 1)
+[ -n "$mean_record" ] || fail "no session record says that the mean was asked for"
+waited_at=$(awk '/ take-over: waits for the mean/ { print $1; exit }' "$mean_record")
+means_at=$(awk '/ take-over: the means of the last 30 s/ { print $1; exit }' "$mean_record")
+[ -n "$waited_at" ] && [ -n "$means_at" ] ||
+  fail "the record lacks the wait or the means: $(tail -n 5 "$mean_record")"
+# Pressed 5 s after the first live values, it waits for the other 25.
+[ $((means_at - waited_at)) -ge 20000 ] ||
+  fail "the take-over waited $((means_at - waited_at)) ms for the mean's window of 30 s"
+echo "the take-over waited $((means_at - waited_at)) ms for the mean, then wrote the file"
 
 step "a rehearsed hang-up shows its error state"
 start_program "$run" "$work/hangup.stderr" env FUMILINK_MESSAGE_BOXES=stderr \
