@@ -7,7 +7,8 @@
 #      transfer file carries SO2 under the SO2Key of the settings file, which the demo read.
 #   2. The settings file beside the exe is byte for byte as before, and no debug.log was
 #      written, although the demo's search opened COM1.
-#   3. An unattended abort (--abort-after) without any other argument: no transfer file.
+#   3. An unattended abort (--abort-after) without any other argument: no transfer file;
+#      an unattended take-over when no analyser is found ends the run as "Abbrechen" does.
 #      The batch file and the C++ program of docs/integration.md, as they stand there (the
 #      exe's path put in), run both outcomes unattended.
 #   4. The "C:\out\" quoting mistake: a box at the start names the quote, in front of the
@@ -74,6 +75,15 @@ main_window abort > /dev/null
 ends_by_itself "$program_pid" abort
 [ ! -e "$run/data.csv" ] || fail "a transfer file after the abort"
 printf '%s' "$settings" | cmp -s - "$run/fumilink.ini" || fail "fumilink.ini changed"
+
+step "unattended take-over with no analyser to be found: the run ends by itself, no file"
+start_program "$run" "$work/no-analyser.stderr" "${windows_start[@]}" fumilink.exe \
+  "--demo=--no-analyser --dead-port 3 --take-over-after 1" "Kunde 4711" /ART=14 \
+  "$(windows_path "$run/none.csv")"
+main_window no-analyser > /dev/null
+ends_by_itself "$program_pid" no-analyser
+[ ! -e "$run/none.csv" ] || fail "a transfer file without an analyser"
+[ ! -s "$work/no-analyser.stderr" ] || fail "messages: $(cat "$work/no-analyser.stderr")"
 
 
 # The code block of docs/integration.md that holds TEXT (the N-th of its language LANG):
