@@ -135,7 +135,9 @@ close_box '^Fumilink$' "$program_pid" "--version"
 start_program "$info" "$work/help.stderr" "${windows_start[@]}" fumilink.exe --help \
   > "$work/help.stdout"
 close_box '^Fumilink$' "$program_pid" "--help"
-grep -q '^Usage: fumilink \[--demo\[=OPTIONS\]\] \[--mean=SECONDS\]$' "$work/help.stdout" ||
+# Windows ends the lines in CR LF.
+grep -q '^Usage: fumilink \[--demo\[=OPTIONS\]\] \[--mean=SECONDS\]$' \
+  <(tr -d '\r' < "$work/help.stdout") ||
   fail "--help printed '$(head -n 3 "$work/help.stdout")'"
 
 step "Linux program against the simulator: the transfer file to compare with"
