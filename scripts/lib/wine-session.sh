@@ -188,12 +188,17 @@ list_port() {
 # console port. Fails unless exactly these ports remain.
 # shellcheck disable=SC2120  # its arguments are optional
 keep_listed_ports() {
-  local keep=" $* " value port listed
-  listed_ports | while IFS='=' read -r value port; do
-    [[ $keep == *" $port "* ]] ||
-      as_user wine reg delete "$serialcomm" /v "$value" /f > /dev/null 2>&1
-  done
-  listed=$(listed_ports | cut -d= -f2- | sort | paste -sd ' ')
+  local keep=" $* " value port listed all
+  # Each Wine command that fails says so: inside a pipeline's loop a failure used to end
+  # the script with status 1 and no word of what failed.
+  all=$(listed_ports) || x_fail "could not read the port list (wine reg query failed)"
+  while IFS='=' read -r value port; do
+    [ -n "$value" ] && [[ $keep != *" $port "* ]] || continue
+    as_user wine reg delete "$serialcomm" /v "$value" /f > "$work/reg-delete.log" 2>&1 ||
+      x_fail "could not take $port ($value) off the port list: $(tr -d '\r' < "$work/reg-delete.log")"
+  done <<< "$all"
+  listed=$(listed_ports | cut -d= -f2- | sort | paste -sd ' ') ||
+    x_fail "could not read the port list again (wine reg query failed)"
   [ "$listed" = "$(printf '%s\n' "$@" | sort | paste -sd ' ')" ] ||
     x_fail "port list is '$listed', not '$*'"
 }
