@@ -7,14 +7,6 @@
 #include "config/wide_path_win32.h"
 
 std::string SessionRecordFolder() {
-    // The known folder, never an environment variable: a Windows program may find Unix
-    // ones in its environment under Wine, and %LOCALAPPDATA% can be redirected.
-    wchar_t* folder = nullptr;
-    std::string path;
-    if (SUCCEEDED(
-            SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &folder))) {
-        path = PathFromSystem(folder) + "\\Fumilink\\Logs";
-    }
-    CoTaskMemFree(folder);
-    return path;
+    const std::string folder = KnownFolderPath(FOLDERID_LocalAppData);
+    return folder.empty() ? folder : folder + "\\Fumilink\\Logs";
 }

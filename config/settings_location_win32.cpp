@@ -9,27 +9,15 @@
 #include "config/wide_path_win32.h"
 
 std::string PerUserSettingsFilePath() {
-    wchar_t* folder = nullptr;
-    std::string path;
-    if (SUCCEEDED(
-            SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &folder))) {
-        path = PathFromSystem(folder) + "\\Fumilink\\" + kSettingsFileName;
-    }
-    CoTaskMemFree(folder);
-    return path;
+    const std::string folder = KnownFolderPath(FOLDERID_LocalAppData);
+    return folder.empty() ? folder : folder + "\\Fumilink\\" + kSettingsFileName;
 }
 
 std::string MsiProgramFolder() {
     // The package's ProgramFiles64Folder: for a 64-bit process, as this program is,
     // FOLDERID_ProgramFiles is that folder.
-    wchar_t* folder = nullptr;
-    std::string path;
-    if (SUCCEEDED(
-            SHGetKnownFolderPath(FOLDERID_ProgramFiles, KF_FLAG_DONT_VERIFY, nullptr, &folder))) {
-        path = PathFromSystem(folder) + "\\Fumilink\\";
-    }
-    CoTaskMemFree(folder);
-    return path;
+    const std::string folder = KnownFolderPath(FOLDERID_ProgramFiles);
+    return folder.empty() ? folder : folder + "\\Fumilink\\";
 }
 
 namespace {

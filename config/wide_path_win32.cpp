@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 std::wstring Utf8ToUtf16(std::string_view utf8) {
     if (utf8.empty()) {
         return {};
@@ -82,4 +84,14 @@ std::string PathFromSystem(std::wstring_view path) {
         return Utf16ToUtf8(path.substr(4));
     }
     return Utf16ToUtf8(path);
+}
+
+std::string KnownFolderPath(REFGUID folder) {
+    wchar_t* found = nullptr;
+    std::string path;
+    if (SUCCEEDED(SHGetKnownFolderPath(folder, KF_FLAG_DONT_VERIFY, nullptr, &found))) {
+        path = PathFromSystem(found);
+    }
+    CoTaskMemFree(found);
+    return path;
 }

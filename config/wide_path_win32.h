@@ -3,6 +3,8 @@
 // only here, at the wide (UTF-16) functions: the ANSI functions would replace every letter
 // the code page lacks by a look-alike and so name another file.
 
+#include <guiddef.h>
+
 #include <string>
 #include <string_view>
 
@@ -21,3 +23,9 @@ std::wstring WidePath(const std::string& path);
 /// A path the system gave back, in the program's form: UTF-8, and "C:\..." or
 /// "\\server\share\..." where the system wrote "\\?\C:\..." or "\\?\UNC\server\share\...".
 std::string PathFromSystem(std::wstring_view path);
+
+/// The known folder `folder` (FOLDERID_LocalAppData, ...) in the program's form, without
+/// a trailing separator; empty when the system has none. Never an environment variable: a
+/// Windows program may find Unix ones in its environment under Wine, and the folders can
+/// be redirected.
+std::string KnownFolderPath(REFGUID folder);
